@@ -1,0 +1,75 @@
+#include "discovery/controller_manager.h"
+
+namespace tarrowind {
+
+CControllerManager::CControllerManager() : CControllerManager(DiscoveryServices{}) {}
+
+CControllerManager::CControllerManager(const DiscoveryServices& services, DiscoveryTiming timing)
+    : m_services(services), m_timing(timing), m_arp(*services.neighbours)
+{
+}
+
+CControllerManager::~CControllerManager()
+{
+    Stop();
+    WaitForSearch();
+    m_arp.RemoveAllStaticArp();
+}
+
+void CControllerManager::Init(CoreEvents* progressWindow, CoreEvents* deviceWindow)
+{
+    m_progressWindow = progressWindow;
+    m_deviceWindow = deviceWindow;
+}
+
+void CControllerManager::StartSearch()
+{
+    // The previous thread has ended by contract; joining releases it without a real wait.
+    WaitForSearch();
+    m_stop = false;
+    m_wake.Reset();
+    m_searchThread = std::thread(&CControllerManager::SearchThread, this);
+}
+
+void CControllerManager::Stop()
+{
+    m_stop = true;
+    m_wake.Signal();
+}
+
+void CControllerManager::WaitForSearch()
+{
+    if (m_searchThread.joinable()) {
+        m_searchThread.join();
+    }
+}
+
+int CControllerManager::EnumerateAdapters()
+{
+    m_adapters.clear();
+    const auto table = m_services.adapters->Read();
+    if (!table) {
+        return 0;
+    }
+    m_adapters = BuildAdapterList(*table);
+    return 1;
+}
+
+void CControllerManager::SendSearchState(SearchState state, int seconds)
+{
+    if (CoreEvents* window = m_progressWindow.load()) {
+        window->OnSearchState(state, seconds);
+    }
+}
+
+void CControllerManager::SearchThread()
+{
+    SendSearchState(SearchState::Started, static_cast<int>(m_timing.searchMs / 1000));
+    m_arp.RemoveAllStaticArp();
+    if (EnumerateAdapters() == 1) {
+        Search();
+    }
+    SendSearchState(SearchState::Ended, 0);
+}
+
+}  // namespace tarrowind

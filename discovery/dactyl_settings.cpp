@@ -1,0 +1,111 @@
+#include "discovery/dactyl_settings.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "discovery/address_text.h"
+#include "discovery/controller_manager.h"
+#include "discovery/reply_parser.h"
+#include "platform/code_page.h"
+
+namespace tarrowind {
+namespace {
+
+// Positions of the first to sixth byte of the hardware address in the request and its acknowledgement.
+constexpr std::array<std::size_t, 6> kMacPositions{9, 8, 7, 5, 4, 3};
+constexpr std::size_t kMaxNameBytes = 16;
+
+void PutLittleEndian(DactylSettingsBytes& b, std::size_t at, std::uint32_t value)
+{
+    for (std::size_t i = 0; i < 4; ++i) {
+        b[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
+    }
+}
+
+void PutBigEndian(DactylSettingsBytes& b, std::size_t at, std::uint32_t value)
+{
+    for (std::size_t i = 0; i < 4; ++i) {
+        b[at + i] = static_cast<std::uint8_t>(value >> (24 - 8 * i));
+    }
+}
+
+}  // namespace
+
+DactylSettingsBytes MakeDactylSettingsRequest(const std::string& macText, const std::string& name, bool dhcp,
+                                              std::uint32_t ip, std::uint32_t mask, std::uint32_t gateway)
+{
+    DactylSettingsBytes b{};
+    b[0] = 0xFF;
+    b[1] = static_cast<std::uint8_t>(kDactylRequestLength);
+    b[2] = 0xE0;
+    const auto mac = ParseMacText(macText);
+    for (std::size_t i = 0; i < mac.size(); ++i) {
+        b[kMacPositions[i]] = mac[i];
+    }
+    const std::string ansiName = Utf8ToAnsi(name);
+    // Byte 27 stays 0, so the name is always terminated.
+    std::copy_n(ansiName.begin(), std::min(ansiName.size(), kMaxNameBytes), b.begin() + 11);
+    PutLittleEndian(b, 28, dhcp ? 1 : 0);
+    PutBigEndian(b, 32, ip);
+    PutBigEndian(b, 36, mask);
+    PutBigEndian(b, 40, gateway);
+    PutLittleEndian(b, 44, 2167);
+    b[48] = ReplyChecksum(b.data(), 48);
+    return b;
+}
+
+std::string AcknowledgedMacText(const std::uint8_t* data, std::int32_t length)
+{
+    if (data == nullptr || length < static_cast<std::int32_t>(kAcknowledgementMinLength) || data[0] != 0xFA) {
+        return {};
+    }
+    char text[18];
+    std::snprintf(text, sizeof text, "%.2X:%.2X:%.2X:%.2X:%.2X:%.2X", data[9], data[8], data[7], data[5], data[4],
+                  data[3]);
+    return text;
+}
+
+int CControllerManager::SendDactylSettings(const DeviceRecord* record)
+{
+    if (record == nullptr || !record->pendingPayload) {
+        return 0;
+    }
+    const auto* request = dynamic_cast<const DactylSettingsRequest*>(record->pendingPayload.get());
+    if (request == nullptr) {
+        return 0;
+    }
+    UdpSockets& net = *m_services.sockets;
+    Clock& clock = *m_services.clock;
+    const int s = net.Open();
+    if (s == UdpSockets::kNoSocket) {
+        return 0;
+    }
+    net.SetBroadcast(s);
+    if (!net.SendTo(s, 0xFFFFFFFFu, kBinaryProbePort, request->bytes)) {
+        net.Close(s);
+        return 0;
+    }
+    int result = 0;
+    std::array<std::uint8_t, kReceiveBufferSize> buffer{};
+    const std::uint32_t start = clock.TickMs();
+    const int sockets[] = {s};
+    for (;;) {
+        const std::uint32_t elapsed = clock.TickMs() - start;
+        if (elapsed >= m_timing.acknowledgementMs) {
+            break;
+        }
+        // A Stop does not cut this short: the reader may already have taken the new settings.
+        if (net.WaitReadable(sockets, static_cast<int>(m_timing.acknowledgementMs - elapsed), UdpSockets::kNoSocket) == 0) {
+            const int length = net.Receive(s, buffer);
+            const std::string acknowledged = AcknowledgedMacText(buffer.data(), length);
+            if (!acknowledged.empty() && acknowledged == record->macText) {
+                result = 1;
+                break;
+            }
+        }
+    }
+    net.Close(s);
+    return result;
+}
+
+}  // namespace tarrowind

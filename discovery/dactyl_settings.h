@@ -1,0 +1,29 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "discovery/device_record.h"
+
+namespace tarrowind {
+
+constexpr std::size_t kDactylRequestLength = 49;
+constexpr std::size_t kAcknowledgementMinLength = 12;
+using DactylSettingsBytes = std::array<std::uint8_t, kDactylRequestLength>;
+
+// The pending payload of a settings action on a BinaryDactyl reader.
+struct DactylSettingsRequest final : PendingPayload {
+    explicit DactylSettingsRequest(const DactylSettingsBytes& request) : bytes(request) {}
+    DactylSettingsBytes bytes;
+};
+
+// The request that sets a reader's name, DHCP client and addressing. `ip`, `mask` and `gateway` have
+// the first dotted number in the most significant byte.
+DactylSettingsBytes MakeDactylSettingsRequest(const std::string& macText, const std::string& name, bool dhcp,
+                                              std::uint32_t ip, std::uint32_t mask, std::uint32_t gateway);
+
+// The hardware-address text an acknowledgement carries, or empty when the datagram is none.
+std::string AcknowledgedMacText(const std::uint8_t* data, std::int32_t length);
+
+}  // namespace tarrowind

@@ -1,0 +1,99 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace tarrowind {
+
+class CControllerManager;
+class CoreEvents;
+
+// Module family, chosen from the discovery reply; every action branches on it.
+enum class ModuleKind : std::int32_t {
+    Web = 0,
+    WebDactyl = 1,
+    BinaryDactyl = 2,
+    LongReply = 3,
+};
+
+// The action queued or running for a module.
+enum ActionCode : std::int32_t {
+    kActionNone = 0,
+    kActionSetLogin = 1,
+    kActionSetting = 2,
+    kActionReboot = 3,
+    kActionDefault = 4,
+    kActionFirmwareUpdate = 5,
+    kActionFirmwareUpdateToLatest = 6,
+};
+
+// Where a module stands; code n is shown as the text of the n-th status key.
+enum StatusCode : std::int32_t {
+    kStatusNotSupported = 0,
+    kStatusNone = 1,
+    kStatusCannotAccess = 2,
+    kStatusQueueLogin = 3,
+    kStatusLogin = 4,
+    kStatusLoginFailed = 5,
+    kStatusLoginSuccessfully = 6,
+    kStatusQueueSetting = 7,
+    kStatusSetting = 8,
+    kStatusSettingFailed = 9,
+    kStatusQueueReboot = 10,
+    kStatusReboot = 11,
+    kStatusRebootFailed = 12,
+    kStatusQueueSetDefault = 13,
+    kStatusSetDefault = 14,
+    kStatusSetDefaultFailed = 15,
+    kStatusQueueFirmwareUpdate = 16,
+    kStatusFirmwareUploading = 17,
+    kStatusFirmwareUpdating = 18,
+    kStatusFirmwareUpdateFailed = 19,
+    kStatusLatestVersion = 20,
+    kStatusUnknown = 21,
+    kStatusWaitForFirmwareUpdate = 22,
+    kStatusWaitForLogin = 23,
+};
+
+constexpr std::uint32_t kBroadcastAdapterIndex = 0xFFFFFFFFu;
+
+// What a queued settings action will send; owned by the record until sent or withdrawn.
+struct PendingPayload {
+    virtual ~PendingPayload() = default;
+};
+
+// One module: what it said about itself, through which adapter it was heard, and its action state.
+struct DeviceRecord {
+    ModuleKind kind = ModuleKind::Web;
+    std::uint32_t adapterIndex = 0;
+    std::array<std::uint8_t, 6> mac{};
+    std::uint32_t ip = 0;  // network byte order: first dotted number in the lowest-addressed byte
+    std::string adapterName;
+    std::string name;
+    std::string ipText;
+    std::string macText;  // tells modules apart
+    std::string maskText;
+    std::string gatewayText;
+    std::string version;
+    std::string model;
+
+    // Action state.
+    std::int32_t action = kActionNone;
+    std::int32_t status = kStatusNone;
+    std::int32_t progress = 0;
+    CoreEvents* reportWindow = nullptr;  // receives a report after every change; none means no reports
+    std::string userName;
+    std::string password;
+    std::string firmwareFile;
+    std::string firmwareFile2;
+    CControllerManager* ownerQueue = nullptr;
+    // Shared so that copying a record copies the field; only one copy ever hands it on or frees it.
+    std::shared_ptr<PendingPayload> pendingPayload;
+
+    std::int32_t useHttps = 1;
+    std::int32_t dhcp = 0;
+};
+
+}  // namespace tarrowind

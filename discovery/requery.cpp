@@ -1,0 +1,128 @@
+#include <algorithm>
+
+#include "discovery/address_text.h"
+#include "discovery/controller_manager.h"
+#include "discovery/reply_parser.h"
+
+namespace tarrowind {
+namespace {
+
+// Requery reports its progress this often while it waits.
+constexpr std::uint32_t kReportIntervalMs = 10;
+// How far the progress moves during one full requery wait.
+constexpr std::uint32_t kProgressPerRequery = 12;
+
+}  // namespace
+
+int CControllerManager::Requery(DeviceRecord* record)
+{
+    if (record == nullptr) {
+        return 0;
+    }
+    switch (record->kind) {
+    case ModuleKind::Web:
+    case ModuleKind::WebDactyl:
+        return RequeryUnicast(*record);
+    case ModuleKind::BinaryDactyl:
+        return RequeryBroadcast(*record);
+    case ModuleKind::LongReply:
+        break;
+    }
+    return 0;
+}
+
+int CControllerManager::RequeryUnicast(DeviceRecord& record)
+{
+    UdpSockets& net = *m_services.sockets;
+    const int s = net.Open();
+    if (s == UdpSockets::kNoSocket) {
+        return 0;
+    }
+    // The refreshed record is attributed to the adapter on the module's subnet, whichever it was heard on.
+    static const AdapterRecord kNoAdapter{kBroadcastAdapterIndex, "", "", ""};
+    const AdapterRecord* chosen = &kNoAdapter;
+    const std::uint32_t subnet = InetAddr(record.ipText) & InetAddr(record.maskText);
+    for (const AdapterRecord& adapter : m_adapters) {
+        if ((InetAddr(adapter.ipText) & InetAddr(adapter.maskText)) == subnet) {
+            chosen = &adapter;
+            break;
+        }
+    }
+    const DeviceRecord arpEntry = record;  // removed as made, even when the reply moves the record
+    AddStaticArp(arpEntry);
+    int result = 0;
+    if (net.SendTo(s, record.ip, kTextProbePort, kTextProbe)) {
+        result = AwaitRequeryReply(record, {s}, {chosen});
+    }
+    RemoveStaticArp(arpEntry);
+    net.Close(s);
+    return result;
+}
+
+int CControllerManager::RequeryBroadcast(DeviceRecord& record)
+{
+    if (m_adapters.empty()) {
+        return 0;
+    }
+    UdpSockets& net = *m_services.sockets;
+    std::vector<int> sockets;
+    std::vector<const AdapterRecord*> adapterOfSocket;
+    for (const AdapterRecord& adapter : m_adapters) {
+        const int s = net.Open();
+        if (s == UdpSockets::kNoSocket) {
+            continue;
+        }
+        net.SetBroadcast(s);
+        net.SendTo(s, DirectedBroadcast(adapter), kBinaryProbePort, kBinaryProbe);
+        sockets.push_back(s);
+        adapterOfSocket.push_back(&adapter);
+    }
+    const int result = AwaitRequeryReply(record, sockets, adapterOfSocket);
+    for (const int s : sockets) {
+        net.Close(s);
+    }
+    return result;
+}
+
+int CControllerManager::AwaitRequeryReply(DeviceRecord& record, const std::vector<int>& sockets,
+                                          const std::vector<const AdapterRecord*>& adapterOfSocket)
+{
+    UdpSockets& net = *m_services.sockets;
+    Clock& clock = *m_services.clock;
+    const std::uint32_t timeout = m_timing.requeryMs;
+    // Every datagram is read into a fresh copy of the record as it was, so that a reply of another
+    // module never leaks its fields (status, useHttps) into the record refreshed afterwards.
+    const DeviceRecord before = record;
+    const std::int32_t p0 = record.progress;
+    std::array<std::uint8_t, kReceiveBufferSize> buffer{};
+    const std::uint32_t start = clock.TickMs();
+    // A pass runs only while the requery time has not passed, so the last one starts before it ends.
+    for (bool first = true;; first = false) {
+        const std::uint32_t elapsed = clock.TickMs() - start;
+        if (!first && elapsed >= timeout) {
+            break;
+        }
+        record.progress = p0 + static_cast<std::int32_t>(static_cast<std::uint64_t>(elapsed) * kProgressPerRequery /
+                                                         std::max<std::uint32_t>(timeout, 1));
+        Report(record);
+        const int wait = static_cast<int>(std::min(kReportIntervalMs, timeout - std::min(elapsed, timeout)));
+        const int ready = net.WaitReadable(sockets, wait, m_wake.Fd());
+        if (ready >= 0) {
+            const int length = net.Receive(sockets[static_cast<std::size_t>(ready)], buffer);
+            const AdapterRecord& adapter = *adapterOfSocket[static_cast<std::size_t>(ready)];
+            DeviceRecord reply = before;
+            if (ParseReply(reply, buffer.data(), length, adapter.adapterIndex, adapter.description) == 1 &&
+                reply.macText == record.macText) {
+                record = reply;
+                Report(record);
+                return 1;
+            }
+        }
+        if (m_stop) {
+            break;
+        }
+    }
+    return 0;
+}
+
+}  // namespace tarrowind

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+namespace tarrowind {
+
+enum class NeighbourKind {
+    None,       // no entry for that interface and address
+    Dynamic,    // learnt by the system; may be replaced or deleted freely
+    Permanent,  // configured: permanent or no-ARP
+};
+
+// The system's IPv4 neighbour (ARP) table. Addresses are in network byte order. Replaceable for tests.
+class NeighbourTable {
+public:
+    virtual ~NeighbourTable() = default;
+    virtual NeighbourKind Lookup(std::uint32_t interfaceIndex, std::uint32_t address) = 0;
+    // Creates or replaces a permanent entry; true when the system accepted it.
+    virtual bool AddPermanent(std::uint32_t interfaceIndex, std::uint32_t address,
+                              const std::array<std::uint8_t, 6>& hardwareAddress) = 0;
+    // Deletes the entry of any kind; true when the system deleted one.
+    virtual bool Remove(std::uint32_t interfaceIndex, std::uint32_t address) = 0;
+
+    // rtnetlink on the running system; changes need CAP_NET_ADMIN.
+    static NeighbourTable& System();
+};
+
+}  // namespace tarrowind

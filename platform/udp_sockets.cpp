@@ -1,0 +1,97 @@
+#include "platform/udp_sockets.h"
+
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <vector>
+
+namespace tarrowind {
+namespace {
+
+class PosixUdpSockets final : public UdpSockets {
+public:
+    int Open() override
+    {
+        const int s = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        return s < 0 ? kNoSocket : s;
+    }
+
+    void Close(int socket) override
+    {
+        if (socket >= 0) {
+            ::close(socket);
+        }
+    }
+
+    bool SetBroadcast(int socket) override
+    {
+        const int on = 1;
+        return ::setsockopt(socket, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) == 0;
+    }
+
+    void SetReceiveBuffer(int socket, int bytes) override
+    {
+        // SO_RCVBUFFORCE passes rmem_max when privileged; otherwise the kernel caps SO_RCVBUF.
+        if (::setsockopt(socket, SOL_SOCKET, SO_RCVBUFFORCE, &bytes, sizeof bytes) != 0) {
+            ::setsockopt(socket, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
+        }
+    }
+
+    bool SendTo(int socket, std::uint32_t address, std::uint16_t port, std::span<const std::uint8_t> data) override
+    {
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_port = htons(port);
+        to.sin_addr.s_addr = address;
+        const auto sent = ::sendto(socket, data.data(), data.size(), MSG_NOSIGNAL,
+                                   reinterpret_cast<const sockaddr*>(&to), sizeof to);
+        return sent == static_cast<ssize_t>(data.size());
+    }
+
+    int WaitReadable(std::span<const int> sockets, int timeoutMs, int wake) override
+    {
+        std::vector<pollfd> fds;
+        fds.reserve(sockets.size() + 1);
+        for (const int s : sockets) {
+            fds.push_back(pollfd{s, POLLIN, 0});
+        }
+        if (wake != kNoSocket) {
+            fds.push_back(pollfd{wake, POLLIN, 0});
+        }
+        int n;
+        do {
+            n = ::poll(fds.data(), fds.size(), timeoutMs < 0 ? 0 : timeoutMs);
+        } while (n < 0 && errno == EINTR);
+        if (n <= 0) {
+            return -1;
+        }
+        for (std::size_t i = 0; i < sockets.size(); ++i) {
+            if (fds[i].revents & (POLLIN | POLLERR)) {
+                return static_cast<int>(i);
+            }
+        }
+        return -1;
+    }
+
+    int Receive(int socket, std::span<std::uint8_t> buffer) override
+    {
+        const auto n = ::recv(socket, buffer.data(), buffer.size(), MSG_TRUNC | MSG_DONTWAIT);
+        if (n < 0 || static_cast<std::size_t>(n) > buffer.size()) {
+            return -1;
+        }
+        return static_cast<int>(n);
+    }
+};
+
+}  // namespace
+
+UdpSockets& UdpSockets::System()
+{
+    static PosixUdpSockets sockets;
+    return sockets;
+}
+
+}  // namespace tarrowind

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+namespace tarrowind {
+
+// IPv4 UDP datagram sockets as the discovery code uses them. Addresses are 32-bit values in network
+// byte order; ports are in host order. Replaceable so that the search logic can be tested offline.
+class UdpSockets {
+public:
+    static constexpr int kNoSocket = -1;
+
+    virtual ~UdpSockets() = default;
+
+    // A new unbound socket, or kNoSocket.
+    virtual int Open() = 0;
+    virtual void Close(int socket) = 0;
+    virtual bool SetBroadcast(int socket) = 0;
+    // Best effort: asks the system for a receive buffer of at least `bytes`.
+    virtual void SetReceiveBuffer(int socket, int bytes) = 0;
+    virtual bool SendTo(int socket, std::uint32_t address, std::uint16_t port, std::span<const std::uint8_t> data) = 0;
+    // Blocks until one of `sockets` is readable, `wake` (if not kNoSocket) is signalled, or `timeoutMs`
+    // passed. Returns the position in `sockets` of the first readable one, or -1.
+    virtual int WaitReadable(std::span<const int> sockets, int timeoutMs, int wake) = 0;
+    // Receives one datagram; returns its length, or -1 when the receive failed or the datagram did not
+    // fit into `buffer` (a truncated datagram is never handed on as if it were whole).
+    virtual int Receive(int socket, std::span<std::uint8_t> buffer) = 0;
+
+    static UdpSockets& System();
+};
+
+}  // namespace tarrowind

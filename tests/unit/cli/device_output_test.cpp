@@ -1,0 +1,52 @@
+#include "tools/cli/device_output.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+namespace tarrowind {
+namespace {
+
+DeviceRecord Sample()
+{
+    DeviceRecord r;
+    r.kind = ModuleKind::BinaryDactyl;
+    r.model = "QT-FP6611";
+    r.version = "V1.2R3";
+    r.name = "Gate\t1\n";
+    r.macText = "02:11:22:FD:01:02";
+    r.ipText = "192.0.2.40";
+    r.maskText = "255.255.255.0";
+    r.gatewayText = "192.0.2.254";
+    r.adapterName = "Broadcast";
+    r.adapterIndex = kBroadcastAdapterIndex;
+    r.useHttps = 0;
+    r.dhcp = 1;
+    r.status = kStatusNone;
+    return r;
+}
+
+TEST(DeviceOutput, JsonCarriesEveryKeyInOrder)
+{
+    const auto j = nlohmann::ordered_json::parse(DeviceJson(Sample()));
+    std::vector<std::string> keys;
+    for (const auto& [key, value] : j.items()) {
+        keys.push_back(key);
+    }
+    EXPECT_EQ(keys, (std::vector<std::string>{"kind", "model", "version", "name", "mac", "ip", "mask", "gateway",
+                                              "adapter", "adapterIndex", "useHttps", "dhcp", "status"}));
+    EXPECT_EQ(j["kind"], "BinaryDactyl");
+    EXPECT_EQ(j["name"], "Gate\t1\n");
+    EXPECT_EQ(j["adapterIndex"], 4294967295u);
+    EXPECT_EQ(j["dhcp"], 1);
+}
+
+TEST(DeviceOutput, LineKeepsItsColumnsWhateverTheName)
+{
+    const std::string line = DeviceLine(Sample());
+    EXPECT_EQ(std::count(line.begin(), line.end(), '\t'), 12);
+    EXPECT_EQ(line.find('\n'), std::string::npos);
+    EXPECT_EQ(line.substr(0, line.find('\t')), "BinaryDactyl");
+}
+
+}  // namespace
+}  // namespace tarrowind

@@ -1,0 +1,206 @@
+#include <gtest/gtest.h>
+
+#include "tests/unit/discovery/discovery_fixture.h"
+
+namespace tarrowind {
+namespace {
+
+using testing::BinaryReply;
+using testing::DiscoveryFixture;
+using testing::FakeUdpSockets;
+using testing::Ip;
+using testing::TextReply;
+using testing::TextReplyFields;
+using Answers = std::vector<FakeUdpSockets::Answer>;
+
+struct SearchTest : DiscoveryFixture {
+    void RunSearch()
+    {
+        manager->StartSearch();
+        manager->WaitForSearch();
+    }
+};
+
+TEST_F(SearchTest, ProbesEveryAdapterWithBothProbesOnLargeBuffers)
+{
+    RunSearch();
+    ASSERT_EQ(sockets.sent.size(), 6u);
+    const std::uint32_t targets[] = {Ip(192, 0, 2, 255), Ip(198, 51, 100, 255), 0xFFFFFFFFu};
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(sockets.sent[2 * i].address, targets[i]);
+        EXPECT_TRUE(IsTextProbe(sockets.sent[2 * i]));
+        EXPECT_EQ(sockets.sent[2 * i + 1].address, targets[i]);
+        EXPECT_TRUE(IsBinaryProbe(sockets.sent[2 * i + 1]));
+    }
+    for (const auto& [socket, bytes] : sockets.receiveBuffers) {
+        EXPECT_GE(bytes, 4 * 1024 * 1024);
+        EXPECT_TRUE(sockets.broadcast[socket]);
+    }
+    EXPECT_EQ(sockets.receiveBuffers.size(), 6u);
+    EXPECT_TRUE(sockets.openSockets.empty()) << "every socket is closed after the search";
+}
+
+TEST_F(SearchTest, CountdownShowsEachSecondOnceWithoutSpinning)
+{
+    RunSearch();
+    ASSERT_GE(events.states.size(), 2u);
+    EXPECT_EQ(events.states.front().state, SearchState::Started);
+    EXPECT_EQ(events.states.front().seconds, 5);
+    EXPECT_EQ(events.states.back().state, SearchState::Ended);
+    EXPECT_EQ(events.states.back().seconds, 0);
+    const std::uint32_t start = events.states.front().at;
+    std::vector<int> shown;
+    for (std::size_t i = 1; i + 1 < events.states.size(); ++i) {
+        EXPECT_EQ(events.states[i].state, SearchState::Countdown);
+        shown.push_back(events.states[i].seconds);
+        // Each value appears as soon as it is due: 5 at once, then every 1000 ms.
+        EXPECT_LE(events.states[i].at - start, 1 + 1000 * (i - 1)) << i;
+    }
+    EXPECT_EQ(shown, (std::vector<int>{5, 4, 3, 2, 1}));
+    EXPECT_EQ(events.states.back().at - start, 5000u);
+    EXPECT_LE(sockets.waits, 8) << "waits block until something is due";
+}
+
+TEST_F(SearchTest, FirstDatagramTakenWinsAndEachModuleIsReportedOnce)
+{
+    // A: answers both its directed broadcast and the limited one, the limited one first.
+    // B: answers both probes on pc1 at the same moment: the text socket is read first.
+    // C: a second module claiming A's hardware address.
+    TextReplyFields a;
+    a.mac = "02:00:00:00:00:0a";
+    TextReplyFields c = a;
+    c.name = "impostor";
+    sockets.responder = [&](const FakeUdpSockets::Sent& s) -> Answers {
+        if (IsTextProbe(s) && s.address == Ip(192, 0, 2, 255)) {
+            return {{30, TextReply(172, a)}, {40, TextReply(252, c)}};
+        }
+        if (IsTextProbe(s) && s.address == 0xFFFFFFFFu) {
+            return {{10, TextReply(172, a)}};
+        }
+        if (s.address == Ip(198, 51, 100, 255)) {
+            TextReplyFields b;
+            b.mac = "02:00:00:00:00:0b";
+            b.model = IsTextProbe(s) ? "from text socket" : "from binary socket";
+            return {{20, TextReply(256, b)}};
+        }
+        return {};
+    };
+    RunSearch();
+    ASSERT_EQ(events.found.size(), 2u);
+    EXPECT_EQ(events.found[0].macText, "02:00:00:00:00:0A");
+    EXPECT_EQ(events.found[0].adapterName, "Broadcast");
+    EXPECT_EQ(events.found[0].adapterIndex, kBroadcastAdapterIndex);
+    EXPECT_EQ(events.found[1].macText, "02:00:00:00:00:0B");
+    EXPECT_EQ(events.found[1].model, "from text socket");
+    EXPECT_EQ(events.found[1].adapterIndex, 3u);
+    EXPECT_EQ(manager->FoundDevices().size(), 2u);
+    EXPECT_EQ(manager->FoundDevices().at("02:00:00:00:00:0A").name, "Door 1");
+}
+
+TEST_F(SearchTest, SimultaneousRepliesFavourTheEarlierAdapter)
+{
+    sockets.responder = [&](const FakeUdpSockets::Sent& s) -> Answers {
+        if (IsBinaryProbe(s) && s.address != Ip(198, 51, 100, 255)) {
+            return {{5, BinaryReply()}};
+        }
+        return {};
+    };
+    RunSearch();
+    ASSERT_EQ(events.found.size(), 1u);
+    EXPECT_EQ(events.found[0].adapterName, "pc0");
+    EXPECT_EQ(events.found[0].kind, ModuleKind::BinaryDactyl);
+}
+
+TEST_F(SearchTest, BadChecksumsAndUnknownLengthsAddNothing)
+{
+    sockets.responder = [&](const FakeUdpSockets::Sent& s) -> Answers {
+        if (s.address != Ip(192, 0, 2, 255)) {
+            return {};
+        }
+        return {{1, BinaryReply({}, false)}, {2, std::vector<std::uint8_t>(255, 'x')},
+                {3, std::vector<std::uint8_t>(2000, 'x')}, {4, {}}};
+    };
+    RunSearch();
+    EXPECT_TRUE(events.found.empty());
+}
+
+TEST_F(SearchTest, EverySocketIsWaitedOnWithManyAdapters)
+{
+    std::vector<SystemAdapter> many;
+    for (std::uint32_t i = 0; i < 40; ++i) {
+        many.push_back({10 + i, "veth" + std::to_string(i),
+                        {{"198.51.100." + std::to_string(i + 1), "255.255.255.255"}}});
+    }
+    adapters.table = many;
+    sockets.responder = [&](const FakeUdpSockets::Sent& s) -> Answers {
+        if (IsTextProbe(s) && s.address == Ip(198, 51, 100, 40)) {
+            return {{1, TextReply(172)}};
+        }
+        return {};
+    };
+    RunSearch();
+    EXPECT_EQ(sockets.opened, 82);
+    ASSERT_EQ(events.found.size(), 1u);
+    EXPECT_EQ(events.found[0].adapterName, "veth39");
+}
+
+TEST_F(SearchTest, SocketsThatCannotBeMadeAreSkipped)
+{
+    sockets.failOpensAfter = 1;
+    sockets.responder = [&](const FakeUdpSockets::Sent& s) -> Answers {
+        return IsTextProbe(s) ? Answers{{1, TextReply(172)}} : Answers{};
+    };
+    RunSearch();
+    EXPECT_EQ(sockets.sent.size(), 1u);
+    ASSERT_EQ(events.found.size(), 1u);
+    EXPECT_EQ(events.found[0].adapterName, "pc0");
+}
+
+TEST_F(SearchTest, StopEndsTheSearchAfterThePassAndStillSendsTheEnd)
+{
+    sockets.responder = [&](const FakeUdpSockets::Sent& s) -> Answers {
+        return IsTextProbe(s) && s.address == Ip(192, 0, 2, 255) ? Answers{{1500, TextReply(172)}} : Answers{};
+    };
+    events.onFound = [&](const DeviceRecord&) { manager->Stop(); };
+    RunSearch();
+    EXPECT_EQ(events.found.size(), 1u);
+    EXPECT_EQ(events.states.back().state, SearchState::Ended);
+    EXPECT_LT(events.states.back().at - events.states.front().at, 1600u);
+    EXPECT_TRUE(sockets.openSockets.empty());
+    EXPECT_TRUE(manager->IsStopped());
+}
+
+TEST_F(SearchTest, ANewSearchReportsEveryModuleAgain)
+{
+    sockets.responder = [&](const FakeUdpSockets::Sent& s) -> Answers {
+        return IsTextProbe(s) && s.address == Ip(192, 0, 2, 255) ? Answers{{1, TextReply(172)}} : Answers{};
+    };
+    RunSearch();
+    RunSearch();
+    EXPECT_EQ(events.found.size(), 2u);
+}
+
+TEST_F(SearchTest, FailedAdapterQuerySendsOnlyStartAndEnd)
+{
+    adapters.table = std::nullopt;
+    RunSearch();
+    EXPECT_TRUE(sockets.sent.empty());
+    ASSERT_EQ(events.states.size(), 2u);
+    EXPECT_EQ(events.states[0].state, SearchState::Started);
+    EXPECT_EQ(events.states[1].state, SearchState::Ended);
+    EXPECT_EQ(manager->Search(), 0);
+}
+
+TEST_F(SearchTest, SearchStartRemovesTheEntriesOfThePreviousSearch)
+{
+    DeviceRecord m;
+    m.adapterIndex = 2;
+    m.ip = Ip(192, 0, 2, 10);
+    manager->AddStaticArp(m);
+    ASSERT_EQ(neighbours.entries.size(), 1u);
+    RunSearch();
+    EXPECT_TRUE(neighbours.entries.empty());
+}
+
+}  // namespace
+}  // namespace tarrowind

@@ -1,0 +1,101 @@
+#include "discovery/static_arp.h"
+
+#include <gtest/gtest.h>
+
+#include "discovery/controller_manager.h"
+#include "tests/unit/fakes/fake_network.h"
+#include "tests/unit/fakes/reply_bytes.h"
+
+namespace tarrowind {
+namespace {
+
+using testing::FakeNeighbourTable;
+using testing::Ip;
+
+DeviceRecord Module(std::uint32_t adapterIndex, std::uint32_t ip)
+{
+    DeviceRecord r;
+    r.adapterIndex = adapterIndex;
+    r.ip = ip;
+    r.mac = {0x02, 0, 0, 0, 0, 0x07};
+    return r;
+}
+
+TEST(StaticArp, AddRemembersOnePairPerModuleAndRemoveForgetsIt)
+{
+    FakeNeighbourTable table;
+    StaticArpSet arp(table);
+    const DeviceRecord m = Module(3, Ip(192, 0, 2, 7));
+    arp.AddStaticArp(m);
+    arp.AddStaticArp(m);
+    EXPECT_EQ(arp.Entries(), (std::set<std::uint64_t>{StaticArpSet::Key(3, Ip(192, 0, 2, 7))}));
+    EXPECT_EQ(table.entries.at({3, m.ip}).kind, NeighbourKind::Permanent);
+    EXPECT_EQ(table.entries.at({3, m.ip}).mac, m.mac);
+    arp.RemoveStaticArp(m);
+    EXPECT_TRUE(arp.Entries().empty());
+    EXPECT_TRUE(table.entries.empty());
+}
+
+TEST(StaticArp, BroadcastAdapterGetsNoEntry)
+{
+    FakeNeighbourTable table;
+    StaticArpSet arp(table);
+    arp.AddStaticArp(Module(kBroadcastAdapterIndex, Ip(203, 0, 113, 5)));
+    EXPECT_TRUE(arp.Entries().empty());
+    EXPECT_TRUE(table.entries.empty());
+}
+
+TEST(StaticArp, DynamicEntriesAreReplacedAndDeletedButTheUsersOwnSurvive)
+{
+    FakeNeighbourTable table;
+    StaticArpSet arp(table);
+    const DeviceRecord learnt = Module(3, Ip(192, 0, 2, 8));
+    const DeviceRecord configured = Module(3, Ip(192, 0, 2, 9));
+    table.entries[{3, learnt.ip}] = {{9, 9, 9, 9, 9, 9}, NeighbourKind::Dynamic};
+    table.entries[{3, configured.ip}] = {{1, 1, 1, 1, 1, 1}, NeighbourKind::Permanent};
+
+    arp.AddStaticArp(learnt);
+    arp.AddStaticArp(configured);
+    EXPECT_EQ(table.entries.at({3, learnt.ip}).mac, learnt.mac);
+    EXPECT_EQ(table.entries.at({3, configured.ip}).mac, (std::array<std::uint8_t, 6>{1, 1, 1, 1, 1, 1}));
+    EXPECT_EQ(arp.Entries(), (std::set<std::uint64_t>{StaticArpSet::Key(3, learnt.ip)}));
+
+    arp.RemoveStaticArp(configured);
+    arp.RemoveAllStaticArp();
+    EXPECT_EQ(table.entries.count({3, learnt.ip}), 0u);
+    EXPECT_EQ(table.entries.count({3, configured.ip}), 1u);
+
+    // A dynamic entry that this program never made is still deleted.
+    const DeviceRecord other = Module(4, Ip(198, 51, 100, 3));
+    table.entries[{4, other.ip}] = {{5, 5, 5, 5, 5, 5}, NeighbourKind::Dynamic};
+    arp.RemoveStaticArp(other);
+    EXPECT_EQ(table.entries.count({4, other.ip}), 0u);
+}
+
+TEST(StaticArp, RemoveAllWithNothingMadeMakesNoSystemCall)
+{
+    FakeNeighbourTable table;
+    StaticArpSet arp(table);
+    arp.RemoveAllStaticArp();
+    EXPECT_EQ(table.calls, 0);
+}
+
+TEST(StaticArp, EntryWhoseDeleteFailedGoesWhenTheManagerEnds)
+{
+    FakeNeighbourTable table;
+    const DeviceRecord m = Module(3, Ip(192, 0, 2, 7));
+    {
+        DiscoveryServices services;
+        services.neighbours = &table;
+        CControllerManager manager(services);
+        manager.AddStaticArp(m);
+        table.refuseChanges = true;
+        manager.RemoveStaticArp(m);
+        EXPECT_EQ(manager.StaticArp().Entries().size(), 1u);
+        table.refuseChanges = false;
+    }
+    EXPECT_TRUE(table.entries.empty());
+}
+
+}  // namespace
+}  // namespace tarrowind

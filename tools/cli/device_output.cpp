@@ -1,0 +1,54 @@
+#include "tools/cli/device_output.h"
+
+#include <nlohmann/json.hpp>
+
+namespace tarrowind {
+
+const char* KindName(ModuleKind kind)
+{
+    switch (kind) {
+    case ModuleKind::Web:
+        return "Web";
+    case ModuleKind::WebDactyl:
+        return "WebDactyl";
+    case ModuleKind::BinaryDactyl:
+        return "BinaryDactyl";
+    case ModuleKind::LongReply:
+        return "LongReply";
+    }
+    return "Unknown";
+}
+
+std::string DeviceLine(const DeviceRecord& r)
+{
+    std::string line;
+    for (const std::string& field :
+         {std::string(KindName(r.kind)), r.model, r.version, r.name, r.macText, r.ipText, r.maskText, r.gatewayText,
+          r.adapterName, std::to_string(r.adapterIndex), std::to_string(r.useHttps), std::to_string(r.dhcp),
+          std::to_string(r.status)}) {
+        if (!line.empty()) {
+            line += '\t';
+        }
+        // A tab or line break in a module's own name must not shift the columns.
+        for (const char c : field) {
+            line += (c == '\t' || c == '\n' || c == '\r') ? ' ' : c;
+        }
+    }
+    return line;
+}
+
+std::string DeviceJson(const DeviceRecord& r)
+{
+    const nlohmann::ordered_json object = {
+        {"kind", KindName(r.kind)},  {"model", r.model},
+        {"version", r.version},      {"name", r.name},
+        {"mac", r.macText},          {"ip", r.ipText},
+        {"mask", r.maskText},        {"gateway", r.gatewayText},
+        {"adapter", r.adapterName},  {"adapterIndex", r.adapterIndex},
+        {"useHttps", r.useHttps},    {"dhcp", r.dhcp},
+        {"status", r.status},
+    };
+    return object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+}  // namespace tarrowind
