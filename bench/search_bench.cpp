@@ -1,0 +1,99 @@
+// Search figures in the lab: modules found out of N over several runs, and the CPU time of one search.
+//   scripts/lab run --prefix twbench -- build/release/bench/search_bench [--modules N] [--runs R]
+#include <sys/resource.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <set>
+#include <string>
+
+#include "discovery/controller_manager.h"
+#include "tests/e2e/lab_simulator.h"
+
+namespace {
+
+using namespace tarrowind;
+
+class Counter final : public CoreEvents {
+public:
+    void OnModuleFound(const DeviceRecord& record) override { macs.insert(record.macText); }
+    std::set<std::string> macs;
+};
+
+double CpuMs()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto ms = [](const timeval& t) { return t.tv_sec * 1000.0 + t.tv_usec / 1000.0; };
+    return ms(usage.ru_utime) + ms(usage.ru_stime);
+}
+
+// All modules on pc0's link and subnet, so each answers the directed and the limited broadcast.
+// TEST-NET holds fewer addresses than modules; the search tells modules apart by MAC only.
+nlohmann::json Modules(int count)
+{
+    nlohmann::json modules = nlohmann::json::array();
+    for (int i = 0; i < count; ++i) {
+        char mac[18];
+        std::snprintf(mac, sizeof mac, "02:42:00:00:%02X:%02X", (i >> 8) & 0xFF, i & 0xFF);
+        const std::string ip = "192.0.2." + std::to_string(2 + i % 250);
+        const char* kinds[] = {"Web", "WebDactyl", "BinaryDactyl", "LongReply"};
+        modules.push_back(lab::Module(kinds[i % 4], mac, ip));
+    }
+    return {{"modules", modules}};
+}
+
+struct Result {
+    std::size_t found;
+    double cpuMs;
+    double wallMs;
+};
+
+Result OneSearch()
+{
+    CControllerManager manager;
+    Counter counter;
+    manager.Init(nullptr, &counter);
+    const double cpu0 = CpuMs();
+    const auto wall0 = std::chrono::steady_clock::now();
+    manager.StartSearch();
+    manager.WaitForSearch();
+    const double wall = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - wall0).count();
+    return {counter.macs.size(), CpuMs() - cpu0, wall};
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    int modules = 1000;
+    int runs = 5;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        if (std::strcmp(argv[i], "--modules") == 0) {
+            modules = std::atoi(argv[i + 1]);
+        } else if (std::strcmp(argv[i], "--runs") == 0) {
+            runs = std::atoi(argv[i + 1]);
+        }
+    }
+    if (!lab::InLab()) {
+        std::fprintf(stderr, "search_bench runs in the lab: scripts/lab run -- %s\n", argv[0]);
+        return 2;
+    }
+
+    std::printf("search bench: lab pc namespace, 2 adapters + Broadcast, simulator in its own namespace,\n"
+                "  all modules on pc0's link (each answers 2 probes), 5000 ms search, release build\n");
+    {
+        const Result idle = OneSearch();
+        std::printf("0 modules: found %zu, CPU %.1f ms (user+system), wall %.0f ms\n", idle.found, idle.cpuMs,
+                    idle.wallMs);
+    }
+    lab::Simulator sim(Modules(modules));
+    for (int run = 1; run <= runs; ++run) {
+        const Result r = OneSearch();
+        std::printf("%d modules, run %d: found %zu of %d, CPU %.1f ms (user+system), wall %.0f ms\n", modules, run,
+                    r.found, modules, r.cpuMs, r.wallMs);
+    }
+    return 0;
+}

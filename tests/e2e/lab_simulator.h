@@ -1,0 +1,45 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+namespace tarrowind::lab {
+
+// The lab's namespaces as scripts/lab announces them; empty when not running inside the lab.
+std::string SimNamespace();
+// True when this process runs in the lab's pc namespace with the rights the tests need.
+bool InLab();
+// Interface index of a pc adapter ("pc0", "pc1") in this namespace.
+std::uint32_t AdapterIndex(const std::string& name);
+
+// One module of the simulator's config, with the lab's defaults for the given kind.
+nlohmann::json Module(const std::string& kind, const std::string& mac, const std::string& ip,
+                      const std::string& link = "sim0");
+
+// tarrowind-sim running in the lab's sim namespace for the life of the object.
+class Simulator {
+public:
+    explicit Simulator(const nlohmann::json& config);
+    ~Simulator();
+    Simulator(const Simulator&) = delete;
+    Simulator& operator=(const Simulator&) = delete;
+
+    // Replaces the modules (a module "moves" by getting a new address) and waits until it took them.
+    void Reload(const nlohmann::json& config);
+    bool Running() const { return m_pid > 0; }
+
+private:
+    void WriteConfig(const nlohmann::json& config);
+    std::string ReadLine(int timeoutMs);
+
+    std::string m_configPath;
+    pid_t m_pid = -1;
+    int m_output = -1;
+    std::string m_buffered;
+};
+
+}  // namespace tarrowind::lab
