@@ -2,20 +2,6 @@
 
 namespace tarrowind {
 
-CControllerManager::CControllerManager() : CControllerManager(DiscoveryServices{}) {}
-
-CControllerManager::CControllerManager(const DiscoveryServices& services, DiscoveryTiming timing)
-    : m_services(services), m_timing(timing), m_arp(*services.neighbours)
-{
-}
-
-CControllerManager::~CControllerManager()
-{
-    Stop();
-    WaitForSearch();
-    m_arp.RemoveAllStaticArp();
-}
-
 void CControllerManager::Init(CoreEvents* progressWindow, CoreEvents* deviceWindow)
 {
     m_progressWindow = progressWindow;

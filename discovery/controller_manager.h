@@ -2,8 +2,13 @@
 
 #include <array>
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <deque>
+#include <functional>
 #include <map>
+#include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -14,28 +19,39 @@
 #include "discovery/static_arp.h"
 #include "platform/adapter_table.h"
 #include "platform/clock.h"
+#include "platform/http_client.h"
 #include "platform/neighbour_table.h"
 #include "platform/udp_sockets.h"
 #include "platform/wake_event.h"
 
 namespace tarrowind {
 
-// Protocol time-outs; tests shorten them, the product uses the defaults.
-struct DiscoveryTiming {
+// Protocol time-outs and waits; tests shorten them, the product uses the defaults.
+struct ManagerTiming {
     std::uint32_t searchMs = 5000;
     std::uint32_t requeryMs = 3000;
     std::uint32_t acknowledgementMs = 5000;
+    std::uint32_t settleMs = 4000;          // after an action that restarts the module
+    std::uint32_t firmwarePauseMs = 20000;  // between two firmware files
+    std::uint32_t pollIntervalMs = 250;     // between two firmware progress polls
+    std::uint32_t progressStallMs = 120000; // a module whose progress does not move for this long failed
 };
 
-// The system services discovery uses; each defaults to the running system's.
-struct DiscoveryServices {
+// Starts `work` on a thread of its own; false when no thread could be started.
+using WorkerStarter = std::function<bool(std::function<void()> work)>;
+
+// The system services the manager uses; each defaults to the running system's.
+struct ManagerServices {
     AdapterTable* adapters = &AdapterTable::System();
     NeighbourTable* neighbours = &NeighbourTable::System();
     UdpSockets* sockets = &UdpSockets::System();
     Clock* clock = &Clock::System();
+    HttpClient* http = &HttpClient::System();
+    WorkerStarter startWorker;  // empty: a detached std::thread
 };
 
-// The one object of the main window that owns the search, the static ARP entries and the adapter list.
+// The one object of the main window that owns the search, the static ARP entries, the adapter list,
+// the job queue and the firmware folder.
 class CControllerManager {
 public:
     static constexpr std::uint16_t kTextProbePort = 10002;
@@ -46,8 +62,8 @@ public:
     static constexpr std::array<std::uint8_t, 4> kBinaryProbe{0xFF, 0x04, 0x02, 0xFB};
 
     CControllerManager();
-    explicit CControllerManager(const DiscoveryServices& services, DiscoveryTiming timing = {});
-    // Stops and waits for the search thread, then removes every static ARP entry made.
+    explicit CControllerManager(const ManagerServices& services, ManagerTiming timing = {});
+    // Stops and waits for the search thread and every worker, then removes every static ARP entry made.
     ~CControllerManager();
     CControllerManager(const CControllerManager&) = delete;
     CControllerManager& operator=(const CControllerManager&) = delete;
@@ -78,9 +94,35 @@ public:
     void RemoveAllStaticArp() { m_arp.RemoveAllStaticArp(); }
     const StaticArpSet& StaticArp() const { return m_arp; }
 
+    // Job queue. At most kMaxWorkers workers run, never two on one module address.
+    static constexpr int kMaxWorkers = 32;
+    // Hands the record to a worker, or parks it; 0 when no record is given or no worker can run it.
+    int QueueJob(DeviceRecord* record);
+    // The next parked record whose address is free, after `finishedAddress` was released. When there is
+    // none the caller's worker ends: the running count is lowered in the same hold of the lock.
+    bool TakeNextJob(DeviceRecord*& record, std::uint32_t finishedAddress);
+    // Withdraws a parked record and frees its pending payload; false for records a worker has.
+    bool CancelJob(DeviceRecord* record);
+    bool ReserveAddress(std::uint32_t address);
+    bool ReleaseAddress(std::uint32_t address);
+    int GetJobCount() const;
+    int GetRunningCount() const;
+    // Works on `record` and then on further records from TakeNextJob until none is left.
+    void JobWorker(DeviceRecord* record);
+    // Waits while moving the record's progress from `from` towards `to`, reporting every 10 ms.
+    void WaitWithProgress(DeviceRecord* record, std::uint32_t milliseconds, std::int32_t from, std::int32_t to);
+    // Blocks until no job is queued, parked or running (the command-line companion; tests).
+    void WaitUntilIdle();
+
+    // The management software's firmware folder ("" when it is not installed); ends with a separator.
+    const std::string& FirmwareFolder() const { return m_firmwareFolder; }
+    void SetFirmwareFolder(std::string folder) { m_firmwareFolder = std::move(folder); }
+    HttpClient& Http() const { return *m_services.http; }
+    Clock& ClockService() const { return *m_services.clock; }
+
     const std::vector<AdapterRecord>& Adapters() const { return m_adapters; }
     const std::map<std::string, DeviceRecord>& FoundDevices() const { return m_found; }
-    const DiscoveryTiming& Timing() const { return m_timing; }
+    const ManagerTiming& Timing() const { return m_timing; }
 
 private:
     void SearchThread();
@@ -90,9 +132,12 @@ private:
     // Waits on `sockets` for a reply to `record` for the requery time, reporting progress.
     int AwaitRequeryReply(DeviceRecord& record, const std::vector<int>& sockets,
                           const std::vector<const AdapterRecord*>& adapterOfSocket);
+    bool StartWorker(DeviceRecord* record);
+    void RunStep(DeviceRecord& record);
+    void WaitForModuleToReturn(DeviceRecord& record);
 
-    DiscoveryServices m_services;
-    DiscoveryTiming m_timing;
+    ManagerServices m_services;
+    ManagerTiming m_timing;
     std::atomic<bool> m_stop{false};
     WakeEvent m_wake;  // signalled with the stop flag so blocked waits see it at once
     std::thread m_searchThread;
@@ -101,6 +146,16 @@ private:
     std::vector<AdapterRecord> m_adapters;
     std::map<std::string, DeviceRecord> m_found;
     StaticArpSet m_arp;
+
+    // Job queue state, all guarded by m_queueLock (re-entrant: ReleaseAddress calls QueueJob).
+    mutable std::recursive_mutex m_queueLock;
+    std::condition_variable_any m_queueChanged;
+    int m_jobCount = 0;
+    int m_runningCount = 0;
+    std::set<std::uint32_t> m_busyAddresses;
+    std::deque<DeviceRecord*> m_parked;
+
+    std::string m_firmwareFolder;
 };
 
 }  // namespace tarrowind

@@ -47,9 +47,9 @@ protected:
         return collector.found;
     }
 
-    static DiscoveryTiming Short()
+    static ManagerTiming Short()
     {
-        DiscoveryTiming t;
+        ManagerTiming t;
         t.searchMs = 1500;
         return t;
     }
@@ -114,7 +114,7 @@ TEST_F(DiscoveryE2E, FaultyRepliesAddNothingAndTwoLinksGiveOneRow)
     config["modules"][3]["faults"] = {{"alsoOnLink", "sim0"}};
     config["modules"][4]["faults"] = {{"delayMs", 800}};
     lab::Simulator sim(config);
-    CControllerManager manager(DiscoveryServices{}, Short());
+    CControllerManager manager(ManagerServices{}, Short());
     const auto found = Search(manager);
     EXPECT_EQ(found.count("02:00:00:00:04:01"), 0u);
     EXPECT_EQ(found.count("02:00:00:00:04:02"), 0u);
@@ -130,7 +130,7 @@ TEST_F(DiscoveryE2E, RequeryFindsAMovedModuleWithAStaticEntryOnlyDuringTheExchan
 {
     json config = {{"modules", {Module("Web", "02:00:00:00:05:01", "192.0.2.30")}}};
     lab::Simulator sim(config);
-    CControllerManager manager(DiscoveryServices{}, Short());
+    CControllerManager manager(ManagerServices{}, Short());
     auto found = Search(manager);
     ASSERT_EQ(found.count("02:00:00:00:05:01"), 1u);
     DeviceRecord record = found.at("02:00:00:00:05:01").front();
@@ -171,7 +171,7 @@ TEST_F(DiscoveryE2E, DactylSettingsAreAcknowledgedAndApplied)
                    {"modules", {Module("BinaryDactyl", "02:00:00:FD:06:01", "192.0.2.40"),
                                 Module("BinaryDactyl", "02:00:00:FD:06:02", "192.0.2.41")}}};
     lab::Simulator sim(config);
-    CControllerManager manager(DiscoveryServices{}, Short());
+    CControllerManager manager(ManagerServices{}, Short());
     auto found = Search(manager);
     ASSERT_EQ(found.count("02:00:00:FD:06:01"), 1u);
     DeviceRecord reader = found.at("02:00:00:FD:06:01").front();
@@ -210,7 +210,7 @@ TEST_F(DiscoveryE2E, TheUsersOwnPermanentEntrySurvives)
     const std::array<std::uint8_t, 6> mac{0x02, 0, 0, 0, 0x07, 0x01};
     ASSERT_TRUE(NeighbourTable::System().AddPermanent(pc0, InetAddr("192.0.2.50"), mac));
     {
-        CControllerManager manager(DiscoveryServices{}, Short());
+        CControllerManager manager(ManagerServices{}, Short());
         auto found = Search(manager);
         ASSERT_EQ(found.count("02:00:00:00:07:01"), 1u);
         DeviceRecord record = found.at("02:00:00:00:07:01").front();

@@ -30,9 +30,9 @@ private:
 
 int RunSearchCommand(const SearchOptions& options, std::ostream& out, std::ostream& err)
 {
-    DiscoveryTiming timing;
+    ManagerTiming timing;
     timing.searchMs = options.searchMs;
-    CControllerManager manager(DiscoveryServices{}, timing);
+    CControllerManager manager(ManagerServices{}, timing);
     SearchPrinter printer(options, out);
     manager.Init(nullptr, &printer);
     manager.RemoveAllStaticArp();

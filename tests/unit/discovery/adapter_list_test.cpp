@@ -13,9 +13,9 @@ using testing::FakeAdapterTable;
 
 struct AdapterListTest : ::testing::Test {
     FakeAdapterTable table;
-    DiscoveryServices Services()
+    ManagerServices Services()
     {
-        DiscoveryServices s;
+        ManagerServices s;
         s.adapters = &table;
         return s;
     }

@@ -57,7 +57,7 @@ struct DiscoveryFixture : ::testing::Test {
             {2, "pc0", {{"192.0.2.1", "255.255.255.0"}}},
             {3, "pc1", {{"198.51.100.1", "255.255.255.0"}}},
         };
-        DiscoveryServices services;
+        ManagerServices services;
         services.adapters = &adapters;
         services.neighbours = &neighbours;
         services.sockets = &sockets;

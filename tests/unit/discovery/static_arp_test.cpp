@@ -85,7 +85,7 @@ TEST(StaticArp, EntryWhoseDeleteFailedGoesWhenTheManagerEnds)
     FakeNeighbourTable table;
     const DeviceRecord m = Module(3, Ip(192, 0, 2, 7));
     {
-        DiscoveryServices services;
+        ManagerServices services;
         services.neighbours = &table;
         CControllerManager manager(services);
         manager.AddStaticArp(m);

@@ -1,0 +1,189 @@
+#include "localisation/ini_reader.h"
+
+#include <fstream>
+#include <iterator>
+
+#include "platform/code_page.h"
+
+namespace tarrowind {
+namespace {
+
+std::string_view Trim(std::string_view s)
+{
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; };
+    while (!s.empty() && blank(s.front())) {
+        s.remove_prefix(1);
+    }
+    while (!s.empty() && blank(s.back())) {
+        s.remove_suffix(1);
+    }
+    return s;
+}
+
+void AppendUtf8(std::string& out, char32_t c)
+{
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+std::string FromUtf16Le(std::string_view bytes)
+{
+    std::string out;
+    out.reserve(bytes.size());
+    const auto unit = [&](std::size_t i) {
+        return static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
+                                     (static_cast<unsigned char>(bytes[i + 1]) << 8));
+    };
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        const char16_t u = unit(i);
+        if (u >= 0xD800 && u <= 0xDBFF && i + 3 < bytes.size()) {
+            const char16_t low = unit(i + 2);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                AppendUtf8(out, 0x10000 + ((static_cast<char32_t>(u) - 0xD800) << 10) + (low - 0xDC00));
+                i += 2;
+                continue;
+            }
+        }
+        AppendUtf8(out, (u >= 0xD800 && u <= 0xDFFF) ? char32_t{0xFFFD} : char32_t{u});
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string DecodeTextFile(std::string_view bytes)
+{
+    if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF && static_cast<unsigned char>(bytes[1]) == 0xFE) {
+        return FromUtf16Le(bytes.substr(2));
+    }
+    if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") {
+        bytes.remove_prefix(3);
+    }
+    return SanitizeUtf8(bytes);
+}
+
+std::string CutToUtf16Units(std::string_view text, std::size_t maxUnits)
+{
+    std::size_t units = 0;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        const auto lead = static_cast<unsigned char>(text[pos]);
+        const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        const std::size_t needed = length == 4 ? 2 : 1;
+        if (units + needed > maxUnits) {
+            break;
+        }
+        units += needed;
+        pos += length;
+    }
+    return std::string(text.substr(0, std::min(pos, text.size())));
+}
+
+std::string IniReader::Fold(std::string_view name)
+{
+    std::string folded(name);
+    for (char& c : folded) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return folded;
+}
+
+IniReader IniReader::FromFile(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        return {};
+    }
+    file.seekg(0, std::ios::end);
+    const auto size = file.tellg();
+    if (size < 0 || static_cast<std::size_t>(size) > kMaxFileBytes) {
+        return {};
+    }
+    file.seekg(0);
+    std::string bytes(static_cast<std::size_t>(size), '\0');
+    file.read(bytes.data(), size);
+    bytes.resize(static_cast<std::size_t>(file.gcount()));
+    return FromBytes(bytes);
+}
+
+IniReader IniReader::FromBytes(std::string_view bytes)
+{
+    IniReader reader;
+    if (bytes.size() > kMaxFileBytes) {
+        return reader;
+    }
+    const std::string text = DecodeTextFile(bytes);
+    std::map<std::string, std::string>* section = nullptr;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::size_t end = text.find('\n', pos);
+        if (end == std::string::npos) {
+            end = text.size();
+        }
+        const std::string_view line = Trim(std::string_view(text).substr(pos, end - pos));
+        pos = end + 1;
+        if (line.empty() || line.front() == ';') {
+            continue;
+        }
+        if (line.front() == '[') {
+            const auto close = line.find(']');
+            const std::string name = Fold(Trim(line.substr(1, close == std::string_view::npos ? line.size() - 1 : close - 1)));
+            // A repeated section adds nothing: the first occurrence wins.
+            const auto [it, added] = reader.m_sections.try_emplace(name);
+            section = added ? &it->second : nullptr;
+            continue;
+        }
+        const auto equals = line.find('=');
+        if (section == nullptr || equals == std::string_view::npos) {
+            continue;
+        }
+        std::string_view value = Trim(line.substr(equals + 1));
+        if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front()) {
+            value = value.substr(1, value.size() - 2);
+        }
+        section->try_emplace(Fold(Trim(line.substr(0, equals))), value);
+    }
+    return reader;
+}
+
+bool IniReader::HasSection(std::string_view section) const
+{
+    return m_sections.count(Fold(section)) != 0;
+}
+
+std::optional<std::string> IniReader::Find(std::string_view section, std::string_view key) const
+{
+    const auto s = m_sections.find(Fold(section));
+    if (s == m_sections.end()) {
+        return std::nullopt;
+    }
+    const auto k = s->second.find(Fold(key));
+    if (k == s->second.end()) {
+        return std::nullopt;
+    }
+    return k->second;
+}
+
+std::string IniReader::GetString(std::string_view section, std::string_view key, std::string_view fallback,
+                                 std::size_t maxUnits) const
+{
+    const auto value = Find(section, key);
+    return CutToUtf16Units(value ? *value : std::string(fallback), maxUnits);
+}
+
+}  // namespace tarrowind

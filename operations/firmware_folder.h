@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace tarrowind {
+
+// Reads string values from an ini file, or from the management software's settings when made with
+// a company name (on this platform an ini file "<company>/<application>.ini" in the XDG config
+// folders stands in for the registry).
+class ProfileReader {
+public:
+    ProfileReader(std::string company, std::string application)
+        : m_company(std::move(company)), m_application(std::move(application))
+    {
+    }
+    std::string GetString(const std::string& section, const std::string& valueName,
+                          const std::string& fallback = {}) const;
+
+private:
+    std::string m_company;      // empty: ini mode
+    std::string m_application;  // ini mode: the file's path
+};
+
+// The management software's firmware folder: its BaseDirectory with "DCFirmware/" appended, or "".
+std::string LoadFirmwareFolder();
+
+// Reads the list file's entry for `model`. Outputs whose key is empty keep the caller's values.
+bool ReadFirmwareInfo(const std::string& folder, const std::string& model, std::string& version,
+                      std::string& date, std::string& file, std::string& file2);
+
+// 1 when the list names newer firmware (the file fields are set, when given), 0 when nothing newer or
+// not offered for the module, -1 when the list cannot be used.
+std::int32_t CheckLatestFirmware(const std::string& folder, const std::string& model, const std::string& version,
+                                 std::string* firmwareFile, std::string* firmwareFile2);
+
+bool CanConfigure(const std::string& model, const std::string& version);
+bool CanUpdateFirmware(const std::string& model, const std::string& version);
+
+// "%.4d%.4d%.4d" of major, minor and patch: compared as text, it orders versions.
+std::string VersionKey(std::int32_t major, std::int32_t minor, std::int32_t patch);
+
+// The list file's name inside the firmware folder.
+inline constexpr const char* kFirmwareListFile = "Tarrowind.ini";
+
+}  // namespace tarrowind

@@ -1,0 +1,168 @@
+// The worker: carries one record's action through its statuses, then takes the next parked record.
+#include "discovery/controller_manager.h"
+#include "discovery/address_text.h"
+#include "discovery/dactyl_settings.h"
+#include "operations/firmware_upload.h"
+#include "operations/login.h"
+#include "operations/module_settings.h"
+
+namespace tarrowind {
+namespace {
+
+constexpr std::uint32_t kReportIntervalMs = 10;
+constexpr int kRequeryTries = 10;
+// The tries start at 16, 24, ... 88, so that with the up to 11 a try adds the bar never passes 100.
+constexpr std::int32_t kFirstTryProgress = 16;
+constexpr std::int32_t kProgressPerTry = 8;
+
+ModuleSettings RestartRequest(DeviceRecord& record, bool restoreDefault)
+{
+    ModuleSettings settings;
+    settings.target = HttpTarget::ForRecord(record);
+    settings.reboot = restoreDefault ? 0 : 1;
+    settings.restoreDefault = restoreDefault ? 1 : 0;
+    return settings;
+}
+
+}  // namespace
+
+void CControllerManager::WaitWithProgress(DeviceRecord* record, std::uint32_t milliseconds, std::int32_t from,
+                                          std::int32_t to)
+{
+    if (record == nullptr) {
+        return;
+    }
+    Clock& clock = *m_services.clock;
+    record->progress = from;
+    Report(*record);
+    const std::uint32_t start = clock.TickMs();
+    std::uint32_t elapsed = 0;
+    do {
+        clock.SleepMs(kReportIntervalMs);
+        elapsed = clock.TickMs() - start;
+        const std::uint64_t moved =
+            milliseconds == 0 ? static_cast<std::uint64_t>(to)
+                              : static_cast<std::uint64_t>(elapsed) * static_cast<std::uint32_t>(to) / milliseconds;
+        record->progress = static_cast<std::int32_t>(std::min<std::uint64_t>(from + moved, static_cast<std::uint32_t>(to)));
+        Report(*record);
+    } while (elapsed < milliseconds);
+}
+
+void CControllerManager::RunStep(DeviceRecord& record)
+{
+    HttpClient& http = *m_services.http;
+    switch (record.status) {
+    case kStatusQueueLogin:
+        if (record.kind == ModuleKind::LongReply) {
+            return;
+        }
+        record.status = kStatusLogin;
+        Report(record);
+        record.status = (record.kind == ModuleKind::BinaryDactyl ? LoginByCgi(&record, http) : LoginByPage(&record, http)) == 0
+                            ? kStatusLoginSuccessfully
+                            : kStatusLoginFailed;
+        return;
+    case kStatusQueueSetting: {
+        if (record.kind == ModuleKind::LongReply) {
+            return;
+        }
+        record.status = kStatusSetting;
+        Report(record);
+        const std::shared_ptr<PendingPayload> payload = std::move(record.pendingPayload);
+        record.pendingPayload.reset();
+        if (record.kind == ModuleKind::BinaryDactyl) {
+            DeviceRecord sending = record;
+            sending.pendingPayload = payload;
+            record.status = payload && SendDactylSettings(&sending) == 1 ? kStatusWaitForLogin : kStatusSettingFailed;
+            return;
+        }
+        const auto* settings = dynamic_cast<const ModuleSettings*>(payload.get());
+        if (settings == nullptr || WriteModuleSettings(settings, http) != 0) {
+            record.status = kStatusSettingFailed;
+            return;
+        }
+        record.userName = settings->newLoginName;
+        record.password = settings->newAdminPassword;
+        record.ip = settings->ip;
+        record.ipText = FormatIp(settings->ip);
+        record.status = kStatusWaitForLogin;
+        return;
+    }
+    case kStatusQueueReboot:
+    case kStatusQueueSetDefault: {
+        const bool restoreDefault = record.status == kStatusQueueSetDefault;
+        const ModuleSettings request = RestartRequest(record, restoreDefault);
+        record.status = restoreDefault ? kStatusSetDefault : kStatusReboot;
+        Report(record);
+        const bool sent = WriteModuleSettings(&request, http) == 0;
+        record.status = sent ? kStatusWaitForLogin : (restoreDefault ? kStatusSetDefaultFailed : kStatusRebootFailed);
+        return;
+    }
+    case kStatusQueueFirmwareUpdate: {
+        const std::int32_t next = record.firmwareFile2.empty() ? kStatusWaitForLogin : kStatusWaitForFirmwareUpdate;
+        record.status = RunFirmwareUpload(*this, &record, 0) ? next : kStatusFirmwareUpdateFailed;
+        if (record.status == kStatusWaitForFirmwareUpdate) {
+            WaitWithProgress(&record, m_timing.firmwarePauseMs, 0, 100);
+            record.status = RunFirmwareUpload(*this, &record, 1) ? kStatusWaitForLogin : kStatusFirmwareUpdateFailed;
+        }
+        return;
+    }
+    default:
+        return;
+    }
+}
+
+void CControllerManager::WaitForModuleToReturn(DeviceRecord& record)
+{
+    WaitWithProgress(&record, m_timing.settleMs, 0, 16);
+    bool back = false;
+    for (int i = 0; i < kRequeryTries && !back; ++i) {
+        record.progress = kFirstTryProgress + kProgressPerTry * i;
+        Report(record);
+        if (Requery(&record) == 1) {
+            back = true;
+        }
+    }
+    record.progress = 100;
+    if (back) {
+        record.status = kStatusQueueLogin;
+        Report(record);
+        // Last, as a module on a new address starts on another worker at once: from here on the
+        // record is that worker's.
+        QueueJob(&record);
+        return;
+    }
+    Report(record);
+    record.action = kActionNone;
+    record.status = kStatusCannotAccess;
+    Report(record);
+}
+
+void CControllerManager::JobWorker(DeviceRecord* record)
+{
+    while (record != nullptr) {
+        // Held before the action: a settings action that changes the address still frees the old one.
+        const std::uint32_t heldAddress = record->ip;
+        // The entry is removed as it was made, also when the action gave the module a new address.
+        DeviceRecord arpEntry;
+        arpEntry.adapterIndex = record->adapterIndex;
+        arpEntry.ip = record->ip;
+        arpEntry.mac = record->mac;
+        AddStaticArp(arpEntry);
+        RunStep(*record);
+        RemoveStaticArp(arpEntry);
+        if (record->status == kStatusWaitForLogin) {
+            WaitForModuleToReturn(*record);
+        } else {
+            record->action = kActionNone;
+            Report(*record);
+        }
+        DeviceRecord* next = nullptr;
+        if (!TakeNextJob(next, heldAddress)) {
+            return;
+        }
+        record = next;
+    }
+}
+
+}  // namespace tarrowind

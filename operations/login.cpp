@@ -1,0 +1,85 @@
+#include "operations/login.h"
+
+#include <cstdio>
+#include <random>
+
+#include "operations/module_request.h"
+#include "platform/utf16.h"
+
+namespace tarrowind {
+namespace {
+
+// One generator per worker thread: workers log in to many modules at once.
+std::uint8_t RandomByte()
+{
+    thread_local std::mt19937 generator{std::random_device{}()};
+    return static_cast<std::uint8_t>((generator() * 127u) & 0xFFu);
+}
+
+void AppendByte(std::string& out, unsigned byte)
+{
+    char text[4];
+    std::snprintf(text, sizeof text, "-%.2x", byte & 0xFFu);
+    out += text;
+}
+
+}  // namespace
+
+std::string EncodePassword(const std::string& password)
+{
+    if (password.empty()) {
+        return {};
+    }
+    std::uint8_t byte = RandomByte();
+    std::string out;
+    AppendByte(out, byte);
+    for (const char16_t unit : ToUtf16(password)) {
+        byte = static_cast<std::uint8_t>(byte ^ (unit & 0xFFu));
+        AppendByte(out, byte);
+    }
+    return out;
+}
+
+std::string EscapeQueryValue(const std::string& value)
+{
+    static constexpr std::string_view kReserved = " &#%+=?";
+    std::string out;
+    for (const char c : value) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x20 || b >= 0x7F || kReserved.find(c) != std::string_view::npos) {
+            char text[4];
+            std::snprintf(text, sizeof text, "%%%.2X", b);
+            out += text;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::int32_t LoginByPage(DeviceRecord* record, HttpClient& http)
+{
+    if (record == nullptr) {
+        return kHttpNoTarget;
+    }
+    const HttpTarget target = HttpTarget::ForRecord(*record);
+    ModuleRequest request;
+    request.path = "/Eng/Other.htm";
+    request.refusals = {"401 Unauthorized", "404 Not Found"};
+    return RunModuleRequest(http, &target, request);
+}
+
+std::int32_t LoginByCgi(DeviceRecord* record, HttpClient& http)
+{
+    if (record == nullptr) {
+        return kHttpNoTarget;
+    }
+    const HttpTarget target = HttpTarget::ForRecord(*record);
+    ModuleRequest request;
+    request.path = "/login.cgi?user=" + EscapeQueryValue(record->userName) + "&pswd=" + EncodePassword(record->password);
+    request.basicAuth = false;
+    request.refusals = {"Login Fail"};
+    return RunModuleRequest(http, &target, request);
+}
+
+}  // namespace tarrowind

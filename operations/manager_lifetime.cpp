@@ -1,0 +1,28 @@
+// Making and ending the manager: the firmware folder is found when it is made, and it outlives every
+// thread that uses it.
+#include "discovery/controller_manager.h"
+#include "operations/firmware_folder.h"
+
+namespace tarrowind {
+
+CControllerManager::CControllerManager() : CControllerManager(ManagerServices{}) {}
+
+CControllerManager::CControllerManager(const ManagerServices& services, ManagerTiming timing)
+    : m_services(services), m_timing(timing), m_arp(*services.neighbours), m_firmwareFolder(LoadFirmwareFolder())
+{
+    HttpClient::GlobalInit();
+}
+
+CControllerManager::~CControllerManager()
+{
+    Stop();
+    WaitForSearch();
+    // The window never closes with work pending; this only guards callers that would.
+    {
+        std::unique_lock hold(m_queueLock);
+        m_queueChanged.wait(hold, [this] { return m_runningCount == 0; });
+    }
+    m_arp.RemoveAllStaticArp();
+}
+
+}  // namespace tarrowind

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "operations/http_target.h"
+#include "platform/http_client.h"
+
+namespace tarrowind {
+
+// One web-server module's whole configuration, as its configuration page publishes it and its
+// configuration form takes it, plus the reboot and default flags and the login the module is to take.
+// Addresses are 32-bit values in network byte order.
+struct ModuleSettings final : PendingPayload {
+    HttpTarget target;
+    std::int32_t reboot = 0;
+    std::int32_t restoreDefault = 0;
+    std::string machineName;
+    std::int32_t dhcp = 0;
+    std::uint32_t ip = 0;
+    std::uint32_t mask = 0;
+    std::uint32_t gateway = 0;
+    std::uint32_t dns = 0;
+    std::uint32_t sendToServer = 0;
+    std::uint32_t serverAddress = 0;
+    std::string myName;
+    std::uint32_t ddnsType = 0;
+    std::string hostName;
+    std::string ddnsUserName;
+    std::string ddnsPassword;
+    std::string des1;
+    std::string des2;
+    std::string des3;
+    std::uint32_t devicePort = 0;
+    std::string macText;            // shown, not posted
+    std::string ethVersion;         // shown, not posted
+    std::string controllerVersion;  // shown, not posted
+    std::string newLoginName;
+    std::string newAdminPassword;
+};
+
+// Reads the configuration page into `settings`; on a refusal or an empty answer no field is touched.
+std::int32_t ReadModuleSettings(ModuleSettings* settings, HttpClient& http);
+// Posts the configuration, or only the reboot or default request when a flag is set.
+std::int32_t WriteModuleSettings(const ModuleSettings* settings, HttpClient& http);
+// The form body WriteModuleSettings posts.
+std::string ModuleSettingsForm(const ModuleSettings& settings);
+// Fills the fields from the text of a configuration page.
+void ParseModuleSettingsPage(std::string_view page, ModuleSettings& settings);
+// A form value: UTF-8 with control and non-ASCII bytes, and every character that means something in a
+// form or an address, as "%" and two lower-case hex digits. "%" itself stays.
+std::string EscapeFormValue(const std::string& value);
+
+}  // namespace tarrowind

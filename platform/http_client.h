@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarrowind {
+
+// One request to a module's web server. Every request has its own connection; nothing is reused.
+struct HttpRequest {
+    std::string method = "GET";
+    std::string host;  // dotted IPv4 address
+    std::uint16_t port = 80;
+    bool https = false;  // TLS without any certificate check
+    std::string path;    // sent as given
+    bool basicAuth = true;
+    std::string user;
+    std::string password;
+    std::vector<std::string> headers;  // extra headers, "Name: value"
+    bool hasBody = false;              // POST: a body of body.size() bytes is announced and written
+    std::string_view body;             // must stay valid during Perform
+    long connectTimeoutMs = 60000;
+    long sendTimeoutMs = 30000;     // no byte could be sent for this long
+    long receiveTimeoutMs = 30000;  // no byte arrived for this long
+};
+
+struct HttpResult {
+    // 0 when the request was sent and the whole answer read; otherwise the HTTP layer's error number
+    // (never -1, -2 or -3).
+    int code = 0;
+    long status = 0;
+    std::string body;
+};
+
+// The HTTP layer; replaceable for tests.
+class HttpClient {
+public:
+    // Answers longer than this end the request with kBodyTooLarge instead of filling the memory.
+    static constexpr std::size_t kMaxBodyBytes = 16 * 1024 * 1024;
+    static constexpr int kBodyTooLarge = 63;  // the layer's own "maximum file size exceeded"
+    static constexpr int kBadHost = 3;        // the layer's own "malformed address"
+
+    virtual ~HttpClient() = default;
+    virtual HttpResult Perform(const HttpRequest& request) = 0;
+
+    // libcurl; call GlobalInit once before any thread is started.
+    static HttpClient& System();
+    static void GlobalInit();
+};
+
+}  // namespace tarrowind
