@@ -3,7 +3,43 @@
 
 #include <iostream>
 
+#include "tools/cli/action_command.h"
 #include "tools/cli/search_command.h"
+
+namespace {
+
+using tarrowind::ActionOptions;
+using tarrowind::CliAction;
+
+void AddSearchLength(CLI::App* command, std::uint32_t& searchMs)
+{
+    command->add_option("--search-ms", searchMs, "Length of the search in milliseconds")
+        ->check(CLI::Range(100u, 600000u))
+        ->capture_default_str();
+}
+
+// The options every action shares: credentials, the modules to act on, the output form.
+void AddCommon(CLI::App* command, ActionOptions& o)
+{
+    command->add_option("--user", o.user, "Login ID of the modules")->required();
+    auto* env = command->add_option("--password-env", o.passwordEnv, "Environment variable holding the password");
+    auto* in = command->add_flag("--password-stdin", o.passwordStdin, "Read the password from standard input");
+    env->excludes(in);
+    in->excludes(env);
+    command->callback([command, env, in] {
+        if (env->count() == 0 && in->count() == 0) {
+            throw CLI::RequiredError("--password-env or --password-stdin");
+        }
+        (void)command;
+    });
+    command->add_flag("--all", o.all, "Every module the search finds");
+    command->add_option("--mac", o.macs, "Hardware address of a module (repeatable)");
+    command->add_option("--ip", o.ips, "IPv4 address of a module (repeatable)");
+    command->add_flag("--json", o.json, "One JSON object per change");
+    AddSearchLength(command, o.searchMs);
+}
+
+}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -14,14 +50,61 @@ int main(int argc, char** argv)
     tarrowind::SearchOptions search;
     CLI::App* searchCommand = app.add_subcommand("search", "Search every local network once and list the modules heard");
     searchCommand->add_flag("--json", search.json, "One JSON object per line");
-    searchCommand->add_option("--search-ms", search.searchMs, "Length of the search in milliseconds")
-        ->check(CLI::Range(100u, 600000u))
-        ->capture_default_str();
+    AddSearchLength(searchCommand, search.searchMs);
+
+    ActionOptions action;
+    struct Entry {
+        const char* name;
+        const char* help;
+        CliAction kind;
+        CLI::App* command = nullptr;
+    };
+    Entry entries[] = {
+        {"login", "Log in to the modules", CliAction::Login},
+        {"reboot", "Log in, then reboot the modules", CliAction::Reboot},
+        {"default", "Log in, then restore the modules' factory defaults", CliAction::Default},
+        {"firmware", "Log in, then update the modules' firmware from FILE", CliAction::Firmware},
+        {"latest", "Log in, then update to the newest firmware of the firmware folder", CliAction::Latest},
+        {"set", "Log in, then change the modules' network settings", CliAction::Set},
+    };
+    for (Entry& e : entries) {
+        e.command = app.add_subcommand(e.name, e.help);
+        AddCommon(e.command, action);
+    }
+    entries[3].command->add_option("FILE", action.firmwareFile, "Firmware file")->required()->check(CLI::ExistingFile);
+    entries[4].command->add_option("--firmware-folder", action.firmwareFolder,
+                                   "Folder of the firmware list instead of the management software's");
+    CLI::App* set = entries[5].command;
+    set->add_option("--name", action.set.name, "Module name");
+    set->add_option_function<std::string>(
+           "--dhcp", [&action](const std::string& v) { action.set.dhcp = v == "on"; }, "DHCP client: on or off")
+        ->check(CLI::IsMember({"on", "off"}));
+    set->add_option("--new-ip", action.set.ip, "New IPv4 address (also: the last of two --ip, or the one --ip "
+                                               "after --all or --mac)");
+    set->add_option("--mask", action.set.mask, "New subnet mask");
+    set->add_option("--gateway", action.set.gateway, "New default gateway");
+    set->add_option("--dns", action.set.dns, "New DNS server");
+    set->add_option("--port", action.set.port, "Device port")->check(CLI::Range(1025u, 65535u));
+    set->add_option("--new-user", action.set.newUser, "Login ID the module is to take");
+    set->add_option("--new-password-env", action.set.newPasswordEnv, "Environment variable with the new password");
 
     CLI11_PARSE(app, argc, argv);
 
     if (searchCommand->parsed()) {
         return tarrowind::RunSearchCommand(search, std::cout, std::cerr);
+    }
+    // "--ip" both chooses modules and, for set, gives the new address: the last of two is the new one,
+    // and a single one is the new one when the modules are chosen otherwise.
+    if (set->parsed() && !action.set.ip && !action.ips.empty() &&
+        (action.ips.size() >= 2 || action.all || !action.macs.empty())) {
+        action.set.ip = action.ips.back();
+        action.ips.pop_back();
+    }
+    for (const Entry& e : entries) {
+        if (e.command->parsed()) {
+            action.action = e.kind;
+            return tarrowind::RunActionCommand(action, std::cin, std::cout, std::cerr);
+        }
     }
     return 2;
 }

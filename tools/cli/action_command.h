@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstdint>
+#include <istream>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace tarrowind {
+
+enum class CliAction { Login, Reboot, Default, Firmware, Latest, Set };
+
+// What `set` changes; unset fields keep the module's current values.
+struct SetOptions {
+    std::optional<std::string> name;
+    std::optional<bool> dhcp;
+    std::optional<std::string> ip;
+    std::optional<std::string> mask;
+    std::optional<std::string> gateway;
+    std::optional<std::string> dns;
+    std::optional<std::uint32_t> port;
+    std::optional<std::string> newUser;
+    std::string newPasswordEnv;
+};
+
+struct ActionOptions {
+    CliAction action = CliAction::Login;
+    std::string user;
+    std::string passwordEnv;  // name of the variable holding the password
+    bool passwordStdin = false;
+    bool all = false;
+    std::vector<std::string> macs;
+    std::vector<std::string> ips;
+    bool json = false;
+    std::string firmwareFile;
+    std::optional<std::string> firmwareFolder;
+    SetOptions set;
+    std::uint32_t searchMs = 5000;
+};
+
+// Searches once, logs the chosen modules in through the job queue, then queues the action for them and
+// prints every change. Returns the exit code: non-zero when a chosen module failed or was not found.
+int RunActionCommand(const ActionOptions& options, std::istream& in, std::ostream& out, std::ostream& err);
+
+}  // namespace tarrowind
