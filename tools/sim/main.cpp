@@ -44,12 +44,14 @@ bool inLabNamespace(std::string& why)
 
 int main(int argc, char** argv)
 {
-    CLI::App app{"Simulates access-control network modules on lab links (raw Ethernet)."};
+    CLI::App app{"Simulates access-control network modules on lab links (raw Ethernet, HTTP and HTTPS)."};
     ServerOptions options;
     app.add_option("--config", options.configPath, "JSON file describing the modules")->required();
     app.add_option("--link", options.links,
                    "interface to play modules on (repeatable); default: the links the config names");
-    app.add_flag("--verbose", options.verbose, "log every frame handled to stderr");
+    app.add_flag("--verbose", options.verbose, "log every frame and web request handled to stderr");
+    app.add_option("--web-threads", options.threads, "threads per web server (parallel clients)")
+        ->check(CLI::Range(1, 1024));
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
@@ -81,6 +83,15 @@ int main(int argc, char** argv)
         SimServer server(options, config);
         return server.run(std::cout);
     } catch (const LinkError& error) {
+        std::cerr << "tarrowind-sim: " << error.what() << '\n';
+        return 1;
+    } catch (const InterfaceError& error) {
+        std::cerr << "tarrowind-sim: " << error.what() << '\n';
+        return 1;
+    } catch (const WebError& error) {
+        std::cerr << "tarrowind-sim: " << error.what() << '\n';
+        return 1;
+    } catch (const std::runtime_error& error) {
         std::cerr << "tarrowind-sim: " << error.what() << '\n';
         return 1;
     }

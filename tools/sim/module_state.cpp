@@ -1,5 +1,8 @@
 #include "module_state.h"
 
+#include <algorithm>
+#include <climits>
+
 namespace tarrowind::sim {
 
 ModuleState::ModuleState(ModuleConfig config, std::chrono::milliseconds restartSilence)
@@ -34,7 +37,15 @@ bool ModuleState::answering(Clock::time_point now) const
 {
     if (m_initial.faults.silent) return false;
     std::lock_guard guard(m_lock);
+    if (m_initial.faults.neverReturn && m_restarts > 0) return false;
     return now >= m_silentUntil;
+}
+
+bool ModuleState::willReturn() const
+{
+    if (m_initial.faults.silent) return false;
+    std::lock_guard guard(m_lock);
+    return !(m_initial.faults.neverReturn && m_restarts > 0);
 }
 
 void ModuleState::restart(Clock::time_point now, const RestartChanges& changes)
@@ -48,7 +59,13 @@ void ModuleState::restart(Clock::time_point now, const RestartChanges& changes)
         m_current.mask = changes.network->mask;
         m_current.gateway = changes.network->gateway;
     }
-    if (changes.version) m_current.version = *changes.version;
+    if (changes.web) m_current.web = *changes.web;
+    if (changes.version) {
+        m_current.version = *changes.version;
+        // A configured network-part version is replaced by the image as well.
+        if (m_current.ethVersion) m_current.ethVersion = *changes.version;
+    }
+    m_firmware.reset();
     m_silentUntil = now + m_restartSilence;
     ++m_restarts;
 }
@@ -63,6 +80,40 @@ Clock::time_point ModuleState::silentUntil() const
 {
     std::lock_guard guard(m_lock);
     return m_silentUntil;
+}
+
+bool ModuleState::credentialsMatch(std::string_view user, std::string_view password) const
+{
+    std::lock_guard guard(m_lock);
+    return m_current.web.user == user && m_current.web.password == password;
+}
+
+void ModuleState::firmwareReceived(Clock::time_point now, std::uint64_t bytes, std::optional<std::string> version)
+{
+    constexpr std::uint64_t kBlock = 1024;
+    const std::uint64_t blocks = std::min<std::uint64_t>((bytes + kBlock - 1) / kBlock, INT32_MAX);
+    std::lock_guard guard(m_lock);
+    m_firmware = Firmware{static_cast<std::int32_t>(blocks), std::move(version), now};
+}
+
+FirmwareProgress ModuleState::firmwareProgress(Clock::time_point now) const
+{
+    std::lock_guard guard(m_lock);
+    if (!m_firmware) return {};
+    const std::int64_t total = m_firmware->blocks;
+    if (m_initial.faults.stallProgress) return {0, static_cast<std::int32_t>(total)};
+    const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(now - m_firmware->writingFrom).count();
+    const std::int64_t span = m_current.firmwareWriteMs;
+    std::int64_t finish = total;
+    if (span > 0 && elapsed < span) finish = elapsed <= 0 ? 0 : total * elapsed / span;
+    return {static_cast<std::int32_t>(finish), static_cast<std::int32_t>(total)};
+}
+
+std::optional<std::string> ModuleState::uploadedVersion() const
+{
+    std::lock_guard guard(m_lock);
+    if (!m_firmware) return std::nullopt;
+    return m_firmware->version;
 }
 
 void ModuleTable::load(const SimConfig& config)

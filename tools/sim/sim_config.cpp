@@ -23,6 +23,31 @@ std::string_view kindName(ModuleKind kind)
     return "?";
 }
 
+namespace {
+
+constexpr std::array<std::string_view, kWebPageCount> kPageNames{"Other", "Hidden", "Config", "Upload",
+                                                                 "Progress", "Reboot", "Login"};
+
+} // namespace
+
+std::string_view pageName(WebPage page)
+{
+    return kPageNames[static_cast<std::size_t>(page)];
+}
+
+std::optional<WebPage> pageFromName(std::string_view name)
+{
+    for (std::size_t i = 0; i < kPageNames.size(); ++i)
+        if (kPageNames[i] == name) return static_cast<WebPage>(i);
+    return std::nullopt;
+}
+
+WebScheme webScheme(const ModuleConfig& module)
+{
+    if (module.kind == ModuleKind::LongReply) return WebScheme::None;
+    return module.useHttps ? WebScheme::Https : WebScheme::Http;
+}
+
 std::optional<BinaryVersion> parseBinaryVersion(std::string_view text)
 {
     auto number = [&](std::size_t& at, std::uint8_t& out) {
@@ -52,9 +77,16 @@ namespace {
 const std::set<std::string> kTopKeys{"restartSilenceMs", "modules"};
 const std::set<std::string> kModuleKeys{"kind", "replyLength", "model", "name", "mac", "macText",
                                         "ip", "mask", "gateway", "version", "dhcp", "useHttps",
-                                        "link", "faults"};
+                                        "link", "faults", "user", "password", "dns", "sendToServer",
+                                        "serverAddress", "myName", "ddns", "hostName", "ddnsUser",
+                                        "ddnsPassword", "des1", "des2", "des3", "devicePort",
+                                        "ethVersion", "controllerVersion", "firmwareWriteMs"};
 const std::set<std::string> kFaultKeys{"badChecksum", "silent", "delayMs", "alsoOnLink",
-                                       "replyLength"};
+                                       "replyLength", "refuse", "dropConnection", "neverReturn",
+                                       "httpDelayMs", "oversizedBody", "noTotal", "stallProgress"};
+
+// Longest wait a web fault or the firmware write may ask for.
+constexpr std::uint32_t kMaxWebWaitMs = 600000;
 
 // Largest UDP payload that fits one Ethernet frame without fragments.
 constexpr std::uint32_t kMaxPayload = 1472;
@@ -115,6 +147,100 @@ public:
         return *parsed;
     }
 
+    std::vector<std::string> names(const json& object, const char* key, const char* prefix) const
+    {
+        std::vector<std::string> out;
+        if (!object.contains(key)) return out;
+        const json& list = object[key];
+        if (!list.is_array()) fail(std::string("\"") + prefix + key + "\" must be an array of page names");
+        for (const auto& item : list) {
+            if (!item.is_string()) fail(std::string("\"") + prefix + key + "\" must be an array of page names");
+            out.push_back(item.get<std::string>());
+        }
+        return out;
+    }
+
+    std::uint32_t bounded(const json& object, const char* key, const char* prefix, std::uint32_t fallback,
+                          std::uint32_t maximum) const
+    {
+        const std::uint32_t value = count(object, key, prefix).value_or(fallback);
+        if (value > maximum)
+            fail(std::string("\"") + prefix + key + "\" must be at most " + std::to_string(maximum));
+        return value;
+    }
+
+    // The pages a kind serves: readers only their login page, the others everything else.
+    static bool serves(ModuleKind kind, WebPage page)
+    {
+        if (kind == ModuleKind::LongReply) return false;
+        return (kind == ModuleKind::BinaryDactyl) == (page == WebPage::Login);
+    }
+
+    void readWeb(ModuleConfig& module) const
+    {
+        WebFields& web = module.web;
+        web.user = text(m_object, "user").value_or(web.user);
+        web.password = text(m_object, "password").value_or(web.password);
+        if (module.kind != ModuleKind::BinaryDactyl && web.user.find(':') != std::string::npos)
+            fail("\"user\" cannot hold ':' (Basic authentication splits there)");
+        web.dns = address("dns", module.gateway);
+        web.sendToServer = count(m_object, "sendToServer").value_or(0);
+        web.serverAddress = address("serverAddress", 0u);
+        web.myName = text(m_object, "myName").value_or("");
+        web.ddns = count(m_object, "ddns").value_or(0);
+        web.hostName = text(m_object, "hostName").value_or("");
+        web.ddnsUser = text(m_object, "ddnsUser").value_or("");
+        web.ddnsPassword = text(m_object, "ddnsPassword").value_or("");
+        web.des[0] = text(m_object, "des1").value_or("");
+        web.des[1] = text(m_object, "des2").value_or("");
+        web.des[2] = text(m_object, "des3").value_or("");
+        web.devicePort = count(m_object, "devicePort").value_or(4000);
+        module.ethVersion = text(m_object, "ethVersion");
+        module.controllerVersion = text(m_object, "controllerVersion").value_or(module.controllerVersion);
+        module.firmwareWriteMs = bounded(m_object, "firmwareWriteMs", "", 1500, kMaxWebWaitMs);
+    }
+
+    void readWebFaults(const json& faults, ModuleConfig& module) const
+    {
+        FaultConfig& f = module.faults;
+        for (const auto& name : names(faults, "refuse", "faults.")) {
+            std::string page = name;
+            Refusal refusal = Refusal::Unauthorized;
+            if (name == "Hidden404" || name == "Other404") {
+                page = name.substr(0, name.size() - 3);
+                refusal = Refusal::NotFound;
+            }
+            const auto which = pageFromName(page);
+            if (!which) fail("faults.refuse: unknown page \"" + name + "\" (Other, Other404, Hidden, Hidden404, "
+                             "Config, Upload, Progress, Reboot, Login)");
+            if (!serves(module.kind, *which))
+                fail("faults.refuse: a " + std::string(kindName(module.kind)) + " module has no page \"" + page + "\"");
+            if (*which == WebPage::Login) refusal = Refusal::LoginFail;
+            auto& slot = f.refuse[static_cast<std::size_t>(*which)];
+            if (slot != Refusal::None) fail("faults.refuse names page \"" + page + "\" twice");
+            slot = refusal;
+        }
+        for (const auto& name : names(faults, "dropConnection", "faults.")) {
+            const auto which = pageFromName(name);
+            if (!which) fail("faults.dropConnection: unknown page \"" + name + "\" (Other, Hidden, Config, Upload, "
+                             "Progress, Reboot, Login)");
+            if (!serves(module.kind, *which))
+                fail("faults.dropConnection: a " + std::string(kindName(module.kind)) + " module has no page \"" +
+                     name + "\"");
+            f.dropConnection[static_cast<std::size_t>(*which)] = true;
+        }
+        f.neverReturn = flag(faults, "neverReturn", "faults.").value_or(false);
+        f.httpDelayMs = bounded(faults, "httpDelayMs", "faults.", 0, kMaxWebWaitMs);
+        f.oversizedBody = flag(faults, "oversizedBody", "faults.").value_or(false);
+        f.noTotal = flag(faults, "noTotal", "faults.").value_or(false);
+        f.stallProgress = flag(faults, "stallProgress", "faults.").value_or(false);
+        const bool webFault = f.httpDelayMs != 0 || f.oversizedBody || f.noTotal || f.stallProgress;
+        if (module.kind == ModuleKind::LongReply && webFault) fail("a LongReply module has no web server to fault");
+        if (module.kind == ModuleKind::BinaryDactyl && (f.oversizedBody || f.noTotal || f.stallProgress))
+            fail("a BinaryDactyl reader serves only its login page; oversizedBody, noTotal and stallProgress "
+                 "do not apply");
+    }
+
     ModuleConfig read(const std::string& defaultLink) const
     {
         if (!m_object.is_object()) fail("must be a JSON object");
@@ -167,6 +293,7 @@ public:
         if (module.kind == ModuleKind::WebDactyl) defaultModel = "QT-FP-6621";
         if (module.kind == ModuleKind::LongReply) defaultModel = "QT-DC820";
         module.model = text(m_object, "model").value_or(defaultModel);
+        readWeb(module);
 
         // The kind must be the one the receiver will read from length and model.
         const bool dactylModel = module.model.find("QT-FP") != std::string::npos;
@@ -194,6 +321,7 @@ public:
                 fail("faults.alsoOnLink names the module's own link \"" + module.link + "\"");
             if (module.faults.replyLength > kMaxPayload)
                 fail("faults.replyLength must be at most " + std::to_string(kMaxPayload));
+            readWebFaults(faults, module);
         }
         return module;
     }

@@ -1,6 +1,9 @@
 #include "sim_server.h"
 
 #include <algorithm>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -36,14 +39,69 @@ void requireLinks(const SimConfig& config, const std::vector<std::string>& links
             throw ConfigError("link \"" + named + "\" is named by a module but not given with --link");
 }
 
-SimServer::SimServer(ServerOptions options, const SimConfig& config) : m_options(std::move(options))
+SimServer::SimServer(ServerOptions options, const SimConfig& config)
+    : m_options(std::move(options)), m_interfaces(m_options.verbose)
 {
     m_modules.load(config);
 }
 
 SimServer::~SimServer()
 {
+    // Web threads first: they post into the inbox and read the modules.
+    if (m_web) m_web->stop();
+    for (int fd : m_portSinks) close(fd);
     if (m_signalFd >= 0) close(m_signalFd);
+}
+
+void SimServer::openPortSinks()
+{
+    // The UDP side answers in user space, but the kernel sees datagrams to a module's interface
+    // too; bound sockets keep it from answering them with port-unreachable messages.
+    for (const std::uint16_t port : {kTextProbePort, kBinaryPort}) {
+        const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        if (fd < 0) throw LinkError(std::string("cannot open a UDP socket: ") + std::strerror(errno));
+        const int one = 1;
+        (void)setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+        sockaddr_in any{};
+        any.sin_family = AF_INET;
+        any.sin_port = htons(port);
+        any.sin_addr.s_addr = htonl(INADDR_ANY);
+        if (bind(fd, reinterpret_cast<sockaddr*>(&any), sizeof any) != 0) {
+            const int error = errno;
+            close(fd);
+            throw LinkError("cannot bind UDP port " + std::to_string(port) + ": " + std::strerror(error));
+        }
+        m_portSinks.push_back(fd);
+    }
+}
+
+void SimServer::drain(int fd)
+{
+    char buffer[2048];
+    for (int i = 0; i < kFramesPerTurn && recv(fd, buffer, sizeof buffer, 0) >= 0; ++i) {
+    }
+}
+
+void SimServer::restart(const ModulePtr& module, const RestartChanges& changes)
+{
+    const Clock::time_point now = Clock::now();
+    module->restart(now, changes);
+    try {
+        m_interfaces.silence(module);
+    } catch (const InterfaceError& error) {
+        std::cerr << "tarrowind-sim: " << error.what() << '\n';
+    }
+    if (m_options.verbose) std::cerr << "module " << formatMac(module->mac()) << " restarts\n";
+    if (!module->willReturn()) return;
+    m_timers.add(module->silentUntil(), [this, module] {
+        try {
+            m_interfaces.restore(module, Clock::now());
+        } catch (const InterfaceError& error) {
+            std::cerr << "tarrowind-sim: " << error.what() << '\n';
+        }
+        if (m_options.verbose)
+            std::cerr << "module " << formatMac(module->mac()) << " back on " << formatIpv4(module->ip()) << '\n';
+    });
 }
 
 void SimServer::perform(ScheduledAction::Action& action)
@@ -51,10 +109,8 @@ void SimServer::perform(ScheduledAction::Action& action)
     if (auto* send = std::get_if<SendFrame>(&action)) {
         const auto link = m_links.find(send->link);
         if (link != m_links.end()) link->second->send(std::move(send->frame));
-    } else if (auto* restart = std::get_if<StartRestart>(&action)) {
-        restart->module->restart(Clock::now(), restart->changes);
-        if (m_options.verbose)
-            std::cerr << "module " << formatMac(restart->module->mac()) << " restarts\n";
+    } else if (auto* start = std::get_if<StartRestart>(&action)) {
+        restart(start->module, start->changes);
     }
 }
 
@@ -85,6 +141,11 @@ void SimServer::reload(std::ostream& out)
         SimConfig config = loadConfig(m_options.configPath, m_options.defaultLink);
         requireLinks(config, m_options.links);
         m_modules.load(config);
+        try {
+            m_interfaces.build(*m_modules.current());
+        } catch (const InterfaceError& error) {
+            std::cerr << "tarrowind-sim: reload: " << error.what() << '\n';
+        }
         out << "reloaded " << config.modules.size() << std::endl;
     } catch (const ConfigError& error) {
         std::cerr << "tarrowind-sim: reload of " << m_options.configPath << " failed, keeping the modules: "
@@ -120,6 +181,14 @@ int SimServer::run(std::ostream& out)
         return 1;
     }
     for (const auto& name : m_options.links) m_links.emplace(name, std::make_unique<PacketLink>(name));
+    openPortSinks();
+    m_interfaces.prepareNamespace();
+    m_interfaces.build(*m_modules.current());
+    WebServerOptions web;
+    web.threads = m_options.threads;
+    web.verbose = m_options.verbose;
+    m_web = std::make_unique<WebServer>(m_modules, m_inbox, web);
+    m_web->start();
 
     out << "ready " << m_modules.size() << std::endl;
 
@@ -129,6 +198,9 @@ int SimServer::run(std::ostream& out)
     for (;;) {
         Clock::time_point now = Clock::now();
         fds.assign(1, pollfd{m_signalFd, POLLIN, 0});
+        fds.push_back(pollfd{m_inbox.fd(), POLLIN, 0});
+        for (int sink : m_portSinks) fds.push_back(pollfd{sink, POLLIN, 0});
+        const std::size_t firstLink = fds.size();
         std::optional<Clock::time_point> wake = m_timers.nextDue();
         for (PacketLink* link : order) {
             short events = POLLIN;
@@ -144,16 +216,20 @@ int SimServer::run(std::ostream& out)
         }
         now = Clock::now();
         if ((fds[0].revents & POLLIN) && !handleSignals(out)) return 0;
+        if (fds[1].revents & POLLIN)
+            for (auto& request : m_inbox.take()) restart(request.module, request.changes);
+        for (std::size_t i = 2; i < firstLink; ++i)
+            if (fds[i].revents & POLLIN) drain(fds[i].fd);
 
         for (std::size_t i = 0; i < order.size(); ++i) {
-            const short revents = fds[i + 1].revents;
+            const short revents = fds[firstLink + i].revents;
             if (revents & (POLLIN | POLLERR)) serveLink(*order[i], now);
         }
         m_timers.runDue(Clock::now());
         for (std::size_t i = 0; i < order.size(); ++i) {
             PacketLink& link = *order[i];
             if (!link.hasPending()) continue;
-            if (link.waitingForRoom() ? (fds[i + 1].revents & POLLOUT) != 0 : now >= m_retryAt) link.flush();
+            if (link.waitingForRoom() ? (fds[firstLink + i].revents & POLLOUT) != 0 : now >= m_retryAt) link.flush();
             if (link.hasPending() && !link.waitingForRoom()) m_retryAt = Clock::now() + kRetryPause;
         }
     }

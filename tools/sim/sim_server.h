@@ -1,10 +1,13 @@
 #pragma once
 
+#include "module_interfaces.h"
 #include "module_state.h"
 #include "packet_link.h"
+#include "restart_inbox.h"
 #include "sim_config.h"
 #include "timer_queue.h"
 #include "udp_responder.h"
+#include "web_server.h"
 
 #include <map>
 #include <memory>
@@ -19,6 +22,7 @@ struct ServerOptions {
     std::vector<std::string> links; // every link to open, in order
     std::string defaultLink;        // for modules that name no link; empty: none
     bool verbose = false;
+    int threads = 48; // per web server
 };
 
 // The single-threaded event loop: link sockets, signals and the timer queue.
@@ -31,14 +35,18 @@ public:
 
     ModuleTable& modules() { return m_modules; }
 
-    // Opens the links and the signal descriptor, prints the ready line, and serves until SIGTERM or
-    // SIGINT. Returns the process exit code. Throws LinkError if a link cannot be opened.
+    // Opens the links and the signal descriptor, makes the modules' interfaces, starts the web
+    // servers, prints the ready line, and serves until SIGTERM or SIGINT. Returns the process exit
+    // code. Throws LinkError, InterfaceError or WebError when a part cannot start.
     int run(std::ostream& out);
 
 private:
     void serveLink(PacketLink& link, Clock::time_point now);
     void schedule(ScheduledAction action, Clock::time_point now);
     void perform(ScheduledAction::Action& action);
+    void restart(const ModulePtr& module, const RestartChanges& changes);
+    void openPortSinks();
+    void drain(int fd);
     void reload(std::ostream& out);
     bool handleSignals(std::ostream& out); // false: stop
 
@@ -47,6 +55,10 @@ private:
     UdpResponder m_responder{m_modules};
     std::map<std::string, std::unique_ptr<PacketLink>, std::less<>> m_links;
     TimerQueue m_timers;
+    RestartInbox m_inbox;
+    ModuleInterfaces m_interfaces;
+    std::unique_ptr<WebServer> m_web; // after the inbox and the table it uses
+    std::vector<int> m_portSinks;
     int m_signalFd = -1;
     Clock::time_point m_retryAt{};
 };

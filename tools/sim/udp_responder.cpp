@@ -65,7 +65,9 @@ void handleUdp(const ModuleTable& table, const std::string& link, const UdpFrame
                 const std::chrono::milliseconds delay(current.faults.delayMs);
                 if (request) {
                     outcome.actions.push_back({delay, replyTo(link, udp, current, encodeSettingsAck(current.mac))});
-                    outcome.actions.push_back({delay, StartRestart{module, RestartChanges{false, request->settings, {}}}});
+                    RestartChanges changes;
+                    changes.network = request->settings;
+                    outcome.actions.push_back({delay, StartRestart{module, std::move(changes)}});
                 } else {
                     outcome.actions.push_back({delay, replyTo(link, udp, current, encodeDiscoveryReply(current))});
                 }
@@ -95,6 +97,8 @@ void handleArp(const ModuleTable& table, const std::string& link, const ArpFrame
         const auto found = generation->byLink.find(link);
         if (found != generation->byLink.end()) {
             for (const auto& module : found->second) {
+                // A module with a web server has a kernel interface on its own link that answers.
+                if (module->scheme() != WebScheme::None && module->link() == link) continue;
                 if (module->ip() != arp.targetIp || !module->answering(now)) continue;
                 ArpFrame reply;
                 reply.ethDst = arp.ethSrc;

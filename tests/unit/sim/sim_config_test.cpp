@@ -163,3 +163,109 @@ TEST(BinaryVersionText, SplitsMajorMinorRelease)
     EXPECT_FALSE(parseBinaryVersion("V1.2R3x"));
     EXPECT_FALSE(parseBinaryVersion("V1.R3"));
 }
+
+TEST(SimConfigWeb, DefaultsForTheWebFields)
+{
+    const SimConfig config = parseConfig(withModule(R"("kind": "Web", "gateway": "192.0.2.254")"));
+    const ModuleConfig& m = config.modules.at(0);
+    EXPECT_EQ(m.web.user, "admin");
+    EXPECT_EQ(m.web.password, "admin");
+    EXPECT_EQ(m.web.dns, 0xC00002FEu); // the gateway unless given
+    EXPECT_EQ(m.web.devicePort, 4000u);
+    EXPECT_EQ(m.firmwareWriteMs, 1500u);
+    EXPECT_FALSE(m.ethVersion);
+    EXPECT_EQ(m.shownEthVersion(), m.version);
+    EXPECT_EQ(webScheme(m), WebScheme::Https);
+    for (std::size_t i = 0; i < kWebPageCount; ++i) {
+        EXPECT_EQ(m.faults.refuse[i], Refusal::None);
+        EXPECT_FALSE(m.faults.dropConnection[i]);
+    }
+}
+
+TEST(SimConfigWeb, ReadsEveryWebField)
+{
+    const SimConfig config = parseConfig(withModule(R"("kind": "Web", "user": "op", "password": "", "dns": "8.8.4.4",
+        "sendToServer": 5, "serverAddress": "203.0.113.9", "myName": "me", "ddns": 1, "hostName": "h",
+        "ddnsUser": "du", "ddnsPassword": "dp", "des1": "a", "des2": "b", "des3": "c", "devicePort": 70000,
+        "ethVersion": "E1", "controllerVersion": "C2 build 9", "firmwareWriteMs": 0, "useHttps": false)"));
+    const ModuleConfig& m = config.modules.at(0);
+    EXPECT_EQ(m.web.user, "op");
+    EXPECT_EQ(m.web.password, "");
+    EXPECT_EQ(m.web.dns, 0x08080404u);
+    EXPECT_EQ(m.web.sendToServer, 5u);
+    EXPECT_EQ(m.web.serverAddress, 0xCB007109u);
+    EXPECT_EQ(m.web.myName, "me");
+    EXPECT_EQ(m.web.ddns, 1u);
+    EXPECT_EQ(m.web.hostName, "h");
+    EXPECT_EQ(m.web.ddnsUser, "du");
+    EXPECT_EQ(m.web.ddnsPassword, "dp");
+    EXPECT_EQ(m.web.des, (std::array<std::string, 3>{"a", "b", "c"}));
+    EXPECT_EQ(m.web.devicePort, 70000u);
+    EXPECT_EQ(m.shownEthVersion(), "E1");
+    EXPECT_EQ(m.controllerVersion, "C2 build 9");
+    EXPECT_EQ(m.firmwareWriteMs, 0u);
+    EXPECT_EQ(webScheme(m), WebScheme::Http);
+}
+
+TEST(SimConfigWeb, ReadersServePlainHttpAndLongReplyNone)
+{
+    const SimConfig config = parseConfig(R"({"modules": [
+        {"kind": "BinaryDactyl", "mac": "02:00:00:FD:01:04", "ip": "192.0.2.13", "link": "sim0"},
+        {"kind": "LongReply", "mac": "02:00:00:00:01:03", "ip": "192.0.2.12", "link": "sim0"}]})");
+    EXPECT_EQ(webScheme(config.modules[0]), WebScheme::Http);
+    EXPECT_EQ(webScheme(config.modules[1]), WebScheme::None);
+}
+
+TEST(SimConfigWeb, FaultSwitches)
+{
+    const SimConfig config = parseConfig(withModule(R"("kind": "WebDactyl", "faults": {
+        "refuse": ["Other404", "Hidden", "Upload"], "dropConnection": ["Progress", "Config"],
+        "neverReturn": true, "httpDelayMs": 250, "oversizedBody": true, "noTotal": true, "stallProgress": true})"));
+    const FaultConfig& f = config.modules.at(0).faults;
+    EXPECT_EQ(f.refusal(WebPage::Other), Refusal::NotFound);
+    EXPECT_EQ(f.refusal(WebPage::Hidden), Refusal::Unauthorized);
+    EXPECT_EQ(f.refusal(WebPage::Upload), Refusal::Unauthorized);
+    EXPECT_EQ(f.refusal(WebPage::Reboot), Refusal::None);
+    EXPECT_TRUE(f.drops(WebPage::Progress));
+    EXPECT_TRUE(f.drops(WebPage::Config));
+    EXPECT_FALSE(f.drops(WebPage::Hidden));
+    EXPECT_TRUE(f.neverReturn);
+    EXPECT_EQ(f.httpDelayMs, 250u);
+    EXPECT_TRUE(f.oversizedBody);
+    EXPECT_TRUE(f.noTotal);
+    EXPECT_TRUE(f.stallProgress);
+
+    const SimConfig reader = parseConfig(R"({"modules": [{"kind": "BinaryDactyl", "mac": "02:00:00:FD:01:04",
+        "ip": "192.0.2.13", "link": "sim0", "faults": {"refuse": ["Login"], "dropConnection": ["Login"]}}]})");
+    EXPECT_EQ(reader.modules[0].faults.refusal(WebPage::Login), Refusal::LoginFail);
+    EXPECT_TRUE(reader.modules[0].faults.drops(WebPage::Login));
+}
+
+TEST(SimConfigWeb, RejectsBadWebFieldsClearly)
+{
+    EXPECT_NE(errorOf(withModule(R"("kind": "Web", "faults": {"refuse": ["Hiden"]})")).find("unknown page \"Hiden\""),
+              std::string::npos);
+    EXPECT_NE(errorOf(withModule(R"("kind": "Web", "faults": {"refuse": ["Login"]})")).find("has no page \"Login\""),
+              std::string::npos);
+    EXPECT_NE(errorOf(withModule(R"("kind": "Web", "faults": {"refuse": ["Hidden", "Hidden404"]})")).find("twice"),
+              std::string::npos);
+    EXPECT_NE(errorOf(withModule(R"("kind": "Web", "faults": {"refuse": "Hidden"})")).find("array of page names"),
+              std::string::npos);
+    EXPECT_NE(errorOf(withModule(R"("kind": "Web", "faults": {"dropConnection": [1]})")).find("array of page names"),
+              std::string::npos);
+    EXPECT_NE(errorOf(withModule(R"("kind": "Web", "faults": {"httpDelayMs": 600001})")).find("at most 600000"),
+              std::string::npos);
+    EXPECT_NE(errorOf(withModule(R"("kind": "Web", "firmwareWriteMs": -1)")).find("firmwareWriteMs"),
+              std::string::npos);
+    EXPECT_NE(errorOf(withModule(R"("kind": "Web", "dns": "1.2.3")")).find("bad IPv4 address in \"dns\""),
+              std::string::npos);
+    EXPECT_NE(errorOf(withModule(R"("kind": "Web", "user": "a:b")")).find("cannot hold ':'"), std::string::npos);
+    EXPECT_NE(errorOf(withModule(R"("kind": "Web", "password": 5)")).find("\"password\" must be a string"),
+              std::string::npos);
+    EXPECT_NE(errorOf(withModule(R"("kind": "Web", "faults": {"noTotl": true})")).find("unknown field \"faults.noTotl\""),
+              std::string::npos);
+    EXPECT_NE(errorOf(withModule(R"("kind": "LongReply", "faults": {"httpDelayMs": 5})")).find("no web server"),
+              std::string::npos);
+    EXPECT_NE(errorOf(R"({"modules": [{"kind": "BinaryDactyl", "mac": "02:00:00:FD:01:04", "ip": "192.0.2.13",
+        "link": "sim0", "faults": {"noTotal": true}}]})").find("login page"), std::string::npos);
+}

@@ -236,9 +236,10 @@ TEST_F(Responder, DelayedReaderAcknowledgesAndRestartsLate)
 
 TEST_F(Responder, AnswersArpForItsAddressUnlessQuiet)
 {
-    ModuleConfig silent = module(ModuleKind::Web, 2, 0xC000020Bu);
+    // Only modules without a web server: the others have a kernel interface that answers ARP.
+    ModuleConfig silent = module(ModuleKind::LongReply, 2, 0xC000020Bu);
     silent.faults.silent = true;
-    load({module(ModuleKind::Web, 1, 0xC000020Au), silent});
+    load({module(ModuleKind::LongReply, 1, 0xC000020Au), silent});
     ArpFrame request;
     request.ethSrc = kPcMac;
     request.ethDst = kBroadcastMac;
@@ -254,8 +255,8 @@ TEST_F(Responder, AnswersArpForItsAddressUnlessQuiet)
     ASSERT_NE(reply, nullptr);
     EXPECT_EQ(reply->operation, kArpReply);
     EXPECT_EQ(reply->ethDst, kPcMac);
-    EXPECT_EQ(reply->ethSrc, module(ModuleKind::Web, 1, 0).mac);
-    EXPECT_EQ(reply->senderMac, module(ModuleKind::Web, 1, 0).mac);
+    EXPECT_EQ(reply->ethSrc, module(ModuleKind::LongReply, 1, 0).mac);
+    EXPECT_EQ(reply->senderMac, module(ModuleKind::LongReply, 1, 0).mac);
     EXPECT_EQ(reply->senderIp, 0xC000020Au);
     EXPECT_EQ(reply->targetMac, kPcMac);
     EXPECT_EQ(reply->targetIp, kPcIp);
@@ -266,4 +267,27 @@ TEST_F(Responder, AnswersArpForItsAddressUnlessQuiet)
     EXPECT_TRUE(responder.handleFrame("sim1", buildArpFrame(request), now).actions.empty());
     request.operation = kArpReply;
     EXPECT_TRUE(responder.handleFrame("sim0", buildArpFrame(request), now).actions.empty());
+}
+
+TEST_F(Responder, LeavesArpOfWebModulesToTheKernelOnTheirOwnLink)
+{
+    ModuleConfig web = module(ModuleKind::Web, 1, 0xC000020Au);
+    web.faults.alsoOnLink = "sim1";
+    ModuleConfig reader = module(ModuleKind::BinaryDactyl, 2, 0xC000020Bu);
+    load({web, reader});
+    ArpFrame request;
+    request.ethSrc = kPcMac;
+    request.ethDst = kBroadcastMac;
+    request.operation = kArpRequest;
+    request.senderMac = kPcMac;
+    request.senderIp = kPcIp;
+    for (Ipv4Address target : {0xC000020Au, 0xC000020Bu}) {
+        request.targetIp = target;
+        const FrameOutcome outcome = responder.handleFrame("sim0", buildArpFrame(request), now);
+        EXPECT_TRUE(outcome.handled);
+        EXPECT_TRUE(outcome.actions.empty()) << formatIpv4(target);
+    }
+    // On its second link there is no kernel interface, so the module answers there itself.
+    request.targetIp = 0xC000020Au;
+    EXPECT_EQ(responder.handleFrame("sim1", buildArpFrame(request), now).actions.size(), 1u);
 }

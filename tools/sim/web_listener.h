@@ -1,0 +1,42 @@
+#pragma once
+
+#include "net_types.h"
+
+#include <httplib.h>
+
+#include <functional>
+
+namespace tarrowind::sim {
+
+// Tells whether anybody answers on the local address a connection reached.
+using AddressFilter = std::function<bool(Ipv4Address local)>;
+
+// HTTP and HTTPS servers that look at each accepted connection first: one to an address nobody
+// serves on this scheme is closed before a byte is read (before any TLS handshake), so the client
+// gets no answer at all, as from a module that is not there.
+class FilteredHttpServer : public httplib::Server {
+public:
+    explicit FilteredHttpServer(AddressFilter filter) : m_filter(std::move(filter)) {}
+
+private:
+    bool process_and_close_socket(socket_t sock) override;
+    AddressFilter m_filter;
+};
+
+class FilteredHttpsServer : public httplib::SSLServer {
+public:
+    FilteredHttpsServer(X509* certificate, EVP_PKEY* key, AddressFilter filter)
+        : httplib::SSLServer(certificate, key), m_filter(std::move(filter))
+    {
+    }
+
+private:
+    bool process_and_close_socket(socket_t sock) override;
+    AddressFilter m_filter;
+};
+
+// Ends the connection the calling handler serves without an answer: the socket is shut down, so
+// whatever the handler leaves in its response is never sent. Does nothing off a server thread.
+void dropCurrentConnection();
+
+} // namespace tarrowind::sim

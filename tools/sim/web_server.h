@@ -1,0 +1,72 @@
+#pragma once
+
+#include "module_state.h"
+#include "restart_inbox.h"
+#include "tls_identity.h"
+#include "web_listener.h"
+
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <stdexcept>
+#include <string>
+#include <thread>
+
+namespace tarrowind::sim {
+
+class WebError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+struct WebServerOptions {
+    std::string address = "0.0.0.0";
+    int httpPort = 80;   // 0: any free port (tests)
+    int httpsPort = 443;
+    int threads = 48;    // per server; every parallel client holds one while it is served
+    bool verbose = false;
+};
+
+// One HTTP and one HTTPS server for every module: each request goes to the module whose current
+// address the client connected to, if that module speaks the scheme and is answering. Pages,
+// logins and fault switches follow the module's state; restarts go to the event loop's inbox,
+// posted only once the answer has been written.
+class WebServer {
+public:
+    WebServer(const ModuleTable& modules, RestartInbox& restarts, WebServerOptions options);
+    ~WebServer();
+    WebServer(const WebServer&) = delete;
+    WebServer& operator=(const WebServer&) = delete;
+
+    // Binds both ports and starts serving; throws WebError when a port cannot be bound.
+    void start();
+    void stop();
+    int httpPort() const { return m_httpPort; }
+    int httpsPort() const { return m_httpsPort; }
+
+private:
+    class Exchange;
+    void route(httplib::Server& server, WebScheme scheme);
+    ModulePtr find(Ipv4Address local, WebScheme scheme, Clock::time_point now) const;
+    bool wait(std::chrono::milliseconds delay);
+    void log(const std::string& line);
+
+    const ModuleTable& m_modules;
+    RestartInbox& m_restarts;
+    const WebServerOptions m_options;
+    TlsIdentity m_identity;
+    std::unique_ptr<FilteredHttpServer> m_http;
+    std::unique_ptr<FilteredHttpsServer> m_https;
+    std::thread m_httpThread;
+    std::thread m_httpsThread;
+    int m_httpPort = 0;
+    int m_httpsPort = 0;
+
+    std::mutex m_stopLock;
+    std::condition_variable m_stopSignal;
+    bool m_stopping = false;
+    std::mutex m_logLock;
+};
+
+} // namespace tarrowind::sim
