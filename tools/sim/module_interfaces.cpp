@@ -22,6 +22,9 @@ namespace {
 // Marks this simulator's rules, so a later run can find and remove what a crashed one left.
 constexpr std::uint32_t kRulePriority = 20000;
 constexpr std::uint32_t kFirstTable = 10000;
+// Interface group of the module interfaces: one request removes them all, and the kernel then
+// unregisters them together instead of waiting once per interface.
+constexpr std::uint32_t kLinkGroup = 0x7477;
 
 std::string errnoText(int error)
 {
@@ -148,6 +151,7 @@ void ModuleInterfaces::removeLink(const std::string& name)
 
 void ModuleInterfaces::build(const ModuleGeneration& generation)
 {
+    const auto started = Clock::now();
     clear();
     std::size_t number = 0;
     for (const auto& module : generation.all) {
@@ -170,6 +174,7 @@ void ModuleInterfaces::build(const ModuleGeneration& generation)
             nlmsghdr* header = message.header();
             mnl_attr_put_strz(header, IFLA_IFNAME, entry.name.c_str());
             mnl_attr_put_u32(header, IFLA_LINK, lower);
+            mnl_attr_put_u32(header, IFLA_GROUP, kLinkGroup);
             mnl_attr_put(header, IFLA_ADDRESS, module->mac().size(), module->mac().data());
             nlattr* info = mnl_attr_nest_start(header, IFLA_LINKINFO);
             mnl_attr_put_strz(header, IFLA_INFO_KIND, "macvlan");
@@ -189,27 +194,13 @@ void ModuleInterfaces::build(const ModuleGeneration& generation)
         }
         entry.index = static_cast<int>(if_nametoindex(entry.name.c_str()));
         if (entry.index == 0) throw InterfaceError("macvlan " + entry.name + " vanished after its creation");
-        const std::string name = entry.name;
         auto& stored = m_entries.emplace(module.get(), std::move(entry)).first->second;
 
-        {
-            // Everything the module sends leaves by its own interface, on-link: replies reach a
-            // client on another subnet the way a module without a usable gateway would answer.
-            Message message(RTM_NEWROUTE, NLM_F_CREATE | NLM_F_EXCL);
-            auto* route = message.body<rtmsg>();
-            route->rtm_family = AF_INET;
-            route->rtm_table = RT_TABLE_UNSPEC;
-            route->rtm_protocol = RTPROT_STATIC;
-            route->rtm_scope = RT_SCOPE_LINK;
-            route->rtm_type = RTN_UNICAST;
-            mnl_attr_put_u32(message.header(), RTA_TABLE, stored.table);
-            mnl_attr_put_u32(message.header(), RTA_OIF, static_cast<std::uint32_t>(stored.index));
-            const int result = request(message.header());
-            if (result < 0) throw InterfaceError("cannot add the route of " + name + ": " + errnoText(-result));
-        }
         if (module->answering(Clock::now())) addAddress(stored, module->ip(), module->mask());
     }
-    if (m_verbose) std::cerr << "made " << m_entries.size() << " module interfaces\n";
+    if (m_verbose)
+        std::cerr << "made " << m_entries.size() << " module interfaces in "
+                  << std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - started).count() << " ms\n";
 }
 
 void ModuleInterfaces::addAddress(Entry& entry, Ipv4Address ip, Ipv4Address mask)
@@ -231,6 +222,22 @@ void ModuleInterfaces::addAddress(Entry& entry, Ipv4Address ip, Ipv4Address mask
         const int result = request(header);
         if (result < 0)
             throw InterfaceError("cannot put " + formatIpv4(ip) + " on " + entry.name + ": " + errnoText(-result));
+    }
+    {
+        // Everything the module sends leaves by its own interface, on-link: replies reach a client
+        // on another subnet the way a module without a usable gateway would answer. The kernel
+        // drops this route with the interface's last address, so it comes and goes with it.
+        Message message(RTM_NEWROUTE, NLM_F_CREATE | NLM_F_REPLACE);
+        auto* route = message.body<rtmsg>();
+        route->rtm_family = AF_INET;
+        route->rtm_table = RT_TABLE_UNSPEC;
+        route->rtm_protocol = RTPROT_STATIC;
+        route->rtm_scope = RT_SCOPE_LINK;
+        route->rtm_type = RTN_UNICAST;
+        mnl_attr_put_u32(message.header(), RTA_TABLE, entry.table);
+        mnl_attr_put_u32(message.header(), RTA_OIF, static_cast<std::uint32_t>(entry.index));
+        const int result = request(message.header());
+        if (result < 0) throw InterfaceError("cannot add the route of " + entry.name + ": " + errnoText(-result));
     }
     {
         Message message(RTM_NEWRULE, NLM_F_CREATE);
@@ -296,10 +303,14 @@ void ModuleInterfaces::restore(const ModulePtr& module, Clock::time_point now)
 void ModuleInterfaces::clear()
 {
     auto entries = std::exchange(m_entries, {});
-    for (auto& [key, entry] : entries) {
-        removeAddress(entry); // the rule outlives the interface otherwise
-        removeLink(entry.name);
-    }
+    for (auto& [key, entry] : entries) removeAddress(entry); // rules outlive their interfaces
+    if (entries.empty()) return;
+    Message message(RTM_DELLINK, 0);
+    auto* link = message.body<ifinfomsg>();
+    link->ifi_family = AF_UNSPEC;
+    mnl_attr_put_u32(message.header(), IFLA_GROUP, kLinkGroup);
+    const int result = request(message.header(), true);
+    if (result < 0) throw InterfaceError("cannot remove the module interfaces: " + errnoText(-result));
 }
 
 } // namespace tarrowind::sim

@@ -51,7 +51,14 @@ bool ModuleState::willReturn() const
 void ModuleState::restart(Clock::time_point now, const RestartChanges& changes)
 {
     std::lock_guard guard(m_lock);
-    if (changes.factoryDefault) m_current = m_initial;
+    if (changes.factoryDefault) {
+        // Settings go back to the configured ones; the firmware written since stays.
+        std::string version = std::move(m_current.version);
+        std::optional<std::string> ethVersion = std::move(m_current.ethVersion);
+        m_current = m_initial;
+        m_current.version = std::move(version);
+        m_current.ethVersion = std::move(ethVersion);
+    }
     if (changes.network) {
         m_current.name = changes.network->name;
         m_current.dhcp = changes.network->dhcp;

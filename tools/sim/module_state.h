@@ -28,7 +28,7 @@ struct NetworkSettings {
 
 // What changes when a module restarts; all empty is a plain reboot.
 struct RestartChanges {
-    bool factoryDefault = false;                 // back to the values it was configured with
+    bool factoryDefault = false;                 // settings back to the configured ones; firmware stays
     std::optional<NetworkSettings> network;      // applied after factoryDefault
     std::optional<std::string> version;          // new firmware
     std::optional<WebFields> web;                // from the configuration form

@@ -43,6 +43,16 @@ bool FilteredHttpsServer::process_and_close_socket(socket_t sock)
     return serveIfAnswered(sock, m_filter, [this](socket_t s) { return httplib::SSLServer::process_and_close_socket(s); });
 }
 
+bool FilteredHttpServer::widenBacklog(int backlog)
+{
+    return svr_sock_ != INVALID_SOCKET && ::listen(svr_sock_, backlog) == 0;
+}
+
+bool FilteredHttpsServer::widenBacklog(int backlog)
+{
+    return svr_sock_ != INVALID_SOCKET && ::listen(svr_sock_, backlog) == 0;
+}
+
 void dropCurrentConnection()
 {
     if (t_connection >= 0) shutdown(t_connection, SHUT_RDWR);

@@ -17,6 +17,9 @@ using AddressFilter = std::function<bool(Ipv4Address local)>;
 class FilteredHttpServer : public httplib::Server {
 public:
     explicit FilteredHttpServer(AddressFilter filter) : m_filter(std::move(filter)) {}
+    // The library listens with a backlog of 5, too few for dozens of clients connecting at once;
+    // after binding, this raises it. False when the socket is not bound.
+    bool widenBacklog(int backlog);
 
 private:
     bool process_and_close_socket(socket_t sock) override;
@@ -29,6 +32,7 @@ public:
         : httplib::SSLServer(certificate, key), m_filter(std::move(filter))
     {
     }
+    bool widenBacklog(int backlog);
 
 private:
     bool process_and_close_socket(socket_t sock) override;

@@ -22,6 +22,8 @@ constexpr const char* kHtml = "text/html";
 constexpr std::size_t kOversizedBytes = 20u * 1024 * 1024;
 // The largest body any page takes: a 16 MiB image with room for its form.
 constexpr std::size_t kMaxPayload = 17u * 1024 * 1024;
+// Connections waiting to be accepted: many clients may start at the same moment.
+constexpr int kListenBacklog = 256;
 
 const char* schemeName(WebScheme scheme)
 {
@@ -316,12 +318,13 @@ void WebServer::start()
 {
     m_httpPort = m_options.httpPort;
     m_httpsPort = m_options.httpsPort;
-    const auto bind = [this](httplib::Server& server, int& port, const char* what) {
+    const auto bind = [this](auto& server, int& port, const char* what) {
+        const int wanted = port;
         if (port == 0) port = server.bind_to_any_port(m_options.address);
         else if (!server.bind_to_port(m_options.address, port)) port = -1;
-        if (port <= 0)
+        if (port <= 0 || !server.widenBacklog(kListenBacklog))
             throw WebError(std::string("cannot listen for ") + what + " on " + m_options.address + ":" +
-                           std::to_string(m_options.httpPort == 0 && port < 0 ? 0 : port));
+                           std::to_string(wanted));
     };
     bind(*m_http, m_httpPort, "HTTP");
     bind(*m_https, m_httpsPort, "HTTPS");
