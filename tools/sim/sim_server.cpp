@@ -82,6 +82,10 @@ void SimServer::drain(int fd)
     }
 }
 
+namespace {
+constexpr std::chrono::milliseconds kAnswerGrace{200};
+}  // namespace
+
 void SimServer::restart(const ModulePtr& module, const RestartChanges& changes)
 {
     const Clock::time_point now = Clock::now();
@@ -216,8 +220,12 @@ int SimServer::run(std::ostream& out)
         }
         now = Clock::now();
         if ((fds[0].revents & POLLIN) && !handleSignals(out)) return 0;
+        // A module goes down only once its answer has left: the address must outlive the last segment.
         if (fds[1].revents & POLLIN)
-            for (auto& request : m_inbox.take()) restart(request.module, request.changes);
+            for (auto& request : m_inbox.take()) {
+                auto shared = std::make_shared<StartRestart>(std::move(request));
+                m_timers.add(now + kAnswerGrace, [this, shared] { restart(shared->module, shared->changes); });
+            }
         for (std::size_t i = 2; i < firstLink; ++i)
             if (fds[i].revents & POLLIN) drain(fds[i].fd);
 
