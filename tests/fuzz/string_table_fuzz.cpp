@@ -1,0 +1,81 @@
+// Any bytes as a string table and brand file, through the language choice, the lookups, the unescaping
+// and the formatter.
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "localisation/safe_format.h"
+#include "localisation/string_table.h"
+#include "localisation/text_escapes.h"
+
+namespace {
+
+// The table is read from a path, so the bytes go into an in-memory file reachable through /proc.
+struct MemoryFile {
+    int fd = memfd_create("string_table_fuzz", 0);
+    std::string path = "/proc/self/fd/" + std::to_string(fd);
+
+    void Fill(const std::uint8_t* data, std::size_t size) const
+    {
+        if (ftruncate(fd, 0) != 0 || (size > 0 && pwrite(fd, data, size, 0) != static_cast<ssize_t>(size))) {
+            std::abort();
+        }
+    }
+};
+
+void Check(bool condition)
+{
+    if (!condition) {
+        __builtin_trap();
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    static const MemoryFile file;
+    // Two bytes of language identifier and up to three int arguments come first; the rest is the file.
+    constexpr std::size_t kHeader = 2 + 1 + 3 * 4;
+    if (size < kHeader) {
+        return 0;
+    }
+    const auto languageId = static_cast<std::uint16_t>(data[0] | (data[1] << 8));
+    const std::size_t argCount = data[2] % 4;
+    std::array<int, 3> args{};
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::uint8_t* p = data + 3 + 4 * i;
+        args[i] = static_cast<int>(static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+                                   (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24));
+    }
+    const std::span<const int> used(args.data(), argCount);
+    const std::string_view body(reinterpret_cast<const char*>(data + kHeader), size - kHeader);
+
+    // The raw bytes as a text: unescaping never grows it, formatting stays bounded.
+    const std::string unescaped = tarrowind::UnescapeText(body);
+    Check(unescaped.size() <= body.size());
+    const auto conversions = tarrowind::FormatConversions(unescaped);
+    const auto formatted = tarrowind::FormatInts(unescaped, used);
+    if (formatted) {
+        Check(conversions.has_value() && conversions->size() <= argCount);
+        Check(formatted->size() <= unescaped.size() + argCount * (tarrowind::kMaxFormatField + 16));
+    }
+    Check(tarrowind::FormatIntsOrVerbatim(unescaped, used) == (formatted ? *formatted : unescaped));
+
+    // The same bytes as the table and as the brand file.
+    file.Fill(data + kHeader, size - kHeader);
+    const tarrowind::StringTable table(tarrowind::StringTable::Options{file.path, file.path, languageId});
+    for (const char* key : {"ORB_IDS_SEARCH", "ORB_IDS_SEARCHING_SEC", "ORB_IDS_PARSE_INT_RANGE", "LANGUAGE", "K", ""}) {
+        const std::string text = table.TextWithArguments(key, used);
+        const std::string label = table.LabelWithArguments(key, used);
+        Check(label.size() <= text.size() + 1);
+    }
+    return 0;
+}
