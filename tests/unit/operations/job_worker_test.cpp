@@ -1,0 +1,208 @@
+#include <gtest/gtest.h>
+
+#include "operations/module_settings.h"
+#include "tests/unit/operations/operations_fixture.h"
+
+namespace tarrowind {
+namespace {
+
+using testing::Answer;
+using testing::Ip;
+using Statuses = std::vector<std::int32_t>;
+
+struct JobWorkerTest : testing::OperationsFixture {
+    // Runs one record's action to its end and returns the statuses it showed.
+    Statuses Run(DeviceRecord& r)
+    {
+        log.entries.clear();
+        EXPECT_EQ(manager->QueueJob(&r), 1);
+        RunWorkers();
+        EXPECT_EQ(manager->GetJobCount(), 0);
+        EXPECT_TRUE(neighbours.entries.empty());
+        return log.Statuses();
+    }
+    std::size_t Probes() const
+    {
+        std::size_t n = 0;
+        for (const auto& s : sockets.sent) {
+            n += s.port == CControllerManager::kTextProbePort ? 1 : 0;
+        }
+        return n;
+    }
+};
+
+TEST_F(JobWorkerTest, LoginEndsInSuccessOrFailureWithTheActionCleared)
+{
+    struct Case {
+        bool dactyl;
+        const char* answer;
+        std::int32_t result;
+        const char* path;
+    };
+    const Case cases[] = {
+        {false, "<html>Other</html>", kStatusLoginSuccessfully, "/Eng/Other.htm"},
+        {false, "401 Unauthorized", kStatusLoginFailed, "/Eng/Other.htm"},
+        {true, "<html>Welcome</html>", kStatusLoginSuccessfully, "/login.cgi?user=admin&pswd="},
+        {true, "Login Fail", kStatusLoginFailed, "/login.cgi?user=admin&pswd="},
+    };
+    for (const Case& c : cases) {
+        DeviceRecord r = c.dactyl ? DactylReader() : WebModule();
+        r.action = kActionSetLogin;
+        r.status = kStatusQueueLogin;
+        http.handler = [&c](const HttpRequest&) { return Answer(c.answer); };
+        EXPECT_EQ(Run(r), (Statuses{kStatusLogin, c.result})) << c.answer;
+        EXPECT_EQ(log.entries.front().action, kActionSetLogin);
+        EXPECT_EQ(log.entries.back().action, kActionNone);
+        EXPECT_EQ(http.Requests().back().request.path, c.path);
+        EXPECT_EQ(http.Requests().back().request.basicAuth, !c.dactyl);
+    }
+}
+
+TEST_F(JobWorkerTest, RestartedModuleThatAnswersIsLoggedInAgain)
+{
+    ModulesAnswer();
+    const std::pair<std::int32_t, const char*> actions[] = {{kStatusQueueReboot, "Reboot=1&Default=0&Submit=Submit\r\n"},
+                                                            {kStatusQueueSetDefault, "Reboot=0&Default=1&Submit=Submit\r\n"}};
+    for (const auto& [queued, body] : actions) {
+        DeviceRecord r = WebModule();
+        r.action = kActionReboot;
+        r.status = queued;
+        const std::size_t before = http.Requests().size();
+        EXPECT_EQ(Run(r), (Statuses{queued + 1, kStatusWaitForLogin, kStatusQueueLogin, kStatusLogin,
+                                    kStatusLoginSuccessfully}));
+        const auto sent = http.Requests();
+        ASSERT_EQ(sent.size(), before + 2);
+        EXPECT_EQ(sent[before].body, body);
+        EXPECT_EQ(sent[before + 1].request.path, "/Eng/Other.htm");
+        // 0 to 16 over the settle time, reported every 10 ms; then 16 as the first try starts.
+        const auto waiting = log.ProgressWhile(kStatusWaitForLogin);
+        ASSERT_GE(waiting.size(), 12u);
+        EXPECT_EQ(Statuses(waiting.begin(), waiting.begin() + 12), (Statuses{0, 1, 3, 4, 6, 8, 9, 11, 12, 14, 16, 16}));
+        for (std::size_t i = 0; i + 1 < log.entries.size(); ++i) {
+            EXPECT_EQ(log.entries[i].action, kActionReboot);  // until the login ends
+        }
+        EXPECT_EQ(log.ProgressWhile(kStatusQueueLogin), Statuses{100});
+        EXPECT_EQ(log.entries.back().action, kActionNone);
+        EXPECT_EQ(workers.size(), 1u);  // the same worker went on with the login
+        workers.clear();
+    }
+    http.handler = [](const HttpRequest&) { return HttpResult{7, 0, {}}; };
+    for (const std::int32_t queued : {kStatusQueueReboot, kStatusQueueSetDefault}) {
+        DeviceRecord r = WebModule();
+        r.action = kActionDefault;
+        r.status = queued;
+        EXPECT_EQ(Run(r), (Statuses{queued + 1, queued + 2}));
+        EXPECT_EQ(r.action, kActionNone);
+    }
+}
+
+TEST_F(JobWorkerTest, ModuleThatNeverAnswersEndsUnreachable)
+{
+    DeviceRecord r = WebModule();
+    r.action = kActionReboot;
+    r.status = kStatusQueueReboot;
+    EXPECT_EQ(Run(r), (Statuses{kStatusReboot, kStatusWaitForLogin, kStatusCannotAccess}));
+    EXPECT_EQ(Probes(), 10u);
+    const auto waiting = log.ProgressWhile(kStatusWaitForLogin);
+    for (std::int32_t i = 0; i < 10; ++i) {
+        EXPECT_NE(std::find(waiting.begin(), waiting.end(), 16 + 8 * i), waiting.end()) << i;
+    }
+    EXPECT_LE(*std::max_element(waiting.begin(), waiting.end()), 100);
+    EXPECT_EQ(waiting.back(), 100);
+    EXPECT_EQ(log.entries.back().action, kActionNone);
+    EXPECT_EQ(r.progress, 100);
+}
+
+TEST_F(JobWorkerTest, SettingsWithANewAddressMoveTheRecordAndFreeTheOldAddress)
+{
+    ModulesAnswer();
+    DeviceRecord r = WebModule("192.0.2.10");
+    r.action = kActionSetting;
+    r.status = kStatusQueueSetting;
+    auto settings = std::make_shared<ModuleSettings>();
+    settings->target = HttpTarget::ForRecord(r);
+    settings->ip = Ip(192, 0, 2, 77);
+    settings->newLoginName = "boss";
+    settings->newAdminPassword = "n3w";
+    const std::weak_ptr<ModuleSettings> watch = settings;
+    r.pendingPayload = std::move(settings);
+    const std::uint32_t oldIp = r.ip;
+
+    manager->QueueJob(&r);
+    RunWorker(0);
+    EXPECT_TRUE(watch.expired());
+    EXPECT_EQ(r.ip, Ip(192, 0, 2, 77));
+    EXPECT_EQ(r.ipText, "192.0.2.77");
+    EXPECT_EQ(sockets.sent.back().address, Ip(192, 0, 2, 77));
+    ASSERT_EQ(workers.size(), 2u);  // the new address was free: a worker of its own
+    EXPECT_TRUE(neighbours.entries.empty());  // also the entry made for the old address
+    EXPECT_TRUE(manager->ReserveAddress(oldIp));
+    EXPECT_FALSE(manager->ReserveAddress(r.ip));
+    EXPECT_TRUE(manager->ReleaseAddress(oldIp));
+    RunWorkers();
+    EXPECT_EQ(log.Statuses(), (Statuses{kStatusSetting, kStatusWaitForLogin, kStatusQueueLogin, kStatusLogin,
+                                        kStatusLoginSuccessfully}));
+    const auto sent = http.Requests();
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_EQ(sent[0].request.host, "192.0.2.10");
+    EXPECT_EQ(sent[0].request.user, "admin");
+    EXPECT_NE(sent[0].body.find("&IpAddress=192.0.2.77&"), std::string::npos);
+    EXPECT_EQ(sent[1].request.host, "192.0.2.77");
+    EXPECT_EQ(sent[1].request.user, "boss");
+    EXPECT_EQ(sent[1].request.password, "n3w");
+    EXPECT_EQ(manager->GetJobCount(), 0);
+}
+
+TEST_F(JobWorkerTest, SettingsThatCannotBeSentFail)
+{
+    http.handler = [](const HttpRequest&) { return HttpResult{7, 0, {}}; };
+    for (const bool withPayload : {false, true}) {
+        DeviceRecord r = WebModule();
+        r.action = kActionSetting;
+        r.status = kStatusQueueSetting;
+        if (withPayload) {
+            r.pendingPayload = std::make_shared<ModuleSettings>();
+        }
+        EXPECT_EQ(Run(r), (Statuses{kStatusSetting, kStatusSettingFailed}));
+        EXPECT_EQ(r.action, kActionNone);
+        EXPECT_EQ(r.pendingPayload, nullptr);
+    }
+}
+
+TEST_F(JobWorkerTest, UpdateWithTwoFilesPausesBetweenThem)
+{
+    testing::TempDir dir;
+    ModulesAnswer();
+    http.handler = [](const HttpRequest& r) {
+        return Answer(r.path == "/Eng/FMUpProcess.htm" ? "var va_Finish = 4; var va_Total = 4;" : "ok");
+    };
+    DeviceRecord r = WebModule();
+    r.action = kActionFirmwareUpdateToLatest;
+    r.status = kStatusQueueFirmwareUpdate;
+    r.firmwareFile = dir.Write("a.bin", "first");
+    r.firmwareFile2 = dir.Write("b.bin", "second");
+    EXPECT_EQ(Run(r), (Statuses{kStatusFirmwareUploading, kStatusFirmwareUpdating, kStatusWaitForFirmwareUpdate,
+                                kStatusFirmwareUploading, kStatusFirmwareUpdating, kStatusWaitForLogin,
+                                kStatusQueueLogin, kStatusLogin, kStatusLoginSuccessfully}));
+    Statuses pause;  // every 10 ms of the 200 ms pause: elapsed * 100 / 200
+    for (int p = 0; p <= 100; p += 5) {
+        pause.push_back(p);
+    }
+    EXPECT_EQ(log.ProgressWhile(kStatusWaitForFirmwareUpdate), pause);
+    const auto sent = http.Requests();
+    ASSERT_EQ(sent.size(), 7u);
+    EXPECT_NE(sent[0].body.find("\r\n\r\nfirst\r\n--Tarrowind--"), std::string::npos);
+    EXPECT_NE(sent[3].body.find("\r\n\r\nsecond\r\n--Tarrowind--"), std::string::npos);
+    EXPECT_EQ(sent[5].request.path, "/ConfigReboot");
+
+    DeviceRecord failing = WebModule();
+    failing.action = kActionFirmwareUpdate;
+    failing.status = kStatusQueueFirmwareUpdate;
+    failing.firmwareFile = dir.path + "missing.bin";
+    EXPECT_EQ(Run(failing), (Statuses{kStatusFirmwareUploading, kStatusFirmwareUpdateFailed}));
+    EXPECT_EQ(failing.action, kActionNone);
+    EXPECT_EQ(http.Requests().size(), 7u);
+}
+
+}  // namespace
+}  // namespace tarrowind
