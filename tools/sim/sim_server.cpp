@@ -20,6 +20,9 @@ namespace {
 constexpr int kFramesPerTurn = 256;
 // Pause before retrying after the device queue refused a frame.
 constexpr std::chrono::milliseconds kRetryPause(1);
+// A module asked to restart by a web page goes down this long after its answer was written, so
+// the address outlives the answer's last segments.
+constexpr std::chrono::milliseconds kAnswerGrace(200);
 
 int pollTimeout(Clock::time_point now, std::optional<Clock::time_point> due)
 {
@@ -81,10 +84,6 @@ void SimServer::drain(int fd)
     for (int i = 0; i < kFramesPerTurn && recv(fd, buffer, sizeof buffer, 0) >= 0; ++i) {
     }
 }
-
-namespace {
-constexpr std::chrono::milliseconds kAnswerGrace{200};
-}  // namespace
 
 void SimServer::restart(const ModulePtr& module, const RestartChanges& changes)
 {
@@ -220,7 +219,6 @@ int SimServer::run(std::ostream& out)
         }
         now = Clock::now();
         if ((fds[0].revents & POLLIN) && !handleSignals(out)) return 0;
-        // A module goes down only once its answer has left: the address must outlive the last segment.
         if (fds[1].revents & POLLIN)
             for (auto& request : m_inbox.take()) {
                 auto shared = std::make_shared<StartRestart>(std::move(request));
