@@ -15,6 +15,7 @@ using testing::Ip;
 // Records that a worker finishes at once: a status without a step.
 struct JobQueueTest : testing::OperationsFixture {
     std::vector<DeviceRecord> records;
+    ~JobQueueTest() override { RunWorkers(); }  // before the records they point at go
     void Make(std::size_t count, int addresses)
     {
         records.resize(count);
