@@ -11,6 +11,7 @@
 
 #include "localisation/ini_reader.h"
 #include "operations/firmware_folder.h"
+#include "tests/fuzz/fuzz_check.h"
 
 namespace {
 
@@ -44,13 +45,6 @@ void WriteList(std::string_view bytes)
     }
 }
 
-void Check(bool condition)
-{
-    if (!condition) {
-        __builtin_trap();
-    }
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -63,14 +57,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const tarrowind::IniReader ini = tarrowind::IniReader::FromBytes(list);
     const std::string text = ini.GetString("QT-DC410", "Version", {}, 259);
-    Check(tarrowind::CutToUtf16Units(text, 259) == text);
+    FuzzCheck(tarrowind::CutToUtf16Units(text, 259) == text);
     tarrowind::DecodeTextFile(list);
 
     WriteList(list);
     std::string file, file2;
     for (const char* model : {"QT-DC410", "QT-KS7730", "QT-TEXT GRABBER V7K"}) {
         const std::int32_t result = tarrowind::CheckLatestFirmware(Folder(), model, version, &file, &file2);
-        Check(result >= -1 && result <= 1);
+        FuzzCheck(result >= -1 && result <= 1);
         tarrowind::CanConfigure(model, version);
         tarrowind::CanUpdateFirmware(model, version);
     }

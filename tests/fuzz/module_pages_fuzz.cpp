@@ -12,6 +12,7 @@
 #include "operations/module_settings.h"
 #include "operations/page_variables.h"
 #include "platform/http_client.h"
+#include "tests/fuzz/fuzz_check.h"
 
 namespace {
 
@@ -28,13 +29,6 @@ private:
     long m_status;
     std::string_view m_body;
 };
-
-void Check(bool condition)
-{
-    if (!condition) {
-        __builtin_trap();
-    }
-}
 
 }  // namespace
 
@@ -61,8 +55,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // one line.
     const std::string form = tarrowind::ModuleSettingsForm(settings);
     const std::string_view kEnd = "&Submit=Submit\r\n";
-    Check(form.size() >= kEnd.size() && form.find_first_of("\r\n") == form.size() - 2);
-    Check(std::count(form.begin(), form.end(), '=') == std::count(form.begin(), form.end(), '&') + 1);
+    FuzzCheck(form.size() >= kEnd.size() && form.find_first_of("\r\n") == form.size() - 2);
+    FuzzCheck(std::count(form.begin(), form.end(), '=') == std::count(form.begin(), form.end(), '&') + 1);
 
     tarrowind::FirmwareTarget firmware{tarrowind::HttpTarget::ForRecord(record), "/nonexistent"};
     std::int32_t finish = -7;

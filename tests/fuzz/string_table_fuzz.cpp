@@ -14,6 +14,7 @@
 #include "localisation/safe_format.h"
 #include "localisation/string_table.h"
 #include "localisation/text_escapes.h"
+#include "tests/fuzz/fuzz_check.h"
 
 namespace {
 
@@ -29,13 +30,6 @@ struct MemoryFile {
         }
     }
 };
-
-void Check(bool condition)
-{
-    if (!condition) {
-        __builtin_trap();
-    }
-}
 
 }  // namespace
 
@@ -60,14 +54,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // The raw bytes as a text: unescaping never grows it, formatting stays bounded.
     const std::string unescaped = tarrowind::UnescapeText(body);
-    Check(unescaped.size() <= body.size());
+    FuzzCheck(unescaped.size() <= body.size());
     const auto conversions = tarrowind::FormatConversions(unescaped);
     const auto formatted = tarrowind::FormatInts(unescaped, used);
     if (formatted) {
-        Check(conversions.has_value() && conversions->size() <= argCount);
-        Check(formatted->size() <= unescaped.size() + argCount * (tarrowind::kMaxFormatField + 16));
+        FuzzCheck(conversions.has_value() && conversions->size() <= argCount);
+        FuzzCheck(formatted->size() <= unescaped.size() + argCount * (tarrowind::kMaxFormatField + 16));
     }
-    Check(tarrowind::FormatIntsOrVerbatim(unescaped, used) == (formatted ? *formatted : unescaped));
+    FuzzCheck(tarrowind::FormatIntsOrVerbatim(unescaped, used) == (formatted ? *formatted : unescaped));
 
     // The same bytes as the table and as the brand file.
     file.Fill(data + kHeader, size - kHeader);
@@ -75,7 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const char* key : {"ORB_IDS_SEARCH", "ORB_IDS_SEARCHING_SEC", "ORB_IDS_PARSE_INT_RANGE", "LANGUAGE", "K", ""}) {
         const std::string text = table.TextWithArguments(key, used);
         const std::string label = table.LabelWithArguments(key, used);
-        Check(label.size() <= text.size() + 1);
+        FuzzCheck(label.size() <= text.size() + 1);
     }
     return 0;
 }
