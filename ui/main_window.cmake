@@ -1,0 +1,3 @@
+list(APPEND TARROWIND_UI_SOURCES
+  ${CMAKE_CURRENT_SOURCE_DIR}/ui_call_gate.cpp
+)
