@@ -121,6 +121,11 @@ void SetMessageBoxFunction(MessageBoxFunction function)
     g_messageBox.store(function);
 }
 
+MessageBoxFunction CurrentMessageBoxFunction()
+{
+    return g_messageBox.load();
+}
+
 StringTable::Options StringTable::SystemOptions()
 {
     Options options;

@@ -35,6 +35,7 @@ inline constexpr int kIdNo = 7;
 // installs it; without one ShowMessage shows nothing and returns 0.
 using MessageBoxFunction = int (*)(const std::string& text, unsigned type);
 void SetMessageBoxFunction(MessageBoxFunction function);
+MessageBoxFunction CurrentMessageBoxFunction();
 
 // Any integer type that fits an int: the arguments a text may take.
 template <typename T>

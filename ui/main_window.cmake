@@ -1,3 +1,4 @@
 list(APPEND TARROWIND_UI_SOURCES
+  ${CMAKE_CURRENT_SOURCE_DIR}/message_box.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/ui_call_gate.cpp
 )
