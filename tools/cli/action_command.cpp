@@ -9,10 +9,9 @@
 
 #include "discovery/address_text.h"
 #include "discovery/controller_manager.h"
-#include "discovery/dactyl_settings.h"
-#include "operations/firmware_folder.h"
 #include "operations/module_settings.h"
 #include "tools/cli/status_names.h"
+#include "ui/module_commands.h"
 
 namespace tarrowind {
 namespace {
@@ -108,12 +107,121 @@ bool HostOrder(const std::string& text, std::uint32_t& value)
     return true;
 }
 
-bool LoginEligible(const DeviceRecord& r)
+// Network-order value of an optional dotted address; an absent one keeps `into`.
+bool NetworkOrder(const std::optional<std::string>& text, std::uint32_t& into)
 {
-    return r.kind != ModuleKind::LongReply && r.action == kActionNone &&
-           (r.status == kStatusNone || r.status == kStatusLoginFailed ||
-            (r.kind == ModuleKind::BinaryDactyl && r.status == kStatusSettingFailed));
+    if (!text) {
+        return true;
+    }
+    const std::uint32_t value = InetAddr(*text);
+    if (value == 0xFFFFFFFFu && *text != "255.255.255.255") {
+        return false;
+    }
+    into = value;
+    return true;
 }
+
+// The window's questions, answered from the command line's options.
+class OptionPrompts final : public CommandPrompts {
+public:
+    OptionPrompts(const ActionOptions& options, const std::string& password, const std::string& newPassword,
+                  std::ostream& err)
+        : m_options(options), m_password(password), m_newPassword(newPassword), m_err(err)
+    {
+    }
+
+    bool AskLogin(std::string& loginId, std::string& password) override
+    {
+        loginId = m_options.user;
+        password = m_password;
+        return true;
+    }
+
+    bool EditModuleSettings(ModuleSettings& s) override
+    {
+        const SetOptions& o = m_options.set;
+        if (o.newUser) {
+            s.newLoginName = *o.newUser;
+            s.newAdminPassword = m_newPassword;
+        }
+        if (o.name) {
+            s.machineName = *o.name;
+        }
+        if (o.dhcp) {
+            s.dhcp = *o.dhcp ? 1 : 0;
+        }
+        if (o.port) {
+            s.devicePort = *o.port;
+        }
+        return Addresses(NetworkOrder(o.ip, s.ip) && NetworkOrder(o.mask, s.mask) &&
+                         NetworkOrder(o.gateway, s.gateway) && NetworkOrder(o.dns, s.dns));
+    }
+
+    bool EditDactylSettings(DactylSettingValues& v) override
+    {
+        const SetOptions& o = m_options.set;
+        v.name = o.name.value_or(v.name);
+        if (o.dhcp) {
+            v.dhcp = *o.dhcp ? 1 : 0;
+        }
+        const auto address = [](const std::optional<std::string>& text, std::uint32_t& into) {
+            return !text || HostOrder(*text, into);
+        };
+        return Addresses(address(o.ip, v.ip) && address(o.mask, v.mask) && address(o.gateway, v.gateway));
+    }
+
+    bool AskFirmwareFile(DeviceRecord&, std::string& path) override
+    {
+        path = m_options.firmwareFile;
+        return true;
+    }
+
+    void OpenAddress(const std::string&) override {}
+
+    void AddressInUse(const DeviceRecord& r) override
+    {
+        m_err << "tarrowind-cli: " << r.macText << ": the module's address is in use by another action\n";
+    }
+
+    void Skipped(const DeviceRecord& r, SkipReason reason) override
+    {
+        const char* why = "";
+        switch (reason) {
+        case SkipReason::NotEligible:
+            // A module that did not log in was already reported with its status.
+            if (m_options.action == CliAction::Login || r.status >= kStatusLoginSuccessfully) {
+                why = "the module's state does not take this command";
+            }
+            break;
+        case SkipReason::NotOffered:
+            why = "the module's model or firmware does not take this command";
+            break;
+        case SkipReason::AddressInUse:
+            why = "the module's address is in use by another action";
+            break;
+        case SkipReason::NoWorker:
+            why = "no worker could be started for it";
+            break;
+        }
+        if (*why != '\0') {
+            m_err << "tarrowind-cli: " << r.macText << ": " << why << '\n';
+        }
+    }
+
+private:
+    bool Addresses(bool valid)
+    {
+        if (!valid) {
+            m_err << "tarrowind-cli: an address is not a dotted IPv4 address\n";
+        }
+        return valid;
+    }
+
+    const ActionOptions& m_options;
+    const std::string& m_password;
+    const std::string& m_newPassword;
+    std::ostream& m_err;
+};
 
 class ActionRun {
 public:
@@ -138,10 +246,33 @@ public:
             return 1;
         }
         const auto chosen = Choose();
-        Login(chosen, password);
-        if (m_options.action != CliAction::Login) {
-            Act(chosen, newPassword);
+        OptionPrompts prompts(m_options, password, newPassword, m_err);
+        ModuleCommands commands(*m_manager, prompts);
+        // As the window's user would: log in first, then the action on the modules that logged in.
+        commands.SetLogin(chosen);
+        m_manager->WaitUntilIdle();
+        switch (m_options.action) {
+        case CliAction::Login:
+            break;
+        case CliAction::Reboot:
+            commands.RebootOrDefault(chosen, ModuleCommands::RestartKind::Reboot);
+            break;
+        case CliAction::Default:
+            commands.RebootOrDefault(chosen, ModuleCommands::RestartKind::Default);
+            break;
+        case CliAction::Firmware:
+            commands.FirmwareUpdate(chosen);
+            break;
+        case CliAction::Latest:
+            commands.FirmwareUpdateToLatest(chosen);
+            break;
+        case CliAction::Set:
+            for (DeviceRecord* r : chosen) {
+                commands.Setting({r});
+            }
+            break;
         }
+        m_manager->WaitUntilIdle();
         return Summary(chosen);
     }
 
@@ -193,177 +324,6 @@ private:
             }
         }
         m_notFound.push_back(wanted);
-    }
-
-    void Login(const std::vector<DeviceRecord*>& chosen, const std::string& password)
-    {
-        for (DeviceRecord* r : chosen) {
-            if (!LoginEligible(*r)) {
-                continue;
-            }
-            r->userName = m_options.user;
-            r->password = password;
-            r->action = kActionSetLogin;
-            r->status = kStatusQueueLogin;
-            Report(*r);
-            Queue(*r, kStatusNone);
-        }
-        m_manager->WaitUntilIdle();
-    }
-
-    // Hands the record to the queue; a refusal puts it back as it was.
-    void Queue(DeviceRecord& r, std::int32_t statusIfRefused)
-    {
-        if (m_manager->QueueJob(&r) == 0) {
-            m_err << "tarrowind-cli: no worker could be started for " << r.macText << '\n';
-            r.action = kActionNone;
-            r.status = statusIfRefused;
-            Report(r);
-        }
-    }
-
-    void Act(const std::vector<DeviceRecord*>& chosen, const std::string& newPassword)
-    {
-        for (DeviceRecord* r : chosen) {
-            if (r->action != kActionNone || r->status < kStatusLoginSuccessfully) {
-                continue;
-            }
-            switch (m_options.action) {
-            case CliAction::Reboot:
-            case CliAction::Default: {
-                if (!CanConfigure(r->model, r->version)) {
-                    Skip(*r, "the module does not take this command");
-                    break;
-                }
-                const bool reboot = m_options.action == CliAction::Reboot;
-                r->action = reboot ? kActionReboot : kActionDefault;
-                r->status = reboot ? kStatusQueueReboot : kStatusQueueSetDefault;
-                Report(*r);
-                Queue(*r, kStatusLoginSuccessfully);
-                break;
-            }
-            case CliAction::Firmware:
-                if (!CanUpdateFirmware(r->model, r->version)) {
-                    Skip(*r, "the module's firmware is too old to be updated");
-                    break;
-                }
-                r->action = kActionFirmwareUpdate;
-                r->status = kStatusQueueFirmwareUpdate;
-                r->firmwareFile = m_options.firmwareFile;
-                r->firmwareFile2.clear();
-                Report(*r);
-                Queue(*r, kStatusLoginSuccessfully);
-                break;
-            case CliAction::Latest: {
-                const std::int32_t latest = CheckLatestFirmware(m_manager->FirmwareFolder(), r->model, r->version,
-                                                                &r->firmwareFile, &r->firmwareFile2);
-                if (latest == -1) {
-                    r->status = kStatusUnknown;
-                    Report(*r);
-                } else if (latest == 0) {
-                    r->status = kStatusLatestVersion;
-                    Report(*r);
-                } else if (latest == 1) {
-                    r->action = kActionFirmwareUpdateToLatest;
-                    r->status = kStatusQueueFirmwareUpdate;
-                    Report(*r);
-                    Queue(*r, kStatusLoginSuccessfully);
-                }
-                break;
-            }
-            case CliAction::Set:
-                Set(*r, newPassword);
-                break;
-            case CliAction::Login:
-                break;
-            }
-        }
-        m_manager->WaitUntilIdle();
-    }
-
-    void Skip(const DeviceRecord& r, const char* why) { m_err << "tarrowind-cli: " << r.macText << ": " << why << '\n'; }
-
-    void Set(DeviceRecord& r, const std::string& newPassword)
-    {
-        const SetOptions& o = m_options.set;
-        if (r.kind != ModuleKind::BinaryDactyl && !CanConfigure(r.model, r.version)) {
-            Skip(r, "the module does not take settings");
-            return;
-        }
-        if (!m_manager->ReserveAddress(r.ip)) {
-            Skip(r, "the module's address is in use by another action");
-            return;
-        }
-        r.action = kActionSetting;
-        Report(r);
-        std::shared_ptr<PendingPayload> payload;
-        if (r.kind == ModuleKind::BinaryDactyl) {
-            std::uint32_t ip = 0, mask = 0, gateway = 0;
-            if (!HostOrder(o.ip.value_or(r.ipText), ip) || !HostOrder(o.mask.value_or(r.maskText), mask) ||
-                !HostOrder(o.gateway.value_or(r.gatewayText), gateway)) {
-                Skip(r, "an address is not a dotted IPv4 address");
-            } else {
-                payload = std::make_shared<DactylSettingsRequest>(MakeDactylSettingsRequest(
-                    r.macText, o.name.value_or(r.name), o.dhcp.value_or(r.dhcp != 0), ip, mask, gateway));
-            }
-        } else {
-            auto settings = std::make_shared<ModuleSettings>();
-            settings->target = HttpTarget::ForRecord(r);
-            m_manager->AddStaticArp(r);
-            const std::int32_t read = ReadModuleSettings(settings.get(), m_manager->Http());
-            m_manager->RemoveStaticArp(r);
-            if (read != kHttpSuccess) {
-                r.action = kActionNone;
-                r.status = kStatusSettingFailed;
-                Report(r);
-                m_manager->ReleaseAddress(r.ip);
-                return;
-            }
-            settings->newLoginName = o.newUser.value_or(r.userName);
-            settings->newAdminPassword = o.newUser ? newPassword : r.password;
-            if (Apply(*settings)) {
-                payload = settings;
-            } else {
-                Skip(r, "an address is not a dotted IPv4 address");
-            }
-        }
-        if (payload) {
-            r.pendingPayload = payload;
-            r.status = kStatusQueueSetting;
-            Report(r);
-            Queue(r, kStatusLoginSuccessfully);
-        } else {
-            r.action = kActionNone;
-            Report(r);
-        }
-        // Starts the record parked behind the reservation.
-        m_manager->ReleaseAddress(r.ip);
-    }
-
-    bool Apply(ModuleSettings& s) const
-    {
-        const SetOptions& o = m_options.set;
-        const auto address = [](const std::optional<std::string>& text, std::uint32_t& into) {
-            if (!text) {
-                return true;
-            }
-            const std::uint32_t value = InetAddr(*text);
-            if (value == 0xFFFFFFFFu && *text != "255.255.255.255") {
-                return false;
-            }
-            into = value;
-            return true;
-        };
-        if (o.name) {
-            s.machineName = *o.name;
-        }
-        if (o.dhcp) {
-            s.dhcp = *o.dhcp ? 1 : 0;
-        }
-        if (o.port) {
-            s.devicePort = *o.port;
-        }
-        return address(o.ip, s.ip) && address(o.mask, s.mask) && address(o.gateway, s.gateway) && address(o.dns, s.dns);
     }
 
     int Summary(const std::vector<DeviceRecord*>& chosen)

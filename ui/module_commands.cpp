@@ -1,0 +1,257 @@
+#include "ui/module_commands.h"
+
+#include <memory>
+
+#include "discovery/address_text.h"
+#include "discovery/core_events.h"
+#include "discovery/dactyl_settings.h"
+#include "operations/firmware_folder.h"
+#include "operations/module_settings.h"
+
+namespace tarrowind {
+namespace {
+
+std::uint32_t HostOrder(const std::string& dotted)
+{
+    return __builtin_bswap32(ParseIpText(dotted));
+}
+
+}  // namespace
+
+bool ModuleCommands::IsLoggedIn(const DeviceRecord& r)
+{
+    return r.action == kActionNone && r.status >= kStatusLoginSuccessfully;
+}
+
+bool ModuleCommands::TakesLogin(const DeviceRecord& r)
+{
+    return r.kind != ModuleKind::LongReply && r.action == kActionNone &&
+           (r.status == kStatusNone || r.status == kStatusLoginFailed ||
+            (r.kind == ModuleKind::BinaryDactyl && r.status == kStatusSettingFailed));
+}
+
+std::string ModuleCommands::WebAddress(const DeviceRecord& r)
+{
+    return std::string(r.useHttps != 0 ? "https" : "http") + "://" + r.ipText + "/";
+}
+
+void ModuleCommands::Queue(DeviceRecord& r, std::int32_t statusIfRefused)
+{
+    if (m_manager.QueueJob(&r) == 0) {
+        r.action = kActionNone;
+        r.status = statusIfRefused;
+        Report(r);
+        m_prompts.Skipped(r, SkipReason::NoWorker);
+    }
+}
+
+void ModuleCommands::SetLogin(const std::vector<DeviceRecord*>& selected)
+{
+    if (selected.empty()) {
+        return;
+    }
+    std::string loginId, password;
+    if (!m_prompts.AskLogin(loginId, password)) {
+        return;
+    }
+    for (DeviceRecord* r : selected) {
+        if (r == nullptr) {
+            continue;
+        }
+        if (!TakesLogin(*r)) {
+            m_prompts.Skipped(*r, SkipReason::NotEligible);
+            continue;
+        }
+        const std::int32_t before = r->status;
+        r->userName = loginId;
+        r->password = password;
+        r->action = kActionSetLogin;
+        r->status = kStatusQueueLogin;
+        Report(*r);
+        Queue(*r, before);
+    }
+}
+
+void ModuleCommands::Setting(const std::vector<DeviceRecord*>& selected)
+{
+    DeviceRecord* r = selected.empty() ? nullptr : selected.front();
+    if (r == nullptr || r->action != kActionNone || r->status < kStatusLoginSuccessfully) {
+        if (r != nullptr) {
+            m_prompts.Skipped(*r, SkipReason::NotEligible);
+        }
+        return;
+    }
+    if (!CanConfigure(r->model, r->version)) {
+        m_prompts.Skipped(*r, SkipReason::NotOffered);
+        return;
+    }
+    // The reservation keeps every other action off this address while the user edits; the record queued
+    // meanwhile is parked and starts when the address is released.
+    if (!m_manager.ReserveAddress(r->ip)) {
+        m_prompts.AddressInUse(*r);
+        return;
+    }
+    const std::uint32_t address = r->ip;
+    r->action = kActionSetting;
+    Report(*r);
+    if (r->kind == ModuleKind::BinaryDactyl) {
+        SettingOfReader(*r);
+    } else {
+        SettingOfWebModule(*r);
+    }
+    m_manager.ReleaseAddress(address);
+}
+
+void ModuleCommands::SettingOfWebModule(DeviceRecord& r)
+{
+    auto settings = std::make_shared<ModuleSettings>();
+    settings->target = HttpTarget::ForRecord(r);
+    m_manager.AddStaticArp(r);
+    const std::int32_t read = ReadModuleSettings(settings.get(), m_manager.Http());
+    m_manager.RemoveStaticArp(r);
+    if (read != kHttpSuccess) {
+        r.action = kActionNone;
+        r.status = kStatusSettingFailed;
+        Report(r);
+        return;
+    }
+    settings->newLoginName = settings->target.userName;
+    settings->newAdminPassword = settings->target.password;
+    if (!m_prompts.EditModuleSettings(*settings)) {
+        r.action = kActionNone;
+        Report(r);
+        return;
+    }
+    const std::int32_t before = r.status;
+    r.pendingPayload = std::move(settings);
+    r.status = kStatusQueueSetting;
+    Report(r);
+    Queue(r, before);
+}
+
+void ModuleCommands::SettingOfReader(DeviceRecord& r)
+{
+    DactylSettingValues values{r.name, r.dhcp, HostOrder(r.ipText), HostOrder(r.maskText), HostOrder(r.gatewayText)};
+    if (!m_prompts.EditDactylSettings(values)) {
+        r.action = kActionNone;
+        Report(r);
+        return;
+    }
+    const std::int32_t before = r.status;
+    r.pendingPayload = std::make_shared<DactylSettingsRequest>(MakeDactylSettingsRequest(
+        r.macText, values.name, values.dhcp != 0, values.ip, values.mask, values.gateway));
+    r.status = kStatusQueueSetting;
+    Report(r);
+    Queue(r, before);
+}
+
+void ModuleCommands::AdvancedSetting(const std::vector<DeviceRecord*>& selected)
+{
+    const DeviceRecord* r = selected.empty() ? nullptr : selected.front();
+    if (r == nullptr || r->action != kActionNone || r->status == kStatusNotSupported ||
+        r->status == kStatusCannotAccess) {
+        return;
+    }
+    m_prompts.OpenAddress(WebAddress(*r));
+}
+
+void ModuleCommands::RebootOrDefault(const std::vector<DeviceRecord*>& selected, RestartKind kind)
+{
+    if (kind != RestartKind::Reboot && kind != RestartKind::Default) {
+        return;
+    }
+    const bool reboot = kind == RestartKind::Reboot;
+    for (DeviceRecord* r : selected) {
+        if (r == nullptr) {
+            continue;
+        }
+        if (!IsLoggedIn(*r)) {
+            m_prompts.Skipped(*r, SkipReason::NotEligible);
+            continue;
+        }
+        if (!CanConfigure(r->model, r->version)) {
+            m_prompts.Skipped(*r, SkipReason::NotOffered);
+            continue;
+        }
+        const std::int32_t before = r->status;
+        r->action = reboot ? kActionReboot : kActionDefault;
+        r->status = reboot ? kStatusQueueReboot : kStatusQueueSetDefault;
+        Report(*r);
+        Queue(*r, before);
+    }
+}
+
+void ModuleCommands::FirmwareUpdate(const std::vector<DeviceRecord*>& selected)
+{
+    if (selected.empty() || selected.front() == nullptr) {
+        return;
+    }
+    std::string path;
+    if (!m_prompts.AskFirmwareFile(*selected.front(), path)) {
+        return;
+    }
+    for (DeviceRecord* r : selected) {
+        if (r == nullptr) {
+            continue;
+        }
+        if (!IsLoggedIn(*r)) {
+            m_prompts.Skipped(*r, SkipReason::NotEligible);
+            continue;
+        }
+        if (!CanUpdateFirmware(r->model, r->version)) {
+            m_prompts.Skipped(*r, SkipReason::NotOffered);
+            continue;
+        }
+        const std::int32_t before = r->status;
+        r->action = kActionFirmwareUpdate;
+        r->status = kStatusQueueFirmwareUpdate;
+        r->firmwareFile = path;
+        r->firmwareFile2.clear();
+        Report(*r);
+        Queue(*r, before);
+    }
+}
+
+void ModuleCommands::FirmwareUpdateToLatest(const std::vector<DeviceRecord*>& selected)
+{
+    for (DeviceRecord* r : selected) {
+        if (r == nullptr) {
+            continue;
+        }
+        if (!IsLoggedIn(*r)) {
+            m_prompts.Skipped(*r, SkipReason::NotEligible);
+            continue;
+        }
+        const std::int32_t before = r->status;
+        const std::int32_t latest =
+            CheckLatestFirmware(m_manager.FirmwareFolder(), r->model, r->version, &r->firmwareFile, &r->firmwareFile2);
+        if (latest == -1) {
+            r->status = kStatusUnknown;
+            Report(*r);
+        } else if (latest == 0) {
+            r->status = kStatusLatestVersion;
+            Report(*r);
+        } else if (latest == 1) {
+            r->action = kActionFirmwareUpdateToLatest;
+            r->status = kStatusQueueFirmwareUpdate;
+            Report(*r);
+            Queue(*r, before);
+        }
+    }
+}
+
+void ModuleCommands::CancelQueueItems(const std::vector<DeviceRecord*>& selected)
+{
+    for (DeviceRecord* r : selected) {
+        // Withdrawn first: only a parked record may be read here, one a worker holds is its own. Every
+        // parked record waits in one of the queued statuses.
+        if (r == nullptr || !m_manager.CancelJob(r)) {
+            continue;
+        }
+        r->status = r->status == kStatusQueueLogin ? kStatusNone : kStatusLoginSuccessfully;
+        r->action = kActionNone;
+        Report(*r);
+    }
+}
+
+}  // namespace tarrowind

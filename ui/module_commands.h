@@ -1,0 +1,82 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "discovery/controller_manager.h"
+#include "discovery/device_record.h"
+
+namespace tarrowind {
+
+struct ModuleSettings;
+
+// A reader's name and addressing as its setting dialog edits them; addresses with the first dotted
+// number in the most significant byte.
+struct DactylSettingValues {
+    std::string name;
+    std::int32_t dhcp = 0;
+    std::uint32_t ip = 0;
+    std::uint32_t mask = 0;
+    std::uint32_t gateway = 0;
+};
+
+// Why a selected module was left as it was; the window says nothing, the command line tells the user.
+enum class SkipReason {
+    NotEligible,        // its kind, action or status does not take the command
+    NotOffered,         // its model and firmware do not take the command
+    AddressInUse,       // another action holds its address
+    NoWorker,           // the queue could not start a worker for it
+};
+
+// What the commands ask the user. The window shows its dialogs; the command line answers from its options.
+class CommandPrompts {
+public:
+    virtual ~CommandPrompts() = default;
+    // Login ID and password for every selected module; false when the user cancelled.
+    virtual bool AskLogin(std::string& loginId, std::string& password) = 0;
+    // Edits the configuration read from the module; false when cancelled.
+    virtual bool EditModuleSettings(ModuleSettings& settings) = 0;
+    virtual bool EditDactylSettings(DactylSettingValues& values) = 0;
+    // The firmware file for the selection, the dialog prefilled for `first`; false when cancelled.
+    virtual bool AskFirmwareFile(DeviceRecord& first, std::string& path) = 0;
+    // Opens a module's web pages in the user's browser.
+    virtual void OpenAddress(const std::string& url) = 0;
+    // The settings command found the module's address busy: the window shows a message.
+    virtual void AddressInUse(const DeviceRecord& record) = 0;
+    virtual void Skipped(const DeviceRecord& record, SkipReason reason) { (void)record, (void)reason; }
+};
+
+// The module commands of the main window: each checks the selected modules, asks what it needs, writes
+// the action and its first status into the records, and hands them to the job queue. `selected` is in
+// list order; null entries are rows without a record.
+class ModuleCommands {
+public:
+    ModuleCommands(CControllerManager& manager, CommandPrompts& prompts) : m_manager(manager), m_prompts(prompts) {}
+
+    void SetLogin(const std::vector<DeviceRecord*>& selected);
+    void Setting(const std::vector<DeviceRecord*>& selected);
+    void AdvancedSetting(const std::vector<DeviceRecord*>& selected);
+    enum class RestartKind { Reboot = 1, Default = 2 };
+    void RebootOrDefault(const std::vector<DeviceRecord*>& selected, RestartKind kind);
+    void FirmwareUpdate(const std::vector<DeviceRecord*>& selected);
+    void FirmwareUpdateToLatest(const std::vector<DeviceRecord*>& selected);
+    void CancelQueueItems(const std::vector<DeviceRecord*>& selected);
+
+    // The module's web address: "https://" or "http://", its address, "/".
+    static std::string WebAddress(const DeviceRecord& record);
+    // Logged in: no action and a status of LOGIN_SUCCESSFULLY or above.
+    static bool IsLoggedIn(const DeviceRecord& record);
+    static bool TakesLogin(const DeviceRecord& record);
+
+private:
+    // Hands the record to the queue; when no worker can take it, puts it back as it was before.
+    void Queue(DeviceRecord& record, std::int32_t statusIfRefused);
+    void SettingOfWebModule(DeviceRecord& record);
+    void SettingOfReader(DeviceRecord& record);
+
+    CControllerManager& m_manager;
+    CommandPrompts& m_prompts;
+};
+
+}  // namespace tarrowind
