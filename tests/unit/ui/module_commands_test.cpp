@@ -1,0 +1,257 @@
+#include <gtest/gtest.h>
+
+#include "discovery/dactyl_settings.h"
+#include "operations/module_settings.h"
+#include "tests/unit/operations/operations_fixture.h"
+#include "ui/module_commands.h"
+
+namespace tarrowind {
+namespace {
+
+using testing::Answer;
+
+// Answers like a user: scripted replies, and a record of every question.
+struct ScriptedPrompts final : CommandPrompts {
+    bool accept = true;
+    std::string loginId = "installer";
+    std::string password = "pw";
+    std::string firmware = "/fw/new.bin";
+    std::function<void(ModuleSettings&)> editSettings;
+    DactylSettingValues shownReader;
+    std::vector<std::string> asked;
+    std::vector<std::string> opened;
+
+    bool AskLogin(std::string& id, std::string& pw) override
+    {
+        asked.push_back("login");
+        id = loginId;
+        pw = password;
+        return accept;
+    }
+    bool EditModuleSettings(ModuleSettings& s) override
+    {
+        asked.push_back("sheet:" + s.newLoginName);
+        if (editSettings) {
+            editSettings(s);
+        }
+        return accept;
+    }
+    bool EditDactylSettings(DactylSettingValues& v) override
+    {
+        asked.push_back("reader");
+        shownReader = v;
+        v.name = "Lobby";
+        return accept;
+    }
+    bool AskFirmwareFile(DeviceRecord&, std::string& path) override
+    {
+        asked.push_back("firmware");
+        path = firmware;
+        return accept;
+    }
+    void OpenAddress(const std::string& url) override { opened.push_back(url); }
+    void AddressInUse(const DeviceRecord&) override { asked.push_back("in use"); }
+};
+
+struct ModuleCommandsTest : testing::OperationsFixture {
+    ScriptedPrompts prompts;
+    ModuleCommands commands{*manager, prompts};
+    std::vector<DeviceRecord> rows;
+
+    ModuleCommandsTest() { rows.reserve(8); }
+    ~ModuleCommandsTest() override { RunWorkers(); }  // before the rows they point at go
+
+    DeviceRecord& Row(DeviceRecord r, std::int32_t status = kStatusLoginSuccessfully)
+    {
+        r.status = status;
+        rows.push_back(std::move(r));
+        return rows.back();
+    }
+    std::vector<DeviceRecord*> All()
+    {
+        std::vector<DeviceRecord*> out;
+        for (DeviceRecord& r : rows) {
+            out.push_back(&r);
+        }
+        return out;
+    }
+};
+
+TEST_F(ModuleCommandsTest, SetLoginQueuesOnlyModulesThatTakeALogin)
+{
+    DeviceRecord& loggedIn = Row(WebModule("192.0.2.10", "02:00:00:00:01:01"));
+    DeviceRecord& failed = Row(WebModule("192.0.2.11", "02:00:00:00:01:02"), kStatusLoginFailed);
+    DeviceRecord& longReply = Row(WebModule("192.0.2.12", "02:00:00:00:01:03"), kStatusNone);
+    longReply.kind = ModuleKind::LongReply;
+    DeviceRecord& reader = Row(DactylReader(), kStatusSettingFailed);
+
+    prompts.accept = false;
+    commands.SetLogin(All());
+    EXPECT_EQ(manager->GetJobCount(), 0);
+
+    prompts.accept = true;
+    commands.SetLogin(All());
+    EXPECT_EQ(manager->GetJobCount(), 2);
+    EXPECT_EQ(failed.action, kActionSetLogin);
+    EXPECT_EQ(failed.status, kStatusQueueLogin);
+    EXPECT_EQ(failed.userName, "installer");
+    EXPECT_EQ(reader.status, kStatusQueueLogin);  // a reader may log in again after a failed setting
+    EXPECT_EQ(loggedIn.action, kActionNone);
+    EXPECT_EQ(loggedIn.userName, "admin");
+    EXPECT_EQ(longReply.status, kStatusNone);
+}
+
+TEST_F(ModuleCommandsTest, SettingOfAWebModuleReadsEditsAndQueuesACopy)
+{
+    DeviceRecord& r = Row(WebModule());
+    http.handler = [](const HttpRequest&) { return Answer("<script>var va_machname = 'Door';</script>"); };
+    prompts.editSettings = [](ModuleSettings& s) { s.machineName = "Door 7"; };
+    commands.Setting(All());
+
+    ASSERT_EQ(prompts.asked, std::vector<std::string>{"sheet:admin"});  // the current login is the default
+    EXPECT_EQ(r.status, kStatusQueueSetting);
+    const auto* payload = dynamic_cast<const ModuleSettings*>(r.pendingPayload.get());
+    ASSERT_NE(payload, nullptr);
+    EXPECT_EQ(payload->machineName, "Door 7");
+    EXPECT_TRUE(neighbours.entries.empty());  // the entry made for the read is gone
+    // Parked behind the reservation while the sheet was open, started by its release.
+    EXPECT_EQ(workers.size(), 1u);
+    EXPECT_FALSE(manager->ReserveAddress(r.ip));
+}
+
+TEST_F(ModuleCommandsTest, SettingThatIsCancelledOrCannotBeReadQueuesNothing)
+{
+    DeviceRecord& r = Row(WebModule());
+    http.handler = [](const HttpRequest&) { return Answer("<script>var va_machname = 'Door';</script>"); };
+    prompts.accept = false;
+    commands.Setting(All());
+    EXPECT_EQ(r.action, kActionNone);
+    EXPECT_EQ(r.status, kStatusLoginSuccessfully);
+    EXPECT_EQ(r.pendingPayload, nullptr);
+
+    http.handler = [](const HttpRequest&) { return Answer("401 Unauthorized", 401); };
+    prompts.asked.clear();
+    commands.Setting(All());
+    EXPECT_TRUE(prompts.asked.empty());
+    EXPECT_EQ(r.status, kStatusSettingFailed);
+    EXPECT_EQ(manager->GetJobCount(), 0);
+    EXPECT_TRUE(manager->ReserveAddress(r.ip));  // every path gives the address back
+}
+
+TEST_F(ModuleCommandsTest, SettingOnABusyAddressSaysSoAndChangesNothing)
+{
+    DeviceRecord& busy = Row(WebModule("192.0.2.10", "02:00:00:00:01:01"));
+    DeviceRecord& same = Row(WebModule("192.0.2.10", "02:00:00:00:01:09"));
+    busy.action = kActionReboot;
+    busy.status = kStatusQueueReboot;
+    manager->QueueJob(&busy);
+    commands.Setting({&same});
+    EXPECT_EQ(prompts.asked, std::vector<std::string>{"in use"});
+    EXPECT_EQ(same.action, kActionNone);
+    EXPECT_EQ(same.status, kStatusLoginSuccessfully);
+}
+
+TEST_F(ModuleCommandsTest, ReaderSettingStartsFromItsAddressesInHostOrder)
+{
+    DeviceRecord& r = Row(DactylReader());
+    r.ipText = "192.0.2.20";
+    r.maskText = "255.255.255.0";
+    r.gatewayText = "192.0.2.254";
+    commands.Setting(All());
+    EXPECT_EQ(prompts.shownReader.ip, 0xC0000214u);
+    EXPECT_EQ(prompts.shownReader.mask, 0xFFFFFF00u);
+    EXPECT_EQ(prompts.shownReader.gateway, 0xC00002FEu);
+    const auto* request = dynamic_cast<const DactylSettingsRequest*>(r.pendingPayload.get());
+    ASSERT_NE(request, nullptr);
+    EXPECT_EQ(request->bytes, MakeDactylSettingsRequest(r.macText, "Lobby", r.dhcp != 0, 0xC0000214u, 0xFFFFFF00u,
+                                                        0xC00002FEu));
+    EXPECT_EQ(r.status, kStatusQueueSetting);
+}
+
+TEST_F(ModuleCommandsTest, RebootAndFirmwareSkipModulesTheirModelDoesNotAllow)
+{
+    DeviceRecord& door = Row(WebModule("192.0.2.10", "02:00:00:00:01:01"));
+    DeviceRecord& grabber = Row(WebModule("192.0.2.11", "02:00:00:00:01:02"));
+    grabber.model = "QT-TEXT GRABBER V7K";
+    DeviceRecord& old = Row(WebModule("192.0.2.12", "02:00:00:00:01:03"));
+    old.version = "V1.0.9-20080101";
+    DeviceRecord& notLoggedIn = Row(WebModule("192.0.2.13", "02:00:00:00:01:04"), kStatusNone);
+
+    commands.RebootOrDefault(All(), ModuleCommands::RestartKind::Reboot);
+    EXPECT_EQ(door.status, kStatusQueueReboot);
+    EXPECT_EQ(grabber.action, kActionNone);
+    EXPECT_EQ(notLoggedIn.action, kActionNone);
+    RunWorkers();
+
+    door.action = grabber.action = old.action = kActionNone;
+    door.status = grabber.status = old.status = kStatusLoginSuccessfully;
+    door.firmwareFile2 = "stale.bin";
+    commands.FirmwareUpdate(All());
+    EXPECT_EQ(door.status, kStatusQueueFirmwareUpdate);
+    EXPECT_EQ(door.firmwareFile, "/fw/new.bin");
+    EXPECT_EQ(door.firmwareFile2, "");
+    EXPECT_EQ(old.action, kActionNone);  // too old a controller for a new firmware
+}
+
+TEST_F(ModuleCommandsTest, LatestFirmwareShowsCurrentAndUnknownWithoutQueueing)
+{
+    testing::TempDir folder;
+    folder.Write("Tarrowind.ini", "[QT-DC410]\nVersion=3.10.2\nDate=1\nFile=dc410.a90\n"
+                                   "[QT-DC820]\nVersion=9.0.0\nDate=1\nFile=a.bin\nFile2=b.bin\n");
+    manager->SetFirmwareFolder(folder.path);
+    DeviceRecord& current = Row(WebModule("192.0.2.10", "02:00:00:00:01:01"));
+    current.version = "V3.10.2-1";  // same version and build as the list
+    DeviceRecord& unknown = Row(WebModule("192.0.2.11", "02:00:00:00:01:02"));
+    unknown.model = "QT-NOT-LISTED";
+    DeviceRecord& older = Row(WebModule("192.0.2.12", "02:00:00:00:01:03"));
+    older.model = "QT-DC820";
+
+    commands.FirmwareUpdateToLatest(All());
+    EXPECT_EQ(current.status, kStatusLatestVersion);
+    EXPECT_EQ(unknown.status, kStatusUnknown);
+    EXPECT_EQ(current.action | unknown.action, kActionNone);
+    EXPECT_EQ(older.action, kActionFirmwareUpdateToLatest);
+    EXPECT_EQ(older.firmwareFile2, folder.path + "b.bin");
+    EXPECT_EQ(manager->GetJobCount(), 1);
+}
+
+TEST_F(ModuleCommandsTest, CancelWithdrawsOnlyParkedRecords)
+{
+    DeviceRecord& running = Row(WebModule("192.0.2.10", "02:00:00:00:01:01"));
+    DeviceRecord& parked = Row(WebModule("192.0.2.10", "02:00:00:00:01:02"), kStatusNone);
+    running.action = kActionReboot;
+    running.status = kStatusQueueReboot;
+    manager->QueueJob(&running);
+    parked.action = kActionSetLogin;
+    parked.status = kStatusQueueLogin;
+    manager->QueueJob(&parked);  // same address: waits for the first
+
+    commands.CancelQueueItems(All());
+    EXPECT_EQ(running.action, kActionReboot);
+    EXPECT_EQ(parked.action, kActionNone);
+    EXPECT_EQ(parked.status, kStatusNone);
+    EXPECT_EQ(manager->GetJobCount(), 1);
+}
+
+TEST_F(ModuleCommandsTest, AdvancedSettingOpensTheModulesPagesOverItsProtocol)
+{
+    DeviceRecord& r = Row(WebModule(), kStatusNone);
+    r.useHttps = 1;
+    commands.AdvancedSetting(All());
+    r.status = kStatusCannotAccess;
+    commands.AdvancedSetting(All());
+    EXPECT_EQ(prompts.opened, std::vector<std::string>{"https://192.0.2.10/"});
+}
+
+TEST_F(ModuleCommandsTest, RecordNoWorkerCanTakeReturnsToItsEarlierState)
+{
+    workersStart = false;
+    DeviceRecord& r = Row(WebModule(), kStatusLoginFailed);
+    commands.SetLogin(All());
+    EXPECT_EQ(r.action, kActionNone);
+    EXPECT_EQ(r.status, kStatusLoginFailed);
+    EXPECT_EQ(manager->GetJobCount(), 0);
+}
+
+}  // namespace
+}  // namespace tarrowind
