@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QDialog>
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+
+namespace tarrowind {
+
+class CIpAddressEdit;
+
+// Name and addressing of a fingerprint reader that takes its settings by one UDP request. The caller
+// sets the values, runs the dialog, and on Accepted builds the request from them. Nothing is refused.
+class CDactylSettingDlg final : public QDialog {
+    Q_OBJECT
+
+public:
+    static constexpr int kDeviceNameLimit = 16;
+
+    explicit CDactylSettingDlg(QWidget* parent = nullptr);
+    ~CDactylSettingDlg() override;
+
+    std::string deviceName;     // the reader's name (UTF-8)
+    std::int32_t dhcp = 0;      // non-zero: the reader takes its addresses from a DHCP server
+    std::uint32_t ip = 0;       // IPv4 address, host order (first number in the most significant byte)
+    std::uint32_t mask = 0;     // subnet mask, host order
+    std::uint32_t gateway = 0;  // default gateway, host order
+
+    void setVisible(bool visible) override;
+
+public slots:
+    void accept() override;
+
+private:
+    void ApplyDhcpRule();
+
+    QLineEdit* m_deviceName;
+    QCheckBox* m_dhcp;
+    std::array<QLabel*, 3> m_addressLabels{};
+    std::array<CIpAddressEdit*, 3> m_addresses{};  // IP, subnet mask, default gateway
+};
+
+}  // namespace tarrowind

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QDialog>
+
+#include <optional>
+#include <string>
+
+#include "discovery/device_record.h"
+
+class QLineEdit;
+
+namespace tarrowind {
+
+// Asks for the firmware file that the firmware-update action uploads to every selected module,
+// pre-filled with the firmware that the management software's list names for the module's model.
+// Update is refused while the path is empty; the path is not checked for existence. Cancel is the
+// default button, so Enter in the path box does not start an update.
+class CFirmwareUpdateDlg final : public QDialog {
+    Q_OBJECT
+
+public:
+    // Shows an open-file chooser and returns the chosen file's full path, or empty when cancelled;
+    // replaceable so that tests never open one.
+    using FileChooser = QString (*)(QWidget* parent, const QString& caption, const QString& directory,
+                                    const QString& filter);
+    // Sets the chooser (nullptr: the desktop's) and returns the previous one.
+    static FileChooser SetFileChooser(FileChooser chooser);
+    // The chooser's file-type filter: firmware images ending in .a90 or .bin.
+    static QString FileFilter();
+
+    explicit CFirmwareUpdateDlg(QWidget* parent = nullptr);
+    ~CFirmwareUpdateDlg() override;
+
+    std::string firmwareFile;                   // full path of the file to upload (UTF-8); never empty after Accepted
+    const DeviceRecord* device = nullptr;       // module whose model picks the listed firmware; not owned
+    std::optional<std::string> firmwareFolder;  // folder with the firmware list; unset: the management software's
+
+    void setVisible(bool visible) override;
+
+public slots:
+    void accept() override;
+
+private:
+    void Browse();
+
+    QLineEdit* m_path;
+    bool m_looked = false;
+};
+
+}  // namespace tarrowind

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <QWidget>
+
+#include <array>
+
+#include "operations/module_settings.h"
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QUrl;
+
+namespace tarrowind {
+
+class CIpAddressEdit;
+
+// The settings sheet's first tab: machine name, DHCP and static addressing, and the dynamic-DNS options
+// of one web-server module. Reads the sheet's record when first shown and writes it back on OK; it
+// refuses nothing.
+class CNetworkConfigPage final : public QWidget {
+    Q_OBJECT
+
+public:
+    // Dynamic-DNS modes as the module's form codes them.
+    static constexpr std::uint32_t kSendToDdns = 0;
+    static constexpr std::uint32_t kSendToLocalDdns = 1;
+    static constexpr std::uint32_t kDdnsDisabled = 2;
+    static constexpr int kMachineNameLimit = 15;
+
+    // Opens an address in the user's browser; replaceable so that tests never start one.
+    using UrlOpener = bool (*)(const QUrl& url);
+    // Sets the opener (nullptr: the desktop's default handler) and returns the previous one.
+    static UrlOpener SetUrlOpener(UrlOpener opener);
+    // The registration page of dynamic-DNS service `type` (0 the maker's, 1 the public service).
+    static QUrl RegistrationUrl(int type);
+
+    // `settings` outlives the page.
+    explicit CNetworkConfigPage(ModuleSettings* settings, QWidget* parent = nullptr);
+
+    bool IsInitialised() const { return m_initialised; }
+    // Normalises the record's dynamic-DNS codes and fills the controls from it; runs once.
+    void Initialise();
+    // Writes the controls into the record (once initialised).
+    void Apply();
+
+private:
+    void ApplyDhcpRule();
+    void ApplyModeRule();
+    void OpenRegistration();
+    bool OffersLocalDdns() const;
+
+    ModuleSettings* m_settings;
+    bool m_initialised = false;
+
+    QLineEdit* m_machineName;
+    QCheckBox* m_dhcp;
+    std::array<QLabel*, 4> m_addressLabels{};
+    std::array<CIpAddressEdit*, 4> m_addresses{};  // IP, subnet mask, default gateway, DNS server
+    QComboBox* m_mode;
+    QLabel* m_serverIpLabel;
+    CIpAddressEdit* m_serverIp;
+    QLabel* m_deviceNameLabel;
+    QLineEdit* m_deviceName;
+    std::array<QWidget*, 9> m_ddnsWidgets{};  // host, user, password, type: caption and field; register button
+    QLineEdit* m_hostName;
+    QLineEdit* m_userName;
+    QLineEdit* m_password;
+    QComboBox* m_ddnsType;
+};
+
+}  // namespace tarrowind
