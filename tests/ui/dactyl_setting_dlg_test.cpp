@@ -1,0 +1,66 @@
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QTest>
+
+#include "ui/dactyl_setting_dlg.h"
+
+using tarrowind::CDactylSettingDlg;
+
+class DactylSettingDlgTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void ValuesGoInAndComeBack()
+    {
+        CDactylSettingDlg dialog;
+        dialog.deviceName = "Reader";
+        dialog.dhcp = 0;
+        dialog.ip = 0xC0A8010Au;
+        dialog.mask = 0xFFFFFF00u;
+        dialog.gateway = 0xC0A80101u;
+        dialog.show();
+        auto* name = dialog.findChild<QLineEdit*>("deviceName");
+        auto* dhcp = dialog.findChild<QCheckBox*>("dhcp");
+        auto* ip = dialog.findChild<QLineEdit*>("ip");
+        auto* mask = dialog.findChild<QLineEdit*>("mask");
+        auto* gateway = dialog.findChild<QLineEdit*>("gateway");
+        QCOMPARE(ip->text(), QString("192.168.1.10"));
+        QCOMPARE(gateway->text(), QString("192.168.1.1"));
+
+        // DHCP disables the addresses and enabling it again brings them back.
+        dhcp->click();
+        QVERIFY(!ip->isEnabled() && !mask->isEnabled() && !gateway->isEnabled());
+        dhcp->click();
+        QVERIFY(ip->isEnabled() && mask->isEnabled() && gateway->isEnabled());
+
+        name->clear();
+        QTest::keyClicks(name, "ABCDEFGHIJKLMNOPQRS");
+        QCOMPARE(name->text(), QString("ABCDEFGHIJKLMNOP"));
+        dhcp->click();
+        mask->setText("255.255.0.0");
+        dialog.accept();
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(dialog.deviceName, std::string("ABCDEFGHIJKLMNOP"));
+        QCOMPARE(dialog.dhcp, 1);
+        QCOMPARE(dialog.ip, 0xC0A8010Au);
+        QCOMPARE(dialog.mask, 0xFFFF0000u);
+    }
+
+    void EmptyFieldsGiveEmptyValues()
+    {
+        CDactylSettingDlg dialog;
+        dialog.deviceName = "x";
+        dialog.ip = 1;
+        dialog.show();
+        dialog.findChild<QLineEdit*>("deviceName")->clear();
+        dialog.findChild<QLineEdit*>("ip")->clear();
+        dialog.accept();
+        QCOMPARE(dialog.deviceName, std::string());
+        QCOMPARE(dialog.dhcp, 0);
+        QCOMPARE(dialog.ip, 0u);
+        QCOMPARE(dialog.mask, 0u);
+    }
+};
+
+QTEST_MAIN(DactylSettingDlgTest)
+#include "dactyl_setting_dlg_test.moc"

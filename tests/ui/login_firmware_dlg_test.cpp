@@ -1,0 +1,128 @@
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <string>
+#include <vector>
+
+#include "localisation/string_table.h"
+#include "ui/firmware_update_dlg.h"
+#include "ui/login_dlg.h"
+
+using namespace tarrowind;
+
+namespace {
+
+struct Shown {
+    std::string text;
+    unsigned type;
+};
+std::vector<Shown> g_messages;
+
+int RecordMessage(const std::string& text, unsigned type)
+{
+    g_messages.push_back({text, type});
+    return message_box::kIdOk;
+}
+
+QString g_chooserAnswer;
+QString g_chooserFilter;
+
+QString FakeChooser(QWidget*, const QString&, const QString&, const QString& filter)
+{
+    g_chooserFilter = filter;
+    return g_chooserAnswer;
+}
+
+}  // namespace
+
+class LoginFirmwareDlgTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        g_messages.clear();
+        SetMessageBoxFunction(&RecordMessage);
+        CFirmwareUpdateDlg::SetFileChooser(&FakeChooser);
+    }
+
+    void LoginRefusesOnlyAnEmptyId()
+    {
+        CLoginDlg dialog;
+        dialog.show();
+        auto* id = dialog.findChild<QLineEdit*>("loginId");
+        dialog.findChild<QLineEdit*>("password")->setText("pw");
+        dialog.accept();
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(g_messages.size(), std::size_t{1});
+        QCOMPARE(g_messages[0].text, Text("ORB_IDS_LOGIN_ID_IS_EMPTY"));
+        QCOMPARE(g_messages[0].type, message_box::kOk | message_box::kIconError);
+        QVERIFY(dialog.loginId.empty());
+
+        // One blank is a login ID; an empty password is allowed.
+        id->setText(" ");
+        dialog.findChild<QLineEdit*>("password")->clear();
+        dialog.accept();
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(dialog.loginId, std::string(" "));
+        QCOMPARE(dialog.password, std::string());
+    }
+
+    void FirmwarePathFromListChooserAndTyping()
+    {
+        QTemporaryDir folder;
+        QFile list(folder.filePath("Tarrowind.ini"));
+        QVERIFY(list.open(QIODevice::WriteOnly));
+        list.write("[QT-DC410]\nVersion=1.2.3\nDate=20240101\nFile=dc410.bin\n");
+        list.close();
+        DeviceRecord listed;
+        listed.model = "QT-DC410";
+
+        CFirmwareUpdateDlg dialog;
+        dialog.device = &listed;
+        dialog.firmwareFolder = folder.path().toStdString() + "/";
+        dialog.show();
+        auto* path = dialog.findChild<QLineEdit*>("path");
+        QCOMPARE(path->text(), folder.filePath("dc410.bin"));
+
+        // Cancelling the chooser keeps the typed path; choosing replaces it.
+        path->setText("/typed/fw.a90");
+        g_chooserAnswer.clear();
+        dialog.findChild<QPushButton*>("browse")->click();
+        QCOMPARE(path->text(), QString("/typed/fw.a90"));
+        QVERIFY(g_chooserFilter.contains("*.a90") && g_chooserFilter.contains("*.bin"));
+        g_chooserAnswer = "/chosen/fw.bin";
+        dialog.findChild<QPushButton*>("browse")->click();
+        QCOMPARE(path->text(), QString("/chosen/fw.bin"));
+
+        // Enter in the path box cancels: Cancel is the default button.
+        QTest::keyClick(path, Qt::Key_Return);
+        QCOMPARE(dialog.result(), int(QDialog::Rejected));
+        QVERIFY(!dialog.isVisible());
+
+        // A model the list does not name opens empty, and Update refuses an empty path.
+        DeviceRecord unlisted;
+        unlisted.model = "QT-OTHER";
+        CFirmwareUpdateDlg other;
+        other.device = &unlisted;
+        other.firmwareFolder = folder.path().toStdString() + "/";
+        other.show();
+        QVERIFY(other.findChild<QLineEdit*>("path")->text().isEmpty());
+        other.findChild<QPushButton*>("update")->click();
+        QVERIFY(other.isVisible());
+        QCOMPARE(g_messages.size(), std::size_t{1});
+        QCOMPARE(g_messages[0].text, Text("ORB_IDS_FIRMWARE_FILE_IS_EMPTY"));
+        QCOMPARE(g_messages[0].type, message_box::kOk | message_box::kIconError);
+        // A path to no file is passed on as typed.
+        other.findChild<QLineEdit*>("path")->setText("/missing/fw.bin");
+        other.findChild<QPushButton*>("update")->click();
+        QCOMPARE(other.result(), int(QDialog::Accepted));
+        QCOMPARE(other.firmwareFile, std::string("/missing/fw.bin"));
+    }
+};
+
+QTEST_MAIN(LoginFirmwareDlgTest)
+#include "login_firmware_dlg_test.moc"
