@@ -62,7 +62,7 @@ CDactylSettingDlg::CDactylSettingDlg(QWidget* parent) : QDialog(parent)
         m_addressLabels[i]->setBuddy(m_addresses[i]);
         captionWidth = std::max(captionWidth, m_addressLabels[i]->sizeHint().width());
         dhcpLayout->addWidget(m_addressLabels[i], static_cast<int>(i) + 1, 0);
-        dhcpLayout->addWidget(m_addresses[i], static_cast<int>(i) + 1, 1, Qt::AlignLeft);
+        dhcpLayout->addLayout(CIpAddressEdit::LeadingRow(m_addresses[i]), static_cast<int>(i) + 1, 1);
     }
     for (QGridLayout* grid : {nameLayout, dhcpLayout}) {
         grid->setColumnMinimumWidth(0, captionWidth);

@@ -1,5 +1,6 @@
 #include "ui/ip_address_edit.h"
 
+#include <QHBoxLayout>
 #include <QValidator>
 
 #include <algorithm>
@@ -96,6 +97,16 @@ std::uint32_t CIpAddressEdit::Address() const
 void CIpAddressEdit::SetAddress(std::uint32_t hostOrder)
 {
     setText(FormatHostOrder(hostOrder));
+}
+
+QLayout* CIpAddressEdit::LeadingRow(CIpAddressEdit* edit)
+{
+    // A box layout follows its parent's direction, which the field's own does not change.
+    auto* row = new QHBoxLayout;
+    row->setContentsMargins(0, 0, 0, 0);
+    row->addWidget(edit);
+    row->addStretch(1);
+    return row;
 }
 
 QSize CIpAddressEdit::sizeHint() const

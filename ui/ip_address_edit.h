@@ -2,6 +2,8 @@
 
 #include <QLineEdit>
 
+class QLayout;
+
 #include <cstdint>
 
 namespace tarrowind {
@@ -23,6 +25,10 @@ public:
     static QString FormatHostOrder(std::uint32_t hostOrder);
     // Whether `text` is what the field can hold: up to four numbers of at most three digits, each at most 255.
     static bool IsAddressText(const QString& text);
+
+    // A row that puts `edit` where the window's reading direction starts: the field itself always reads
+    // left to right, so an alignment on it alone would keep it on the left in a right-to-left window.
+    static QLayout* LeadingRow(CIpAddressEdit* edit);
 
     QSize sizeHint() const override;
 };

@@ -42,7 +42,6 @@ CLoginDlg::CLoginDlg(QWidget* parent) : QDialog(parent)
     layout->addLayout(fields);
     layout->addStretch(1);
     layout->addWidget(buttons);
-    layout->setSizeConstraint(QLayout::SetMinimumSize);
     // Dialog units: a quarter of the average character width.
     setMinimumWidth(fontMetrics().averageCharWidth() * kWidthUnits / 4);
 

@@ -122,7 +122,7 @@ CNetworkConfigPage::CNetworkConfigPage(ModuleSettings* settings, QWidget* parent
         m_addresses[i]->setObjectName(addressNames[i]);
         m_addressLabels[i]->setBuddy(m_addresses[i]);
         dhcpLayout->addWidget(m_addressLabels[i], static_cast<int>(i) + 1, 0);
-        dhcpLayout->addWidget(m_addresses[i], static_cast<int>(i) + 1, 1, Qt::AlignLeft);
+        dhcpLayout->addLayout(CIpAddressEdit::LeadingRow(m_addresses[i]), static_cast<int>(i) + 1, 1);
     }
     dhcpLayout->setColumnStretch(1, 1);
 
@@ -167,7 +167,7 @@ CNetworkConfigPage::CNetworkConfigPage(ModuleSettings* settings, QWidget* parent
     typeLabel->setBuddy(m_ddnsType);
 
     dnsLayout->addWidget(m_serverIpLabel, 1, 0);
-    dnsLayout->addWidget(m_serverIp, 1, 1, Qt::AlignLeft);
+    dnsLayout->addLayout(CIpAddressEdit::LeadingRow(m_serverIp), 1, 1);
     dnsLayout->addWidget(hostLabel, 1, 0);
     dnsLayout->addWidget(m_hostName, 1, 1);
     dnsLayout->addWidget(m_deviceNameLabel, 2, 0);

@@ -57,7 +57,6 @@ COtherConfigPage::COtherConfigPage(ModuleSettings* settings, QWidget* parent) : 
     m_port = new QLineEdit(portGroup);
     m_port->setObjectName("port");
     m_port->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), m_port));
-    m_port->setLayoutDirection(Qt::LeftToRight);
     portLayout->addWidget(caption(QString::fromStdString(Label("ORB_IDS_DEVICE_PORT")), m_port), 0, 0);
     portLayout->addWidget(m_port, 0, 1, Qt::AlignLeft);
 
