@@ -73,7 +73,10 @@ void CControllerPropertySheet::OnCurrentChanged(int index)
     if (left == m_tabs->indexOf(m_other) && index != left && m_other->IsInitialised() && !m_other->CheckValues()) {
         return;
     }
-    InitialiseCurrentPage();
+    // Before the sheet shows, the caller may still be filling the record.
+    if (isVisible()) {
+        InitialiseCurrentPage();
+    }
 }
 
 void CControllerPropertySheet::accept()

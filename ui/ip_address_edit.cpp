@@ -16,6 +16,12 @@ public:
 
     State validate(QString& input, int& pos) const override
     {
+        // Blanks around a pasted address are no part of it.
+        if (input.contains(u' ')) {
+            const int before = static_cast<int>(input.left(pos).count(u' '));
+            input.remove(u' ');
+            pos -= before;
+        }
         if (CIpAddressEdit::IsAddressText(input)) {
             return Acceptable;
         }
@@ -111,7 +117,7 @@ QLayout* CIpAddressEdit::LeadingRow(CIpAddressEdit* edit)
 
 QSize CIpAddressEdit::sizeHint() const
 {
-    // Room for the widest address and a little more, not the line edit's default of some 17 characters.
+    // At least room for the widest address, however wide the font's digits are.
     QSize size = QLineEdit::sizeHint();
     const int wide = fontMetrics().horizontalAdvance(QStringLiteral("000.000.000.000")) +
                      fontMetrics().averageCharWidth() * 4;

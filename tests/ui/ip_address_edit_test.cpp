@@ -41,6 +41,10 @@ private slots:
         QTest::keyClicks(&edit, "10.0.0.25");
         QTest::keyClicks(&edit, "6");
         QCOMPARE(edit.text(), QString("10.0.0.25"));
+        // A pasted address loses the blanks around it.
+        edit.clear();
+        edit.insert(" 10.0.0.1 ");
+        QCOMPARE(edit.Address(), 0x0A000001u);
     }
 };
 
