@@ -1,0 +1,3 @@
+tarrowind_ui_test(controller_list_ctrl_tests ${CMAKE_CURRENT_SOURCE_DIR}/controller_list_ctrl_test.cpp)
+tarrowind_ui_test(controller_list_cells_tests ${CMAKE_CURRENT_SOURCE_DIR}/controller_list_cells_test.cpp)
+tarrowind_ui_test(toolbar_image_set_tests ${CMAKE_CURRENT_SOURCE_DIR}/toolbar_image_set_test.cpp)

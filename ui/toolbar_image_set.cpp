@@ -1,0 +1,208 @@
+#include "ui/toolbar_image_set.h"
+
+#include <QPixmap>
+
+#include <array>
+#include <cmath>
+
+// Outside any namespace, as Q_INIT_RESOURCE requires; the resources live in a static library, so
+// nothing would pull them into the program without this call.
+static void InitToolbarArtwork()
+{
+    Q_INIT_RESOURCE(toolbar);
+}
+
+namespace tarrowind {
+
+namespace {
+
+constexpr std::array<int, 7> kApplicationIconSizes = {16, 24, 32, 48, 64, 128, 256};
+
+QRgb WithGrey(QRgb pixel, int grey)
+{
+    return qRgba(grey, grey, grey, qAlpha(pixel));
+}
+
+bool IsMaskColor(QRgb pixel)
+{
+    return (pixel & 0x00FFFFFFu) == (ToolbarImageSet::kMaskColor & 0x00FFFFFFu);
+}
+
+}  // namespace
+
+ToolbarImageSet::ToolbarImageSet() = default;
+
+int ToolbarImageSet::Create(int width, int height, int threeLists, int initialCount)
+{
+    m_normal.clear();
+    m_hot.clear();
+    m_disabled.clear();
+    m_created = false;
+    if (width <= 0 || height <= 0 || initialCount < 0) {
+        return 0;
+    }
+    // Lists without alpha (24 bits) were for toolkits that could not draw it; Qt's images always have
+    // alpha, so three lists are always 32-bit.
+    m_colorDepth = threeLists == 1 ? 32 : 4;
+    const auto reserve = static_cast<std::size_t>(initialCount);
+    m_normal.reserve(reserve);
+    if (m_colorDepth != 4) {
+        m_hot.reserve(reserve);
+        m_disabled.reserve(reserve);
+    }
+    m_imageSize = QSize(width, height);
+    m_created = true;
+    return 1;
+}
+
+int ToolbarImageSet::AddBitmap(int resourceId)
+{
+    if (!m_created) {
+        return 0;
+    }
+    InitToolbarArtwork();
+    const QImage picture(ResourcePath(resourceId));
+    if (picture.isNull()) {
+        return 0;
+    }
+    return AddImage(picture);
+}
+
+int ToolbarImageSet::AddImage(const QImage& picture)
+{
+    if (!m_created || picture.isNull() || picture.size() != m_imageSize) {
+        return 0;
+    }
+    const bool hasAlpha = picture.hasAlphaChannel();
+    const QImage source = picture.convertToFormat(QImage::Format_ARGB32);
+
+    if (m_colorDepth == 4) {
+        m_normal.push_back(ApplyMask(source));
+        return 1;
+    }
+    if (hasAlpha) {
+        // 32-bit picture on 32-bit lists: alpha kept, no mask.
+        m_normal.push_back(source);
+        m_disabled.push_back(MakeDisabled(source, false));
+        m_hot.push_back(MakeHot(source, false));
+    } else {
+        // A picture without alpha: the mask colour is left out of the arithmetic and made transparent.
+        m_normal.push_back(ApplyMask(source));
+        m_disabled.push_back(ApplyMask(MakeDisabled(source, true)));
+        m_hot.push_back(ApplyMask(MakeHot(source, true)));
+    }
+    return 1;
+}
+
+const std::vector<QImage>* ToolbarImageSet::GetList(int kind) const
+{
+    if (!m_created) {
+        return nullptr;
+    }
+    switch (kind) {
+    case kNormal: return &m_normal;
+    case kHot: return m_colorDepth == 4 ? nullptr : &m_hot;
+    case kDisabled: return m_colorDepth == 4 ? nullptr : &m_disabled;
+    default: return nullptr;
+    }
+}
+
+QIcon ToolbarImageSet::Icon(int index) const
+{
+    QIcon icon;
+    if (index < 0 || index >= Count()) {
+        return icon;
+    }
+    const auto at = static_cast<std::size_t>(index);
+    icon.addPixmap(QPixmap::fromImage(m_normal[at]), QIcon::Normal);
+    if (at < m_hot.size()) {
+        icon.addPixmap(QPixmap::fromImage(m_hot[at]), QIcon::Active);
+    }
+    if (at < m_disabled.size()) {
+        icon.addPixmap(QPixmap::fromImage(m_disabled[at]), QIcon::Disabled);
+    }
+    return icon;
+}
+
+QString ToolbarImageSet::ResourcePath(int resourceId)
+{
+    if (resourceId == kIconApplication) {
+        return QStringLiteral(":/tarrowind/icon/%1.png").arg(resourceId);
+    }
+    return QStringLiteral(":/tarrowind/bitmap/%1.png").arg(resourceId);
+}
+
+int ToolbarImageSet::HotChannel(int value)
+{
+    return static_cast<int>(255.0 * std::pow(value / 255.0, 1.4));
+}
+
+int ToolbarImageSet::DisabledGrey(int red, int green, int blue)
+{
+    const double luminance = 0.299 * red + 0.587 * green + 0.114 * blue;
+    return static_cast<int>(255.0 * std::pow(luminance / 255.0, 0.5));
+}
+
+QImage ToolbarImageSet::MakeHot(const QImage& picture, bool masked)
+{
+    std::array<int, 256> table{};  // the same arithmetic, once per channel value
+    for (int value = 0; value < 256; ++value) {
+        table[static_cast<std::size_t>(value)] = HotChannel(value);
+    }
+    QImage image = picture.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < image.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb pixel = line[x];
+            if (masked && IsMaskColor(pixel)) {
+                continue;
+            }
+            line[x] = qRgba(table[static_cast<std::size_t>(qRed(pixel))], table[static_cast<std::size_t>(qGreen(pixel))],
+                            table[static_cast<std::size_t>(qBlue(pixel))], qAlpha(pixel));
+        }
+    }
+    return image;
+}
+
+QImage ToolbarImageSet::MakeDisabled(const QImage& picture, bool masked)
+{
+    QImage image = picture.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < image.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb pixel = line[x];
+            if (masked && IsMaskColor(pixel)) {
+                continue;
+            }
+            line[x] = WithGrey(pixel, DisabledGrey(qRed(pixel), qGreen(pixel), qBlue(pixel)));
+        }
+    }
+    return image;
+}
+
+QImage ToolbarImageSet::ApplyMask(const QImage& picture)
+{
+    QImage image = picture.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < image.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            if (IsMaskColor(line[x])) {
+                line[x] = qRgba(192, 192, 192, 0);
+            }
+        }
+    }
+    return image;
+}
+
+QIcon ApplicationIcon()
+{
+    InitToolbarArtwork();
+    QIcon icon;
+    for (const int size : kApplicationIconSizes) {
+        icon.addFile(QStringLiteral(":/tarrowind/icon/%1-%2.png").arg(ToolbarImageSet::kIconApplication).arg(size),
+                     QSize(size, size));
+    }
+    return icon;
+}
+
+}  // namespace tarrowind
