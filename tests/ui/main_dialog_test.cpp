@@ -1,0 +1,186 @@
+#include <QAction>
+#include <QMenu>
+#include <QTest>
+
+#include <atomic>
+#include <thread>
+
+#include "discovery/controller_manager.h"
+#include "localisation/string_table.h"
+#include "tests/unit/fakes/fake_http.h"
+#include "tests/unit/fakes/fake_network.h"
+#include "tests/unit/fakes/reply_bytes.h"
+#include "ui/controller_list_ctrl.h"
+#include "ui/main_dialog.h"
+#include "ui/ui_call_gate.h"
+
+namespace tarrowind {
+namespace {
+
+struct LoginPrompts final : CommandPrompts {
+    int logins = 0;
+    bool AskLogin(std::string& id, std::string& password) override
+    {
+        ++logins;
+        id = "admin";
+        password = "pw";
+        return true;
+    }
+    bool EditModuleSettings(ModuleSettings&) override { return false; }
+    bool EditDactylSettings(DactylSettingValues&) override { return false; }
+    bool AskFirmwareFile(DeviceRecord&, std::string&) override { return false; }
+    void OpenAddress(const std::string&) override {}
+    void AddressInUse(const DeviceRecord&) override {}
+};
+
+// A window over fake services: one adapter, two modules that answer the text probe, workers that run
+// only when the test runs them.
+struct FakeSite {
+    testing::FakeClock clock;
+    testing::FakeUdpSockets sockets{clock};
+    testing::FakeAdapterTable adapters;
+    testing::FakeNeighbourTable neighbours;
+    testing::FakeHttpClient http;
+    std::vector<std::function<void()>> workers;
+    LoginPrompts prompts;
+
+    FakeSite()
+    {
+        adapters.table = std::vector<SystemAdapter>{{2, "pc0", {{"192.0.2.1", "255.255.255.0"}}}};
+        sockets.responder = [](const testing::FakeUdpSockets::Sent& s) {
+            std::vector<testing::FakeUdpSockets::Answer> answers;
+            if (s.port == CControllerManager::kBinaryProbePort) {
+                return answers;
+            }
+            for (const char* mac : {"02:00:00:00:01:01", "02:00:00:00:01:02"}) {
+                testing::TextReplyFields f;
+                f.mac = mac;
+                f.ip = mac[16] == '1' ? "192.0.2.10" : "192.0.2.11";
+                answers.push_back({5, testing::TextReply(252, f)});
+            }
+            return answers;
+        };
+    }
+    ManagerServices Services()
+    {
+        ManagerServices s;
+        s.adapters = &adapters;
+        s.neighbours = &neighbours;
+        s.sockets = &sockets;
+        s.clock = &clock;
+        s.http = &http;
+        s.startWorker = [this](std::function<void()> work) {
+            workers.push_back(std::move(work));
+            return true;
+        };
+        return s;
+    }
+    void RunWorkers()
+    {
+        for (std::size_t i = 0; i < workers.size(); ++i) {
+            auto work = std::move(workers[i]);
+            work();
+        }
+        workers.clear();
+    }
+};
+
+class MainDialogTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void firstSearchFillsTheListAndEndsIdle()
+    {
+        FakeSite site;
+        MainDialog window(site.Services(), ManagerTiming{}, &site.prompts);
+        QCOMPARE(window.ToolbarAction(MainDialog::kCommandStop) != nullptr ||
+                     window.ToolbarAction(MainDialog::kCommandSearch) != nullptr,
+                 true);
+        QTRY_COMPARE(window.List().RowCount(), 2);
+        QTRY_VERIFY(!window.IsSearching());
+        QCOMPARE(window.StatusPaneText(), QString::fromStdString(Text("ORB_IDS_READY")));
+        QVERIFY(window.ToolbarAction(MainDialog::kCommandSearch) != nullptr);
+        // Nothing selected: only Search and Select All are offered.
+        const CommandState idle = window.CurrentCommandState();
+        QCOMPARE(idle.search, 1);
+        QCOMPARE(idle.setLogin | idle.cancelQueueItems, 0);
+        QVERIFY(!window.ToolbarAction(MainDialog::kCommandCancelQueueItems)->isEnabled());
+    }
+
+    void enterLogsInAQueuedRowIsCancelledAndCloseWaitsForTheQueue()
+    {
+        FakeSite site;
+        MainDialog window(site.Services(), ManagerTiming{}, &site.prompts);
+        window.show();
+        QTRY_VERIFY(!window.IsSearching() && window.List().RowCount() == 2);
+        window.List().selectRow(0);
+        QVERIFY(window.ToolbarAction(MainDialog::kCommandSetLogin)->isEnabled());
+
+        QTest::keyClick(&window.List(), Qt::Key_Return);  // not logged in: Enter asks for the login
+        QCOMPARE(site.prompts.logins, 1);
+        DeviceRecord* record = window.List().RecordAt(0);
+        QCOMPARE(record->status, static_cast<std::int32_t>(kStatusQueueLogin));
+        QCOMPARE(window.Manager().GetJobCount(), 1);
+
+        window.RunCommand(MainDialog::kCommandSearch);  // no new search while work is queued
+        QCOMPARE(window.List().RowCount(), 2);
+        window.reject();
+        QVERIFY(window.isVisible());  // pending work keeps the window open
+
+        // A second record on the same address waits behind the first; Enter on it withdraws it.
+        window.List().selectRow(1);
+        DeviceRecord* second = window.List().RecordAt(1);
+        second->ip = record->ip;
+        window.RunCommand(MainDialog::kCommandSetLogin);
+        QCOMPARE(second->status, static_cast<std::int32_t>(kStatusQueueLogin));
+        QTest::keyClick(&window.List(), Qt::Key_Enter);
+        QCOMPARE(second->status, static_cast<std::int32_t>(kStatusNone));
+        QCOMPARE(second->action, static_cast<std::int32_t>(kActionNone));
+
+        site.RunWorkers();
+        QCOMPARE(window.Manager().GetJobCount(), 0);
+        window.reject();
+        QVERIFY(!window.isVisible());
+    }
+
+    void contextMenuOffersStopWhileSearchingAndGreysWhatTheSelectionDisallows()
+    {
+        FakeSite site;
+        MainDialog window(site.Services(), ManagerTiming{}, &site.prompts);
+        QTRY_VERIFY(!window.IsSearching());
+        const std::unique_ptr<QMenu> menu = window.MakeContextMenu();
+        QStringList enabled;
+        for (QAction* action : menu->actions()) {
+            if (!action->isSeparator() && action->isEnabled()) {
+                enabled << action->text();
+            }
+        }
+        const QString selectAll = QString::fromStdString(Text("ORB_IDC_SELECT_ALL"));
+        const QString search = QString::fromStdString(Text("ORB_IDC_SEARCH"));
+        QVERIFY(enabled.contains(selectAll) && enabled.contains(search));
+        QVERIFY(!enabled.contains(QString::fromStdString(Text("ORB_IDC_REBOOT"))));
+    }
+
+    void closedGateReleasesAWaitingSender()
+    {
+        UiCallGate gate;
+        std::atomic<int> result{-1};
+        bool ran = false;
+        std::thread sender([&] { result = gate.Call([&] { ran = true; }) ? 1 : 0; });
+        // The window thread does not serve the call; closing must still let the sender go.
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        gate.Close();
+        sender.join();
+        QCOMPARE(result.load(), 0);
+        QVERIFY(!ran);
+        QCoreApplication::processEvents();  // the queued delivery finds nothing to run
+        QVERIFY(!ran);
+        QVERIFY(!gate.Call([&] { ran = true; }));
+    }
+};
+
+}  // namespace
+}  // namespace tarrowind
+
+QTEST_MAIN(tarrowind::MainDialogTest)
+#include "main_dialog_test.moc"

@@ -1,0 +1,2 @@
+tarrowind_ui_test(main_dialog_tests main_dialog_test.cpp)
+target_link_libraries(main_dialog_tests PRIVATE tarrowind_test_fakes)

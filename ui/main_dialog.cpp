@@ -1,0 +1,534 @@
+#include "ui/main_dialog.h"
+
+#include <QAbstractEventDispatcher>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QHelpEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QToolTip>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+#include "localisation/string_table.h"
+#include "ui/about_box.h"
+#include "ui/controller_list_ctrl.h"
+#include "ui/dialog_prompts.h"
+#include "ui/my_rebar.h"
+
+namespace tarrowind {
+namespace {
+
+// Context-menu and accelerator ids, each bound to the command of its toolbar button.
+enum MenuId : int {
+    kMenuSetting = 32772,
+    kMenuAdvancedSetting = 32773,
+    kMenuReboot = 32774,
+    kMenuDefault = 32775,
+    kMenuFirmwareUpdate = 32776,
+    kMenuSearch = 32777,
+    kMenuStop = 32778,
+    kMenuFirmwareUpdateToLatest = 32779,
+    kMenuSelectAllAccelerator = 32780,
+    kMenuSetLogin = 32781,
+    kMenuCancelQueueItems = 32783,
+    kMenuAbout = 16,
+};
+
+int CommandOfMenuId(int id)
+{
+    switch (id) {
+    case kMenuSetting:
+        return MainDialog::kCommandSetting;
+    case kMenuAdvancedSetting:
+        return MainDialog::kCommandAdvancedSetting;
+    case kMenuReboot:
+        return MainDialog::kCommandReboot;
+    case kMenuDefault:
+        return MainDialog::kCommandDefault;
+    case kMenuFirmwareUpdate:
+        return MainDialog::kCommandFirmwareUpdate;
+    case kMenuSearch:
+        return MainDialog::kCommandSearch;
+    case kMenuStop:
+        return MainDialog::kCommandStop;
+    case kMenuFirmwareUpdateToLatest:
+        return MainDialog::kCommandFirmwareUpdateToLatest;
+    case kMenuSelectAllAccelerator:
+        return MainDialog::kCommandSelectAll;
+    case kMenuSetLogin:
+        return MainDialog::kCommandSetLogin;
+    case kMenuCancelQueueItems:
+        return MainDialog::kCommandCancelQueueItems;
+    default:
+        return id;
+    }
+}
+
+QString Q(const std::string& text)
+{
+    return QString::fromStdString(text);
+}
+
+// The ten toolbar pictures in image-list order.
+constexpr int kToolbarBitmaps[] = {
+    ToolbarImageSet::kBitmapSearch,         ToolbarImageSet::kBitmapStop,
+    ToolbarImageSet::kBitmapSetLogin,       ToolbarImageSet::kBitmapSetting,
+    ToolbarImageSet::kBitmapAdvancedSetting, ToolbarImageSet::kBitmapReboot,
+    ToolbarImageSet::kBitmapDefault,        ToolbarImageSet::kBitmapFirmwareUpdate,
+    ToolbarImageSet::kBitmapFirmwareUpdateToLatest, ToolbarImageSet::kBitmapCancelQueueItems,
+};
+
+}  // namespace
+
+MainDialog::MainDialog() : MainDialog(ManagerServices{}, ManagerTiming{}, nullptr) {}
+
+MainDialog::MainDialog(const ManagerServices& services, ManagerTiming timing, CommandPrompts* prompts)
+    : QDialog(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
+                           Qt::WindowCloseButtonHint),
+      m_manager(services, timing)
+{
+    setWindowTitle(QStringLiteral("Tarrowind"));
+    if (IsRightToLeft()) {
+        setLayoutDirection(Qt::RightToLeft);
+    }
+    m_icon = ApplicationIcon();
+    setWindowIcon(m_icon);
+    m_idleText = Q(Text("ORB_IDS_READY"));
+    if (prompts == nullptr) {
+        m_ownPrompts = std::make_unique<DialogPrompts>(this, m_manager);
+        prompts = m_ownPrompts.get();
+    }
+    m_prompts = prompts;
+    m_commands = std::make_unique<ModuleCommands>(m_manager, *m_prompts);
+
+    BuildToolbar();
+    m_list = new CControllerListCtrl(m_gate, this, this);
+    BuildStatusBar();
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 2, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(m_rebar);
+    auto* listMargins = new QVBoxLayout;
+    listMargins->setContentsMargins(3, 2, 3, 7);
+    listMargins->addWidget(m_list);
+    layout->addLayout(listMargins, 1);
+    layout->addWidget(m_statusBar);
+
+    connect(m_list, &CControllerListCtrl::itemChanged, this, &MainDialog::UpdateCommandUi);
+    connect(m_list, &CControllerListCtrl::defaultActionRequested, this, &MainDialog::DefaultAction);
+    connect(m_list, &CControllerListCtrl::rightDoubleClicked, this, [this] { RunCommand(kCommandAdvancedSetting); });
+    connect(m_list, &CControllerListCtrl::contextMenuRequested, this, &MainDialog::ShowContextMenu);
+    // The Search button follows the queue whenever the window has nothing left to handle.
+    connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
+            &MainDialog::RefreshSearchButton);
+    qApp->installEventFilter(this);
+
+    resize(1185, 600);
+    UpdateCommandUi();
+    Search();
+    m_buttonTimer = new QTimer(this);
+    connect(m_buttonTimer, &QTimer::timeout, this, &MainDialog::HoldButtonSize);
+    m_buttonTimer->start(100);
+}
+
+MainDialog::~MainDialog()
+{
+    qApp->removeEventFilter(this);
+    // Threads blocked on the window are let go before the window waits for them.
+    m_gate.Close();
+    m_manager.Stop();
+    m_manager.WaitForSearch();
+    m_manager.WaitUntilIdle();
+}
+
+void MainDialog::BuildToolbar()
+{
+    m_rebar = new CMyReBar(this);
+    m_toolbar = new QToolBar(m_rebar);
+    m_toolbar->setMovable(false);
+    m_toolbar->setFloatable(false);
+    m_toolbar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    m_toolbar->setIconSize(kImageSize);
+    // A missing picture leaves its button with its caption only; the window stays usable.
+    if (m_images.Create(kImageSize.width(), kImageSize.height(), 1, 0) == 1) {
+        for (const int bitmap : kToolbarBitmaps) {
+            m_images.AddBitmap(bitmap);
+        }
+    }
+    static constexpr Slot kSlots[] = {
+        {kCommandSearch, 0, "ORB_IDS_SEARCH"},
+        {kCommandSetLogin, 2, "ORB_IDS_SET_LOGIN"},
+        {0, 0, nullptr},
+        {kCommandSetting, 3, "ORB_IDS_SETTING"},
+        {kCommandAdvancedSetting, 4, "ORB_IDS_ADVANCEDSETTING"},
+        {kCommandReboot, 5, "ORB_IDS_REBOOT"},
+        {kCommandDefault, 6, "ORB_IDS_DEFAULT"},
+        {0, 0, nullptr},
+        {kCommandFirmwareUpdate, 7, "ORB_IDS_FIRMWARE_UPDATE"},
+        {kCommandFirmwareUpdateToLatest, 8, "ORB_IDS_FIRMWARE_UPDATE_TO_LATEST"},
+        {0, 0, nullptr},
+        {kCommandCancelQueueItems, 9, "ORB_IDS_CANCEL_QUEUE_ITEMS"},
+    };
+    for (const Slot& slot : kSlots) {
+        if (slot.id == 0) {
+            m_toolbar->addSeparator();
+            continue;
+        }
+        QAction* action = m_toolbar->addAction(m_images.Icon(slot.image), Q(Text(slot.key)));
+        action->setData(slot.id);
+        connect(action, &QAction::triggered, this, [this, action] { RunCommand(action->data().toInt()); });
+        if (m_firstSlot == nullptr) {
+            m_firstSlot = action;
+        }
+    }
+    HoldButtonSize();
+    m_rebar->AddBand(m_toolbar);
+}
+
+void MainDialog::BuildStatusBar()
+{
+    m_statusBar = new QStatusBar(this);
+    m_statusBar->setSizeGripEnabled(true);
+    m_statusPane = new QLabel(m_idleText, m_statusBar);
+    m_statusPane->setMinimumWidth(100);
+    m_statusBar->addWidget(m_statusPane, 1);
+    for (int i = 0; i < 3; ++i) {
+        auto* pane = new QLabel(m_statusBar);
+        pane->setFixedWidth(150);
+        pane->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+        m_statusBar->addPermanentWidget(pane);
+    }
+}
+
+void MainDialog::HoldButtonSize()
+{
+    if (m_toolbar->iconSize() != kImageSize) {
+        m_toolbar->setIconSize(kImageSize);
+    }
+    // 68 x 56, wider only where a caption would otherwise be cut (long captions in some languages).
+    for (QAction* action : m_toolbar->actions()) {
+        QWidget* button = m_toolbar->widgetForAction(action);
+        if (button == nullptr || action->isSeparator()) {
+            continue;
+        }
+        const QSize wanted(std::max(kButtonSize.width(), button->sizeHint().width()), kButtonSize.height());
+        if (button->minimumSize() != wanted || button->maximumSize() != wanted) {
+            button->setFixedSize(wanted);
+        }
+    }
+}
+
+void MainDialog::OnSearchState(SearchState state, int seconds)
+{
+    m_gate.Call([&] { HandleSearchState(state, seconds); });
+}
+
+void MainDialog::OnReport(DeviceRecord& record)
+{
+    m_gate.Call([&] {
+        const int row = m_list->RowOfRecord(&record);
+        if (row >= 0) {
+            m_list->RedrawRow(row);
+            UpdateCommandUi();
+        }
+    });
+}
+
+void MainDialog::HandleSearchState(SearchState state, int seconds)
+{
+    switch (state) {
+    case SearchState::Started:
+        SetFirstSlot(true);
+        m_searching = true;
+        [[fallthrough]];
+    case SearchState::Countdown:
+        m_statusPane->setText(Q(Text("ORB_IDS_SEARCHING_SEC", seconds)));
+        break;
+    case SearchState::Ended:
+        m_statusPane->setText(m_idleText);
+        SetFirstSlot(false);
+        m_searching = false;
+        break;
+    }
+}
+
+void MainDialog::SetFirstSlot(bool stop)
+{
+    m_firstSlot->setData(stop ? kCommandStop : kCommandSearch);
+    m_firstSlot->setIcon(m_images.Icon(stop ? 1 : 0));
+    m_firstSlot->setText(Q(Text(stop ? "ORB_IDS_STOP" : "ORB_IDS_SEARCH")));
+    m_firstSlot->setEnabled(stop || m_manager.GetJobCount() == 0);
+    HoldButtonSize();
+}
+
+void MainDialog::RefreshSearchButton()
+{
+    if (m_firstSlot != nullptr && m_firstSlot->data().toInt() == kCommandSearch) {
+        m_firstSlot->setEnabled(m_manager.GetJobCount() == 0);
+    }
+}
+
+void MainDialog::Search()
+{
+    if (m_manager.GetJobCount() > 0) {
+        return;
+    }
+    m_list->Clear();
+    m_manager.Init(this, m_list);
+    m_manager.StartSearch();
+    UpdateCommandUi();
+}
+
+std::vector<const DeviceRecord*> MainDialog::SelectedForState() const
+{
+    const std::vector<DeviceRecord*> selected = m_list->SelectedRecords();
+    return {selected.begin(), selected.end()};
+}
+
+CommandState MainDialog::CurrentCommandState() const
+{
+    return ComputeCommandState(SelectedForState(), m_manager.GetJobCount() > 0);
+}
+
+void MainDialog::UpdateCommandUi()
+{
+    const CommandState s = CurrentCommandState();
+    const std::pair<int, std::int32_t> enabled[] = {
+        {kCommandSetLogin, s.setLogin},
+        {kCommandSetting, s.setting},
+        {kCommandAdvancedSetting, s.advancedSetting},
+        {kCommandReboot, s.reboot},
+        {kCommandDefault, s.restoreDefault},
+        {kCommandFirmwareUpdate, s.firmwareUpdate},
+        {kCommandFirmwareUpdateToLatest, s.firmwareUpdateToLatest},
+        {kCommandCancelQueueItems, s.cancelQueueItems},
+    };
+    for (const auto& [id, value] : enabled) {
+        if (QAction* action = ToolbarAction(id)) {
+            action->setEnabled(value != 0);
+        }
+    }
+}
+
+QAction* MainDialog::ToolbarAction(int id) const
+{
+    for (QAction* action : m_toolbar->actions()) {
+        if (!action->isSeparator() && action->data().toInt() == id) {
+            return action;
+        }
+    }
+    return nullptr;
+}
+
+QString MainDialog::StatusPaneText() const
+{
+    return m_statusPane->text();
+}
+
+void MainDialog::RunCommand(int id)
+{
+    const std::vector<DeviceRecord*> selected = m_list->SelectedRecords();
+    switch (CommandOfMenuId(id)) {
+    case kCommandSearch:
+        Search();
+        break;
+    case kCommandStop:
+        m_manager.Stop();
+        break;
+    case kCommandSetLogin:
+        m_commands->SetLogin(selected);
+        break;
+    case kCommandSetting:
+        m_commands->Setting(selected);
+        break;
+    case kCommandAdvancedSetting:
+        m_commands->AdvancedSetting(selected);
+        break;
+    case kCommandReboot:
+        m_commands->RebootOrDefault(selected, ModuleCommands::RestartKind::Reboot);
+        break;
+    case kCommandDefault:
+        m_commands->RebootOrDefault(selected, ModuleCommands::RestartKind::Default);
+        break;
+    case kCommandFirmwareUpdate:
+        m_commands->FirmwareUpdate(selected);
+        break;
+    case kCommandFirmwareUpdateToLatest:
+        m_commands->FirmwareUpdateToLatest(selected);
+        break;
+    case kCommandCancelQueueItems:
+        m_commands->CancelQueueItems(selected);
+        break;
+    case kCommandSelectAll:
+        m_list->SelectAll();
+        break;
+    case kMenuAbout: {
+        CAboutDlg about(this);
+        about.setWindowIcon(m_icon);
+        about.exec();
+        break;
+    }
+    default:
+        break;
+    }
+    UpdateCommandUi();
+}
+
+void MainDialog::DefaultAction()
+{
+    switch (ChooseDefaultAction(SelectedForState())) {
+    case tarrowind::DefaultAction::CancelQueueItems:
+        RunCommand(kCommandCancelQueueItems);
+        break;
+    case tarrowind::DefaultAction::SetLogin:
+        RunCommand(kCommandSetLogin);
+        break;
+    case tarrowind::DefaultAction::Setting:
+        RunCommand(kCommandSetting);
+        break;
+    case tarrowind::DefaultAction::Nothing:
+        break;
+    }
+}
+
+std::unique_ptr<QMenu> MainDialog::MakeContextMenu()
+{
+    const CommandState s = CurrentCommandState();
+    auto menu = std::make_unique<QMenu>(this);
+    const auto add = [&](int id, const char* key, bool enabled) {
+        QAction* action = menu->addAction(Q(Text(key)));
+        action->setData(id);
+        action->setEnabled(enabled);
+    };
+    add(kCommandSelectAll, "ORB_IDC_SELECT_ALL", true);
+    menu->addSeparator();
+    if (m_searching) {
+        add(kMenuStop, "ORB_IDC_STOP", true);
+    } else {
+        add(kMenuSearch, "ORB_IDC_SEARCH", s.search != 0);
+    }
+    add(kMenuSetLogin, "ORB_IDS_SET_LOGIN", s.setLogin != 0);
+    menu->addSeparator();
+    add(kMenuSetting, "ORB_IDC_SETTING", s.setting != 0);
+    add(kMenuAdvancedSetting, "ORB_IDC_ADVANCEDSETTING", s.advancedSetting != 0);
+    add(kMenuReboot, "ORB_IDC_REBOOT", s.reboot != 0);
+    add(kMenuDefault, "ORB_IDC_DEFAULT", s.restoreDefault != 0);
+    menu->addSeparator();
+    add(kMenuFirmwareUpdate, "ORB_IDC_FIRMWARE_UPDATE", s.firmwareUpdate != 0);
+    add(kMenuFirmwareUpdateToLatest, "ORB_IDC_FIRMWARE_UPDATE_TO_LATEST", s.firmwareUpdateToLatest != 0);
+    menu->addSeparator();
+    add(kMenuCancelQueueItems, "ORB_IDC_CANCEL_QUEUE_ITEMS", s.cancelQueueItems != 0);
+    // The desktop gives a window no system menu to carry the about entry, so it comes last here.
+    menu->addSeparator();
+    QAction* about = menu->addAction(Q(Text("ORB_IDS_ABOUTBOX")) + QStringLiteral("..."));
+    about->setData(static_cast<int>(kMenuAbout));
+    return menu;
+}
+
+void MainDialog::ShowContextMenu(QPoint globalPos)
+{
+    const std::unique_ptr<QMenu> menu = MakeContextMenu();
+    if (QAction* chosen = menu->exec(globalPos)) {
+        RunCommand(chosen->data().toInt());
+    }
+}
+
+const char* MainDialog::ToolTipKey(int id)
+{
+    switch (id) {
+    case kCommandSearch:
+        return "ORB_IDS_SEARCH";
+    case kCommandStop:
+        return "ORB_IDS_STOP";
+    case kCommandSetting:
+        return "ORB_IDS_SETTING";
+    case kCommandAdvancedSetting:
+        return "ORB_IDS_ADVANCEDSETTING";
+    case kCommandReboot:
+        return "ORB_IDS_REBOOT";
+    case kCommandDefault:
+        return "ORB_IDS_DEFAULT";
+    case kCommandFirmwareUpdate:
+        return "ORB_IDS_FIRMWARE_UPDATE";
+    case kCommandFirmwareUpdateToLatest:
+        return "ORB_IDS_FIRMWARE_UPDATE_TO_LATEST";
+    case kCommandSetLogin:
+        return "ORB_IDS_SET_LOGIN";
+    case kCommandCancelQueueItems:
+        return "ORB_IDS_CANCEL_QUEUE_ITEMS";
+    default:
+        return nullptr;
+    }
+}
+
+void MainDialog::ShowToolTip(QObject* button, QPoint globalPos)
+{
+    auto* toolButton = static_cast<QToolButton*>(button);
+    const QAction* action = toolButton->defaultAction();
+    const char* key = action != nullptr ? ToolTipKey(action->data().toInt()) : nullptr;
+    if (key != nullptr) {
+        QToolTip::showText(globalPos, Q(Text(key)).left(79), toolButton);
+    }
+}
+
+bool MainDialog::eventFilter(QObject* watched, QEvent* event)
+{
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (widget == nullptr || widget->window() != this) {
+        return QDialog::eventFilter(watched, event);
+    }
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->matches(QKeySequence::SelectAll)) {
+            RunCommand(kMenuSelectAllAccelerator);
+            return true;
+        }
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+            (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+            DefaultAction();
+            return true;
+        }
+    } else if (event->type() == QEvent::ToolTip && widget->parent() == m_toolbar &&
+               qobject_cast<QToolButton*>(widget) != nullptr) {
+        ShowToolTip(widget, static_cast<QHelpEvent*>(event)->globalPos());
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+bool MainDialog::MayClose()
+{
+    if (m_manager.GetJobCount() > 0) {
+        return false;  // actions are pending: the window stays, without a word
+    }
+    m_manager.Stop();
+    return true;
+}
+
+void MainDialog::reject()
+{
+    if (MayClose()) {
+        QDialog::reject();
+    }
+}
+
+void MainDialog::accept() {}
+
+void MainDialog::closeEvent(QCloseEvent* event)
+{
+    if (!MayClose()) {
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
+}
+
+}  // namespace tarrowind

@@ -1,0 +1,120 @@
+#pragma once
+
+#include <QDialog>
+#include <QIcon>
+
+#include <memory>
+
+#include "discovery/controller_manager.h"
+#include "ui/command_state.h"
+#include "ui/module_commands.h"
+#include "ui/toolbar_image_set.h"
+#include "ui/ui_call_gate.h"
+
+class QAction;
+class QLabel;
+class QMenu;
+class QStatusBar;
+class QTimer;
+class QToolBar;
+
+namespace tarrowind {
+
+class CControllerListCtrl;
+class CMyReBar;
+
+// The program's one window: the toolbar in its band, the device list and the status bar. It turns the
+// user's input into the module commands, keeps them enabled as the selection and the queue allow, shows
+// the search countdown and takes the core's events.
+class MainDialog final : public QDialog, public CoreEvents {
+    Q_OBJECT
+
+public:
+    // Command ids of the toolbar buttons (the context menu and keyboard reach the same commands).
+    enum CommandId : int {
+        kCommandSearch = 50004,
+        kCommandStop = 50005,
+        kCommandSetting = 50006,
+        kCommandAdvancedSetting = 50007,
+        kCommandReboot = 50008,
+        kCommandDefault = 50009,
+        kCommandFirmwareUpdate = 50010,
+        kCommandFirmwareUpdateToLatest = 50011,
+        kCommandSetLogin = 50012,
+        kCommandCancelQueueItems = 50013,
+        kCommandSelectAll = 32782,
+    };
+    static constexpr QSize kButtonSize{68, 56};
+    static constexpr QSize kImageSize{32, 32};
+
+    // The program's own window on the system's services. Tests give fakes, and prompts that answer for
+    // the user (null: the real dialogs).
+    MainDialog();
+    MainDialog(const ManagerServices& services, ManagerTiming timing, CommandPrompts* prompts);
+    ~MainDialog() override;
+
+    // Core events, from the search thread and the workers; each waits until the window has handled it.
+    void OnSearchState(SearchState state, int seconds) override;
+    void OnReport(DeviceRecord& record) override;
+
+    void RunCommand(int id);
+    void UpdateCommandUi();
+    void DefaultAction();
+    CommandState CurrentCommandState() const;
+
+    bool IsSearching() const { return m_searching; }
+    QString StatusPaneText() const;
+    QAction* ToolbarAction(int id) const;
+    CControllerListCtrl& List() const { return *m_list; }
+    CControllerManager& Manager() { return m_manager; }
+    // Builds the context menu as it would be shown now.
+    std::unique_ptr<QMenu> MakeContextMenu();
+
+public slots:
+    void reject() override;  // Escape: the close request
+    void accept() override;  // the dialog's OK does nothing: Enter never closes the window
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    struct Slot {
+        int id;            // 0: separator
+        int image;
+        const char* key;
+    };
+
+    void BuildToolbar();
+    void BuildStatusBar();
+    void Search();
+    void HandleSearchState(SearchState state, int seconds);
+    void SetFirstSlot(bool stop);
+    void HoldButtonSize();
+    void RefreshSearchButton();
+    void ShowContextMenu(QPoint globalPos);
+    void ShowToolTip(QObject* button, QPoint globalPos);
+    bool MayClose();
+    std::vector<const DeviceRecord*> SelectedForState() const;
+    static const char* ToolTipKey(int id);
+
+    CControllerManager m_manager;
+    UiCallGate m_gate;
+    CControllerListCtrl* m_list = nullptr;
+    QString m_idleText;
+    QStatusBar* m_statusBar = nullptr;
+    QLabel* m_statusPane = nullptr;
+    CMyReBar* m_rebar = nullptr;
+    QToolBar* m_toolbar = nullptr;
+    ToolbarImageSet m_images;
+    QIcon m_icon;
+    bool m_searching = false;
+    std::unique_ptr<CommandPrompts> m_ownPrompts;
+    CommandPrompts* m_prompts = nullptr;
+    std::unique_ptr<ModuleCommands> m_commands;
+    QAction* m_firstSlot = nullptr;
+    QTimer* m_buttonTimer = nullptr;
+    bool m_closing = false;
+};
+
+}  // namespace tarrowind
