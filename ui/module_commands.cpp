@@ -40,6 +40,7 @@ void ModuleCommands::Queue(DeviceRecord& r, std::int32_t statusIfRefused)
     if (m_manager.QueueJob(&r) == 0) {
         r.action = kActionNone;
         r.status = statusIfRefused;
+        r.pendingPayload.reset();
         Report(r);
         m_prompts.Skipped(r, SkipReason::NoWorker);
     }
@@ -62,13 +63,9 @@ void ModuleCommands::SetLogin(const std::vector<DeviceRecord*>& selected)
             m_prompts.Skipped(*r, SkipReason::NotEligible);
             continue;
         }
-        const std::int32_t before = r->status;
         r->userName = loginId;
         r->password = password;
-        r->action = kActionSetLogin;
-        r->status = kStatusQueueLogin;
-        Report(*r);
-        Queue(*r, before);
+        Start(*r, kActionSetLogin, kStatusQueueLogin);
     }
 }
 
@@ -122,11 +119,8 @@ void ModuleCommands::SettingOfWebModule(DeviceRecord& r)
         Report(r);
         return;
     }
-    const std::int32_t before = r.status;
     r.pendingPayload = std::move(settings);
-    r.status = kStatusQueueSetting;
-    Report(r);
-    Queue(r, before);
+    Start(r, kActionSetting, kStatusQueueSetting);
 }
 
 void ModuleCommands::SettingOfReader(DeviceRecord& r)
@@ -137,12 +131,9 @@ void ModuleCommands::SettingOfReader(DeviceRecord& r)
         Report(r);
         return;
     }
-    const std::int32_t before = r.status;
     r.pendingPayload = std::make_shared<DactylSettingsRequest>(MakeDactylSettingsRequest(
         r.macText, values.name, values.dhcp != 0, values.ip, values.mask, values.gateway));
-    r.status = kStatusQueueSetting;
-    Report(r);
-    Queue(r, before);
+    Start(r, kActionSetting, kStatusQueueSetting);
 }
 
 void ModuleCommands::AdvancedSetting(const std::vector<DeviceRecord*>& selected)
@@ -155,30 +146,41 @@ void ModuleCommands::AdvancedSetting(const std::vector<DeviceRecord*>& selected)
     m_prompts.OpenAddress(WebAddress(*r));
 }
 
-void ModuleCommands::RebootOrDefault(const std::vector<DeviceRecord*>& selected, RestartKind kind)
+void ModuleCommands::ForLoggedIn(const std::vector<DeviceRecord*>& selected, OfferedTo offered,
+                                 const std::function<void(DeviceRecord&)>& act)
 {
-    if (kind != RestartKind::Reboot && kind != RestartKind::Default) {
-        return;
-    }
-    const bool reboot = kind == RestartKind::Reboot;
     for (DeviceRecord* r : selected) {
         if (r == nullptr) {
             continue;
         }
         if (!IsLoggedIn(*r)) {
             m_prompts.Skipped(*r, SkipReason::NotEligible);
-            continue;
-        }
-        if (!CanConfigure(r->model, r->version)) {
+        } else if (offered != nullptr && !offered(r->model, r->version)) {
             m_prompts.Skipped(*r, SkipReason::NotOffered);
-            continue;
+        } else {
+            act(*r);
         }
-        const std::int32_t before = r->status;
-        r->action = reboot ? kActionReboot : kActionDefault;
-        r->status = reboot ? kStatusQueueReboot : kStatusQueueSetDefault;
-        Report(*r);
-        Queue(*r, before);
     }
+}
+
+void ModuleCommands::Start(DeviceRecord& r, std::int32_t action, std::int32_t status)
+{
+    const std::int32_t before = r.status;
+    r.action = action;
+    r.status = status;
+    Report(r);
+    Queue(r, before);
+}
+
+void ModuleCommands::RebootOrDefault(const std::vector<DeviceRecord*>& selected, RestartKind kind)
+{
+    if (kind != RestartKind::Reboot && kind != RestartKind::Default) {
+        return;
+    }
+    const bool reboot = kind == RestartKind::Reboot;
+    ForLoggedIn(selected, &CanConfigure, [&](DeviceRecord& r) {
+        Start(r, reboot ? kActionReboot : kActionDefault, reboot ? kStatusQueueReboot : kStatusQueueSetDefault);
+    });
 }
 
 void ModuleCommands::FirmwareUpdate(const std::vector<DeviceRecord*>& selected)
@@ -190,54 +192,28 @@ void ModuleCommands::FirmwareUpdate(const std::vector<DeviceRecord*>& selected)
     if (!m_prompts.AskFirmwareFile(*selected.front(), path)) {
         return;
     }
-    for (DeviceRecord* r : selected) {
-        if (r == nullptr) {
-            continue;
-        }
-        if (!IsLoggedIn(*r)) {
-            m_prompts.Skipped(*r, SkipReason::NotEligible);
-            continue;
-        }
-        if (!CanUpdateFirmware(r->model, r->version)) {
-            m_prompts.Skipped(*r, SkipReason::NotOffered);
-            continue;
-        }
-        const std::int32_t before = r->status;
-        r->action = kActionFirmwareUpdate;
-        r->status = kStatusQueueFirmwareUpdate;
-        r->firmwareFile = path;
-        r->firmwareFile2.clear();
-        Report(*r);
-        Queue(*r, before);
-    }
+    ForLoggedIn(selected, &CanUpdateFirmware, [&](DeviceRecord& r) {
+        r.firmwareFile = path;
+        r.firmwareFile2.clear();
+        Start(r, kActionFirmwareUpdate, kStatusQueueFirmwareUpdate);
+    });
 }
 
 void ModuleCommands::FirmwareUpdateToLatest(const std::vector<DeviceRecord*>& selected)
 {
-    for (DeviceRecord* r : selected) {
-        if (r == nullptr) {
-            continue;
-        }
-        if (!IsLoggedIn(*r)) {
-            m_prompts.Skipped(*r, SkipReason::NotEligible);
-            continue;
-        }
-        const std::int32_t before = r->status;
+    ForLoggedIn(selected, nullptr, [&](DeviceRecord& r) {
         const std::int32_t latest =
-            CheckLatestFirmware(m_manager.FirmwareFolder(), r->model, r->version, &r->firmwareFile, &r->firmwareFile2);
+            CheckLatestFirmware(m_manager.FirmwareFolder(), r.model, r.version, &r.firmwareFile, &r.firmwareFile2);
         if (latest == -1) {
-            r->status = kStatusUnknown;
-            Report(*r);
+            r.status = kStatusUnknown;
+            Report(r);
         } else if (latest == 0) {
-            r->status = kStatusLatestVersion;
-            Report(*r);
+            r.status = kStatusLatestVersion;
+            Report(r);
         } else if (latest == 1) {
-            r->action = kActionFirmwareUpdateToLatest;
-            r->status = kStatusQueueFirmwareUpdate;
-            Report(*r);
-            Queue(*r, before);
+            Start(r, kActionFirmwareUpdateToLatest, kStatusQueueFirmwareUpdate);
         }
-    }
+    });
 }
 
 void ModuleCommands::CancelQueueItems(const std::vector<DeviceRecord*>& selected)

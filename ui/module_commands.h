@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -70,6 +71,13 @@ public:
     static bool TakesLogin(const DeviceRecord& record);
 
 private:
+    using OfferedTo = bool (*)(const std::string& model, const std::string& version);
+    // Runs `act` on each selected module that is logged in and whose model and firmware take the
+    // command (`offered`, when given); the others are skipped.
+    void ForLoggedIn(const std::vector<DeviceRecord*>& selected, OfferedTo offered,
+                     const std::function<void(DeviceRecord&)>& act);
+    // Sets the action and its first status, reports it and queues the record.
+    void Start(DeviceRecord& record, std::int32_t action, std::int32_t status);
     // Hands the record to the queue; when no worker can take it, puts it back as it was before.
     void Queue(DeviceRecord& record, std::int32_t statusIfRefused);
     void SettingOfWebModule(DeviceRecord& record);
