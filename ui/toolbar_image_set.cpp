@@ -28,6 +28,23 @@ bool IsMaskColor(QRgb pixel)
     return (pixel & 0x00FFFFFFu) == (ToolbarImageSet::kMaskColor & 0x00FFFFFFu);
 }
 
+// The picture as 32-bit ARGB with `map` applied to each pixel; with `masked`, pixels of the mask colour
+// stay as they are.
+template <typename Map>
+QImage MapPixels(const QImage& picture, bool masked, Map map)
+{
+    QImage image = picture.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < image.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            if (!(masked && IsMaskColor(line[x]))) {
+                line[x] = map(line[x]);
+            }
+        }
+    }
+    return image;
+}
+
 }  // namespace
 
 ToolbarImageSet::ToolbarImageSet() = default;
@@ -149,35 +166,16 @@ QImage ToolbarImageSet::MakeHot(const QImage& picture, bool masked)
     for (int value = 0; value < 256; ++value) {
         table[static_cast<std::size_t>(value)] = HotChannel(value);
     }
-    QImage image = picture.convertToFormat(QImage::Format_ARGB32);
-    for (int y = 0; y < image.height(); ++y) {
-        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < image.width(); ++x) {
-            const QRgb pixel = line[x];
-            if (masked && IsMaskColor(pixel)) {
-                continue;
-            }
-            line[x] = qRgba(table[static_cast<std::size_t>(qRed(pixel))], table[static_cast<std::size_t>(qGreen(pixel))],
-                            table[static_cast<std::size_t>(qBlue(pixel))], qAlpha(pixel));
-        }
-    }
-    return image;
+    const auto hot = [&](int value) { return table[static_cast<std::size_t>(value)]; };
+    return MapPixels(picture, masked, [&](QRgb pixel) {
+        return qRgba(hot(qRed(pixel)), hot(qGreen(pixel)), hot(qBlue(pixel)), qAlpha(pixel));
+    });
 }
 
 QImage ToolbarImageSet::MakeDisabled(const QImage& picture, bool masked)
 {
-    QImage image = picture.convertToFormat(QImage::Format_ARGB32);
-    for (int y = 0; y < image.height(); ++y) {
-        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < image.width(); ++x) {
-            const QRgb pixel = line[x];
-            if (masked && IsMaskColor(pixel)) {
-                continue;
-            }
-            line[x] = WithGrey(pixel, DisabledGrey(qRed(pixel), qGreen(pixel), qBlue(pixel)));
-        }
-    }
-    return image;
+    return MapPixels(picture, masked,
+                     [](QRgb pixel) { return WithGrey(pixel, DisabledGrey(qRed(pixel), qGreen(pixel), qBlue(pixel))); });
 }
 
 QImage ToolbarImageSet::ApplyMask(const QImage& picture)
