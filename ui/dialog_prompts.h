@@ -2,7 +2,7 @@
 
 #include <QWidget>
 
-#include "ui/module_commands.h"
+#include "commands/module_commands.h"
 
 namespace tarrowind {
 

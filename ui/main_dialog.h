@@ -6,8 +6,8 @@
 #include <memory>
 
 #include "discovery/controller_manager.h"
-#include "ui/command_state.h"
-#include "ui/module_commands.h"
+#include "commands/command_state.h"
+#include "commands/module_commands.h"
 #include "ui/toolbar_image_set.h"
 #include "ui/ui_call_gate.h"
 

@@ -11,7 +11,7 @@
 #include "discovery/controller_manager.h"
 #include "operations/module_settings.h"
 #include "tools/cli/status_names.h"
-#include "ui/module_commands.h"
+#include "commands/module_commands.h"
 
 namespace tarrowind {
 namespace {
@@ -195,6 +195,9 @@ public:
             break;
         case SkipReason::NotOffered:
             why = "the module's model or firmware does not take this command";
+            break;
+        case SkipReason::KindNotOffered:
+            why = "this kind of module does not take this command";
             break;
         case SkipReason::AddressInUse:
             why = "the module's address is in use by another action";

@@ -26,6 +26,7 @@ struct DactylSettingValues {
 enum class SkipReason {
     NotEligible,        // its kind, action or status does not take the command
     NotOffered,         // its model and firmware do not take the command
+    KindNotOffered,     // its kind of module does not take the command (a reader has no such page)
     AddressInUse,       // another action holds its address
     NoWorker,           // the queue could not start a worker for it
 };
@@ -45,6 +46,15 @@ public:
     virtual void OpenAddress(const std::string& url) = 0;
     // The settings command found the module's address busy: the window shows a message.
     virtual void AddressInUse(const DeviceRecord& record) = 0;
+    // Runs `work`, a read from `record`'s module that can take as long as the module's connect time,
+    // while the user waits. False when the user stopped waiting: `work` still runs to its end and then
+    // `afterAbandoned` runs on the caller's thread. This default runs `work` on the caller's thread.
+    virtual bool Await(const DeviceRecord& record, std::function<void()> work, std::function<void()> afterAbandoned)
+    {
+        (void)record, (void)afterAbandoned;
+        work();
+        return true;
+    }
     virtual void Skipped(const DeviceRecord& record, SkipReason reason) { (void)record, (void)reason; }
 };
 
@@ -64,23 +74,32 @@ public:
     void FirmwareUpdateToLatest(const std::vector<DeviceRecord*>& selected);
     void CancelQueueItems(const std::vector<DeviceRecord*>& selected);
 
-    // The module's web address: "https://" or "http://", its address, "/".
+    // The module's web address: "https://" or "http://", its numeric address, "/".
     static std::string WebAddress(const DeviceRecord& record);
     // Logged in: no action and a status of LOGIN_SUCCESSFULLY or above.
     static bool IsLoggedIn(const DeviceRecord& record);
     static bool TakesLogin(const DeviceRecord& record);
+    // Puts a record withdrawn from the queue back where its action started from: not logged in for a
+    // login, logged in for every other action. Reports it.
+    static void PutBack(DeviceRecord& record);
 
 private:
     using OfferedTo = bool (*)(const std::string& model, const std::string& version);
-    // Runs `act` on each selected module that is logged in and whose model and firmware take the
-    // command (`offered`, when given); the others are skipped.
-    void ForLoggedIn(const std::vector<DeviceRecord*>& selected, OfferedTo offered,
+    // Which of the restart and firmware commands the window would offer for this one module.
+    enum class Offer { Restart, FirmwareUpdate, FirmwareUpdateToLatest };
+    // Runs `act` on each selected module that is logged in, that the window would offer the command
+    // (`offer`) and whose model and firmware take it (`offered`, when given); the others are skipped.
+    void ForLoggedIn(const std::vector<DeviceRecord*>& selected, Offer offer, OfferedTo offered,
                      const std::function<void(DeviceRecord&)>& act);
     // Sets the action and its first status, reports it and queues the record.
     void Start(DeviceRecord& record, std::int32_t action, std::int32_t status);
     // Hands the record to the queue; when no worker can take it, puts it back as it was before.
     void Queue(DeviceRecord& record, std::int32_t statusIfRefused);
-    void SettingOfWebModule(DeviceRecord& record);
+    // False when the user stopped waiting for the module's configuration.
+    bool SettingOfWebModule(DeviceRecord& record);
+    // Releases the settings command's reservation; a record parked for the address that no worker can
+    // take is put back.
+    void Release(std::uint32_t address);
     void SettingOfReader(DeviceRecord& record);
 
     CControllerManager& m_manager;

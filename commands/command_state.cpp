@@ -1,4 +1,4 @@
-#include "ui/command_state.h"
+#include "commands/command_state.h"
 
 #include "operations/firmware_folder.h"
 

@@ -1,7 +1,8 @@
-#include "ui/module_commands.h"
+#include "commands/module_commands.h"
 
 #include <memory>
 
+#include "commands/command_state.h"
 #include "discovery/address_text.h"
 #include "discovery/core_events.h"
 #include "discovery/dactyl_settings.h"
@@ -32,7 +33,16 @@ bool ModuleCommands::TakesLogin(const DeviceRecord& r)
 
 std::string ModuleCommands::WebAddress(const DeviceRecord& r)
 {
-    return std::string(r.useHttps != 0 ? "https" : "http") + "://" + r.ipText + "/";
+    // From the numeric address: the address text is whatever the answering host put in its reply.
+    return std::string(r.useHttps != 0 ? "https" : "http") + "://" + FormatIp(r.ip) + "/";
+}
+
+void ModuleCommands::PutBack(DeviceRecord& r)
+{
+    r.status = r.action == kActionSetLogin || r.status == kStatusQueueLogin ? kStatusNone : kStatusLoginSuccessfully;
+    r.action = kActionNone;
+    r.pendingPayload.reset();
+    Report(r);
 }
 
 void ModuleCommands::Queue(DeviceRecord& r, std::int32_t statusIfRefused)
@@ -93,34 +103,67 @@ void ModuleCommands::Setting(const std::vector<DeviceRecord*>& selected)
     Report(*r);
     if (r->kind == ModuleKind::BinaryDactyl) {
         SettingOfReader(*r);
-    } else {
-        SettingOfWebModule(*r);
+    } else if (!SettingOfWebModule(*r)) {
+        return;  // the user stopped waiting for the read: the address is released when it ends
     }
-    m_manager.ReleaseAddress(address);
+    Release(address);
 }
 
-void ModuleCommands::SettingOfWebModule(DeviceRecord& r)
+void ModuleCommands::Release(std::uint32_t address)
 {
-    auto settings = std::make_shared<ModuleSettings>();
-    settings->target = HttpTarget::ForRecord(r);
-    m_manager.AddStaticArp(r);
-    const std::int32_t read = ReadModuleSettings(settings.get(), m_manager.Http());
-    m_manager.RemoveStaticArp(r);
-    if (read != kHttpSuccess) {
+    DeviceRecord* refused = nullptr;
+    m_manager.ReleaseAddress(address, &refused);
+    if (refused != nullptr) {
+        PutBack(*refused);
+        m_prompts.Skipped(*refused, SkipReason::NoWorker);
+    }
+}
+
+bool ModuleCommands::SettingOfWebModule(DeviceRecord& r)
+{
+    // The read works on a copy of the record: a read the user stopped waiting for outlives the command,
+    // and the row may be gone by the time it ends.
+    struct Read {
+        DeviceRecord module;
+        ModuleSettings settings;
+        std::int32_t result = kHttpNoTarget;
+    };
+    auto read = std::make_shared<Read>();
+    read->module = r;
+    read->module.reportWindow = nullptr;
+    read->module.pendingPayload.reset();
+    read->settings.target = HttpTarget::ForRecord(read->module);
+    CControllerManager& manager = m_manager;
+    const std::uint32_t address = r.ip;
+    const auto work = [read, &manager] {
+        manager.AddStaticArp(read->module);
+        read->result = ReadModuleSettings(&read->settings, manager.Http());
+        manager.RemoveStaticArp(read->module);
+    };
+    if (!m_prompts.Await(r, work, [this, address] { Release(address); })) {
+        r.action = kActionNone;
+        Report(r);
+        return false;
+    }
+    if (read->result != kHttpSuccess) {
         r.action = kActionNone;
         r.status = kStatusSettingFailed;
         Report(r);
-        return;
+        return true;
     }
+    auto settings = std::make_shared<ModuleSettings>(read->settings);
+    settings->target = HttpTarget::ForRecord(r);
     settings->newLoginName = settings->target.userName;
     settings->newAdminPassword = settings->target.password;
     if (!m_prompts.EditModuleSettings(*settings)) {
         r.action = kActionNone;
         Report(r);
-        return;
+        return true;
     }
+    settings->target = HttpTarget::ForRecord(r);  // the sheet edits values, never where they go
     r.pendingPayload = std::move(settings);
     Start(r, kActionSetting, kStatusQueueSetting);
+    return true;
 }
 
 void ModuleCommands::SettingOfReader(DeviceRecord& r)
@@ -146,7 +189,7 @@ void ModuleCommands::AdvancedSetting(const std::vector<DeviceRecord*>& selected)
     m_prompts.OpenAddress(WebAddress(*r));
 }
 
-void ModuleCommands::ForLoggedIn(const std::vector<DeviceRecord*>& selected, OfferedTo offered,
+void ModuleCommands::ForLoggedIn(const std::vector<DeviceRecord*>& selected, Offer offer, OfferedTo offered,
                                  const std::function<void(DeviceRecord&)>& act)
 {
     for (DeviceRecord* r : selected) {
@@ -155,7 +198,17 @@ void ModuleCommands::ForLoggedIn(const std::vector<DeviceRecord*>& selected, Off
         }
         if (!IsLoggedIn(*r)) {
             m_prompts.Skipped(*r, SkipReason::NotEligible);
-        } else if (offered != nullptr && !offered(r->model, r->version)) {
+            continue;
+        }
+        // What the window offers for this module alone; only the kind can take an offer away from a
+        // logged-in module (a reader has no restart or firmware pages).
+        const CommandState alone = ComputeCommandState({r}, false);
+        const std::int32_t offeredAlone = offer == Offer::Restart          ? alone.reboot
+                                          : offer == Offer::FirmwareUpdate ? alone.firmwareUpdate
+                                                                           : alone.firmwareUpdateToLatest;
+        if (offeredAlone == 0 && r->kind != ModuleKind::Web && r->kind != ModuleKind::WebDactyl) {
+            m_prompts.Skipped(*r, SkipReason::KindNotOffered);
+        } else if ((offered != nullptr && !offered(r->model, r->version)) || offeredAlone == 0) {
             m_prompts.Skipped(*r, SkipReason::NotOffered);
         } else {
             act(*r);
@@ -178,7 +231,7 @@ void ModuleCommands::RebootOrDefault(const std::vector<DeviceRecord*>& selected,
         return;
     }
     const bool reboot = kind == RestartKind::Reboot;
-    ForLoggedIn(selected, &CanConfigure, [&](DeviceRecord& r) {
+    ForLoggedIn(selected, Offer::Restart, &CanConfigure, [&](DeviceRecord& r) {
         Start(r, reboot ? kActionReboot : kActionDefault, reboot ? kStatusQueueReboot : kStatusQueueSetDefault);
     });
 }
@@ -192,7 +245,7 @@ void ModuleCommands::FirmwareUpdate(const std::vector<DeviceRecord*>& selected)
     if (!m_prompts.AskFirmwareFile(*selected.front(), path)) {
         return;
     }
-    ForLoggedIn(selected, &CanUpdateFirmware, [&](DeviceRecord& r) {
+    ForLoggedIn(selected, Offer::FirmwareUpdate, &CanUpdateFirmware, [&](DeviceRecord& r) {
         r.firmwareFile = path;
         r.firmwareFile2.clear();
         Start(r, kActionFirmwareUpdate, kStatusQueueFirmwareUpdate);
@@ -201,7 +254,7 @@ void ModuleCommands::FirmwareUpdate(const std::vector<DeviceRecord*>& selected)
 
 void ModuleCommands::FirmwareUpdateToLatest(const std::vector<DeviceRecord*>& selected)
 {
-    ForLoggedIn(selected, nullptr, [&](DeviceRecord& r) {
+    ForLoggedIn(selected, Offer::FirmwareUpdateToLatest, nullptr, [&](DeviceRecord& r) {
         const std::int32_t latest =
             CheckLatestFirmware(m_manager.FirmwareFolder(), r.model, r.version, &r.firmwareFile, &r.firmwareFile2);
         if (latest == -1) {
@@ -224,9 +277,7 @@ void ModuleCommands::CancelQueueItems(const std::vector<DeviceRecord*>& selected
         if (r == nullptr || !m_manager.CancelJob(r)) {
             continue;
         }
-        r->status = r->status == kStatusQueueLogin ? kStatusNone : kStatusLoginSuccessfully;
-        r->action = kActionNone;
-        Report(*r);
+        PutBack(*r);
     }
 }
 

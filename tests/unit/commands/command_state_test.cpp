@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "ui/command_state.h"
+#include "commands/command_state.h"
 
 namespace tarrowind {
 namespace {

@@ -3,7 +3,7 @@
 #include "discovery/dactyl_settings.h"
 #include "operations/module_settings.h"
 #include "tests/unit/operations/operations_fixture.h"
-#include "ui/module_commands.h"
+#include "commands/module_commands.h"
 
 namespace tarrowind {
 namespace {
@@ -51,6 +51,23 @@ struct ScriptedPrompts final : CommandPrompts {
     }
     void OpenAddress(const std::string& url) override { opened.push_back(url); }
     void AddressInUse(const DeviceRecord&) override { asked.push_back("in use"); }
+    void Skipped(const DeviceRecord& r, SkipReason reason) override { skipped.emplace_back(r.macText, reason); }
+    // A user who stops waiting: the read is left to finish later, as the window's thread does.
+    bool Await(const DeviceRecord&, std::function<void()> work, std::function<void()> after) override
+    {
+        if (!giveUpWaiting) {
+            work();
+            return true;
+        }
+        leftRunning = [work, after] {
+            work();
+            after();
+        };
+        return false;
+    }
+    bool giveUpWaiting = false;
+    std::function<void()> leftRunning;
+    std::vector<std::pair<std::string, SkipReason>> skipped;
 };
 
 struct ModuleCommandsTest : testing::OperationsFixture {
@@ -240,7 +257,55 @@ TEST_F(ModuleCommandsTest, AdvancedSettingOpensTheModulesPagesOverItsProtocol)
     commands.AdvancedSetting(All());
     r.status = kStatusCannotAccess;
     commands.AdvancedSetting(All());
-    EXPECT_EQ(prompts.opened, std::vector<std::string>{"https://192.0.2.10/"});
+    // Built from the numeric address, never from the reply's address text.
+    r.status = kStatusNone;
+    r.ipText = "evil.example/x?";
+    commands.AdvancedSetting(All());
+    EXPECT_EQ(prompts.opened, (std::vector<std::string>{"https://192.0.2.10/", "https://192.0.2.10/"}));
+}
+
+TEST_F(ModuleCommandsTest, ReadersAreNotOfferedRestartOrFirmwareAndSaySo)
+{
+    DeviceRecord& reader = Row(DactylReader());
+    DeviceRecord& door = Row(WebModule("192.0.2.11", "02:00:00:00:01:02"));
+    commands.RebootOrDefault(All(), ModuleCommands::RestartKind::Reboot);
+    EXPECT_EQ(reader.action, kActionNone);
+    EXPECT_EQ(door.action, kActionReboot);
+    RunWorkers();
+    commands.FirmwareUpdateToLatest({&reader});
+    EXPECT_EQ(reader.status, kStatusLoginSuccessfully);
+    using Skip = std::pair<std::string, SkipReason>;
+    EXPECT_EQ(prompts.skipped, (std::vector<Skip>{{reader.macText, SkipReason::KindNotOffered},
+                                                  {reader.macText, SkipReason::KindNotOffered}}));
+}
+
+TEST_F(ModuleCommandsTest, AbandonedSettingsReadKeepsTheAddressUntilItEnds)
+{
+    DeviceRecord& r = Row(WebModule());
+    http.handler = [](const HttpRequest&) { return Answer("<script>var va_machname = 'Door';</script>"); };
+    prompts.giveUpWaiting = true;
+    commands.Setting(All());
+    EXPECT_EQ(r.action, kActionNone);
+    EXPECT_EQ(r.status, kStatusLoginSuccessfully);
+    EXPECT_TRUE(prompts.asked.empty());              // no sheet for a read nobody waits for
+    EXPECT_FALSE(manager->ReserveAddress(r.ip));     // still held by the read
+    prompts.leftRunning();
+    EXPECT_TRUE(neighbours.entries.empty());
+    EXPECT_TRUE(manager->ReserveAddress(r.ip));      // given back when the read ended
+}
+
+TEST_F(ModuleCommandsTest, SettingWhoseWorkerCannotStartIsPutBack)
+{
+    DeviceRecord& r = Row(WebModule());
+    http.handler = [](const HttpRequest&) { return Answer("<script>var va_machname = 'Door';</script>"); };
+    workersStart = false;
+    commands.Setting(All());
+    EXPECT_EQ(r.action, kActionNone);
+    EXPECT_EQ(r.status, kStatusLoginSuccessfully);
+    EXPECT_EQ(r.pendingPayload, nullptr);
+    EXPECT_EQ(manager->GetJobCount(), 0);
+    ASSERT_EQ(prompts.skipped.size(), 1u);
+    EXPECT_EQ(prompts.skipped[0].second, SkipReason::NoWorker);
 }
 
 TEST_F(ModuleCommandsTest, RecordNoWorkerCanTakeReturnsToItsEarlierState)
