@@ -1,5 +1,7 @@
 #include "discovery/controller_manager.h"
 
+#include <system_error>
+
 namespace tarrowind {
 
 void CControllerManager::Init(CoreEvents* progressWindow, CoreEvents* deviceWindow)
@@ -8,18 +10,28 @@ void CControllerManager::Init(CoreEvents* progressWindow, CoreEvents* deviceWind
     m_deviceWindow = deviceWindow;
 }
 
-void CControllerManager::StartSearch()
+bool CControllerManager::StartSearch()
 {
-    // The previous thread has ended by contract; joining releases it without a real wait.
+    if (m_searchRunning.exchange(true)) {
+        return false;
+    }
+    // The previous thread has sent its last event, so joining it waits for nothing but its return.
     WaitForSearch();
     m_stop = false;
     m_wake.Reset();
-    m_searchThread = std::thread(&CControllerManager::SearchThread, this);
+    try {
+        m_searchThread = std::thread(&CControllerManager::SearchThread, this);
+    } catch (const std::system_error&) {
+        m_searchRunning = false;
+        return false;
+    }
+    return true;
 }
 
 void CControllerManager::Stop()
 {
     m_stop = true;
+    ++m_stopCount;
     m_wake.Signal();
 }
 
@@ -56,6 +68,7 @@ void CControllerManager::SearchThread()
         Search();
     }
     SendSearchState(SearchState::Ended, 0);
+    m_searchRunning = false;
 }
 
 }  // namespace tarrowind

@@ -70,12 +70,15 @@ public:
 
     // Sets who hears the search state and who gets each module found; either may be null.
     void Init(CoreEvents* progressWindow, CoreEvents* deviceWindow);
-    // Starts the search thread. Must not be called while a search runs or actions are pending, nor from
-    // inside the handler of a search-state event.
-    void StartSearch();
-    // The search ends after its current pass; requeries end too, until the next StartSearch.
+    // Starts the search thread; false (nothing started) while the previous search has not ended, so that
+    // the caller never waits for a thread that may be waiting for the caller. Must not be called while
+    // actions are pending.
+    bool StartSearch();
+    // The running search ends after its current pass, and so does every requery running now; requeries
+    // started later are not affected.
     void Stop();
     bool IsStopped() const { return m_stop.load(); }
+    bool IsSearching() const { return m_searchRunning.load(); }
     // Waits for the search thread to end (the window's close; tests).
     void WaitForSearch();
 
@@ -104,7 +107,10 @@ public:
     // Withdraws a parked record and frees its pending payload; false for records a worker has.
     bool CancelJob(DeviceRecord* record);
     bool ReserveAddress(std::uint32_t address);
-    bool ReleaseAddress(std::uint32_t address);
+    // Frees a reserved address and starts the record parked for it, if any. When no worker can run that
+    // record it is withdrawn from the queue and handed back in `refused` (else null) for the caller to
+    // put back as it was.
+    bool ReleaseAddress(std::uint32_t address, DeviceRecord** refused = nullptr);
     int GetJobCount() const;
     int GetRunningCount() const;
     // Works on `record` and then on further records from TakeNextJob until none is left.
@@ -138,7 +144,10 @@ private:
 
     ManagerServices m_services;
     ManagerTiming m_timing;
-    std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_stop{false};              // the search's; cleared when the next one starts
+    std::atomic<std::uint32_t> m_stopCount{0};    // Stop calls so far: a requery ends when it changes
+    std::atomic<bool> m_closing{false};           // the manager is going away: no requery waits any more
+    std::atomic<bool> m_searchRunning{false};     // until the search thread has sent its last event
     WakeEvent m_wake;  // signalled with the stop flag so blocked waits see it at once
     std::thread m_searchThread;
     std::atomic<CoreEvents*> m_progressWindow{nullptr};

@@ -24,15 +24,21 @@ constexpr int kMacWidth = 18;
 constexpr int kAddressWidth = 20;
 constexpr int kModelWidth = 30;
 
-// The bytes of a fixed-width field up to its first NUL, at most width - 1 of them.
-std::string_view Field(const std::uint8_t* data, int offset, int width)
+// The bytes of a fixed-width field up to its first NUL, at most `limit` of them.
+std::string_view Bytes(const std::uint8_t* data, int offset, int limit)
 {
     const auto* start = reinterpret_cast<const char*>(data + offset);
     std::size_t n = 0;
-    while (n < static_cast<std::size_t>(width - 1) && start[n] != '\0') {
+    while (n < static_cast<std::size_t>(limit) && start[n] != '\0') {
         ++n;
     }
     return {start, n};
+}
+
+// A text reply's field: at most width - 1 bytes, the last byte is the field's terminator.
+std::string_view Field(const std::uint8_t* data, int offset, int width)
+{
+    return Bytes(data, offset, width - 1);
 }
 
 std::string UpperAscii(std::string text)
@@ -55,7 +61,8 @@ std::string Dotted(const std::uint8_t* b)
 void ParseBinary(DeviceRecord& r, const std::uint8_t* d)
 {
     r.kind = ModuleKind::BinaryDactyl;
-    std::string name = AnsiToUtf8(Field(d, 19, 35));
+    // Bytes 19 to 53: all 35 are the name when no NUL ends it sooner.
+    std::string name = AnsiToUtf8(Bytes(d, 19, 35));
     name = name.substr(0, name.find(':'));
     r.name = name;
     r.ipText = Dotted(d + 5);

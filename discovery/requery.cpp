@@ -94,6 +94,9 @@ int CControllerManager::AwaitRequeryReply(DeviceRecord& record, const std::vecto
     // module never leaks its fields (status, useHttps) into the record refreshed afterwards.
     const DeviceRecord before = record;
     const std::int32_t p0 = record.progress;
+    // Only a Stop from now on ends this wait; the wake event may still be signalled by an earlier one, so
+    // it is not waited on: the 10 ms passes notice a Stop soon enough.
+    const std::uint32_t stopsBefore = m_stopCount.load();
     std::array<std::uint8_t, kReceiveBufferSize> buffer{};
     const std::uint32_t start = clock.TickMs();
     // A pass runs only while the requery time has not passed, so the last one starts before it ends.
@@ -106,7 +109,7 @@ int CControllerManager::AwaitRequeryReply(DeviceRecord& record, const std::vecto
                                                          std::max<std::uint32_t>(timeout, 1));
         Report(record);
         const int wait = static_cast<int>(std::min(kReportIntervalMs, timeout - std::min(elapsed, timeout)));
-        const int ready = net.WaitReadable(sockets, wait, m_wake.Fd());
+        const int ready = net.WaitReadable(sockets, wait, -1);
         if (ready >= 0) {
             const int length = net.Receive(sockets[static_cast<std::size_t>(ready)], buffer);
             const AdapterRecord& adapter = *adapterOfSocket[static_cast<std::size_t>(ready)];
@@ -118,7 +121,7 @@ int CControllerManager::AwaitRequeryReply(DeviceRecord& record, const std::vecto
                 return 1;
             }
         }
-        if (m_stop) {
+        if (m_stopCount.load() != stopsBefore || m_closing) {
             break;
         }
     }

@@ -95,8 +95,11 @@ bool CControllerManager::ReserveAddress(std::uint32_t address)
     return m_busyAddresses.insert(address).second;
 }
 
-bool CControllerManager::ReleaseAddress(std::uint32_t address)
+bool CControllerManager::ReleaseAddress(std::uint32_t address, DeviceRecord** refused)
 {
+    if (refused != nullptr) {
+        *refused = nullptr;
+    }
     if (address == 0) {
         return false;
     }
@@ -111,7 +114,9 @@ bool CControllerManager::ReleaseAddress(std::uint32_t address)
         DeviceRecord* record = *it;
         m_parked.erase(it);
         --m_jobCount;
-        QueueJob(record);
+        if (QueueJob(record) == 0 && refused != nullptr) {
+            *refused = record;
+        }
     }
     m_queueChanged.notify_all();
     return true;

@@ -15,6 +15,7 @@ CControllerManager::CControllerManager(const ManagerServices& services, ManagerT
 
 CControllerManager::~CControllerManager()
 {
+    m_closing = true;
     Stop();
     WaitForSearch();
     // The window never closes with work pending; this only guards callers that would.

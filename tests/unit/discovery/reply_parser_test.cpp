@@ -92,13 +92,13 @@ TEST(ParseReply, BinaryNameEndsAtColonAndDhcpFlag)
     f.name = ":hidden";
     ASSERT_EQ(Parse(r, BinaryReply(f)), 1);
     EXPECT_EQ(r.name, "");
-    // A name that fills all 35 bytes without a NUL is cut at byte 53.
+    // A name that fills all 35 bytes (19 to 53) without a NUL keeps every one of them.
     auto d = BinaryReply();
     std::fill(d.begin() + 19, d.begin() + 54, 'N');
     d[83] = 0;
     d[83] = ReplyChecksum(d.data(), 83);
     ASSERT_EQ(Parse(r, d), 1);
-    EXPECT_EQ(r.name, std::string(34, 'N'));
+    EXPECT_EQ(r.name, std::string(35, 'N'));
 }
 
 TEST(ParseReply, TextLayoutsPlaceEveryField)

@@ -118,14 +118,38 @@ TEST_F(RequeryTest, ReplyOfAnotherModuleIsIgnoredAndLeavesNoTrace)
     EXPECT_EQ(r.status, kStatusWaitForLogin);
 }
 
-TEST_F(RequeryTest, StopEndsEveryRequeryAfterOnePass)
+TEST_F(RequeryTest, StopEndsTheRequeryRunningThenButNoLaterOne)
 {
+    // Stops the search from inside the third progress report, as a user's click during an action would.
+    struct StopOnThirdReport final : CoreEvents {
+        CControllerManager* manager = nullptr;
+        int reports = 0;
+        void OnReport(DeviceRecord&) override
+        {
+            if (++reports == 3) {
+                manager->Stop();
+            }
+        }
+    } stopper;
+    stopper.manager = manager.get();
     DeviceRecord r = KnownWebModule();
-    manager->Stop();
-    const std::uint32_t start = clock.now;
+    r.reportWindow = &stopper;
+    std::uint32_t start = clock.now;
     EXPECT_EQ(manager->Requery(&r), 0);
-    EXPECT_LE(clock.now - start, 10u);
-    EXPECT_EQ(events.progress.size(), 1u);
+    EXPECT_LE(clock.now - start, 30u);
+    EXPECT_EQ(stopper.reports, 3);
+
+    // The next action's requery waits its whole time again, until the module answers.
+    r.reportWindow = &events;
+    start = clock.now;
+    EXPECT_EQ(manager->Requery(&r), 0);
+    EXPECT_GE(clock.now - start, 3000u);
+    sockets.responder = [](const FakeUdpSockets::Sent&) -> Answers {
+        TextReplyFields f;
+        f.ip = "198.51.100.20";
+        return {{700, TextReply(252, f)}};
+    };
+    EXPECT_EQ(manager->Requery(&r), 1);
 }
 
 TEST_F(RequeryTest, BinaryReaderIsAskedOnEveryAdapterAndOnlyItsOwnReplyCounts)

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <future>
+
 #include "tests/unit/discovery/discovery_fixture.h"
 
 namespace tarrowind {
@@ -200,6 +202,31 @@ TEST_F(SearchTest, SearchStartRemovesTheEntriesOfThePreviousSearch)
     ASSERT_EQ(neighbours.entries.size(), 1u);
     RunSearch();
     EXPECT_TRUE(neighbours.entries.empty());
+}
+
+TEST_F(SearchTest, NoNewSearchStartsWhileTheLastOneHasNotSentItsEnd)
+{
+    // The window's thread must never wait for a search thread that waits for the window.
+    struct HeldAtEnd final : CoreEvents {
+        std::promise<void> reached, release;
+        void OnSearchState(SearchState state, int) override
+        {
+            if (state == SearchState::Ended) {
+                reached.set_value();
+                release.get_future().wait();
+            }
+        }
+    } held;
+    manager->Init(&held, &events);
+    ASSERT_TRUE(manager->StartSearch());
+    held.reached.get_future().wait();
+    EXPECT_TRUE(manager->IsSearching());
+    EXPECT_FALSE(manager->StartSearch());  // returns at once instead of joining
+    held.release.set_value();
+    manager->WaitForSearch();
+    manager->Init(&events, &events);
+    EXPECT_TRUE(manager->StartSearch());
+    manager->WaitForSearch();
 }
 
 }  // namespace
