@@ -57,7 +57,8 @@ CFirmwareUpdateDlg::CFirmwareUpdateDlg(QWidget* parent) : QDialog(parent)
     caption->setBuddy(m_path);
     auto* browse = new QPushButton(QStringLiteral("..."), this);
     browse->setObjectName("browse");
-    browse->setAutoDefault(false);
+    // A focused button takes Enter; when the focus leaves it, Enter goes back to Cancel.
+    browse->setAutoDefault(true);
     browse->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     browse->setFixedWidth(std::max(browse->fontMetrics().horizontalAdvance(QStringLiteral("...")) +
                                        fontMetrics().averageCharWidth() * 3,
@@ -67,7 +68,7 @@ CFirmwareUpdateDlg::CFirmwareUpdateDlg(QWidget* parent) : QDialog(parent)
     QPushButton* update =
         buttons->addButton(QString::fromStdString(Text("ORB_IDS_UPDATE")), QDialogButtonBox::AcceptRole);
     update->setObjectName("update");
-    update->setAutoDefault(false);
+    update->setAutoDefault(true);
     QPushButton* cancel =
         buttons->addButton(QString::fromStdString(Text("ORB_IDC_CANCEL")), QDialogButtonBox::RejectRole);
     cancel->setDefault(true);

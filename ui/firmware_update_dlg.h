@@ -14,7 +14,7 @@ namespace tarrowind {
 // Asks for the firmware file that the firmware-update action uploads to every selected module,
 // pre-filled with the firmware that the management software's list names for the module's model.
 // Update is refused while the path is empty; the path is not checked for existence. Cancel is the
-// default button, so Enter in the path box does not start an update.
+// default button, so Enter in the path box does not start an update; a focused button takes Enter.
 class CFirmwareUpdateDlg final : public QDialog {
     Q_OBJECT
 

@@ -157,7 +157,8 @@ CNetworkConfigPage::CNetworkConfigPage(ModuleSettings* settings, QWidget* parent
     m_ddnsType->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     auto* registerButton = new QPushButton(QText("ORB_IDS_GO_TO_REGISTER"), dnsGroup);
     registerButton->setObjectName("register");
-    registerButton->setAutoDefault(false);
+    // Focused, it takes Enter; elsewhere on the sheet Enter stays OK's.
+    registerButton->setAutoDefault(true);
 
     m_serverIpLabel->setBuddy(m_serverIp);
     m_deviceNameLabel->setBuddy(m_deviceName);

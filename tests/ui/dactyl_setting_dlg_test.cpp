@@ -1,10 +1,42 @@
+#include <QApplication>
 #include <QCheckBox>
+#include <QPushButton>
 #include <QLineEdit>
 #include <QTest>
 
+#include "localisation/string_table.h"
 #include "ui/dactyl_setting_dlg.h"
 
 using tarrowind::CDactylSettingDlg;
+
+namespace {
+
+// Return where the user put the keyboard focus (as Tab would); false when `widget` cannot take it.
+bool PressEnterIn(QWidget* widget)
+{
+    widget->window()->activateWindow();
+    if (!QTest::qWaitForWindowActive(widget->window())) {
+        return false;
+    }
+    widget->setFocus(Qt::TabFocusReason);
+    if (QApplication::focusWidget() != widget) {
+        return false;
+    }
+    QTest::keyClick(widget, Qt::Key_Return);
+    return true;
+}
+
+QPushButton* ButtonWithText(QWidget* dialog, const char* key)
+{
+    for (QPushButton* button : dialog->findChildren<QPushButton*>()) {
+        if (button->text() == QString::fromStdString(tarrowind::Text(key))) {
+            return button;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
 
 class DactylSettingDlgTest : public QObject {
     Q_OBJECT
@@ -44,6 +76,22 @@ private slots:
         QCOMPARE(dialog.dhcp, 1);
         QCOMPARE(dialog.ip, 0xC0A8010Au);
         QCOMPARE(dialog.mask, 0xFFFF0000u);
+    }
+
+    void EnterGoesToTheFocusedButtonElseOk()
+    {
+        CDactylSettingDlg dialog;
+        dialog.ip = 0x0A000001u;
+        dialog.show();
+        QPushButton* cancel = ButtonWithText(&dialog, "ORB_IDC_CANCEL");
+        QVERIFY(cancel != nullptr);
+        QVERIFY(PressEnterIn(cancel));
+        QCOMPARE(dialog.result(), int(QDialog::Rejected));
+
+        dialog.show();
+        QVERIFY(PressEnterIn(dialog.findChild<QLineEdit*>("ip")));
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(dialog.ip, 0x0A000001u);
     }
 
     void EmptyFieldsGiveEmptyValues()

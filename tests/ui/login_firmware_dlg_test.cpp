@@ -1,3 +1,4 @@
+#include <QApplication>
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
@@ -29,11 +30,35 @@ int RecordMessage(const std::string& text, unsigned type)
 
 QString g_chooserAnswer;
 QString g_chooserFilter;
+int g_chooserRuns = 0;
 
 QString FakeChooser(QWidget*, const QString&, const QString&, const QString& filter)
 {
+    ++g_chooserRuns;
     g_chooserFilter = filter;
     return g_chooserAnswer;
+}
+
+// Gives `widget` the keyboard focus as Tab would; false when it cannot take it.
+bool Focus(QWidget* widget)
+{
+    QWidget* window = widget->window();
+    window->activateWindow();
+    if (!QTest::qWaitForWindowActive(window)) {
+        return false;
+    }
+    widget->setFocus(Qt::TabFocusReason);
+    return QApplication::focusWidget() == widget;
+}
+
+// Return, or the keypad's Enter, where the user put the focus.
+bool PressEnterIn(QWidget* widget, Qt::Key key = Qt::Key_Return)
+{
+    if (!Focus(widget)) {
+        return false;
+    }
+    QTest::keyClick(widget, key, key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+    return true;
 }
 
 }  // namespace
@@ -69,6 +94,55 @@ private slots:
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
         QCOMPARE(dialog.loginId, std::string(" "));
         QCOMPARE(dialog.password, std::string());
+    }
+
+    void LoginEnterGoesToTheFocusedButtonElseOk()
+    {
+        CLoginDlg dialog;
+        dialog.show();
+        auto* id = dialog.findChild<QLineEdit*>("loginId");
+        QPushButton* ok = nullptr;
+        QPushButton* cancel = nullptr;
+        for (QPushButton* button : dialog.findChildren<QPushButton*>()) {
+            (button->text() == QString::fromStdString(Text("ORB_IDC_OK")) ? ok : cancel) = button;
+        }
+        QVERIFY(ok != nullptr && cancel != nullptr);
+        QVERIFY(PressEnterIn(cancel));
+        QCOMPARE(dialog.result(), int(QDialog::Rejected));
+        QVERIFY(!dialog.isVisible());
+
+        // Back in a field after a button had the focus, Enter is OK's again.
+        dialog.show();
+        id->setText("admin");
+        QVERIFY(Focus(cancel));
+        QVERIFY(PressEnterIn(dialog.findChild<QLineEdit*>("password"), Qt::Key_Enter));
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(dialog.loginId, std::string("admin"));
+    }
+
+    void FirmwareEnterGoesToTheFocusedButtonElseCancel()
+    {
+        CFirmwareUpdateDlg dialog;
+        dialog.show();
+        auto* path = dialog.findChild<QLineEdit*>("path");
+        auto* browse = dialog.findChild<QPushButton*>("browse");
+        auto* update = dialog.findChild<QPushButton*>("update");
+        g_chooserRuns = 0;
+        g_chooserAnswer = "/chosen/fw.bin";
+        QVERIFY(PressEnterIn(browse));
+        QCOMPARE(g_chooserRuns, 1);
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(path->text(), QString("/chosen/fw.bin"));
+
+        // Having been on a button does not take Enter away from Cancel in the path box.
+        QVERIFY(PressEnterIn(path));
+        QCOMPARE(dialog.result(), int(QDialog::Rejected));
+        QCOMPARE(g_chooserRuns, 1);
+
+        dialog.show();
+        QVERIFY(PressEnterIn(update, Qt::Key_Enter));
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(dialog.firmwareFile, std::string("/chosen/fw.bin"));
     }
 
     void FirmwarePathFromListChooserAndTyping()

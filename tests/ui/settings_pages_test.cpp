@@ -1,3 +1,4 @@
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
@@ -52,6 +53,21 @@ T* Child(QWidget* parent, const char* name)
         qFatal("no child %s", name);
     }
     return child;
+}
+
+// Return where the user put the keyboard focus (as Tab would); false when `widget` cannot take it.
+bool PressEnterIn(QWidget* widget)
+{
+    widget->window()->activateWindow();
+    if (!QTest::qWaitForWindowActive(widget->window())) {
+        return false;
+    }
+    widget->setFocus(Qt::TabFocusReason);
+    if (QApplication::focusWidget() != widget) {
+        return false;
+    }
+    QTest::keyClick(widget, Qt::Key_Return);
+    return true;
 }
 
 }  // namespace
@@ -132,6 +148,25 @@ private slots:
         // The Other tab was never opened: its fields keep what was read.
         QCOMPARE(s.des1, std::string("k1"));
         QCOMPARE(s.devicePort, 4001u);
+    }
+
+    void EnterGoesToTheFocusedButtonElseOk()
+    {
+        CControllerPropertySheet sheet("title");
+        Fill(sheet, "QT-DC410");
+        sheet.show();
+        QWidget* page = sheet.NetworkPage();
+        Child<QComboBox>(page, "ddnsType")->setCurrentIndex(0);
+        QVERIFY(PressEnterIn(Child<QPushButton>(page, "register")));
+        QCOMPARE(g_opened, std::vector<QUrl>{CNetworkConfigPage::RegistrationUrl(0)});
+        QVERIFY(sheet.isVisible());
+
+        // Elsewhere, a check box too, Enter is OK's.
+        QVERIFY(PressEnterIn(Child<QCheckBox>(page, "dhcp")));
+        QCOMPARE(sheet.result(), int(QDialog::Accepted));
+        QVERIFY(!sheet.isVisible());
+        QCOMPARE(g_opened.size(), std::size_t{1});
+        QCOMPARE(sheet.settings.dhcp, 0);
     }
 
     void NetworkCodesOutOfRangeAndReaderModels()
