@@ -1,5 +1,6 @@
 #include "tools/cli/action_command.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <map>
 #include <memory>
@@ -10,8 +11,9 @@
 #include "discovery/address_text.h"
 #include "discovery/controller_manager.h"
 #include "operations/module_settings.h"
-#include "tools/cli/status_names.h"
 #include "commands/module_commands.h"
+#include "tools/cli/action_outcome.h"
+#include "tools/cli/status_names.h"
 
 namespace tarrowind {
 namespace {
@@ -26,14 +28,17 @@ std::string Upper(std::string text)
     return text;
 }
 
-// Prints each change of a record's action, status or progress, once per change; workers report
-// concurrently, so one lock keeps lines whole.
+// Prints each change of a record's action, status or progress, once per change, and tells the tracker
+// of every report; workers report concurrently, so one lock keeps lines whole.
 class ChangePrinter final : public CoreEvents {
 public:
-    ChangePrinter(std::ostream& out, bool json) : m_out(out), m_json(json) {}
+    ChangePrinter(std::ostream& out, bool json, OutcomeTracker& tracker) : m_out(out), m_json(json), m_tracker(tracker)
+    {
+    }
 
     void OnReport(DeviceRecord& r) override
     {
+        m_tracker.Seen(r);
         std::lock_guard hold(m_lock);
         const State now{r.action, r.status, r.progress};
         auto [it, added] = m_last.try_emplace(&r, now);
@@ -65,6 +70,7 @@ private:
     };
     std::ostream& m_out;
     bool m_json;
+    OutcomeTracker& m_tracker;
     std::mutex m_lock;
     std::map<const DeviceRecord*, State> m_last;
 };
@@ -125,8 +131,8 @@ bool NetworkOrder(const std::optional<std::string>& text, std::uint32_t& into)
 class OptionPrompts final : public CommandPrompts {
 public:
     OptionPrompts(const ActionOptions& options, const std::string& password, const std::string& newPassword,
-                  std::ostream& err)
-        : m_options(options), m_password(password), m_newPassword(newPassword), m_err(err)
+                  OutcomeTracker& tracker, std::ostream& err)
+        : m_options(options), m_password(password), m_newPassword(newPassword), m_tracker(tracker), m_err(err)
     {
     }
 
@@ -178,38 +184,9 @@ public:
 
     void OpenAddress(const std::string&) override {}
 
-    void AddressInUse(const DeviceRecord& r) override
-    {
-        m_err << "tarrowind-cli: " << r.macText << ": the module's address is in use by another action\n";
-    }
-
-    void Skipped(const DeviceRecord& r, SkipReason reason) override
-    {
-        const char* why = "";
-        switch (reason) {
-        case SkipReason::NotEligible:
-            // A module that did not log in was already reported with its status.
-            if (m_options.action == CliAction::Login || r.status >= kStatusLoginSuccessfully) {
-                why = "the module's state does not take this command";
-            }
-            break;
-        case SkipReason::NotOffered:
-            why = "the module's model or firmware does not take this command";
-            break;
-        case SkipReason::KindNotOffered:
-            why = "this kind of module does not take this command";
-            break;
-        case SkipReason::AddressInUse:
-            why = "the module's address is in use by another action";
-            break;
-        case SkipReason::NoWorker:
-            why = "no worker could be started for it";
-            break;
-        }
-        if (*why != '\0') {
-            m_err << "tarrowind-cli: " << r.macText << ": " << why << '\n';
-        }
-    }
+    // The summary gives the reason for every module left alone.
+    void AddressInUse(const DeviceRecord& r) override { m_tracker.Skipped(r, SkipReason::AddressInUse); }
+    void Skipped(const DeviceRecord& r, SkipReason reason) override { m_tracker.Skipped(r, reason); }
 
 private:
     bool Addresses(bool valid)
@@ -223,13 +200,14 @@ private:
     const ActionOptions& m_options;
     const std::string& m_password;
     const std::string& m_newPassword;
+    OutcomeTracker& m_tracker;
     std::ostream& m_err;
 };
 
 class ActionRun {
 public:
     ActionRun(const ActionOptions& options, std::ostream& out, std::ostream& err)
-        : m_options(options), m_out(out), m_err(err), m_printer(out, options.json)
+        : m_options(options), m_out(out), m_err(err), m_tracker(options.action), m_printer(out, options.json, m_tracker)
     {
         ManagerTiming timing;
         timing.searchMs = options.searchMs;
@@ -246,14 +224,21 @@ public:
     int Run(const std::string& password, const std::string& newPassword)
     {
         if (!Search()) {
-            return 1;
+            return kExitFailed;
+        }
+        if (m_options.all && m_records.empty()) {
+            m_err << "tarrowind-cli: the search found no module\n";
+            return kExitFailed;
         }
         const auto chosen = Choose();
-        OptionPrompts prompts(m_options, password, newPassword, m_err);
+        OptionPrompts prompts(m_options, password, newPassword, m_tracker, m_err);
         ModuleCommands commands(*m_manager, prompts);
         // As the window's user would: log in first, then the action on the modules that logged in.
         commands.SetLogin(chosen);
         m_manager->WaitUntilIdle();
+        if (m_options.action != CliAction::Login) {
+            m_tracker.BeginAction();
+        }
         switch (m_options.action) {
         case CliAction::Login:
             break;
@@ -298,6 +283,10 @@ private:
         return true;
     }
 
+    struct Missing {
+        std::string mac, ip;
+    };
+
     std::vector<DeviceRecord*> Choose()
     {
         std::vector<DeviceRecord*> chosen;
@@ -307,16 +296,16 @@ private:
             }
         }
         for (const std::string& mac : m_options.macs) {
-            Pick(chosen, mac, [&](const DeviceRecord& r) { return r.macText == Upper(mac); });
+            Pick(chosen, {mac, ""}, [&](const DeviceRecord& r) { return r.macText == Upper(mac); });
         }
         for (const std::string& ip : m_options.ips) {
-            Pick(chosen, ip, [&](const DeviceRecord& r) { return r.ipText == ip; });
+            Pick(chosen, {"", ip}, [&](const DeviceRecord& r) { return r.ipText == ip; });
         }
         return chosen;
     }
 
     template <typename Match>
-    void Pick(std::vector<DeviceRecord*>& chosen, const std::string& wanted, Match match)
+    void Pick(std::vector<DeviceRecord*>& chosen, Missing wanted, Match match)
     {
         for (auto& r : m_records) {
             if (match(*r)) {
@@ -326,41 +315,79 @@ private:
                 return;
             }
         }
-        m_notFound.push_back(wanted);
+        m_notFound.push_back(std::move(wanted));
+    }
+
+    void Line(const DeviceRecord* r, const Missing* missing, const ModuleOutcome& outcome)
+    {
+        if (m_options.json) {
+            using nlohmann::ordered_json;
+            const ordered_json nothing;
+            const auto text = [&](const std::string& t) { return t.empty() ? nothing : ordered_json(t); };
+            const ordered_json line = {
+                {"final", true},
+                {"mac", r != nullptr ? ordered_json(r->macText) : text(missing->mac)},
+                {"ip", r != nullptr ? ordered_json(r->ipText) : text(missing->ip)},
+                {"action", r != nullptr ? ordered_json(ActionName(r->action)) : nothing},
+                {"status", r != nullptr ? ordered_json(r->status) : nothing},
+                {"statusName", r != nullptr ? ordered_json(StatusName(r->status)) : nothing},
+                {"progress", r != nullptr ? ordered_json(r->progress) : nothing},
+                {"result", ResultName(outcome.result)},
+                {"reason", outcome.reason},
+            };
+            m_out << line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+        } else if (r != nullptr) {
+            m_out << r->macText << '\t' << r->ipText << '\t' << ActionName(r->action) << '\t' << r->status << '\t'
+                  << StatusName(r->status) << '\t' << r->progress << '\t' << ResultName(outcome.result) << '\t'
+                  << outcome.reason << '\n';
+        } else {
+            const auto dash = [](const std::string& t) { return t.empty() ? std::string("-") : t; };
+            m_out << dash(missing->mac) << '\t' << dash(missing->ip) << "\t-\t-\t-\t-\t" << ResultName(outcome.result)
+                  << '\t' << outcome.reason << '\n';
+        }
     }
 
     int Summary(const std::vector<DeviceRecord*>& chosen)
     {
-        bool failed = !m_notFound.empty();
+        std::vector<ModuleResult> results;
         if (!m_options.json) {
-            m_out << "MAC\tIP\tACTION\tSTATUS\tSTATUS NAME\tPROGRESS\n";
+            m_out << "MAC\tIP\tACTION\tSTATUS\tSTATUS NAME\tPROGRESS\tRESULT\tREASON\n";
         }
         for (const DeviceRecord* r : chosen) {
-            failed = failed || IsFailureStatus(r->status);
-            if (m_options.json) {
-                const nlohmann::ordered_json line = {
-                    {"final", true}, {"mac", r->macText}, {"ip", r->ipText}, {"action", ActionName(r->action)},
-                    {"status", r->status}, {"statusName", StatusName(r->status)}, {"progress", r->progress}};
-                m_out << line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
-            } else {
-                m_out << r->macText << '\t' << r->ipText << '\t' << ActionName(r->action) << '\t' << r->status << '\t'
-                      << StatusName(r->status) << '\t' << r->progress << '\n';
-            }
+            const ModuleOutcome outcome = m_tracker.Of(*r);
+            results.push_back(outcome.result);
+            Line(r, nullptr, outcome);
         }
-        for (const std::string& missing : m_notFound) {
-            m_err << "tarrowind-cli: " << missing << ": no such module was found\n";
+        for (const Missing& missing : m_notFound) {
+            const ModuleOutcome outcome{ModuleResult::NotFound, "no module with this address answered the search"};
+            results.push_back(outcome.result);
+            Line(nullptr, &missing, outcome);
         }
-        return failed ? 1 : 0;
+        return ExitCode(results);
     }
 
     const ActionOptions& m_options;
     std::ostream& m_out;
     std::ostream& m_err;
+    OutcomeTracker m_tracker;
     ChangePrinter m_printer;
     std::unique_ptr<CControllerManager> m_manager;
     std::vector<std::unique_ptr<DeviceRecord>> m_records;
-    std::vector<std::string> m_notFound;
+    std::vector<Missing> m_notFound;
 };
+
+// Every address of `set` is checked before the search: a typing error must not leave half the modules
+// changed.
+bool AddressesAreDotted(const SetOptions& o)
+{
+    std::uint32_t ignored = 0;
+    for (const auto* text : {&o.ip, &o.mask, &o.gateway, &o.dns}) {
+        if (*text && !NetworkOrder(*text, ignored)) {
+            return false;
+        }
+    }
+    return true;
+}
 
 }  // namespace
 
@@ -368,20 +395,24 @@ int RunActionCommand(const ActionOptions& options, std::istream& in, std::ostrea
 {
     if (!options.all && options.macs.empty() && options.ips.empty()) {
         err << "tarrowind-cli: choose the modules with --all, --mac or --ip\n";
-        return 2;
+        return kExitUsage;
+    }
+    if (!AddressesAreDotted(options.set)) {
+        err << "tarrowind-cli: an address is not a dotted IPv4 address\n";
+        return kExitUsage;
     }
     std::string password;
     if (!ReadSecret(options.passwordEnv, options.passwordStdin, in, password, err)) {
-        return 2;
+        return kExitUsage;
     }
     std::string newPassword;
     if (options.set.newUser) {
         if (options.set.newPasswordEnv.empty()) {
             err << "tarrowind-cli: --new-user needs --new-password-env\n";
-            return 2;
+            return kExitUsage;
         }
         if (!ReadSecret(options.set.newPasswordEnv, false, in, newPassword, err)) {
-            return 2;
+            return kExitUsage;
         }
     }
     ActionRun run(options, out, err);

@@ -39,8 +39,10 @@ struct ActionOptions {
     std::uint32_t searchMs = 5000;
 };
 
-// Searches once, logs the chosen modules in through the job queue, then queues the action for them and
-// prints every change. Returns the exit code: non-zero when a chosen module failed or was not found.
+// Searches once, logs the chosen modules in through the job queue, then queues the action for the modules
+// it is offered to, prints every change and last each chosen module's result. Returns the exit code: 0
+// when every chosen module was done, 1 when any failed or was not found, 2 for a usage error, 3 when none
+// failed but some were skipped.
 int RunActionCommand(const ActionOptions& options, std::istream& in, std::ostream& out, std::ostream& err);
 
 }  // namespace tarrowind

@@ -4,12 +4,24 @@
 #include <iostream>
 
 #include "tools/cli/action_command.h"
+#include "tools/cli/action_outcome.h"
 #include "tools/cli/search_command.h"
 
 namespace {
 
 using tarrowind::ActionOptions;
 using tarrowind::CliAction;
+
+constexpr const char* kFooter =
+    "The password is read from the environment variable that --password-env names, or from the first line of\n"
+    "standard input with --password-stdin; it is never given on the command line.\n"
+    "\n"
+    "Exit codes of the actions:\n"
+    "  0  every chosen module was acted on and ended logged in (latest: or already had the newest firmware)\n"
+    "  1  a chosen module failed or was not found, or the search could not run\n"
+    "  2  usage error\n"
+    "  3  none failed, but some modules were skipped: the command is not offered for them (see RESULT and\n"
+    "     REASON of the summary)";
 
 void AddSearchLength(CLI::App* command, std::uint32_t& searchMs)
 {
@@ -46,6 +58,7 @@ int main(int argc, char** argv)
     CLI::App app{"Finds the maker's network modules on every local network and acts on them."};
     app.name("tarrowind-cli");
     app.require_subcommand(1);
+    app.footer(kFooter);
 
     tarrowind::SearchOptions search;
     CLI::App* searchCommand = app.add_subcommand("search", "Search every local network once and list the modules heard");
@@ -70,6 +83,7 @@ int main(int argc, char** argv)
     for (Entry& e : entries) {
         e.command = app.add_subcommand(e.name, e.help);
         AddCommon(e.command, action);
+        e.command->footer(kFooter);
     }
     entries[3].command->add_option("FILE", action.firmwareFile, "Firmware file")->required()->check(CLI::ExistingFile);
     entries[4].command->add_option("--firmware-folder", action.firmwareFolder,
@@ -88,7 +102,12 @@ int main(int argc, char** argv)
     set->add_option("--new-user", action.set.newUser, "Login ID the module is to take");
     set->add_option("--new-password-env", action.set.newPasswordEnv, "Environment variable with the new password");
 
-    CLI11_PARSE(app, argc, argv);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        // Help and version end with 0; every other parse error is a usage error.
+        return app.exit(e) == 0 ? 0 : tarrowind::kExitUsage;
+    }
 
     if (searchCommand->parsed()) {
         return tarrowind::RunSearchCommand(search, std::cout, std::cerr);
@@ -106,5 +125,5 @@ int main(int argc, char** argv)
             return tarrowind::RunActionCommand(action, std::cin, std::cout, std::cerr);
         }
     }
-    return 2;
+    return tarrowind::kExitUsage;
 }

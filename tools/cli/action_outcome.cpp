@@ -1,0 +1,183 @@
+#include "tools/cli/action_outcome.h"
+
+#include "tools/cli/device_output.h"
+#include "tools/cli/status_names.h"
+
+namespace tarrowind {
+namespace {
+
+struct Queued {
+    std::int32_t action, status;
+};
+
+Queued QueuedFor(CliAction action)
+{
+    switch (action) {
+    case CliAction::Login:
+        return {kActionSetLogin, kStatusQueueLogin};
+    case CliAction::Reboot:
+        return {kActionReboot, kStatusQueueReboot};
+    case CliAction::Default:
+        return {kActionDefault, kStatusQueueSetDefault};
+    case CliAction::Firmware:
+        return {kActionFirmwareUpdate, kStatusQueueFirmwareUpdate};
+    case CliAction::Latest:
+        return {kActionFirmwareUpdateToLatest, kStatusQueueFirmwareUpdate};
+    case CliAction::Set:
+        return {kActionSetting, kStatusQueueSetting};
+    }
+    return {kActionNone, kStatusNone};
+}
+
+const char* Doing(CliAction action)
+{
+    switch (action) {
+    case CliAction::Login:
+        return "login";
+    case CliAction::Reboot:
+        return "reboot";
+    case CliAction::Default:
+        return "factory default";
+    case CliAction::Firmware:
+    case CliAction::Latest:
+        return "firmware update";
+    case CliAction::Set:
+        return "settings change";
+    }
+    return "command";
+}
+
+std::string FailureWords(const DeviceRecord& r)
+{
+    switch (r.status) {
+    case kStatusCannotAccess:
+        return "the module did not answer";
+    case kStatusLoginFailed:
+        return "the module refused the login";
+    case kStatusSettingFailed:
+        return "the module's settings could not be read or written";
+    case kStatusRebootFailed:
+        return "the module refused the reboot";
+    case kStatusSetDefaultFailed:
+        return "the module refused the factory default";
+    case kStatusFirmwareUpdateFailed:
+        return "the firmware update failed";
+    case kStatusUnknown:
+        return "the firmware folder lists no firmware for model " + r.model;
+    default:
+        return std::string("the action ended in status ") + StatusName(r.status);
+    }
+}
+
+std::string SkipWords(const DeviceRecord& r, SkipReason reason, CliAction action)
+{
+    switch (reason) {
+    case SkipReason::NotEligible:
+        if (r.kind == ModuleKind::LongReply) {
+            return action == CliAction::Login ? std::string("a LongReply module takes no login")
+                                              : std::string("a LongReply module takes no login, so no ") + Doing(action);
+        }
+        if (r.status == kStatusNotSupported) {
+            return "model " + r.model + " is offered no command";
+        }
+        return std::string("a module in status ") + StatusName(r.status) + " takes no " + Doing(action);
+    case SkipReason::NotOffered:
+        return "model " + r.model + " with firmware " + r.version + " takes no " + Doing(action);
+    case SkipReason::KindNotOffered:
+        return std::string("a ") + KindName(r.kind) + " module takes no " + Doing(action);
+    case SkipReason::AddressInUse:
+        return "another action holds the module's address " + r.ipText;
+    case SkipReason::NoWorker:
+        return "no worker could be started for the module";
+    }
+    return "left alone";
+}
+
+}  // namespace
+
+const char* ResultName(ModuleResult result)
+{
+    switch (result) {
+    case ModuleResult::Done:
+        return "done";
+    case ModuleResult::Failed:
+        return "failed";
+    case ModuleResult::Skipped:
+        return "skipped";
+    case ModuleResult::NotFound:
+        return "not found";
+    }
+    return "?";
+}
+
+OutcomeTracker::OutcomeTracker(CliAction action) : m_action(action), m_actionPhase(action == CliAction::Login) {}
+
+void OutcomeTracker::BeginAction()
+{
+    std::lock_guard hold(m_lock);
+    m_actionPhase = true;
+}
+
+void OutcomeTracker::Seen(const DeviceRecord& r)
+{
+    const Queued q = QueuedFor(m_action);
+    std::lock_guard hold(m_lock);
+    if (m_actionPhase && r.action == q.action && r.status == q.status) {
+        m_tracks[&r].queued = true;
+    }
+}
+
+void OutcomeTracker::Skipped(const DeviceRecord& r, SkipReason reason)
+{
+    std::lock_guard hold(m_lock);
+    Track& t = m_tracks[&r];
+    if (reason == SkipReason::NoWorker) {
+        t.noWorker = true;  // it was meant to be acted on: a failure, not a skip
+    } else if (m_actionPhase) {
+        t.actionSkip = t.actionSkip.value_or(reason);
+    } else {
+        t.loginSkip = t.loginSkip.value_or(reason);
+    }
+}
+
+ModuleOutcome OutcomeTracker::Of(const DeviceRecord& r) const
+{
+    std::lock_guard hold(m_lock);
+    const auto found = m_tracks.find(&r);
+    const Track t = found == m_tracks.end() ? Track{} : found->second;
+    if (t.noWorker) {
+        return {ModuleResult::Failed, SkipWords(r, SkipReason::NoWorker, m_action)};
+    }
+    // A failed login before the action explains more than the action's skip that follows from it.
+    if (IsFailureStatus(r.status)) {
+        return {ModuleResult::Failed, FailureWords(r)};
+    }
+    if (t.queued) {
+        if (r.action == kActionNone && r.status == kStatusLoginSuccessfully) {
+            return {ModuleResult::Done, ""};
+        }
+        return {ModuleResult::Failed, FailureWords(r)};
+    }
+    if (m_action == CliAction::Latest && r.status == kStatusLatestVersion) {
+        return {ModuleResult::Done, "already runs the newest firmware of the folder"};
+    }
+    // The login phase's reason comes first: the action's skip only repeats that it did not log in.
+    if (const auto skip = t.loginSkip ? t.loginSkip : t.actionSkip) {
+        return {ModuleResult::Skipped, SkipWords(r, *skip, m_action)};
+    }
+    return {ModuleResult::Failed, "the action was never started"};
+}
+
+int ExitCode(const std::vector<ModuleResult>& results)
+{
+    bool skipped = false;
+    for (const ModuleResult r : results) {
+        if (r == ModuleResult::Failed || r == ModuleResult::NotFound) {
+            return kExitFailed;
+        }
+        skipped = skipped || r == ModuleResult::Skipped;
+    }
+    return skipped ? kExitSkipped : kExitDone;
+}
+
+}  // namespace tarrowind

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "commands/module_commands.h"
+#include "discovery/device_record.h"
+#include "tools/cli/action_command.h"
+
+namespace tarrowind {
+
+enum class ModuleResult { Done, Failed, Skipped, NotFound };
+
+// "done", "failed", "skipped", "not found".
+const char* ResultName(ModuleResult result);
+
+struct ModuleOutcome {
+    ModuleResult result = ModuleResult::Failed;
+    std::string reason;  // empty for done
+};
+
+// Keeps, per chosen module, whether the requested action was queued for it and why the commands left it
+// alone, so that the summary never calls a module done that was not acted on. Every action but login
+// starts with a login phase; its queued logins do not count as the action.
+class OutcomeTracker {
+public:
+    explicit OutcomeTracker(CliAction action);
+
+    // From here on queued actions and skips belong to the requested action.
+    void BeginAction();
+    // Every report of a chosen module; workers call it concurrently.
+    void Seen(const DeviceRecord& record);
+    void Skipped(const DeviceRecord& record, SkipReason reason);
+    // Read once every worker has finished.
+    ModuleOutcome Of(const DeviceRecord& record) const;
+
+private:
+    struct Track {
+        bool queued = false;
+        bool noWorker = false;
+        std::optional<SkipReason> loginSkip;
+        std::optional<SkipReason> actionSkip;
+    };
+
+    CliAction m_action;
+    mutable std::mutex m_lock;
+    bool m_actionPhase;
+    std::map<const DeviceRecord*, Track> m_tracks;
+};
+
+// 0 when every module was done, 1 when any failed or was not found, else 3 when any was skipped.
+int ExitCode(const std::vector<ModuleResult>& results);
+
+inline constexpr int kExitDone = 0;
+inline constexpr int kExitFailed = 1;
+inline constexpr int kExitUsage = 2;
+inline constexpr int kExitSkipped = 3;
+
+}  // namespace tarrowind
