@@ -120,9 +120,10 @@ void OutcomeTracker::BeginAction()
 
 void OutcomeTracker::Seen(const DeviceRecord& r)
 {
+    // A login queued before a reboot, or again after it, never has the action's own queue status.
     const Queued q = QueuedFor(m_action);
     std::lock_guard hold(m_lock);
-    if (m_actionPhase && r.action == q.action && r.status == q.status) {
+    if (r.action == q.action && r.status == q.status) {
         m_tracks[&r].queued = true;
     }
 }

@@ -29,7 +29,7 @@ class OutcomeTracker {
 public:
     explicit OutcomeTracker(CliAction action);
 
-    // From here on queued actions and skips belong to the requested action.
+    // From here on skips belong to the requested action, no longer to the login before it.
     void BeginAction();
     // Every report of a chosen module; workers call it concurrently.
     void Seen(const DeviceRecord& record);
