@@ -35,7 +35,8 @@ foreach(name module_box reader desk_device)
   endforeach()
 endforeach()
 
-# Toolbar pictures, 32 × 32 with alpha, under the numbers of their bitmap resources.
+# Toolbar pictures, 32 × 32 with alpha, under the numbers of their bitmap resources, and 64 × 64 for
+# screens of twice the density.
 set(TARROWIND_TOOLBAR_QRC_ENTRIES "")
 foreach(picture
     132:toolbar_search 133:toolbar_stop 134:toolbar_setting 135:toolbar_reboot 136:toolbar_default
@@ -45,6 +46,7 @@ foreach(picture
   list(GET parts 0 id)
   list(GET parts 1 name)
   tarrowind_render_artwork(${name} ${name} 32 bitmap/${id}.png TARROWIND_TOOLBAR_QRC_ENTRIES)
+  tarrowind_render_artwork(${name} ${name}_64 64 bitmap/${id}@2x.png TARROWIND_TOOLBAR_QRC_ENTRIES)
 endforeach()
 # The application icon, resource 128.
 foreach(size 16 24 32 48 64 128 256)

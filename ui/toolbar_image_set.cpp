@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cmath>
+#include <utility>
 
 // Outside any namespace, as Q_INIT_RESOURCE requires; the resources live in a static library, so
 // nothing would pull them into the program without this call.
@@ -51,9 +52,9 @@ ToolbarImageSet::ToolbarImageSet() = default;
 
 int ToolbarImageSet::Create(int width, int height, int threeLists, int initialCount)
 {
-    m_normal.clear();
-    m_hot.clear();
-    m_disabled.clear();
+    for (Lists& lists : m_lists) {
+        lists = Lists{};
+    }
     m_created = false;
     if (width <= 0 || height <= 0 || initialCount < 0) {
         return 0;
@@ -62,10 +63,12 @@ int ToolbarImageSet::Create(int width, int height, int threeLists, int initialCo
     // alpha, so three lists are always 32-bit.
     m_colorDepth = threeLists == 1 ? 32 : 4;
     const auto reserve = static_cast<std::size_t>(initialCount);
-    m_normal.reserve(reserve);
-    if (m_colorDepth != 4) {
-        m_hot.reserve(reserve);
-        m_disabled.reserve(reserve);
+    for (Lists& lists : m_lists) {
+        lists.normal.reserve(reserve);
+        if (m_colorDepth != 4) {
+            lists.hot.reserve(reserve);
+            lists.disabled.reserve(reserve);
+        }
     }
     m_imageSize = QSize(width, height);
     m_created = true;
@@ -82,44 +85,63 @@ int ToolbarImageSet::AddBitmap(int resourceId)
     if (picture.isNull()) {
         return 0;
     }
-    return AddImage(picture);
+    // A missing or misfitting picture of twice the size costs sharpness on dense screens, not the button.
+    QImage picture2x(ResourcePath(resourceId, 2));
+    if (picture2x.size() != m_imageSize * 2) {
+        picture2x = QImage();
+    }
+    return AddImage(picture, picture2x);
 }
 
-int ToolbarImageSet::AddImage(const QImage& picture)
+int ToolbarImageSet::AddImage(const QImage& picture, const QImage& picture2x)
 {
-    if (!m_created || picture.isNull() || picture.size() != m_imageSize) {
+    if (!m_created || picture.isNull() || picture.size() != m_imageSize ||
+        (!picture2x.isNull() && picture2x.size() != m_imageSize * 2)) {
         return 0;
     }
-    const bool hasAlpha = picture.hasAlphaChannel();
-    const QImage source = picture.convertToFormat(QImage::Format_ARGB32);
-
-    if (m_colorDepth == 4) {
-        m_normal.push_back(ApplyMask(source));
-        return 1;
-    }
-    if (hasAlpha) {
-        // 32-bit picture on 32-bit lists: alpha kept, no mask.
-        m_normal.push_back(source);
-        m_disabled.push_back(MakeDisabled(source, false));
-        m_hot.push_back(MakeHot(source, false));
-    } else {
-        // A picture without alpha: the mask colour is left out of the arithmetic and made transparent.
-        m_normal.push_back(ApplyMask(source));
-        m_disabled.push_back(ApplyMask(MakeDisabled(source, true)));
-        m_hot.push_back(ApplyMask(MakeHot(source, true)));
-    }
+    AppendLooks(m_lists[0], picture);
+    AppendLooks(m_lists[1], picture2x);
     return 1;
 }
 
-const std::vector<QImage>* ToolbarImageSet::GetList(int kind) const
+void ToolbarImageSet::AppendLooks(Lists& lists, const QImage& picture) const
 {
-    if (!m_created) {
+    const bool threeLists = m_colorDepth != 4;
+    if (picture.isNull()) {
+        lists.normal.emplace_back();
+        if (threeLists) {
+            lists.hot.emplace_back();
+            lists.disabled.emplace_back();
+        }
+        return;
+    }
+    const bool hasAlpha = picture.hasAlphaChannel();
+    const QImage source = picture.convertToFormat(QImage::Format_ARGB32);
+    if (!threeLists) {
+        lists.normal.push_back(ApplyMask(source));
+    } else if (hasAlpha) {
+        // 32-bit picture on 32-bit lists: alpha kept, no mask.
+        lists.normal.push_back(source);
+        lists.disabled.push_back(MakeDisabled(source, false));
+        lists.hot.push_back(MakeHot(source, false));
+    } else {
+        // A picture without alpha: the mask colour is left out of the arithmetic and made transparent.
+        lists.normal.push_back(ApplyMask(source));
+        lists.disabled.push_back(ApplyMask(MakeDisabled(source, true)));
+        lists.hot.push_back(ApplyMask(MakeHot(source, true)));
+    }
+}
+
+const std::vector<QImage>* ToolbarImageSet::GetList(int kind, int scale) const
+{
+    if (!m_created || (scale != 1 && scale != 2)) {
         return nullptr;
     }
+    const Lists& lists = m_lists[scale - 1];
     switch (kind) {
-    case kNormal: return &m_normal;
-    case kHot: return m_colorDepth == 4 ? nullptr : &m_hot;
-    case kDisabled: return m_colorDepth == 4 ? nullptr : &m_disabled;
+    case kNormal: return &lists.normal;
+    case kHot: return m_colorDepth == 4 ? nullptr : &lists.hot;
+    case kDisabled: return m_colorDepth == 4 ? nullptr : &lists.disabled;
     default: return nullptr;
     }
 }
@@ -131,20 +153,27 @@ QIcon ToolbarImageSet::Icon(int index) const
         return icon;
     }
     const auto at = static_cast<std::size_t>(index);
-    icon.addPixmap(QPixmap::fromImage(m_normal[at]), QIcon::Normal);
-    if (at < m_hot.size()) {
-        icon.addPixmap(QPixmap::fromImage(m_hot[at]), QIcon::Active);
-    }
-    if (at < m_disabled.size()) {
-        icon.addPixmap(QPixmap::fromImage(m_disabled[at]), QIcon::Disabled);
+    // Each look at both sizes: QIcon picks the one that fits the screen's pixel density, and derives a
+    // look only when it has none of its own.
+    for (const Lists& lists : m_lists) {
+        const std::pair<const std::vector<QImage>*, QIcon::Mode> looks[] = {
+            {&lists.normal, QIcon::Normal}, {&lists.hot, QIcon::Active}, {&lists.disabled, QIcon::Disabled}};
+        for (const auto& [list, mode] : looks) {
+            if (at < list->size() && !(*list)[at].isNull()) {
+                icon.addPixmap(QPixmap::fromImage((*list)[at]), mode);
+            }
+        }
     }
     return icon;
 }
 
-QString ToolbarImageSet::ResourcePath(int resourceId)
+QString ToolbarImageSet::ResourcePath(int resourceId, int scale)
 {
     if (resourceId == kIconApplication) {
         return QStringLiteral(":/tarrowind/icon/%1.png").arg(resourceId);
+    }
+    if (scale == 2) {
+        return QStringLiteral(":/tarrowind/bitmap/%1@2x.png").arg(resourceId);
     }
     return QStringLiteral(":/tarrowind/bitmap/%1.png").arg(resourceId);
 }

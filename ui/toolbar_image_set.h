@@ -15,6 +15,10 @@ namespace tarrowind {
 // luminance), derived by colour arithmetic from one picture per button. Image n of each list belongs to
 // the same button.
 //
+// Beside the lists of the image size there are lists of twice that size, for screens of twice the
+// density: the same arithmetic on a picture drawn at that size, so such screens get sharp art instead of
+// an upscale. Their image n is null for a button that has no picture of twice the size.
+//
 // Qt images always carry alpha, so three lists are always 32-bit and 32-bit pictures keep their alpha.
 // Pictures without alpha (24-bit) take the mask-colour path: RGB(192, 192, 192) is transparent and is
 // left out of the arithmetic. A blend with the button-face colour would only serve 32-bit
@@ -47,20 +51,24 @@ public:
     // Loads the bitmap resource and appends one image to each list. 0 without change before a successful
     // Create or when there is no such resource (or it is not of the image size); else 1.
     int AddBitmap(int resourceId);
-    // AddBitmap's work on a picture that is already loaded.
-    int AddImage(const QImage& picture);
+    // AddBitmap's work on a picture that is already loaded, and optionally on the same picture drawn at
+    // twice the size. 0 without change when either is not of its size.
+    int AddImage(const QImage& picture, const QImage& picture2x = QImage());
 
-    // The list of `kind` (kNormal, kHot, kDisabled); null for any other kind or a list not made.
-    const std::vector<QImage>* GetList(int kind) const;
-    // Image `index` with its normal, hot (QIcon::Active) and disabled looks, for a tool button.
+    // The list of `kind` (kNormal, kHot, kDisabled) at `scale` 1 (the image size) or 2 (twice it); null
+    // for any other kind or scale, or a list not made.
+    const std::vector<QImage>* GetList(int kind, int scale = 1) const;
+    // Image `index` with its normal, hot (QIcon::Active) and disabled looks, for a tool button, at the
+    // image size and, where drawn, at twice it.
     QIcon Icon(int index) const;
 
     int ColorDepth() const { return m_colorDepth; }
     QSize ImageSize() const { return m_imageSize; }  // (-1, -1) before Create
-    int Count() const { return static_cast<int>(m_normal.size()); }
+    int Count() const { return static_cast<int>(m_lists[0].normal.size()); }
 
-    // Where the bitmap or icon resource `resourceId` lies in the program's resources.
-    static QString ResourcePath(int resourceId);
+    // Where the bitmap or icon resource `resourceId` lies in the program's resources, at `scale` 1 or 2
+    // (the bitmap drawn at twice its size).
+    static QString ResourcePath(int resourceId, int scale = 1);
 
     // The colour arithmetic, on one colour channel or pixel (all in double precision, truncated).
     static int HotChannel(int value);                  // 255 × (v / 255)^1.4
@@ -72,12 +80,19 @@ public:
     static QImage ApplyMask(const QImage& picture);
 
 private:
+    struct Lists {
+        std::vector<QImage> normal;
+        std::vector<QImage> hot;
+        std::vector<QImage> disabled;
+    };
+
+    // Appends the looks of `picture` (null: null images) to `lists`.
+    void AppendLooks(Lists& lists, const QImage& picture) const;
+
     bool m_created = false;
     int m_colorDepth = 0;
     QSize m_imageSize{-1, -1};
-    std::vector<QImage> m_normal;
-    std::vector<QImage> m_hot;
-    std::vector<QImage> m_disabled;
+    Lists m_lists[2];  // at the image size, and at twice it
 };
 
 // The application icon (resource 128) at every size the artwork is rendered to.

@@ -28,6 +28,7 @@ private slots:
     void picturesWithoutAlphaUseTheMaskColour();
     void singleListAndRefusals();
     void builtInPictures();
+    void builtInPicturesAtTwiceTheDensity();
 };
 
 void ToolbarImageSetTest::alphaPicturesKeepTheirAlphaAndGetTheGammas()
@@ -73,7 +74,11 @@ void ToolbarImageSetTest::picturesWithoutAlphaUseTheMaskColour()
     picture.setPixel(0, 0, qRgb(192, 192, 192));
     picture.setPixel(1, 0, qRgb(128, 128, 128));
     picture.setPixel(2, 0, qRgb(192, 192, 193));
-    QCOMPARE(set.AddImage(picture), 1);
+    QImage picture2x = picture.scaled(64, 64);
+    picture2x.setPixel(63, 63, qRgb(192, 192, 192));
+    QCOMPARE(set.AddImage(picture, picture2x), 1);
+    QCOMPARE(qAlpha(set.GetList(ToolbarImageSet::kHot, 2)->back().pixel(63, 63)), 0);
+    QCOMPARE(set.GetList(ToolbarImageSet::kHot, 2)->back().pixel(2, 1), qRgba(97, 97, 97, 255));
     for (const int list : {ToolbarImageSet::kNormal, ToolbarImageSet::kHot, ToolbarImageSet::kDisabled}) {
         QCOMPARE(qAlpha(At(set, list, 0)), 0);
         QCOMPARE(qAlpha(At(set, list, 1)), 255);
@@ -104,10 +109,12 @@ void ToolbarImageSetTest::singleListAndRefusals()
     QCOMPARE(set.Create(32, 32, 1, 0), 1);
     QCOMPARE(set.Count(), 0);
     QCOMPARE(set.AddImage(QImage(16, 16, QImage::Format_ARGB32)), 0);
+    QCOMPARE(set.AddImage(Picture(QImage::Format_ARGB32), Picture(QImage::Format_ARGB32)), 0);  // not 64
     QCOMPARE(set.AddBitmap(999), 0);
     QCOMPARE(set.Count(), 0);
     QVERIFY(set.GetList(3) == nullptr);
     QVERIFY(set.GetList(-1) == nullptr);
+    QVERIFY(set.GetList(ToolbarImageSet::kNormal, 3) == nullptr);
 }
 
 void ToolbarImageSetTest::builtInPictures()
@@ -132,6 +139,57 @@ void ToolbarImageSetTest::builtInPictures()
     const QIcon application = tarrowind::ApplicationIcon();
     QVERIFY(application.availableSizes().contains(QSize(256, 256)));
     QVERIFY(!QImage(ToolbarImageSet::ResourcePath(ToolbarImageSet::kIconApplication)).isNull());
+}
+
+void ToolbarImageSetTest::builtInPicturesAtTwiceTheDensity()
+{
+    ToolbarImageSet set;
+    QCOMPARE(set.Create(32, 32, 1, 0), 1);
+    const int order[] = {132, 133, 140, 134, 144, 135, 136, 137, 139, 143};
+    for (const int bitmap : order) {
+        QCOMPARE(set.AddBitmap(bitmap), 1);
+    }
+    const auto premultiplied = [](const QImage& image) {
+        return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    };
+    for (std::size_t i = 0; i < std::size(order); ++i) {
+        const QString which = QString::number(order[i]);
+        const QImage& normal = set.GetList(ToolbarImageSet::kNormal, 2)->at(i);
+        const QImage& hot = set.GetList(ToolbarImageSet::kHot, 2)->at(i);
+        const QImage& disabled = set.GetList(ToolbarImageSet::kDisabled, 2)->at(i);
+        QCOMPARE(normal.size(), QSize(64, 64));
+        QCOMPARE(hot.size(), QSize(64, 64));
+        QCOMPARE(disabled.size(), QSize(64, 64));
+        // Drawn at 64 pixels, not the small picture blown up.
+        QVERIFY2(normal == QImage(ToolbarImageSet::ResourcePath(order[i], 2)).convertToFormat(normal.format()),
+                 qPrintable(which));
+        int opaque = 0;
+        for (int y = 0; y < 64; ++y) {
+            for (int x = 0; x < 64; ++x) {
+                const QRgb p = normal.pixel(x, y);
+                const int grey = ToolbarImageSet::DisabledGrey(qRed(p), qGreen(p), qBlue(p));
+                QCOMPARE(hot.pixel(x, y), qRgba(ToolbarImageSet::HotChannel(qRed(p)), ToolbarImageSet::HotChannel(qGreen(p)),
+                                                ToolbarImageSet::HotChannel(qBlue(p)), qAlpha(p)));
+                QCOMPARE(disabled.pixel(x, y), qRgba(grey, grey, grey, qAlpha(p)));
+                opaque += qAlpha(p) == 255 ? 1 : 0;
+            }
+        }
+        QVERIFY2(opaque > 64, qPrintable(which));  // something is drawn
+
+        // A screen of twice the density gets the large looks; an ordinary screen the small ones.
+        const QIcon icon = set.Icon(static_cast<int>(i));
+        const std::pair<int, QIcon::Mode> looks[] = {
+            {ToolbarImageSet::kNormal, QIcon::Normal}, {ToolbarImageSet::kHot, QIcon::Active},
+            {ToolbarImageSet::kDisabled, QIcon::Disabled}};
+        for (const auto& [list, mode] : looks) {
+            const QPixmap dense = icon.pixmap(QSize(32, 32), 2.0, mode);
+            QCOMPARE(dense.devicePixelRatio(), 2.0);
+            QVERIFY2(premultiplied(dense.toImage()) == premultiplied(set.GetList(list, 2)->at(i)), qPrintable(which));
+            QVERIFY2(premultiplied(icon.pixmap(QSize(32, 32), 1.0, mode).toImage()) ==
+                         premultiplied(set.GetList(list, 1)->at(i)),
+                     qPrintable(which));
+        }
+    }
 }
 
 QTEST_MAIN(ToolbarImageSetTest)
