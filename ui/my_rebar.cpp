@@ -1,11 +1,42 @@
 #include "ui/my_rebar.h"
 
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QToolBar>
 
+#include <algorithm>
+#include <cmath>
+
 namespace tarrowind {
+
+namespace {
+
+double Linear(double channel)
+{
+    return channel <= 0.04045 ? channel / 12.92 : std::pow((channel + 0.055) / 1.055, 2.4);
+}
+
+double RelativeLuminance(const QColor& colour)
+{
+    return 0.2126 * Linear(colour.redF()) + 0.7152 * Linear(colour.greenF()) + 0.0722 * Linear(colour.blueF());
+}
+
+// The worst contrast of the captions against either end of a gradient.
+double WorstContrast(const QPalette& palette, QRgb top, QRgb bottom)
+{
+    double worst = 21.0;
+    for (const QPalette::ColorRole role : {QPalette::ButtonText, QPalette::WindowText}) {
+        const QColor caption = palette.color(QPalette::Active, role);
+        for (const QRgb end : {top, bottom}) {
+            worst = std::min(worst, CMyReBar::ContrastRatio(caption, QColor::fromRgb(end)));
+        }
+    }
+    return worst;
+}
+
+}  // namespace
 
 CMyReBar::CMyReBar(QWidget* parent) : QWidget(parent)
 {
@@ -17,18 +48,67 @@ CMyReBar::CMyReBar(QWidget* parent) : QWidget(parent)
 
 void CMyReBar::AddBand(QToolBar* toolbar)
 {
-    // The band's own gradient shows through the toolbar.
+    // The band's own gradient shows through the toolbar: the filter keeps the toolbar from painting its
+    // panel and border (a style sheet would do the same, but would also freeze the toolbar's palette, so
+    // its captions would no longer follow palette changes).
     toolbar->setAttribute(Qt::WA_TranslucentBackground);
-    toolbar->setStyleSheet(QStringLiteral("QToolBar { background: transparent; border: none; }"));
+    toolbar->setAutoFillBackground(false);
     static_cast<QHBoxLayout*>(layout())->addWidget(toolbar, 0, Qt::AlignLeft | Qt::AlignTop);
+    if (m_toolbar != nullptr) {
+        m_toolbar->removeEventFilter(this);
+    }
+    m_toolbar = toolbar;
+    toolbar->installEventFilter(this);
+    update();
+}
+
+std::pair<QColor, QColor> CMyReBar::Gradient() const
+{
+    // The captions drawn over the band are the toolbar's; before there is one, the band's own.
+    const QPalette& captions = m_toolbar != nullptr ? m_toolbar->palette() : palette();
+    if (WorstContrast(captions, kDarkTopColour, kDarkBottomColour) >
+        WorstContrast(captions, kTopColour, kBottomColour)) {
+        return {QColor::fromRgb(kDarkTopColour), QColor::fromRgb(kDarkBottomColour)};
+    }
+    return {QColor::fromRgb(kTopColour), QColor::fromRgb(kBottomColour)};
+}
+
+double CMyReBar::ContrastRatio(const QColor& first, const QColor& second)
+{
+    const double a = RelativeLuminance(first);
+    const double b = RelativeLuminance(second);
+    return (std::max(a, b) + 0.05) / (std::min(a, b) + 0.05);
+}
+
+void CMyReBar::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::ApplicationPaletteChange) {
+        update();
+    }
+    QWidget::changeEvent(event);
+}
+
+bool CMyReBar::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_toolbar) {
+        if (event->type() == QEvent::Paint) {
+            return true;  // the buttons and separators are widgets of their own and still paint
+        }
+        // A palette set on the toolbar alone changes its captions without telling the band.
+        if (event->type() == QEvent::PaletteChange || event->type() == QEvent::ApplicationPaletteChange) {
+            update();
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void CMyReBar::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
+    const auto [top, bottom] = Gradient();
     QLinearGradient gradient(0, 0, 0, height());
-    gradient.setColorAt(0, QColor::fromRgb(kTopColour));
-    gradient.setColorAt(1, QColor::fromRgb(kBottomColour));
+    gradient.setColorAt(0, top);
+    gradient.setColorAt(1, bottom);
     painter.fillRect(rect(), gradient);
 }
 

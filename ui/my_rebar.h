@@ -1,25 +1,42 @@
 #pragma once
 
+#include <QColor>
+#include <QPointer>
+#include <QToolBar>
 #include <QWidget>
 
-class QToolBar;
+#include <utility>
 
 namespace tarrowind {
 
-// The band that holds the toolbar, with a light vertical gradient behind it.
+// The band that holds the toolbar, with a vertical gradient behind it: light blue, or dark slate when
+// the palette's captions are light (a dark theme), so the captions always stand out from the band. The
+// choice follows every palette change of the band or of the toolbar.
 class CMyReBar final : public QWidget {
     Q_OBJECT
 
 public:
     static constexpr QRgb kTopColour = qRgb(245, 250, 255);
     static constexpr QRgb kBottomColour = qRgb(190, 209, 230);
+    static constexpr QRgb kDarkTopColour = qRgb(62, 70, 82);
+    static constexpr QRgb kDarkBottomColour = qRgb(36, 42, 52);
 
     explicit CMyReBar(QWidget* parent = nullptr);
     // Puts the toolbar in the band; the band takes the toolbar's height.
     void AddBand(QToolBar* toolbar);
 
+    // The top and bottom colours of the gradient for the current palette.
+    std::pair<QColor, QColor> Gradient() const;
+    // The contrast ratio of two colours from their relative luminances: 1 (alike) to 21 (black on white).
+    static double ContrastRatio(const QColor& first, const QColor& second);
+
 protected:
+    void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+
+private:
+    QPointer<QToolBar> m_toolbar;
 };
 
 }  // namespace tarrowind
