@@ -1,0 +1,169 @@
+// The built tarrowind-cli against simulated modules in the lab: what it reports per module and its exit code.
+#include <gtest/gtest.h>
+
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <map>
+#include <sstream>
+#include <stdexcept>
+#include <vector>
+
+#include "tests/e2e/lab_simulator.h"
+
+extern char** environ;
+
+namespace tarrowind {
+namespace {
+
+using lab::Module;
+using nlohmann::json;
+
+constexpr const char* kPassword = "s3cret pw";
+constexpr const char* kPasswordVariable = "TW_CLI_E2E_PASSWORD";
+
+struct CliRun {
+    int exitCode = -1;
+    std::string out;
+};
+
+// Runs the CLI with the password in its environment, or on its standard input, never in its arguments.
+CliRun RunCli(const std::vector<std::string>& args, const std::string& input = "")
+{
+    std::vector<std::string> env = {std::string(kPasswordVariable) + "=" + kPassword};
+    for (char** e = environ; *e != nullptr; ++e) {
+        env.emplace_back(*e);
+    }
+    std::vector<std::string> argv = {TARROWIND_CLI_BINARY};
+    argv.insert(argv.end(), args.begin(), args.end());
+    const auto pointers = [](std::vector<std::string>& strings) {
+        std::vector<char*> p;
+        for (auto& s : strings) {
+            p.push_back(s.data());
+        }
+        p.push_back(nullptr);
+        return p;
+    };
+    int out[2], in[2];
+    if (::pipe(out) != 0 || ::pipe(in) != 0) {
+        throw std::runtime_error("cannot make a pipe");
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
+    posix_spawn_file_actions_addclose(&actions, out[0]);
+    posix_spawn_file_actions_addclose(&actions, in[1]);
+    pid_t pid = -1;
+    auto argvPointers = pointers(argv);
+    auto envPointers = pointers(env);
+    const int rc = ::posix_spawn(&pid, argv[0].c_str(), &actions, nullptr, argvPointers.data(), envPointers.data());
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(out[1]);
+    ::close(in[0]);
+    CliRun run;
+    if (rc == 0 && !input.empty()) {
+        [[maybe_unused]] const auto written = ::write(in[1], input.data(), input.size());
+    }
+    ::close(in[1]);
+    char chunk[4096];
+    for (ssize_t n; rc == 0 && (n = ::read(out[0], chunk, sizeof chunk)) > 0;) {
+        run.out.append(chunk, static_cast<std::size_t>(n));
+    }
+    ::close(out[0]);
+    int status = 0;
+    if (rc != 0 || ::waitpid(pid, &status, 0) != pid) {
+        throw std::runtime_error("cannot run " + argv[0]);
+    }
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+json LabModule(const std::string& kind, const std::string& mac, const std::string& ip,
+               const std::string& password = kPassword)
+{
+    json m = Module(kind, mac, ip);
+    if (kind != "LongReply") {
+        m["user"] = "admin";
+        m["password"] = password;
+    }
+    return m;
+}
+
+class CliE2E : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!lab::InLab()) {
+            GTEST_SKIP() << "needs the lab (root): run through scripts/lab run or ctest as root";
+        }
+    }
+};
+
+TEST_F(CliE2E, RebootAllRestartsTheWebModuleAndReportsTheReaderSkipped)
+{
+    const std::string web = "02:00:00:00:20:01", reader = "02:00:00:FD:20:02";
+    lab::Simulator sim(json{{"restartSilenceMs", 500},
+                        {"modules", {LabModule("Web", web, "192.0.2.70"), LabModule("BinaryDactyl", reader, "192.0.2.71")}}});
+    const CliRun run =
+        RunCli({"reboot", "--all", "--user", "admin", "--password-env", kPasswordVariable, "--json", "--search-ms", "1500"});
+
+    std::map<std::string, json> final;
+    std::map<std::string, std::vector<std::string>> statuses;
+    std::istringstream lines(run.out);
+    for (std::string line; std::getline(lines, line);) {
+        const json j = json::parse(line);
+        if (j.contains("final")) {
+            final[j["mac"]] = j;
+        } else {
+            statuses[j["mac"]].push_back(j["statusName"]);
+        }
+    }
+    ASSERT_EQ(final.size(), 2u) << run.out;
+    EXPECT_EQ(final[web]["result"], "done") << run.out;
+    EXPECT_EQ(final[web]["statusName"], "LOGIN_SUCCESSFULLY");
+    const auto& w = statuses[web];
+    EXPECT_NE(std::find(w.begin(), w.end(), "REBOOT"), w.end()) << "the web module really restarted";
+    EXPECT_NE(std::find(w.begin(), w.end(), "WAIT_FOR_LOGIN"), w.end());
+
+    EXPECT_EQ(final[reader]["result"], "skipped") << run.out;
+    EXPECT_NE(final[reader]["reason"].get<std::string>().find("BinaryDactyl"), std::string::npos);
+    const auto& r = statuses[reader];
+    EXPECT_EQ(std::find(r.begin(), r.end(), "QUEUE_REBOOT"), r.end()) << "nothing was posted to the reader";
+    EXPECT_EQ(run.exitCode, 3);
+}
+
+TEST_F(CliE2E, LoginFromStandardInputNamesEveryResultInItsColumn)
+{
+    lab::Simulator sim(json{{"modules",
+                         {LabModule("Web", "02:00:00:00:21:01", "192.0.2.72"),
+                          LabModule("Web", "02:00:00:00:21:02", "192.0.2.73", "other"),
+                          LabModule("LongReply", "02:00:00:00:21:03", "192.0.2.74")}}});
+    const CliRun run = RunCli({"login", "--all", "--mac", "02:00:00:00:21:09", "--user", "admin", "--password-stdin",
+                               "--search-ms", "1500"},
+                              std::string(kPassword) + "\n");
+
+    std::map<std::string, std::vector<std::string>> rows;  // by MAC: the summary's columns
+    std::istringstream lines(run.out.substr(run.out.find("MAC\tIP\t")));
+    for (std::string line; std::getline(lines, line);) {
+        std::vector<std::string> columns;
+        std::istringstream cells(line);
+        for (std::string cell; std::getline(cells, cell, '\t');) {
+            columns.push_back(cell);
+        }
+        rows[columns.front()] = columns;
+    }
+    ASSERT_EQ(rows["MAC"].size(), 8u) << run.out;
+    EXPECT_EQ(rows["MAC"][6], "RESULT");
+    EXPECT_EQ(rows["02:00:00:00:21:01"].at(6), "done") << run.out;
+    EXPECT_EQ(rows["02:00:00:00:21:02"].at(6), "failed");
+    EXPECT_EQ(rows["02:00:00:00:21:03"].at(6), "skipped");
+    EXPECT_NE(rows["02:00:00:00:21:03"].at(7).find("LongReply"), std::string::npos);
+    EXPECT_EQ(rows["02:00:00:00:21:09"].at(6), "not found");
+    EXPECT_EQ(run.exitCode, 1);
+}
+
+}  // namespace
+}  // namespace tarrowind
