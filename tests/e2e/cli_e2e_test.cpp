@@ -29,23 +29,24 @@ struct CliRun {
     std::string out;
 };
 
+std::vector<char*> Pointers(std::vector<std::string>& strings)
+{
+    std::vector<char*> p;
+    for (auto& s : strings) {
+        p.push_back(s.data());
+    }
+    p.push_back(nullptr);
+    return p;
+}
+
 // Runs the CLI with the password in its environment, or on its standard input, never in its arguments.
-CliRun RunCli(const std::vector<std::string>& args, const std::string& input = "")
+CliRun RunCli(std::vector<std::string> argv, const std::string& input = "")
 {
     std::vector<std::string> env = {std::string(kPasswordVariable) + "=" + kPassword};
     for (char** e = environ; *e != nullptr; ++e) {
         env.emplace_back(*e);
     }
-    std::vector<std::string> argv = {TARROWIND_CLI_BINARY};
-    argv.insert(argv.end(), args.begin(), args.end());
-    const auto pointers = [](std::vector<std::string>& strings) {
-        std::vector<char*> p;
-        for (auto& s : strings) {
-            p.push_back(s.data());
-        }
-        p.push_back(nullptr);
-        return p;
-    };
+    argv.insert(argv.begin(), TARROWIND_CLI_BINARY);
     int out[2], in[2];
     if (::pipe(out) != 0 || ::pipe(in) != 0) {
         throw std::runtime_error("cannot make a pipe");
@@ -57,26 +58,23 @@ CliRun RunCli(const std::vector<std::string>& args, const std::string& input = "
     posix_spawn_file_actions_addclose(&actions, out[0]);
     posix_spawn_file_actions_addclose(&actions, in[1]);
     pid_t pid = -1;
-    auto argvPointers = pointers(argv);
-    auto envPointers = pointers(env);
-    const int rc = ::posix_spawn(&pid, argv[0].c_str(), &actions, nullptr, argvPointers.data(), envPointers.data());
+    const int rc = ::posix_spawn(&pid, argv[0].c_str(), &actions, nullptr, Pointers(argv).data(), Pointers(env).data());
     posix_spawn_file_actions_destroy(&actions);
     ::close(out[1]);
     ::close(in[0]);
-    CliRun run;
-    if (rc == 0 && !input.empty()) {
-        [[maybe_unused]] const auto written = ::write(in[1], input.data(), input.size());
+    if (rc != 0) {
+        throw std::runtime_error("cannot run " + argv[0]);
     }
+    [[maybe_unused]] const auto written = ::write(in[1], input.data(), input.size());
     ::close(in[1]);
+    CliRun run;
     char chunk[4096];
-    for (ssize_t n; rc == 0 && (n = ::read(out[0], chunk, sizeof chunk)) > 0;) {
+    for (ssize_t n; (n = ::read(out[0], chunk, sizeof chunk)) > 0;) {
         run.out.append(chunk, static_cast<std::size_t>(n));
     }
     ::close(out[0]);
     int status = 0;
-    if (rc != 0 || ::waitpid(pid, &status, 0) != pid) {
-        throw std::runtime_error("cannot run " + argv[0]);
-    }
+    ::waitpid(pid, &status, 0);
     run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return run;
 }
