@@ -56,6 +56,9 @@ void CLoginDlg::setVisible(bool visible)
     if (visible && !isVisible()) {
         m_loginId->setText(QString::fromStdString(loginId));
         m_password->setText(QString::fromStdString(password));
+        // A preset login ID is offered selected: Enter keeps it, typing replaces it.
+        m_loginId->selectAll();
+        m_loginId->setFocus();
     }
     QDialog::setVisible(visible);
 }

@@ -17,6 +17,7 @@ public:
     explicit CLoginDlg(QWidget* parent = nullptr);
     ~CLoginDlg() override;
 
+    // Both may be preset by the caller before the dialog shows; the login ID then shows selected.
     std::string loginId;   // the login ID as typed (UTF-8); never empty after Accepted
     std::string password;  // the password as typed (UTF-8); kept in memory only
 

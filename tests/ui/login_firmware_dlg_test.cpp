@@ -96,6 +96,32 @@ private slots:
         QCOMPARE(dialog.password, std::string());
     }
 
+    void LoginOffersThePresetIdSelected()
+    {
+        CLoginDlg dialog;
+        dialog.loginId = "admin";
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        auto* id = dialog.findChild<QLineEdit*>("loginId");
+        QCOMPARE(QApplication::focusWidget(), id);
+        QCOMPARE(id->selectedText(), QString("admin"));
+        QTest::keyClicks(id, "root");
+        QCOMPARE(id->text(), QString("root"));
+        dialog.findChild<QLineEdit*>("password")->setText("pw");
+        dialog.accept();
+        QCOMPARE(dialog.loginId, std::string("root"));
+
+        // Kept as it is, the preset is what OK returns.
+        CLoginDlg again;
+        again.loginId = "admin";
+        again.show();
+        QVERIFY(QTest::qWaitForWindowActive(&again));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QCOMPARE(again.result(), int(QDialog::Accepted));
+        QCOMPARE(again.loginId, std::string("admin"));
+        QCOMPARE(again.password, std::string());
+    }
+
     void LoginEnterGoesToTheFocusedButtonElseOk()
     {
         CLoginDlg dialog;
