@@ -10,7 +10,12 @@ namespace tarrowind {
 
 // An IPv4 address entry: dotted decimal, each number 0 to 255, numbers left blank count as 0 (an empty
 // field is 0.0.0.0). Values are 32-bit in host order: the first number in the most significant byte.
-// Typing a fourth digit, or a digit that would pass 255, moves on to the next number by itself.
+//
+// It types as the platform's address control: a number is at most three digits, a digit after three
+// moves on to the next number, "." (or the keypad's decimal point) moves on, and a number above 255
+// becomes 255, selected, with a hint naming the range beside the field. Deleting keeps the dots, so no
+// number slides into another's place; a pasted address replaces the whole field. When editing ends a
+// shorter entry is shown with all four numbers, so what the field shows is the address it gives.
 class CIpAddressEdit final : public QLineEdit {
     Q_OBJECT
 
@@ -30,7 +35,33 @@ public:
     // left to right, so an alignment on it alone would keep it on the left in a right-to-left window.
     static QLayout* LeadingRow(CIpAddressEdit* edit);
 
+    // Puts `text` where the user pastes: a whole address replaces the field, anything else goes in at
+    // the caret if the field can hold the result; refused text leaves the field as it was, with the hint.
+    void Paste(const QString& text);
+
     QSize sizeHint() const override;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void TypeDigit(QChar digit);
+    void MoveToNextNumber();
+    void Backspace();
+    void DeleteForward();
+    void DeleteSelection();
+    void DeleteWord(bool backward);
+    void CutSelection();
+    void PasteClipboard();
+    // Whether the field still shows the 0.0.0.0 it was given: typing then starts a new address.
+    bool ShowsUntouchedZero() const;
+    // Replaces the text as one user edit, then places the caret and selects `selectLength` after it.
+    void Edit(const QString& text, int cursor, int selectLength = 0);
+    void ShowRangeHint();
+    void CompleteNumbers();
 };
 
 }  // namespace tarrowind
