@@ -3,23 +3,75 @@
 #include <QDesktopServices>
 #include <QUrl>
 
+#include <algorithm>
+#include <thread>
+
 #include "localisation/string_table.h"
 #include "operations/module_settings.h"
 #include "ui/controller_property_sheet.h"
 #include "ui/dactyl_setting_dlg.h"
 #include "ui/firmware_update_dlg.h"
 #include "ui/login_dlg.h"
+#include "ui/module_wait_dlg.h"
 
 namespace tarrowind {
+
+struct DialogPrompts::PendingRead {
+    std::thread thread;
+    std::function<void()> afterAbandoned;
+    CModuleWaitDlg* dialog = nullptr;  // while the user waits
+    bool ended = false;
+};
+
+DialogPrompts::~DialogPrompts()
+{
+    // The window closes only with no read left; this guards the reads of a window torn down otherwise.
+    for (const auto& read : m_reads) {
+        if (read->thread.joinable()) {
+            read->thread.join();
+        }
+    }
+}
+
+bool DialogPrompts::Await(const DeviceRecord& record, std::function<void()> work, std::function<void()> afterAbandoned)
+{
+    auto read = std::make_shared<PendingRead>();
+    read->afterAbandoned = std::move(afterAbandoned);
+    CModuleWaitDlg dialog(record, m_parent);
+    read->dialog = &dialog;
+    m_reads.push_back(read);
+    read->thread = std::thread([this, read, work = std::move(work)] {
+        work();
+        // Queued: handled by the window's loop, inside the busy indicator's or after it.
+        QMetaObject::invokeMethod(&m_receiver, [this, read] { Ended(read); }, Qt::QueuedConnection);
+    });
+    dialog.exec();
+    read->dialog = nullptr;
+    return read->ended;  // else the user stopped waiting: Ended runs afterAbandoned
+}
+
+void DialogPrompts::Ended(const std::shared_ptr<PendingRead>& read)
+{
+    read->ended = true;
+    read->thread.join();  // its work is done: it only returns
+    m_reads.erase(std::remove(m_reads.begin(), m_reads.end(), read), m_reads.end());
+    if (read->dialog != nullptr) {
+        read->dialog->Finish();
+    } else if (read->afterAbandoned) {
+        read->afterAbandoned();
+    }
+}
 
 bool DialogPrompts::AskLogin(std::string& loginId, std::string& password)
 {
     CLoginDlg dialog(m_parent);
+    dialog.loginId = lastLoginId;
     if (dialog.exec() != QDialog::Accepted) {
         return false;
     }
     loginId = dialog.loginId;
     password = dialog.password;
+    lastLoginId = loginId;
     return true;
 }
 

@@ -1,6 +1,10 @@
 #pragma once
 
+#include <QObject>
 #include <QWidget>
+
+#include <memory>
+#include <vector>
 
 #include "commands/module_commands.h"
 
@@ -17,10 +21,25 @@ public:
     bool AskFirmwareFile(DeviceRecord& first, std::string& path) override;
     void OpenAddress(const std::string& url) override;
     void AddressInUse(const DeviceRecord& record) override;
+    // Runs `work` on a thread of its own behind a modal busy indicator, so the window keeps painting and
+    // other rows keep moving however long the module takes to answer.
+    bool Await(const DeviceRecord& record, std::function<void()> work, std::function<void()> afterAbandoned) override;
+
+    // Reads still running, also those the user stopped waiting for; the window stays open until none is.
+    int PendingReads() const { return static_cast<int>(m_reads.size()); }
+    // The login ID offered by the login dialog: the one given last.
+    std::string lastLoginId;
+
+    ~DialogPrompts() override;
 
 private:
+    struct PendingRead;
+    void Ended(const std::shared_ptr<PendingRead>& read);
+
     QWidget* m_parent;
     const CControllerManager& m_manager;
+    QObject m_receiver;  // on the window thread: where a read that ended is handled
+    std::vector<std::shared_ptr<PendingRead>> m_reads;
 };
 
 }  // namespace tarrowind

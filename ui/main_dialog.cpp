@@ -4,9 +4,12 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QHelpEvent>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QScreen>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
@@ -21,6 +24,7 @@
 #include "ui/controller_list_ctrl.h"
 #include "ui/dialog_prompts.h"
 #include "ui/my_rebar.h"
+#include "ui/window_state.h"
 
 namespace tarrowind {
 namespace {
@@ -87,12 +91,14 @@ constexpr int kToolbarBitmaps[] = {
 
 }  // namespace
 
-MainDialog::MainDialog() : MainDialog(ManagerServices{}, ManagerTiming{}, nullptr) {}
+MainDialog::MainDialog() : MainDialog(ManagerServices{}, ManagerTiming{}, nullptr, true) {}
 
-MainDialog::MainDialog(const ManagerServices& services, ManagerTiming timing, CommandPrompts* prompts)
+MainDialog::MainDialog(const ManagerServices& services, ManagerTiming timing, CommandPrompts* prompts,
+                       bool rememberState)
     : QDialog(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
                            Qt::WindowCloseButtonHint),
-      m_manager(services, timing)
+      m_manager(services, timing),
+      m_rememberState(rememberState)
 {
     setWindowTitle(QStringLiteral("Tarrowind"));
     if (IsRightToLeft()) {
@@ -126,12 +132,39 @@ MainDialog::MainDialog(const ManagerServices& services, ManagerTiming timing, Co
     connect(m_list, &CControllerListCtrl::defaultActionRequested, this, &MainDialog::DefaultAction);
     connect(m_list, &CControllerListCtrl::rightDoubleClicked, this, [this] { RunCommand(kCommandAdvancedSetting); });
     connect(m_list, &CControllerListCtrl::contextMenuRequested, this, &MainDialog::ShowContextMenu);
+    m_commandUiTimer = new QTimer(this);
+    m_commandUiTimer->setSingleShot(true);
+    // Reports come by the thousand a second; the toolbar follows them within a frame or two.
+    m_commandUiTimer->setInterval(30);
+    connect(m_commandUiTimer, &QTimer::timeout, this, &MainDialog::UpdateCommandUi);
+    // Keys a desktop user expects: help, the context menu from the keyboard, and quitting.
+    const auto shortcut = [this](const QKeySequence& keys, void (MainDialog::*slot)()) {
+        auto* s = new QShortcut(keys, this);
+        s->setContext(Qt::WindowShortcut);
+        connect(s, &QShortcut::activated, this, slot);
+    };
+    shortcut(QKeySequence(Qt::Key_F1), &MainDialog::ShowAbout);
+    shortcut(QKeySequence(Qt::Key_Menu), &MainDialog::ShowContextMenuAtCurrentRow);
+    shortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10), &MainDialog::ShowContextMenuAtCurrentRow);
+    auto* quit = new QShortcut(QKeySequence::Quit, this);
+    quit->setContext(Qt::WindowShortcut);
+    connect(quit, &QShortcut::activated, this, &QWidget::close);
+    if (QKeySequence(QKeySequence::Quit) != QKeySequence(Qt::CTRL | Qt::Key_Q)) {
+        auto* ctrlQ = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), this);
+        connect(ctrlQ, &QShortcut::activated, this, &QWidget::close);
+    }
     // The Search button follows the queue whenever the window has nothing left to handle.
     connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
             &MainDialog::RefreshSearchButton);
     qApp->installEventFilter(this);
 
-    resize(1185, 600);
+    // At least 1185 x 600 and wide enough for every column, within the screen.
+    int width = std::max(1185, m_list->ColumnsWidth() + 6);
+    if (const QScreen* screen = this->screen()) {
+        width = std::min(width, screen->availableGeometry().width());
+    }
+    resize(width, 600);
+    RestoreState();
     UpdateCommandUi();
     Search();
     m_buttonTimer = new QTimer(this);
@@ -233,13 +266,20 @@ void MainDialog::OnSearchState(SearchState state, int seconds)
 
 void MainDialog::OnReport(DeviceRecord& record)
 {
+    // The row's snapshot is taken while the sender waits: painting, sorting and the commands' state then
+    // read only what the record held during a report.
     m_gate.Call([&] {
-        const int row = m_list->RowOfRecord(&record);
-        if (row >= 0) {
-            m_list->RedrawRow(row);
-            UpdateCommandUi();
+        if (m_list->Refresh(record)) {
+            ScheduleCommandUi();
         }
     });
+}
+
+void MainDialog::ScheduleCommandUi()
+{
+    if (!m_commandUiTimer->isActive()) {
+        m_commandUiTimer->start();
+    }
 }
 
 void MainDialog::HandleSearchState(SearchState state, int seconds)
@@ -253,6 +293,7 @@ void MainDialog::HandleSearchState(SearchState state, int seconds)
         m_statusPane->setText(Q(Text("ORB_IDS_SEARCHING_SEC", seconds)));
         break;
     case SearchState::Ended:
+        m_list->FlushPendingRows();
         m_statusPane->setText(m_idleText);
         SetFirstSlot(false);
         m_searching = false;
@@ -278,7 +319,7 @@ void MainDialog::RefreshSearchButton()
 
 void MainDialog::Search()
 {
-    if (m_manager.GetJobCount() > 0) {
+    if (m_manager.GetJobCount() > 0 || m_manager.IsSearching()) {
         return;
     }
     m_list->Clear();
@@ -289,8 +330,24 @@ void MainDialog::Search()
 
 std::vector<const DeviceRecord*> MainDialog::SelectedForState() const
 {
-    const std::vector<DeviceRecord*> selected = m_list->SelectedRecords();
-    return {selected.begin(), selected.end()};
+    return m_list->SelectedSnapshots();
+}
+
+std::vector<DeviceRecord*> MainDialog::CommandRows(int command, std::vector<DeviceRecord>& copies) const
+{
+    std::vector<DeviceRecord*> records = m_list->SelectedRecords();
+    if (command == kCommandCancelQueueItems) {
+        return records;  // the queue decides under its lock which records are still parked
+    }
+    const std::vector<const DeviceRecord*> shown = m_list->SelectedSnapshots();
+    copies.reserve(records.size());
+    for (std::size_t i = 0; i < records.size() && i < shown.size(); ++i) {
+        if (shown[i]->action != kActionNone) {
+            copies.push_back(*shown[i]);
+            records[i] = &copies.back();
+        }
+    }
+    return records;
 }
 
 CommandState MainDialog::CurrentCommandState() const
@@ -335,8 +392,10 @@ QString MainDialog::StatusPaneText() const
 
 void MainDialog::RunCommand(int id)
 {
-    const std::vector<DeviceRecord*> selected = m_list->SelectedRecords();
-    switch (CommandOfMenuId(id)) {
+    const int command = CommandOfMenuId(id);
+    std::vector<DeviceRecord> copies;
+    const std::vector<DeviceRecord*> selected = CommandRows(command, copies);
+    switch (command) {
     case kCommandSearch:
         Search();
         break;
@@ -370,12 +429,9 @@ void MainDialog::RunCommand(int id)
     case kCommandSelectAll:
         m_list->SelectAll();
         break;
-    case kMenuAbout: {
-        CAboutDlg about(this);
-        about.setWindowIcon(m_icon);
-        about.exec();
+    case kMenuAbout:
+        ShowAbout();
         break;
-    }
     default:
         break;
     }
@@ -431,6 +487,25 @@ std::unique_ptr<QMenu> MainDialog::MakeContextMenu()
     QAction* about = menu->addAction(Q(Text("ORB_IDS_ABOUTBOX")) + QStringLiteral("..."));
     about->setData(static_cast<int>(kMenuAbout));
     return menu;
+}
+
+void MainDialog::ShowAbout()
+{
+    CAboutDlg about(this);
+    about.setWindowIcon(m_icon);
+    about.exec();
+}
+
+void MainDialog::ShowContextMenuAtCurrentRow()
+{
+    // Below the current row's first shown cell, else at the list's top corner.
+    QPoint local(0, 0);
+    const QModelIndex current = m_list->currentIndex();
+    if (current.isValid()) {
+        const QRect cell = m_list->visualRect(current);
+        local = QPoint(cell.left() + cell.height() / 2, cell.bottom());
+    }
+    ShowContextMenu(m_list->viewport()->mapToGlobal(local));
 }
 
 void MainDialog::ShowContextMenu(QPoint globalPos)
@@ -504,21 +579,21 @@ bool MainDialog::eventFilter(QObject* watched, QEvent* event)
     return QDialog::eventFilter(watched, event);
 }
 
+bool MainDialog::HasPendingWork() const
+{
+    return m_manager.GetJobCount() > 0 || (m_ownPrompts != nullptr && m_ownPrompts->PendingReads() > 0);
+}
+
 bool MainDialog::MayClose()
 {
-    if (m_manager.GetJobCount() > 0) {
+    if (HasPendingWork()) {
         return false;  // actions are pending: the window stays, without a word
     }
     m_manager.Stop();
     return true;
 }
 
-void MainDialog::reject()
-{
-    if (MayClose()) {
-        QDialog::reject();
-    }
-}
+void MainDialog::reject() {}
 
 void MainDialog::accept() {}
 
@@ -528,7 +603,40 @@ void MainDialog::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
-    QDialog::closeEvent(event);
+    SaveState();
+    event->accept();
+    QDialog::done(QDialog::Rejected);  // ends the modal run; our reject() would not
+}
+
+void MainDialog::RestoreState()
+{
+    if (!m_rememberState) {
+        return;
+    }
+    const WindowState state = WindowState::Load();
+    if (!state.geometry.isEmpty()) {
+        restoreGeometry(state.geometry);
+    }
+    if (!state.columns.isEmpty()) {
+        m_list->horizontalHeader()->restoreState(state.columns);  // the user's widths and order
+    }
+    if (m_ownPrompts != nullptr) {
+        m_ownPrompts->lastLoginId = state.lastLoginId.toStdString();
+    }
+}
+
+void MainDialog::SaveState()
+{
+    if (!m_rememberState) {
+        return;
+    }
+    WindowState state;
+    state.geometry = saveGeometry();
+    state.columns = m_list->horizontalHeader()->saveState();
+    if (m_ownPrompts != nullptr) {
+        state.lastLoginId = QString::fromStdString(m_ownPrompts->lastLoginId);
+    }
+    state.Save();
 }
 
 }  // namespace tarrowind

@@ -22,6 +22,7 @@ namespace tarrowind {
 
 class CControllerListCtrl;
 class CMyReBar;
+class DialogPrompts;
 
 // The program's one window: the toolbar in its band, the device list and the status bar. It turns the
 // user's input into the module commands, keeps them enabled as the selection and the queue allow, shows
@@ -49,8 +50,11 @@ public:
 
     // The program's own window on the system's services. Tests give fakes, and prompts that answer for
     // the user (null: the real dialogs).
+    // `rememberState`: the window's size, place, column widths and last login ID are read from and kept
+    // in the user's configuration.
     MainDialog();
-    MainDialog(const ManagerServices& services, ManagerTiming timing, CommandPrompts* prompts);
+    MainDialog(const ManagerServices& services, ManagerTiming timing, CommandPrompts* prompts,
+               bool rememberState = false);
     ~MainDialog() override;
 
     // Core events, from the search thread and the workers; each waits until the window has handled it.
@@ -63,6 +67,8 @@ public:
     CommandState CurrentCommandState() const;
 
     bool IsSearching() const { return m_searching; }
+    // Actions queued or running, or a settings read still under way: the window refuses to close.
+    bool HasPendingWork() const;
     QString StatusPaneText() const;
     QAction* ToolbarAction(int id) const;
     CControllerListCtrl& List() const { return *m_list; }
@@ -71,8 +77,10 @@ public:
     std::unique_ptr<QMenu> MakeContextMenu();
 
 public slots:
-    void reject() override;  // Escape: the close request
-    void accept() override;  // the dialog's OK does nothing: Enter never closes the window
+    // Escape and the dialog's OK do nothing: a stray key never throws the list away. The window closes by
+    // its close button, Ctrl+Q or the window manager.
+    void reject() override;
+    void accept() override;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -93,6 +101,15 @@ private:
     void HoldButtonSize();
     void RefreshSearchButton();
     void ShowContextMenu(QPoint globalPos);
+    void ShowContextMenuAtCurrentRow();
+    void ShowAbout();
+    // The command state follows reports, at most once every few tens of milliseconds.
+    void ScheduleCommandUi();
+    // The rows the commands act on: a row whose last report showed an action is a worker's, so the
+    // commands see a copy of that report (kept in `copies`) and leave the record alone.
+    std::vector<DeviceRecord*> CommandRows(int command, std::vector<DeviceRecord>& copies) const;
+    void RestoreState();
+    void SaveState();
     void ShowToolTip(QObject* button, QPoint globalPos);
     bool MayClose();
     std::vector<const DeviceRecord*> SelectedForState() const;
@@ -109,12 +126,13 @@ private:
     ToolbarImageSet m_images;
     QIcon m_icon;
     bool m_searching = false;
-    std::unique_ptr<CommandPrompts> m_ownPrompts;
+    std::unique_ptr<DialogPrompts> m_ownPrompts;
     CommandPrompts* m_prompts = nullptr;
     std::unique_ptr<ModuleCommands> m_commands;
     QAction* m_firstSlot = nullptr;
     QTimer* m_buttonTimer = nullptr;
-    bool m_closing = false;
+    QTimer* m_commandUiTimer = nullptr;
+    bool m_rememberState = false;
 };
 
 }  // namespace tarrowind

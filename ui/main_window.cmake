@@ -2,7 +2,9 @@ list(APPEND TARROWIND_UI_SOURCES
   ${CMAKE_CURRENT_SOURCE_DIR}/about_box.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/dialog_prompts.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/main_dialog.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/module_wait_dlg.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/message_box.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/my_rebar.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/ui_call_gate.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/window_state.cpp
 )

@@ -1,5 +1,7 @@
 #include <QAction>
 #include <QMenu>
+#include <QTimer>
+#include <QApplication>
 #include <QTest>
 
 #include <atomic>
@@ -124,7 +126,7 @@ private slots:
 
         window.RunCommand(MainDialog::kCommandSearch);  // no new search while work is queued
         QCOMPARE(window.List().RowCount(), 2);
-        window.reject();
+        QVERIFY(!window.close());
         QVERIFY(window.isVisible());  // pending work keeps the window open
 
         // A second record on the same address waits behind the first; Enter on it withdraws it.
@@ -139,8 +141,59 @@ private slots:
 
         site.RunWorkers();
         QCOMPARE(window.Manager().GetJobCount(), 0);
-        window.reject();
+        // Escape never throws the list away; Ctrl+Q (or the close button) closes an idle window.
+        QTest::keyClick(&window.List(), Qt::Key_Escape);
+        QVERIFY(window.isVisible());
+        QTest::keyClick(&window.List(), Qt::Key_Q, Qt::ControlModifier);
         QVERIFY(!window.isVisible());
+    }
+
+    void settingsReadRunsOffTheWindowThreadAndAnAbandonedOneKeepsTheAddress()
+    {
+        FakeSite site;
+        std::atomic<int> delayMs{300};
+        site.http.handler = [&](const HttpRequest&) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(delayMs.load()));
+            return HttpResult{0, 401, "401 Unauthorized"};
+        };
+        MainDialog window(site.Services(), ManagerTiming{}, nullptr);  // the window's own dialogs
+        window.show();
+        QTRY_VERIFY(!window.IsSearching() && window.List().RowCount() == 2);
+        DeviceRecord* record = window.List().RecordAt(0);
+        record->status = kStatusLoginSuccessfully;
+        window.List().Refresh(*record);
+        window.List().selectRow(0);
+
+        // The window keeps turning while the module is read; a failed read shows SETTING_FAILED.
+        int ticks = 0;
+        QTimer ticker;
+        connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+        ticker.start(5);
+        window.RunCommand(MainDialog::kCommandSetting);
+        QVERIFY(ticks > 10);
+        QCOMPARE(window.List().SnapshotAt(0)->status, static_cast<std::int32_t>(kStatusSettingFailed));
+        QVERIFY(!window.HasPendingWork());
+
+        // Closing the busy indicator stops the waiting, not the read: the address stays reserved and the
+        // window open until the read ends.
+        record->status = kStatusLoginSuccessfully;
+        window.List().Refresh(*record);
+        delayMs = 600;
+        QTimer::singleShot(100, [] {
+            if (QWidget* busy = QApplication::activeModalWidget()) {
+                busy->close();
+            }
+        });
+        window.RunCommand(MainDialog::kCommandSetting);
+        const DeviceRecord* shown = window.List().SnapshotAt(0);
+        QCOMPARE(shown->action, static_cast<std::int32_t>(kActionNone));
+        QCOMPARE(shown->status, static_cast<std::int32_t>(kStatusLoginSuccessfully));
+        QVERIFY(window.HasPendingWork());
+        QVERIFY(!window.close());
+        QVERIFY(!window.Manager().ReserveAddress(record->ip));
+        QTRY_VERIFY_WITH_TIMEOUT(!window.HasPendingWork(), 5000);
+        QVERIFY(window.Manager().ReserveAddress(record->ip));
+        window.Manager().ReleaseAddress(record->ip);
     }
 
     void contextMenuOffersStopWhileSearchingAndGreysWhatTheSelectionDisallows()
