@@ -157,8 +157,6 @@ private slots:
         QTest::keyClick(&edit, Qt::Key_X, Qt::ControlModifier);
         QCOMPARE(edit.text(), QString("1..30."));
         QCOMPARE(QGuiApplication::clipboard()->text(), QString("0.20"));
-        QTest::keyClick(&edit, Qt::Key_Z, Qt::ControlModifier);
-        QCOMPARE(edit.text(), QString("10.20.30."));
     }
 
     void PasteTakesAnAddressOrRefusesWithTheHint()
