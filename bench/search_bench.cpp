@@ -30,21 +30,6 @@ double CpuMs()
     return ms(usage.ru_utime) + ms(usage.ru_stime);
 }
 
-// All modules on pc0's link and subnet, so each answers the directed and the limited broadcast.
-// TEST-NET holds fewer addresses than modules; the search tells modules apart by MAC only.
-nlohmann::json Modules(int count)
-{
-    nlohmann::json modules = nlohmann::json::array();
-    for (int i = 0; i < count; ++i) {
-        char mac[18];
-        std::snprintf(mac, sizeof mac, "02:42:00:00:%02X:%02X", (i >> 8) & 0xFF, i & 0xFF);
-        const std::string ip = "192.0.2." + std::to_string(2 + i % 250);
-        const char* kinds[] = {"Web", "WebDactyl", "BinaryDactyl", "LongReply"};
-        modules.push_back(lab::Module(kinds[i % 4], mac, ip));
-    }
-    return {{"modules", modules}};
-}
-
 struct Result {
     std::size_t found;
     double cpuMs;
@@ -89,7 +74,7 @@ int main(int argc, char** argv)
         std::printf("0 modules: found %zu, CPU %.1f ms (user+system), wall %.0f ms\n", idle.found, idle.cpuMs,
                     idle.wallMs);
     }
-    lab::Simulator sim(Modules(modules));
+    lab::Simulator sim(lab::ManyModules(modules));
     for (int run = 1; run <= runs; ++run) {
         const Result r = OneSearch();
         std::printf("%d modules, run %d: found %zu of %d, CPU %.1f ms (user+system), wall %.0f ms\n", modules, run,

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <stdexcept>
@@ -69,6 +70,19 @@ nlohmann::json Module(const std::string& kind, const std::string& mac, const std
         m.erase("model");
     }
     return m;
+}
+
+nlohmann::json ManyModules(int count)
+{
+    nlohmann::json modules = nlohmann::json::array();
+    for (int i = 0; i < count; ++i) {
+        char mac[18];
+        std::snprintf(mac, sizeof mac, "02:42:00:00:%02X:%02X", (i >> 8) & 0xFF, i & 0xFF);
+        const std::string ip = "192.0.2." + std::to_string(2 + i % 250);
+        const char* kinds[] = {"Web", "WebDactyl", "BinaryDactyl", "LongReply"};
+        modules.push_back(Module(kinds[i % 4], mac, ip));
+    }
+    return {{"modules", modules}};
 }
 
 Simulator::Simulator(const nlohmann::json& config)

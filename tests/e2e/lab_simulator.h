@@ -20,6 +20,10 @@ std::uint32_t AdapterIndex(const std::string& name);
 nlohmann::json Module(const std::string& kind, const std::string& mac, const std::string& ip,
                       const std::string& link = "sim0");
 
+// `count` modules of all four kinds, all on pc0's link and subnet, so each answers the directed and the
+// limited broadcast. TEST-NET holds fewer addresses than modules; the search tells modules apart by MAC.
+nlohmann::json ManyModules(int count);
+
 // tarrowind-sim running in the lab's sim namespace for the life of the object.
 class Simulator {
 public:

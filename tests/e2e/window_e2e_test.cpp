@@ -1,0 +1,233 @@
+// The whole job done from the window, against simulated modules in the lab: search, log in, stop a
+// search, reboot, change settings, update firmware, cancel a parked action, and no close while work runs.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTest>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "discovery/address_text.h"
+#include "operations/firmware_folder.h"
+#include "operations/module_settings.h"
+#include "tests/e2e/lab_simulator.h"
+#include "ui/controller_list_ctrl.h"
+#include "ui/dialog_prompts.h"
+#include "ui/main_dialog.h"
+
+namespace tarrowind {
+namespace {
+
+using lab::Module;
+using nlohmann::json;
+
+constexpr const char* kDoor = "02:00:00:00:21:01";
+constexpr const char* kGrabber = "02:00:00:00:21:02";
+constexpr const char* kFingerprint = "02:00:00:00:21:03";
+constexpr const char* kReader = "02:11:22:FD:21:04";
+constexpr const char* kLongReply = "02:00:00:00:21:05";
+
+// The user's answers to the window's questions. The settings read waits as the window does, on a
+// thread of its own behind the busy indicator.
+struct UserAnswers final : CommandPrompts {
+    DialogPrompts* waiter = nullptr;
+    std::string newName;
+    std::uint32_t newAddress = 0;
+    int sheets = 0;
+
+    bool AskLogin(std::string& id, std::string& password) override
+    {
+        id = "admin";
+        password = "admin";
+        return true;
+    }
+    bool EditModuleSettings(ModuleSettings& s) override
+    {
+        ++sheets;
+        s.machineName = newName;
+        s.ip = newAddress;
+        return true;
+    }
+    bool EditDactylSettings(DactylSettingValues&) override { return false; }
+    bool AskFirmwareFile(DeviceRecord&, std::string&) override { return false; }
+    void OpenAddress(const std::string&) override {}
+    void AddressInUse(const DeviceRecord&) override {}
+    bool Await(const DeviceRecord& r, std::function<void()> work, std::function<void()> after) override
+    {
+        return waiter->Await(r, std::move(work), std::move(after));
+    }
+};
+
+class WindowE2E : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!lab::InLab()) {
+            GTEST_SKIP() << "needs the lab (root): run through scripts/lab run or ctest as root";
+        }
+    }
+
+    static json Config()
+    {
+        json door = Module("Web", kDoor, "192.0.2.40");
+        door["useHttps"] = true;
+        door["version"] = "V3.1.0-2";
+        json grabber = Module("Web", kGrabber, "192.0.2.41");
+        grabber["model"] = "QT-TEXT GRABBER V7K";
+        grabber["useHttps"] = false;
+        json fingerprint = Module("WebDactyl", kFingerprint, "198.51.100.42", "sim1");
+        fingerprint["replyLength"] = 252;
+        fingerprint["useHttps"] = true;
+        json longReply = Module("LongReply", kLongReply, "198.51.100.44", "sim1");
+        longReply["model"] = "QT-DC900";
+        return {{"restartSilenceMs", 400},
+                {"modules", {door, grabber, fingerprint, Module("BinaryDactyl", kReader, "192.0.2.43"), longReply}}};
+    }
+
+    static ManagerTiming Timing()
+    {
+        ManagerTiming t;
+        t.searchMs = 2000;
+        t.settleMs = 800;
+        t.requeryMs = 1500;
+        t.firmwarePauseMs = 600;
+        return t;
+    }
+
+    static bool WaitUntil(const std::function<bool()>& done, int ms)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (!done()) {
+            if (clock.elapsed() > ms) {
+                return false;
+            }
+            QTest::qWait(20);
+        }
+        return true;
+    }
+
+    int RowOf(MainDialog& w, const std::string& mac)
+    {
+        for (int row = 0; row < w.List().RowCount(); ++row) {
+            if (w.List().SnapshotAt(row)->macText == mac) {
+                return row;
+            }
+        }
+        return -1;
+    }
+    const DeviceRecord& Shown(MainDialog& w, const std::string& mac) { return *w.List().SnapshotAt(RowOf(w, mac)); }
+    void Select(MainDialog& w, const std::string& mac)
+    {
+        w.List().clearSelection();
+        w.List().selectRow(RowOf(w, mac));
+    }
+    void SearchToTheEnd(MainDialog& w)
+    {
+        ASSERT_TRUE(WaitUntil([&] { return !w.IsSearching() && !w.Manager().IsSearching(); }, 10000));
+        QTest::qWait(50);
+    }
+    void Idle(MainDialog& w, int ms = 60000) { ASSERT_TRUE(WaitUntil([&] { return !w.HasPendingWork(); }, ms)); }
+};
+
+TEST_F(WindowE2E, TheWholeJobFromTheWindow)
+{
+    char folderTemplate[] = "/tmp/tarrowind-window-fw-XXXXXX";
+    ASSERT_NE(::mkdtemp(folderTemplate), nullptr);
+    const std::string folder = std::string(folderTemplate) + "/";
+    std::ofstream(folder + "dc410.a90") << "SIMFW version=V3.2.0-7\n" << std::string(150000, 'f');
+    std::ofstream(folder + kFirmwareListFile) << "[QT-DC410]\nVersion=3.2.0\nDate=7\nFile=dc410.a90\n";
+
+    lab::Simulator sim(Config());
+    UserAnswers answers;
+    MainDialog window(ManagerServices{}, Timing(), &answers);
+    DialogPrompts waiter(&window, window.Manager());
+    answers.waiter = &waiter;
+    window.Manager().SetFirmwareFolder(folder);
+    window.show();
+
+    // The first search starts by itself and lists every module.
+    SearchToTheEnd(window);
+    ASSERT_EQ(window.List().RowCount(), 5) << "found by the window's first search; the search heard "
+                                           << window.Manager().FoundDevices().size();
+
+    // Select All, Set Login: every module that takes a login logs in; the desk device cannot.
+    window.RunCommand(MainDialog::kCommandSelectAll);
+    window.RunCommand(MainDialog::kCommandSetLogin);
+    Idle(window);
+    for (const char* mac : {kDoor, kGrabber, kFingerprint, kReader}) {
+        EXPECT_EQ(Shown(window, mac).status, kStatusLoginSuccessfully) << mac;
+    }
+    EXPECT_EQ(Shown(window, kLongReply).status, kStatusNone);
+
+    // Stop during a search; the actions after it still find their modules again.
+    window.RunCommand(MainDialog::kCommandSearch);
+    ASSERT_TRUE(WaitUntil([&] { return window.IsSearching(); }, 3000));
+    QTest::qWait(300);
+    window.RunCommand(MainDialog::kCommandStop);
+    SearchToTheEnd(window);
+    ASSERT_GE(RowOf(window, kDoor), 0) << "the modules answer within the first 300 ms";
+    ASSERT_GE(RowOf(window, kGrabber), 0);
+    Select(window, kGrabber);
+    window.RunCommand(MainDialog::kCommandSetLogin);
+    Select(window, kDoor);
+    window.RunCommand(MainDialog::kCommandSetLogin);
+    Idle(window);
+    ASSERT_EQ(Shown(window, kDoor).status, kStatusLoginSuccessfully);
+    ASSERT_EQ(Shown(window, kGrabber).status, kStatusLoginSuccessfully);
+    window.RunCommand(MainDialog::kCommandReboot);
+    EXPECT_EQ(Shown(window, kDoor).status, kStatusQueueReboot);
+    // Work is pending: the window refuses to close.
+    EXPECT_FALSE(window.close());
+    EXPECT_TRUE(window.isVisible());
+    Idle(window);
+    EXPECT_EQ(Shown(window, kDoor).status, kStatusLoginSuccessfully);
+    EXPECT_EQ(Shown(window, kDoor).action, kActionNone);
+
+    // A new name and address for the door: read off the window thread, written, found at its new address.
+    answers.newName = "Door 40";
+    answers.newAddress = InetAddr("192.0.2.50");
+    window.RunCommand(MainDialog::kCommandSetting);
+    EXPECT_EQ(answers.sheets, 1);
+    EXPECT_EQ(Shown(window, kDoor).status, kStatusQueueSetting);
+    Idle(window);
+    EXPECT_EQ(Shown(window, kDoor).status, kStatusLoginSuccessfully);
+    EXPECT_EQ(Shown(window, kDoor).ipText, "192.0.2.50");
+    EXPECT_EQ(Shown(window, kDoor).name, "Door 40");
+
+    // Update to the latest firmware of the folder; the module comes back with it and logs in again.
+    window.RunCommand(MainDialog::kCommandFirmwareUpdateToLatest);
+    EXPECT_EQ(Shown(window, kDoor).action, kActionFirmwareUpdateToLatest);
+    Idle(window, 90000);
+    EXPECT_EQ(Shown(window, kDoor).status, kStatusLoginSuccessfully);
+    EXPECT_EQ(Shown(window, kDoor).version, "V3.2.0-7");
+
+    // An action parked behind a busy address is withdrawn by Cancel queue items.
+    const std::uint32_t doorIp = InetAddr(Shown(window, kDoor).ipText);
+    ASSERT_TRUE(window.Manager().ReserveAddress(doorIp));
+    window.RunCommand(MainDialog::kCommandReboot);
+    EXPECT_EQ(Shown(window, kDoor).status, kStatusQueueReboot);
+    window.RunCommand(MainDialog::kCommandCancelQueueItems);
+    EXPECT_EQ(Shown(window, kDoor).status, kStatusLoginSuccessfully);
+    EXPECT_EQ(Shown(window, kDoor).action, kActionNone);
+    EXPECT_EQ(window.Manager().GetJobCount(), 0);
+    window.Manager().ReleaseAddress(doorIp);
+
+    // With nothing pending the window closes.
+    EXPECT_TRUE(window.close());
+    std::filesystem::remove_all(folderTemplate);
+}
+
+}  // namespace
+}  // namespace tarrowind
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
