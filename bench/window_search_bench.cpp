@@ -4,6 +4,8 @@
 //       [--modules 5000] [--runs 3]
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
 
 #include <sys/resource.h>
 
@@ -37,11 +39,18 @@ struct NoPrompts final : CommandPrompts {
     void AddressInUse(const DeviceRecord&) override {}
 };
 
+// Runs the window's event loop, idle between events, until the search has ended.
 void WaitForSearchEnd(MainDialog& window)
 {
-    while (window.IsSearching() || window.Manager().IsSearching()) {
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-    }
+    QEventLoop loop;
+    QTimer check;
+    QObject::connect(&check, &QTimer::timeout, [&] {
+        if (!window.IsSearching() && !window.Manager().IsSearching()) {
+            loop.quit();
+        }
+    });
+    check.start(20);
+    loop.exec();
     QCoreApplication::processEvents();
 }
 
