@@ -1,0 +1,197 @@
+// Renders the pictures of the documentation: the main window with rows in several statuses, both pages
+// of the settings sheet, and the reader, login and firmware dialogs, each as a PNG file.
+//   tarrowind-screenshots OUTPUT_DIR [--main-only]
+// The language is the environment's (LANG / LC_ALL), so a right-to-left run shows the mirrored window.
+// No module is asked anything: the rows are made here.
+#include <QApplication>
+#include <QDir>
+#include <QItemSelectionModel>
+#include <QPixmap>
+#include <QTabWidget>
+#include <QTimer>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "discovery/address_text.h"
+#include "localisation/string_table.h"
+#include "platform/adapter_table.h"
+#include "ui/controller_list_ctrl.h"
+#include "ui/controller_property_sheet.h"
+#include "ui/dactyl_setting_dlg.h"
+#include "ui/firmware_update_dlg.h"
+#include "ui/login_dlg.h"
+#include "ui/main_dialog.h"
+#include "ui/message_box.h"
+
+namespace {
+
+using namespace tarrowind;
+
+// No adapter table can be read, so the window's own first search ends at once and finds nothing.
+class NoAdapters final : public AdapterTable {
+public:
+    std::optional<std::vector<SystemAdapter>> Read() override { return std::nullopt; }
+};
+
+struct NoPrompts final : CommandPrompts {
+    bool AskLogin(std::string&, std::string&) override { return false; }
+    bool EditModuleSettings(ModuleSettings&) override { return false; }
+    bool EditDactylSettings(DactylSettingValues&) override { return false; }
+    bool AskFirmwareFile(DeviceRecord&, std::string&) override { return false; }
+    void OpenAddress(const std::string&) override {}
+    void AddressInUse(const DeviceRecord&) override {}
+};
+
+struct Row {
+    ModuleKind kind;
+    const char* model;
+    const char* version;
+    const char* name;
+    const char* mac;
+    const char* ip;
+    const char* adapter;
+    std::int32_t action;
+    std::int32_t status;
+    std::int32_t progress;
+};
+
+// A site in the middle of an installer's day.
+constexpr Row kRows[] = {
+    {ModuleKind::Web, "QT-DC410", "V3.10R2", "Door 1", "02:00:00:00:01:01", "192.0.2.10", "pc0", 0, 6, 0},
+    {ModuleKind::Web, "QT-DC410", "V3.08R1", "Door 2", "02:00:00:00:01:04", "192.0.2.13", "pc0", 5, 18, 45},
+    {ModuleKind::Web, "QT-TEXT GRABBER V7K", "V1.04", "Text grabber", "02:00:00:00:01:02", "192.0.2.11", "pc0", 0, 5,
+     0},
+    {ModuleKind::WebDactyl, "QT-FP-6621", "V2.1R0", "Fingerprint hall", "02:00:00:00:01:03", "192.0.2.12", "pc0", 3,
+     23, 40},
+    {ModuleKind::BinaryDactyl, "", "V1.2R3", "Reader lobby", "02:11:22:FD:01:02", "192.0.2.20", "pc0", 1, 3, 0},
+    {ModuleKind::Web, "QT-DC820", "V4.0R1", "Door 3 (password 1234)", "02:00:00:00:02:0A", "198.51.100.10", "pc1", 0,
+     1, 0},
+    {ModuleKind::LongReply, "QT-DC900", "V5.2R0", "Long reply controller", "02:00:00:00:02:02", "198.51.100.11",
+     "pc1", 0, 0, 0},
+    {ModuleKind::Web, "QT-KS7730", "V1.1R5", "Keypad", "02:00:00:00:02:03", "198.51.100.12", "pc1", 0, 20, 0},
+    {ModuleKind::Web, "QT-DC410", "V3.08R1", "Gate outside", "02:00:00:00:03:01", "203.0.113.10", "Broadcast", 0, 2,
+     100},
+};
+
+DeviceRecord Record(const Row& row)
+{
+    DeviceRecord r;
+    r.kind = row.kind;
+    r.model = row.model;
+    r.version = row.version;
+    r.name = row.name;
+    r.macText = row.mac;
+    r.ipText = row.ip;
+    r.ip = InetAddr(row.ip);
+    const bool second = std::strncmp(row.ip, "198.51.100.", 11) == 0;
+    const bool outside = std::strncmp(row.ip, "203.0.113.", 10) == 0;
+    r.maskText = "255.255.255.0";
+    r.gatewayText = second ? "198.51.100.254" : outside ? "203.0.113.254" : "192.0.2.254";
+    r.adapterName = row.adapter;
+    return r;
+}
+
+bool Save(QWidget& widget, const QString& path)
+{
+    widget.show();
+    QApplication::processEvents();
+    QApplication::processEvents();
+    const bool saved = widget.grab().save(path);
+    std::printf("%s %s\n", saved ? "wrote" : "could not write", qPrintable(path));
+    widget.hide();
+    return saved;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: tarrowind-screenshots OUTPUT_DIR [--main-only] [--suffix TEXT]\n");
+        return 2;
+    }
+    const QString out = QString::fromLocal8Bit(argv[1]);
+    bool mainOnly = false;
+    QString suffix;
+    for (int i = 2; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--main-only") == 0) {
+            mainOnly = true;
+        } else if (std::strcmp(argv[i], "--suffix") == 0 && i + 1 < argc) {
+            suffix = QString::fromLocal8Bit(argv[++i]);
+        }
+    }
+    StringTable::Instance();
+    QApplication app(argc, argv);
+    InstallMessageBox();
+    QDir().mkpath(out);
+    bool ok = true;
+
+    NoAdapters adapters;
+    ManagerServices services;
+    services.adapters = &adapters;
+    NoPrompts prompts;
+    MainDialog window(services, ManagerTiming{}, &prompts);
+    window.show();
+    while (window.IsSearching() || window.Manager().IsSearching()) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    CControllerListCtrl& list = window.List();
+    for (const Row& row : kRows) {
+        const DeviceRecord r = Record(row);
+        list.AddModule(&r);
+    }
+    list.FlushPendingRows();
+    // The actions and statuses as the workers would have reported them.
+    for (int i = 0; i < list.RowCount(); ++i) {
+        DeviceRecord* r = list.RecordAt(i);
+        r->action = kRows[i].action;
+        r->status = kRows[i].status;
+        r->progress = kRows[i].progress;
+        list.Refresh(*r);
+    }
+    // Not selectRow: in a right-to-left list it looks for a column at the viewport's far edge.
+    const QModelIndex first = list.model()->index(0, 0);
+    list.selectionModel()->setCurrentIndex(first, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    list.setFocus();
+    window.UpdateCommandUi();
+    ok = Save(window, out + QStringLiteral("/main-window") + suffix + QStringLiteral(".png")) && ok;
+    if (mainOnly) {
+        return ok ? 0 : 1;
+    }
+
+    CControllerPropertySheet sheet(QString::fromStdString(Text("ORB_IDS_CONTROLLER_SETTING")), &window);
+    DeviceRecord* door = list.RecordAt(0);
+    sheet.settings.target = HttpTarget::ForRecord(*door);
+    sheet.settings.machineName = "Door 1";
+    sheet.settings.ip = InetAddr("192.0.2.10");
+    sheet.settings.mask = InetAddr("255.255.255.0");
+    sheet.settings.gateway = InetAddr("192.0.2.254");
+    sheet.settings.dns = InetAddr("192.0.2.53");
+    sheet.settings.sendToServer = 0;
+    sheet.settings.hostName = "door1.example";
+    sheet.settings.ddnsUserName = "site";
+    sheet.settings.devicePort = 4000;
+    sheet.settings.newLoginName = "admin";
+    ok = Save(sheet, out + QStringLiteral("/settings-network") + suffix + QStringLiteral(".png")) && ok;
+    sheet.show();
+    sheet.Tabs()->setCurrentIndex(1);
+    ok = Save(sheet, out + QStringLiteral("/settings-other") + suffix + QStringLiteral(".png")) && ok;
+
+    CDactylSettingDlg reader(&window);
+    reader.deviceName = "Reader lobby";
+    reader.ip = 0xC0000214u;
+    reader.mask = 0xFFFFFF00u;
+    reader.gateway = 0xC00002FEu;
+    ok = Save(reader, out + QStringLiteral("/reader-settings") + suffix + QStringLiteral(".png")) && ok;
+
+    CLoginDlg login(&window);
+    login.loginId = "admin";
+    ok = Save(login, out + QStringLiteral("/login") + suffix + QStringLiteral(".png")) && ok;
+
+    CFirmwareUpdateDlg firmware(&window);
+    firmware.firmwareFile = "/srv/firmware/dc410-3.20.a90";
+    ok = Save(firmware, out + QStringLiteral("/firmware") + suffix + QStringLiteral(".png")) && ok;
+    return ok ? 0 : 1;
+}
