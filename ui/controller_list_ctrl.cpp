@@ -3,6 +3,8 @@
 #include <QEvent>
 #include <QHeaderView>
 #include <QMouseEvent>
+#include <QStyleOptionHeader>
+#include <QStyleOptionViewItem>
 
 #include <algorithm>
 
@@ -14,6 +16,10 @@
 namespace tarrowind {
 
 namespace {
+
+// A burst of modules found is shown in batches this far apart: each batch costs a layout and maybe a
+// repaint, while a single row costs next to nothing. A module found after a quiet spell shows at once.
+constexpr int kMinBatchGapMs = 50;
 
 int Sign(long long value)
 {
@@ -62,6 +68,8 @@ CControllerListCtrl::CControllerListCtrl(UiCallGate& gate, CoreEvents* reportWin
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     verticalHeader()->hide();
+    // Rows of one fixed height: nothing is measured per row, however many the search adds.
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
 
     QHeaderView* header = horizontalHeader();
     header->setSectionsMovable(true);  // columns can be dragged into another order
@@ -71,11 +79,12 @@ CControllerListCtrl::CControllerListCtrl(UiCallGate& gate, CoreEvents* reportWin
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     header->setSectionResizeMode(QHeaderView::Interactive);
     header->setSortIndicatorShown(false);
-    const auto& columns = ControllerListModel::Columns();
-    for (int column = 0; column < ControllerListModel::kColumnCount; ++column) {
-        header->resizeSection(column, columns[static_cast<std::size_t>(column)].width);
-    }
+    FitColumns();
     UpdateRowHeight();
+
+    m_flushTimer.setSingleShot(true);
+    m_flushTimer.setInterval(0);
+    connect(&m_flushTimer, &QTimer::timeout, this, &CControllerListCtrl::FlushPendingRows);
 
     connect(header, &QHeaderView::sectionClicked, this, &CControllerListCtrl::Sort);
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, &CControllerListCtrl::itemChanged);
@@ -100,14 +109,47 @@ int CControllerListCtrl::AddModule(const DeviceRecord* record)
     if (record == nullptr) {
         return 0;
     }
+    // The sender waits: copy and go. The model and the views hear of the row with the rest of its batch.
     auto copy = std::make_unique<DeviceRecord>(*record);
     copy->reportWindow = m_reportWindow;
-    m_model->Append(std::move(copy));  // at the end, also while the rows are sorted
+    m_pending.push_back(std::move(copy));
+    if (!m_flushTimer.isActive()) {
+        const qint64 since = m_sinceFlush.isValid() ? m_sinceFlush.elapsed() : kMinBatchGapMs;
+        m_flushTimer.start(static_cast<int>(std::max<qint64>(0, kMinBatchGapMs - since)));
+    }
     return 0;
+}
+
+void CControllerListCtrl::FlushPendingRows()
+{
+    m_flushTimer.stop();
+    if (m_pending.empty()) {
+        return;
+    }
+    m_sinceFlush.start();
+    // Rows added below the last visible one change the scroll bar only: no repaint of the rows.
+    const int last = m_model->rowCount() - 1;
+    m_appendedOffScreen = isVisible() && last >= 0 &&
+                          rowViewportPosition(last) + rowHeight(last) >= viewport()->height();
+    m_model->Append(std::move(m_pending));  // at the end, also while the rows are sorted
+    m_pending.clear();
+}
+
+void CControllerListCtrl::doItemsLayout()
+{
+    if (m_appendedOffScreen) {
+        m_appendedOffScreen = false;
+        updateGeometries();
+        return;
+    }
+    QTableView::doItemsLayout();
 }
 
 void CControllerListCtrl::Clear()
 {
+    m_appendedOffScreen = false;
+    m_flushTimer.stop();
+    m_pending.clear();
     const bool hadRows = m_model->rowCount() > 0;
     m_model->Clear();
     horizontalHeader()->setSortIndicatorShown(false);
@@ -125,9 +167,16 @@ int CControllerListCtrl::RowOfRecord(const DeviceRecord* record) const
     return m_model->RowOfRecord(record);
 }
 
+bool CControllerListCtrl::Refresh(const DeviceRecord& record)
+{
+    return m_model->Refresh(record);
+}
+
 void CControllerListCtrl::RedrawRow(int row)
 {
-    m_model->RowChanged(row);
+    if (const DeviceRecord* record = m_model->RecordAt(row)) {
+        m_model->Refresh(*record);
+    }
 }
 
 DeviceRecord* CControllerListCtrl::RecordAt(int row) const
@@ -135,18 +184,47 @@ DeviceRecord* CControllerListCtrl::RecordAt(int row) const
     return m_model->RecordAt(row);
 }
 
+const DeviceRecord* CControllerListCtrl::SnapshotAt(int row) const
+{
+    return m_model->SnapshotAt(row);
+}
+
+namespace {
+
+std::vector<int> SortedRows(const QItemSelectionModel& selection)
+{
+    const QModelIndexList indexes = selection.selectedRows();
+    std::vector<int> rows;
+    rows.reserve(static_cast<std::size_t>(indexes.size()));
+    for (const QModelIndex& index : indexes) {
+        rows.push_back(index.row());
+    }
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+}  // namespace
+
 std::vector<DeviceRecord*> CControllerListCtrl::SelectedRecords() const
 {
-    QModelIndexList rows = selectionModel()->selectedRows();
-    std::sort(rows.begin(), rows.end(), [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
     std::vector<DeviceRecord*> records;
-    records.reserve(static_cast<std::size_t>(rows.size()));
-    for (const QModelIndex& index : rows) {
-        if (DeviceRecord* record = m_model->RecordAt(index.row())) {
+    for (const int row : SortedRows(*selectionModel())) {
+        if (DeviceRecord* record = m_model->RecordAt(row)) {
             records.push_back(record);
         }
     }
     return records;
+}
+
+std::vector<const DeviceRecord*> CControllerListCtrl::SelectedSnapshots() const
+{
+    std::vector<const DeviceRecord*> snapshots;
+    for (const int row : SortedRows(*selectionModel())) {
+        if (const DeviceRecord* shown = m_model->SnapshotAt(row)) {
+            snapshots.push_back(shown);
+        }
+    }
+    return snapshots;
 }
 
 int CControllerListCtrl::SelectedCount() const
@@ -162,6 +240,18 @@ void CControllerListCtrl::SelectAll()
 int CControllerListCtrl::RowCount() const
 {
     return m_model->rowCount();
+}
+
+int CControllerListCtrl::ColumnsWidth() const
+{
+    const QHeaderView* header = horizontalHeader();
+    int width = 2 * frameWidth();
+    for (int column = 0; column < header->count(); ++column) {
+        if (!header->isSectionHidden(column)) {
+            width += header->sectionSize(column);
+        }
+    }
+    return width;
 }
 
 void CControllerListCtrl::Sort(int column)
@@ -182,6 +272,7 @@ void CControllerListCtrl::Sort(int column)
     header->setSortIndicatorShown(true);
 
     if (m_sortColumn >= 0 && m_sortColumn < ControllerListModel::kColumnCount) {
+        m_appendedOffScreen = false;  // every row may move
         m_model->SortRows([this](const DeviceRecord& a, const DeviceRecord& b) { return m_compare(a, b, *this) < 0; });
         SetSelectedColumn(m_sortColumn);
     }
@@ -272,6 +363,89 @@ void CControllerListCtrl::changeEvent(QEvent* event)
     QTableView::changeEvent(event);
     if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) {
         UpdateRowHeight();
+        FitColumns();
+    }
+}
+
+int CControllerListCtrl::ContentWidth(int column, const QStringList& samples) const
+{
+    // The header text with room for the sort arrow, measured by the header's style as it draws it.
+    const QHeaderView* header = horizontalHeader();
+    QStyleOptionHeader headerOption;
+    headerOption.initFrom(header);
+    headerOption.orientation = Qt::Horizontal;
+    headerOption.section = column;
+    headerOption.text = m_model->headerData(column, Qt::Horizontal).toString();
+    headerOption.textAlignment = Qt::AlignLeft | Qt::AlignVCenter;
+    const int plain = header->style()->sizeFromContents(QStyle::CT_HeaderSection, &headerOption, QSize(), header).width();
+    headerOption.sortIndicator = QStyleOptionHeader::SortDown;
+    int withArrow = header->style()->sizeFromContents(QStyle::CT_HeaderSection, &headerOption, QSize(), header).width();
+    if (withArrow <= plain) {  // a style that leaves the arrow's room to the header
+        const int margin = header->style()->pixelMetric(QStyle::PM_HeaderMargin, &headerOption, header);
+        withArrow = plain + header->style()->pixelMetric(QStyle::PM_HeaderMarkSize, &headerOption, header) + margin;
+    }
+    int width = withArrow;
+
+    // The widest sample as a cell, with the style's padding (and the icon in column 0), plus the grid line.
+    QStyleOptionViewItem cell;
+    initViewItemOption(&cell);
+    cell.features |= QStyleOptionViewItem::HasDisplay;
+    if (column == ControllerListModel::kColumnModel) {
+        cell.features |= QStyleOptionViewItem::HasDecoration;
+        cell.icon = m_model->RowIcon(ControllerListModel::kImageModuleBox);
+        cell.decorationSize = iconSize().isValid() ? iconSize() : QSize(16, 16);
+    }
+    const int grid = showGrid() ? 1 : 0;
+    for (const QString& sample : samples) {
+        cell.text = sample;
+        width = std::max(width, style()->sizeFromContents(QStyle::CT_ItemViewItem, &cell, QSize(), this).width() + grid);
+    }
+    return width;
+}
+
+void CControllerListCtrl::FitColumns()
+{
+    // Samples made of the font's widest characters, so that no address or status is cut.
+    const QFontMetrics metrics = fontMetrics();
+    const auto widest = [&](const QString& characters) {
+        QChar best = characters.front();
+        for (const QChar c : characters) {
+            if (metrics.horizontalAdvance(c) > metrics.horizontalAdvance(best)) {
+                best = c;
+            }
+        }
+        return best;
+    };
+    const QChar digit = widest(QStringLiteral("0123456789"));
+    const QChar hex = widest(QStringLiteral("0123456789ABCDEF"));
+    const QString octets = QStringList(4, QString(3, digit)).join(QLatin1Char('.'));
+    const QString mac = QStringList(6, QString(2, hex)).join(QLatin1Char(':'));
+
+    std::vector<QStringList> samples(ControllerListModel::kColumnCount);
+    samples[ControllerListModel::kColumnModel] = {QStringLiteral("QT-TEXT GRABBER V7K")};
+    samples[ControllerListModel::kColumnVersion] = {QStringLiteral("V1.0.9-20080101")};
+    samples[ControllerListModel::kColumnName] = {QStringLiteral("Main entrance 01")};
+    samples[ControllerListModel::kColumnMac] = {mac};
+    samples[ControllerListModel::kColumnIp] = {octets};
+    samples[ControllerListModel::kColumnMask] = {octets};
+    samples[ControllerListModel::kColumnGateway] = {octets};
+    samples[ControllerListModel::kColumnAdapter] = {QStringLiteral("enp0s31f6")};
+    samples[ControllerListModel::kColumnAction] = ControllerListModel::ActionTexts();
+    samples[ControllerListModel::kColumnStatus] = ControllerListModel::StatusTexts();
+    samples[ControllerListModel::kColumnProgress] = {};  // the bar has room enough at the minimum width
+
+    QHeaderView* header = horizontalHeader();
+    m_fittedWidths.resize(ControllerListModel::kColumnCount, 0);
+    const auto& columns = ControllerListModel::Columns();
+    for (int column = 0; column < ControllerListModel::kColumnCount; ++column) {
+        const auto index = static_cast<std::size_t>(column);
+        int width = std::max(columns[index].width, ContentWidth(column, samples[index]));
+        const int now = header->sectionSize(column);
+        if (m_fittedWidths[index] > 0 && now > m_fittedWidths[index]) {
+            width = std::max(width, now);  // widened by the user
+        }
+        header->resizeSection(column, width);
+        m_fittedWidths[index] = width;
     }
 }
 

@@ -2,7 +2,10 @@
 
 #include <QPoint>
 #include <QTableView>
+#include <QElapsedTimer>
+#include <QTimer>
 
+#include <memory>
 #include <vector>
 
 #include "discovery/core_events.h"
@@ -14,11 +17,16 @@ class ControllerListModel;
 class UiCallGate;
 
 // The device list of the main window: one row per module found, sortable by a click on a
-// column header, drawn by ControllerListDelegate. It owns the Device records behind its rows (their
-// addresses stay fixed until Clear, as workers hold them) and only ever reads them after copying.
+// column header, drawn by the style with ControllerListDelegate's selection look and progress bar. It
+// owns the Device records behind its rows (their addresses stay fixed until Clear, as workers hold
+// them). Workers write those records without a lock, so the list shows, sorts and hands out for the
+// commands' state only each row's snapshot, taken while the record's writer waits: at the row's
+// addition and in Refresh, which the main window calls inside a report.
 //
 // As CoreEvents it receives the search's add-module message: OnModuleFound runs on the search thread
-// and crosses to the window thread through the gate, so the sender's record stays valid while it is copied.
+// and crosses to the window thread through the gate, so the sender's record stays valid while it is
+// copied. The copies wait in a batch that is inserted at the next turn of the event loop, so that a
+// search in which thousands of modules answer costs one insertion and one repaint per batch.
 class CControllerListCtrl final : public QTableView, public CoreEvents {
     Q_OBJECT
 
@@ -33,19 +41,36 @@ public:
 
     // Add-module message, from the search thread: copies the record into a new last row.
     void OnModuleFound(const DeviceRecord& record) override;
-    // The add-module message's handling on the window thread: a null record is ignored. Returns 0.
+    // The add-module message's handling on the window thread: copies the record into the batch of rows
+    // still to be shown (at the end, also while sorted); a null record is ignored. Returns 0.
     int AddModule(const DeviceRecord* record);
+    // Inserts the waiting rows now, in one insertion (else the event loop does it at its next turn).
+    void FlushPendingRows();
 
-    // Frees every record and removes every row; removes the sort arrow and the sorted-column mark and
-    // clears the ascending flag, but keeps the sort column (its next click sorts ascending).
+    // Frees every record, shown or waiting, and removes every row; removes the sort arrow and the
+    // sorted-column mark and clears the ascending flag, but keeps the sort column (its next click sorts
+    // ascending).
     void Clear();
+
+    // A report: takes the snapshot of the record's row and repaints that row. Call it on the window
+    // thread while nobody writes the record (its sender waits). False when the record is not shown.
+    bool Refresh(const DeviceRecord& record);
+    // The same for the record of a row.
+    void RedrawRow(int row);
+
     int RowOfRecord(const DeviceRecord* record) const;  // -1 when not in the list
-    void RedrawRow(int row);                            // repaint one row from its record
-    DeviceRecord* RecordAt(int row) const;
+    DeviceRecord* RecordAt(int row) const;               // the live record: for the commands to change
+    const DeviceRecord* SnapshotAt(int row) const;       // what the row shows; valid until Clear
     std::vector<DeviceRecord*> SelectedRecords() const;  // in the order the rows are shown
+    std::vector<const DeviceRecord*> SelectedSnapshots() const;  // the same rows' snapshots
     int SelectedCount() const;
     void SelectAll();
-    int RowCount() const;
+    int RowCount() const;  // rows shown; waiting ones not yet
+
+    // Width of all columns and the frame: what the window needs to show every column whole.
+    int ColumnsWidth() const;
+
+    void doItemsLayout() override;
 
     // A header click: reverses the order on the sort column, else sorts the new column ascending.
     void Sort(int column);
@@ -79,6 +104,10 @@ protected:
 private:
     void UpdateRowHeight();
     void SetSelectedColumn(int column);
+    // Each column at least its own width and as wide as the widest text it can show in this font;
+    // a column the user widened stays as wide.
+    void FitColumns();
+    int ContentWidth(int column, const QStringList& samples) const;
 
     UiCallGate& m_gate;
     CoreEvents* m_reportWindow;
@@ -88,6 +117,11 @@ private:
     bool m_ascending = false;
     CompareFunction m_compare = &CompareRows;
     bool m_rightPressed = false;  // a right press in the rows, waiting for its release
+    std::vector<std::unique_ptr<DeviceRecord>> m_pending;  // found, not yet shown
+    QTimer m_flushTimer;
+    QElapsedTimer m_sinceFlush;       // batches during a burst are kMinBatchGapMs apart
+    bool m_appendedOffScreen = false;  // the layout to come only adds rows below the visible ones
+    std::vector<int> m_fittedWidths;  // the widths FitColumns last set, by column
 };
 
 }  // namespace tarrowind

@@ -1,12 +1,16 @@
 #include "ui/controller_list_delegate.h"
 
+#include <QApplication>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QLinearGradient>
 #include <QPainter>
-#include <QPainterPath>
+#include <QStyleOptionFocusRect>
 #include <QTableView>
+#include <QToolTip>
 
 #include <algorithm>
+#include <cmath>
 
 #include "ui/controller_list_model.h"
 
@@ -14,11 +18,28 @@ namespace tarrowind {
 
 namespace {
 
-constexpr int kIconSize = 16;
-constexpr int kIconIndent = 2;     // column 0: the icon keeps clear of the grid line and the highlight
-constexpr int kIconTextLeft = 18;  // column 0: text starts this far right of the cell's left edge
-constexpr int kIconTextRight = 2;
-constexpr int kCellPadding = 6;    // other columns: left and right
+QStyle* StyleOf(const QStyleOptionViewItem& option)
+{
+    return option.widget != nullptr ? option.widget->style() : QApplication::style();
+}
+
+bool ListHasFocus(const QWidget* widget)
+{
+    const auto* view = qobject_cast<const QAbstractItemView*>(widget);
+    return view != nullptr && (view->hasFocus() || view->viewport()->hasFocus());
+}
+
+// Relative luminance of an sRGB colour, 0 for black to 1 for white.
+double Luminance(const QColor& color)
+{
+    const auto linear = [](double channel) {
+        return channel <= 0.04045 ? channel / 12.92 : std::pow((channel + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(color.redF()) + 0.7152 * linear(color.greenF()) + 0.0722 * linear(color.blueF());
+}
+
+// Below this luminance white text stands out better than black: the background counts as dark.
+constexpr double kDarkBackground = 0.18;
 
 // The whole row in viewport coordinates: from the left of the first shown column to the right of the
 // last one, whatever order the columns were dragged into.
@@ -55,9 +76,37 @@ QRect ControllerListDelegate::ProgressBarRect(const QRect& cell)
     return cell.adjusted(8, 1, -8, -3);
 }
 
+int ControllerListDelegate::ShownProgress(int progress)
+{
+    return std::clamp(progress, 0, 100);
+}
+
 long long ControllerListDelegate::ProgressFillWidth(int width, int progress)
 {
-    return static_cast<long long>(width) * progress / 100;
+    return static_cast<long long>(width) * ShownProgress(progress) / 100;
+}
+
+double ControllerListDelegate::ContrastRatio(const QColor& a, const QColor& b)
+{
+    const double la = Luminance(a);
+    const double lb = Luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+QColor ControllerListDelegate::Readable(const QColor& text, const QColor& background)
+{
+    if (Luminance(background) >= kDarkBackground || ContrastRatio(text, background) >= kMinContrast) {
+        return text;
+    }
+    // Lighter in steps with hue and saturation kept; full lightness (white) always contrasts enough
+    // with a dark background.
+    const QColor hsl = text.toHsl();
+    for (int lightness = hsl.lightness();; lightness = std::min(lightness + 4, 255)) {
+        const QColor lighter = QColor::fromHsl(hsl.hslHue(), hsl.hslSaturation(), lightness, text.alpha());
+        if (lightness == 255 || ContrastRatio(lighter, background) >= kMinContrast) {
+            return lighter;
+        }
+    }
 }
 
 ControllerListDelegate::HighlightColors ControllerListDelegate::Highlight(bool focused)
@@ -72,37 +121,83 @@ void ControllerListDelegate::paint(QPainter* painter, const QStyleOptionViewItem
                                    const QModelIndex& index) const
 {
     const auto* model = qobject_cast<const ControllerListModel*>(index.model());
-    const DeviceRecord* record = model != nullptr ? model->RecordAt(index.row()) : nullptr;
-    if (record == nullptr) {
+    const DeviceRecord* shown = model != nullptr ? model->SnapshotAt(index.row()) : nullptr;
+    if (shown == nullptr) {
         return;
     }
+    QStyleOptionViewItem cell = option;
+    initStyleOption(&cell, index);
+    const bool selected = option.state.testFlag(QStyle::State_Selected);
+    const bool focused = ListHasFocus(option.widget);
+
     painter->save();
     painter->setClipRect(option.rect, Qt::IntersectClip);
 
     // Row background: the highlight for selected rows, else the view's own background, tinted in the
     // sorted column.
-    if (option.state.testFlag(QStyle::State_Selected)) {
-        const bool focused = option.widget != nullptr && option.widget->hasFocus();
+    QColor background = option.palette.color(QPalette::Base);
+    if (selected) {
         PaintSelection(painter, option, focused);
+        background = Highlight(focused).bottom;
     } else if (!m_themedSystem) {
-        painter->fillRect(option.rect, option.palette.color(QPalette::Base));
+        painter->fillRect(option.rect, background);
     } else if (index.column() == m_selectedColumn) {
-        const QColor base = option.palette.color(QPalette::Base);
         const QColor text = option.palette.color(QPalette::Text);
         // About 4% of the text colour over the window colour, as the platform marks a sorted column.
         const auto mix = [](int a, int b) { return (a * 96 + b * 4) / 100; };
-        painter->fillRect(option.rect, QColor(mix(base.red(), text.red()), mix(base.green(), text.green()),
-                                              mix(base.blue(), text.blue())));
+        background = QColor(mix(background.red(), text.red()), mix(background.green(), text.green()),
+                            mix(background.blue(), text.blue()));
+        painter->fillRect(option.rect, background);
+    }
+    // Under the contents: some styles fill their focus frame.
+    const auto* view = qobject_cast<const QAbstractItemView*>(option.widget);
+    if (focused && view != nullptr && view->currentIndex().row() == index.row()) {
+        PaintFocusFrame(painter, option, background);
     }
 
     if (index.column() == ControllerListModel::kColumnProgress) {
-        if (ControllerListModel::ShowsProgress(record->status)) {
-            PaintProgress(painter, option, record->progress);
+        if (ControllerListModel::ShowsProgress(shown->status)) {
+            PaintProgress(painter, cell, shown->progress);
         }
     } else {
-        PaintText(painter, option, index);
+        // The style draws text, ellipsis and icon; the selection and the focus frame are the row's, here.
+        const QVariant foreground = index.data(Qt::ForegroundRole);
+        QColor text = selected ? kSelectedText : cell.palette.color(QPalette::Text);
+        if (foreground.canConvert<QColor>()) {
+            text = foreground.value<QColor>();
+        }
+        cell.palette.setColor(QPalette::Text, Readable(text, background));
+        cell.state &= ~(QStyle::State_Selected | QStyle::State_HasFocus);
+        cell.backgroundBrush = Qt::NoBrush;
+        StyleOf(option)->drawControl(QStyle::CE_ItemViewItem, &cell, painter, option.widget);
     }
     painter->restore();
+}
+
+bool ControllerListDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                                       const QModelIndex& index)
+{
+    if (event == nullptr || view == nullptr || event->type() != QEvent::ToolTip) {
+        return QStyledItemDelegate::helpEvent(event, view, option, index);
+    }
+    const bool cut = index.isValid() && IsCut(option, index);
+    const QString tip = cut ? index.data(Qt::ToolTipRole).toString() : QString();
+    const QRect cell = view->visualRect(index);
+    QToolTip::showText(event->globalPos(), tip, view, QRect(view->viewport()->mapTo(view, cell.topLeft()), cell.size()));
+    event->setAccepted(!tip.isEmpty());
+    return true;
+}
+
+bool ControllerListDelegate::IsCut(const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    QStyleOptionViewItem cell = option;
+    initStyleOption(&cell, index);
+    if (cell.text.isEmpty()) {
+        return false;
+    }
+    // The style's own wish for the cell, padding and icon included, against what the cell has.
+    const QSize wanted = StyleOf(option)->sizeFromContents(QStyle::CT_ItemViewItem, &cell, QSize(), option.widget);
+    return wanted.width() > option.rect.width();
 }
 
 void ControllerListDelegate::PaintSelection(QPainter* painter, const QStyleOptionViewItem& option,
@@ -130,50 +225,17 @@ void ControllerListDelegate::PaintSelection(QPainter* painter, const QStyleOptio
     painter->restore();
 }
 
-void ControllerListDelegate::PaintText(QPainter* painter, const QStyleOptionViewItem& option,
-                                       const QModelIndex& index) const
+void ControllerListDelegate::PaintFocusFrame(QPainter* painter, const QStyleOptionViewItem& option,
+                                             const QColor& background)
 {
-    const QRect cell = option.rect;
-    QRect textRect;
-    if (index.column() == ControllerListModel::kColumnModel) {
-        // Icon and label together: the icon at the left (centred in a row taller than the icon), the
-        // text from 18 pixels on to 2 pixels before the right edge.
-        const QRect span = cell.adjusted(kIconIndent, 0, 0, 0);
-        const QRect iconRect(span.left(), span.top() + (span.height() - kIconSize) / 2, kIconSize, kIconSize);
-        const auto icon = index.data(Qt::DecorationRole).value<QIcon>();
-        icon.paint(painter, QStyle::visualRect(option.direction, cell, iconRect));
-        textRect = QRect(QPoint(span.left() + kIconTextLeft, span.top()),
-                         QPoint(span.right() - kIconTextRight, span.bottom()));
-    } else {
-        textRect = cell.adjusted(kCellPadding, 0, -kCellPadding, 0);
-    }
-    textRect = QStyle::visualRect(option.direction, cell, textRect);
-    if (textRect.width() <= 0) {
-        return;
-    }
-
-    const QVariant foreground = index.data(Qt::ForegroundRole);
-    const QColor color =
-        foreground.canConvert<QColor>() ? foreground.value<QColor>() : option.palette.color(QPalette::Text);
-
-    // Horizontally as the column's header says; vertically centred, one line, ellipsis at the end.
-    const auto headerAlignment = Qt::Alignment::fromInt(
-        index.model()->headerData(index.column(), Qt::Horizontal, Qt::TextAlignmentRole).toInt());
-    Qt::Alignment horizontal = Qt::AlignLeft;
-    if (headerAlignment.testFlag(Qt::AlignHCenter)) {
-        horizontal = Qt::AlignHCenter;
-    } else if (headerAlignment.testFlag(Qt::AlignRight)) {
-        horizontal = Qt::AlignRight;
-    }
-    const QString text = index.data(Qt::DisplayRole).toString();
-    const QString shown = option.fontMetrics.elidedText(text, Qt::ElideRight, textRect.width());
-    painter->setFont(option.font);
-    painter->setPen(color);
-    painter->setLayoutDirection(option.direction);
-    painter->drawText(textRect,
-                      static_cast<int>(QStyle::visualAlignment(option.direction, horizontal) | Qt::AlignVCenter |
-                                       Qt::TextSingleLine),
-                      shown);
+    // The style's focus frame around the whole row, one pixel inside it; each cell draws its part.
+    QStyleOptionFocusRect frame;
+    frame.QStyleOption::operator=(option);
+    frame.rect = RowRect(option).adjusted(1, 1, -1, -1);
+    // Shown whenever the list has the focus, not only after keyboard navigation.
+    frame.state |= QStyle::State_KeyboardFocusChange | QStyle::State_HasFocus | QStyle::State_Item;
+    frame.backgroundColor = background;
+    StyleOf(option)->drawPrimitive(QStyle::PE_FrameFocusRect, &frame, painter, option.widget);
 }
 
 void ControllerListDelegate::PaintProgress(QPainter* painter, const QStyleOptionViewItem& option, int progress)
@@ -186,15 +248,15 @@ void ControllerListDelegate::PaintProgress(QPainter* painter, const QStyleOption
     painter->setPen(kProgressBar);
     painter->setBrush(Qt::NoBrush);
     painter->drawRect(bar.adjusted(0, 0, -1, -1));
-    // Not clamped: above 100 the bar runs past the inner rectangle, as far as the cell (the clip).
-    const long long fill = std::min<long long>(ProgressFillWidth(bar.width(), progress), option.rect.width());
+    const long long fill = ProgressFillWidth(bar.width(), progress);
     if (fill > 0) {
         QRect filled(bar.left(), bar.top(), static_cast<int>(fill), bar.height());
         painter->fillRect(QStyle::visualRect(option.direction, bar, filled), kProgressBar);
     }
     painter->setFont(option.font);
-    painter->setPen(option.palette.color(QPalette::Text));
-    painter->drawText(bar, Qt::AlignCenter | Qt::TextSingleLine, QString::number(progress) + QLatin1Char('%'));
+    painter->setPen(kProgressText);
+    painter->drawText(bar, Qt::AlignCenter | Qt::TextSingleLine,
+                      QString::number(ShownProgress(progress)) + QLatin1Char('%'));
 }
 
 }  // namespace tarrowind

@@ -1,5 +1,6 @@
 #include "ui/controller_list_model.h"
 
+#include <QTextDocument>
 
 #include <algorithm>
 #include <numeric>
@@ -142,7 +143,7 @@ ControllerListModel::~ControllerListModel() = default;
 
 int ControllerListModel::rowCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : static_cast<int>(m_records.size());
+    return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
 }
 
 int ControllerListModel::columnCount(const QModelIndex& parent) const
@@ -152,21 +153,29 @@ int ControllerListModel::columnCount(const QModelIndex& parent) const
 
 QVariant ControllerListModel::data(const QModelIndex& index, int role) const
 {
-    const DeviceRecord* record = RecordAt(index.row());
-    if (record == nullptr || index.column() < 0 || index.column() >= kColumnCount) {
+    const DeviceRecord* shown = SnapshotAt(index.row());
+    if (shown == nullptr || index.column() < 0 || index.column() >= kColumnCount) {
         return {};
     }
     switch (role) {
     case Qt::DisplayRole:
-        return CellText(*record, index.column());
+        return CellText(*shown, index.column());
+    case Qt::ToolTipRole: {
+        // Names and texts come from the network: shown literally, never as markup.
+        const QString text = CellText(*shown, index.column());
+        if (text.isEmpty()) {
+            return {};
+        }
+        return Qt::convertFromPlainText(text, Qt::WhiteSpaceNoWrap);
+    }
     case Qt::ForegroundRole:
-        if (const auto color = CellColor(*record, index.column())) {
+        if (const auto color = CellColor(*shown, index.column())) {
             return *color;
         }
         return {};
     case Qt::DecorationRole:
         if (index.column() == kColumnModel) {
-            return RowIcon(RowImageIndex(record->kind));
+            return RowIcon(RowImageIndex(shown->kind));
         }
         return {};
     default:
@@ -198,44 +207,62 @@ Qt::ItemFlags ControllerListModel::flags(const QModelIndex& index) const
     return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
 }
 
-int ControllerListModel::Append(std::unique_ptr<DeviceRecord> record)
+void ControllerListModel::Append(std::vector<std::unique_ptr<DeviceRecord>> records)
 {
-    const int row = static_cast<int>(m_records.size());
-    m_records.reserve(m_records.size() + 1);  // a failure leaves the list as it was and frees the copy
-    beginInsertRows(QModelIndex(), row, row);
-    m_records.push_back(std::move(record));
+    if (records.empty()) {
+        return;
+    }
+    const int first = static_cast<int>(m_rows.size());
+    const int last = first + static_cast<int>(records.size()) - 1;
+    // Allocated before the views hear of the rows: a failure leaves the list as it was.
+    std::vector<std::unique_ptr<Row>> rows;
+    rows.reserve(records.size());
+    for (auto& record : records) {
+        auto row = std::make_unique<Row>();
+        row->snapshot = ShownFields(*record);  // nobody else holds the record yet
+        row->record = std::move(record);
+        rows.push_back(std::move(row));
+    }
+    m_rows.reserve(m_rows.size() + rows.size());
+    m_rowOf.reserve(m_rowOf.size() + rows.size());
+    beginInsertRows(QModelIndex(), first, last);
+    for (auto& row : rows) {
+        m_rowOf.emplace(row->record.get(), static_cast<int>(m_rows.size()));
+        m_rows.push_back(std::move(row));
+    }
     endInsertRows();
-    return row;
 }
 
 void ControllerListModel::Clear()
 {
     beginResetModel();
-    m_records.clear();
+    m_rowOf.clear();
+    m_rows.clear();
     endResetModel();
 }
 
 void ControllerListModel::SortRows(const std::function<bool(const DeviceRecord&, const DeviceRecord&)>& less)
 {
-    if (m_records.size() < 2) {
+    if (m_rows.size() < 2) {
         return;
     }
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
 
     // Sort row numbers, so that the persistent indexes (selection, current row) can follow their records.
-    std::vector<int> order(m_records.size());
+    std::vector<int> order(m_rows.size());
     std::iota(order.begin(), order.end(), 0);
     std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-        return less(*m_records[static_cast<std::size_t>(a)], *m_records[static_cast<std::size_t>(b)]);
+        return less(m_rows[static_cast<std::size_t>(a)]->snapshot, m_rows[static_cast<std::size_t>(b)]->snapshot);
     });
     std::vector<int> newRowOf(order.size());
-    std::vector<std::unique_ptr<DeviceRecord>> sorted;
-    sorted.reserve(m_records.size());
+    std::vector<std::unique_ptr<Row>> sorted;
+    sorted.reserve(m_rows.size());
     for (std::size_t position = 0; position < order.size(); ++position) {
         newRowOf[static_cast<std::size_t>(order[position])] = static_cast<int>(position);
-        sorted.push_back(std::move(m_records[static_cast<std::size_t>(order[position])]));
+        sorted.push_back(std::move(m_rows[static_cast<std::size_t>(order[position])]));
+        m_rowOf[sorted.back()->record.get()] = static_cast<int>(position);
     }
-    m_records = std::move(sorted);
+    m_rows = std::move(sorted);
 
     const QModelIndexList before = persistentIndexList();
     QModelIndexList after;
@@ -249,30 +276,63 @@ void ControllerListModel::SortRows(const std::function<bool(const DeviceRecord&,
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
-void ControllerListModel::RowChanged(int row)
+bool ControllerListModel::Refresh(const DeviceRecord& record)
 {
-    if (row < 0 || row >= rowCount()) {
-        return;
+    const int row = RowOfRecord(&record);
+    if (row < 0) {
+        return false;
     }
+    m_rows[static_cast<std::size_t>(row)]->snapshot = ShownFields(record);
     emit dataChanged(index(row, 0), index(row, kColumnCount - 1));
+    return true;
 }
 
 DeviceRecord* ControllerListModel::RecordAt(int row) const
 {
-    if (row < 0 || row >= static_cast<int>(m_records.size())) {
+    if (row < 0 || row >= static_cast<int>(m_rows.size())) {
         return nullptr;
     }
-    return m_records[static_cast<std::size_t>(row)].get();
+    return m_rows[static_cast<std::size_t>(row)]->record.get();
+}
+
+const DeviceRecord* ControllerListModel::SnapshotAt(int row) const
+{
+    if (row < 0 || row >= static_cast<int>(m_rows.size())) {
+        return nullptr;
+    }
+    return &m_rows[static_cast<std::size_t>(row)]->snapshot;
 }
 
 int ControllerListModel::RowOfRecord(const DeviceRecord* record) const
 {
-    if (record == nullptr) {
-        return -1;
-    }
-    const auto found = std::find_if(m_records.begin(), m_records.end(),
-                                    [&](const std::unique_ptr<DeviceRecord>& own) { return own.get() == record; });
-    return found == m_records.end() ? -1 : static_cast<int>(found - m_records.begin());
+    const auto found = m_rowOf.find(record);
+    return found == m_rowOf.end() ? -1 : found->second;
+}
+
+DeviceRecord ControllerListModel::ShownFields(const DeviceRecord& record)
+{
+    // Field by field, so that the secrets are never copied (and the payload's count is never touched).
+    DeviceRecord shown;
+    shown.kind = record.kind;
+    shown.adapterIndex = record.adapterIndex;
+    shown.mac = record.mac;
+    shown.ip = record.ip;
+    shown.adapterName = record.adapterName;
+    shown.name = record.name;
+    shown.ipText = record.ipText;
+    shown.macText = record.macText;
+    shown.maskText = record.maskText;
+    shown.gatewayText = record.gatewayText;
+    shown.version = record.version;
+    shown.model = record.model;
+    shown.action = record.action;
+    shown.status = record.status;
+    shown.progress = record.progress;
+    shown.reportWindow = record.reportWindow;
+    shown.ownerQueue = record.ownerQueue;
+    shown.useHttps = record.useHttps;
+    shown.dhcp = record.dhcp;
+    return shown;
 }
 
 QString ControllerListModel::CellText(const DeviceRecord& record, int column)
@@ -345,6 +405,24 @@ QIcon ControllerListModel::RowIcon(int image) const
         image = kImageModuleBox;
     }
     return m_icons[static_cast<std::size_t>(image)];
+}
+
+QStringList ControllerListModel::ActionTexts()
+{
+    QStringList texts;
+    for (std::int32_t action = kActionNone + 1; action < static_cast<std::int32_t>(kActionKeys.size()); ++action) {
+        texts << ActionText(action);
+    }
+    return texts;
+}
+
+QStringList ControllerListModel::StatusTexts()
+{
+    QStringList texts;
+    for (std::int32_t status = 0; status < static_cast<std::int32_t>(kStatusKeys.size()); ++status) {
+        texts << StatusText(status);
+    }
+    return texts;
 }
 
 bool ControllerListModel::ShowsProgress(std::int32_t status)

@@ -4,20 +4,24 @@
 #include <QColor>
 #include <QIcon>
 #include <QString>
+#include <QStringList>
 
 #include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <unordered_map>
 #include <vector>
 
 #include "discovery/device_record.h"
 
 namespace tarrowind {
 
-// The rows of the device list: one Device record per row, owned here. No text is stored:
-// every cell is computed from the record when it is asked for, so a repaint shows the current values.
+// The rows of the device list: one Device record per row, owned here, and beside it a snapshot of the
+// fields the list shows. Workers write the records at any time; the snapshot is taken only when the row
+// is added and by Refresh, which runs while the record's worker waits in its report. Every cell, colour,
+// tooltip and sort key comes from the snapshot, never from the live record.
 class ControllerListModel final : public QAbstractTableModel {
     Q_OBJECT
 
@@ -61,19 +65,25 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
-    // Appends a row for the record (taking it over) and returns the row.
-    int Append(std::unique_ptr<DeviceRecord> record);
+    // Appends one row per record (taking them over) at the end, in one insertion.
+    void Append(std::vector<std::unique_ptr<DeviceRecord>> records);
     // Frees every record and removes every row.
     void Clear();
-    // Orders the rows by `less`; selection and current index follow their records.
+    // Orders the rows by `less` over their snapshots; selection and current index follow their records.
     void SortRows(const std::function<bool(const DeviceRecord&, const DeviceRecord&)>& less);
-    // Tells the views that every cell of the row may have changed.
-    void RowChanged(int row);
+    // Takes a new snapshot of the record's row and tells the views about that row only. Only while
+    // nobody writes the record (the sender of its report waits). False when the record has no row.
+    bool Refresh(const DeviceRecord& record);
 
-    DeviceRecord* RecordAt(int row) const;
-    int RowOfRecord(const DeviceRecord* record) const;
+    DeviceRecord* RecordAt(int row) const;           // the live record, for the commands
+    const DeviceRecord* SnapshotAt(int row) const;   // what the row shows; stays valid until Clear
+    int RowOfRecord(const DeviceRecord* record) const;  // -1 when not in the list
 
-    // The cell texts, from the record as it is now.
+    // The fields the list and the commands' state read: everything but the credentials, firmware file
+    // names and the queued settings payload, which need not live in the view.
+    static DeviceRecord ShownFields(const DeviceRecord& record);
+
+    // The cell texts of a record (the model passes its snapshots).
     static QString CellText(const DeviceRecord& record, int column);
     static QString ActionText(std::int32_t action);
     static QString StatusText(std::int32_t status);
@@ -88,8 +98,19 @@ public:
     // Column 10 shows the progress bar only while firmware is updating or the module is awaited.
     static bool ShowsProgress(std::int32_t status);
 
+    // The texts that can stand in the action and status columns, for fitting the columns.
+    static QStringList ActionTexts();
+    static QStringList StatusTexts();
+
 private:
-    std::vector<std::unique_ptr<DeviceRecord>> m_records;
+    struct Row {
+        std::unique_ptr<DeviceRecord> record;
+        DeviceRecord snapshot;
+    };
+
+    // Each row apart, so that a snapshot's address outlives appends and sorts.
+    std::vector<std::unique_ptr<Row>> m_rows;
+    std::unordered_map<const DeviceRecord*, int> m_rowOf;  // live record -> its row
     std::array<QIcon, kRowImageCount> m_icons;
 };
 

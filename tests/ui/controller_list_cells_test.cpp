@@ -1,6 +1,8 @@
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QImage>
 #include <QTest>
+#include <QToolTip>
 
 #include "localisation/string_table.h"
 #include "ui/controller_list_ctrl.h"
@@ -31,19 +33,63 @@ struct ShownRow {
     tarrowind::UiCallGate gate;
     CControllerListCtrl list{gate, nullptr};
 
-    explicit ShownRow(const DeviceRecord& record)
+    explicit ShownRow(const DeviceRecord& record, const QPalette& palette = QPalette())
     {
+        list.setPalette(palette);
         list.AddModule(&record);
-        list.resize(1200, 120);
+        list.FlushPendingRows();
+        list.resize(list.ColumnsWidth() + 20, 120);
         list.show();
     }
+    DeviceRecord& Live() { return *list.RecordAt(0); }
     QRect Cell(int column) const { return list.visualRect(list.model()->index(0, column)); }
+    // The picture after a report of the live record.
     QImage Picture()
     {
-        list.RedrawRow(0);
+        list.Refresh(Live());
         return list.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
     }
+    QStyleOptionViewItem Option(int column) const
+    {
+        QStyleOptionViewItem option;
+        option.initFrom(&list);
+        option.font = list.font();
+        option.fontMetrics = list.fontMetrics();
+        option.widget = &list;
+        option.rect = Cell(column);
+        return option;
+    }
+    bool IsCut(int column) const
+    {
+        return list.Delegate()->IsCut(Option(column), list.model()->index(0, column));
+    }
 };
+
+// The colour of the cell's pixels that stands out most from `background`.
+QColor MostContrasting(const QImage& picture, const QRect& cell, const QColor& background)
+{
+    QColor best = background;
+    for (int y = cell.top(); y <= cell.bottom(); ++y) {
+        for (int x = cell.left(); x <= cell.right(); ++x) {
+            const QColor pixel = picture.pixelColor(x, y);
+            if (ControllerListDelegate::ContrastRatio(pixel, background) >
+                ControllerListDelegate::ContrastRatio(best, background)) {
+                best = pixel;
+            }
+        }
+    }
+    return best;
+}
+
+QPalette DarkPalette()
+{
+    QPalette palette;
+    palette.setColor(QPalette::Base, QColor(30, 30, 30));
+    palette.setColor(QPalette::Text, QColor(230, 230, 230));
+    palette.setColor(QPalette::Window, QColor(45, 45, 45));
+    palette.setColor(QPalette::WindowText, QColor(230, 230, 230));
+    return palette;
+}
 
 }  // namespace
 
@@ -51,15 +97,19 @@ class ControllerListCellsTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void cellTextsComeFromTheRecord();
+    void cellTextsComeFromTheSnapshot();
     void codesOutsideTheTablesShowNothing();
     void colours();
     void rowImages();
-    void progressBarOnlyWhileUpdatingOrWaiting();
-    void selectedRowHasTheUnfocusedHighlight();
+    void progressBarOnlyWhileUpdatingOrWaitingAndDrawnCapped();
+    void selectedRowHasTheUnfocusedHighlightAndDarkText();
+    void currentRowShowsAFocusFrameWhileTheListHasFocus();
+    void coloursStayReadableOnADarkPalette();
+    void columnsFitTheirWidestTextsAndKeepAUsersWidth();
+    void onlyACutCellHasATooltipAndItIsLiteral();
 };
 
-void ControllerListCellsTest::cellTextsComeFromTheRecord()
+void ControllerListCellsTest::cellTextsComeFromTheSnapshot()
 {
     DeviceRecord record;
     record.model = "QT-DC410";
@@ -78,11 +128,14 @@ void ControllerListCellsTest::cellTextsComeFromTheRecord()
     for (int column = 0; column < ControllerListModel::kColumnCount; ++column) {
         QCOMPARE(ControllerListModel::CellText(record, column), expected[static_cast<std::size_t>(column)]);
     }
-    // A record changed after it was added shows its new values: nothing is cached.
+    // A record changed after it was added shows its new values after its report, not before.
     tarrowind::UiCallGate gate;
     CControllerListCtrl list(gate, nullptr);
     list.AddModule(&record);
+    list.FlushPendingRows();
     list.RecordAt(0)->status = tarrowind::kStatusQueueLogin;
+    QCOMPARE(list.model()->index(0, 9).data().toString(), QString("Logged in"));
+    list.Refresh(*list.RecordAt(0));
     QCOMPARE(list.model()->index(0, 9).data().toString(), Q(tarrowind::Text("ORB_IDS_SS_QUEUE_LOGIN")));
     QCOMPARE(list.model()->headerData(3, Qt::Horizontal).toString(), QString("MAC Address"));
 }
@@ -135,62 +188,212 @@ void ControllerListCellsTest::rowImages()
     QVERIFY(images[0] != images[1] && images[1] != images[2]);
 }
 
-void ControllerListCellsTest::progressBarOnlyWhileUpdatingOrWaiting()
+void ControllerListCellsTest::progressBarOnlyWhileUpdatingOrWaitingAndDrawnCapped()
 {
     DeviceRecord record;
     record.ipText = "10.0.0.1";
     ShownRow row(record);
     QVERIFY(QTest::qWaitForWindowExposed(&row.list));
-    DeviceRecord* shown = row.list.RecordAt(0);
-    const QRect bar = ControllerListDelegate::ProgressBarRect(row.Cell(ControllerListModel::kColumnProgress));
+    DeviceRecord& shown = row.Live();
+    const QRect cell = row.Cell(ControllerListModel::kColumnProgress);
+    const QRect bar = ControllerListDelegate::ProgressBarRect(cell);
     const QPoint nearLeft(bar.left() + 2, bar.center().y());
     const QPoint nearRight(bar.right() - 2, bar.center().y());
     const QColor blue = ControllerListDelegate::kProgressBar;
     const QColor grey = ControllerListDelegate::kProgressBackground;
 
-    shown->progress = 50;
+    shown.progress = 50;
     for (const int status : {17, 1, 19, 6}) {
-        shown->status = status;
+        shown.status = status;
         const QImage picture = row.Picture();
         QVERIFY2(picture.pixelColor(nearLeft) != blue && picture.pixelColor(nearLeft) != grey,
                  qPrintable(QString::number(status)));
     }
     for (const int status : {18, 22, 23}) {
-        shown->status = status;
+        shown.status = status;
         const QImage picture = row.Picture();
         QCOMPARE(picture.pixelColor(nearLeft), blue);
         QCOMPARE(picture.pixelColor(nearRight), grey);
     }
-    shown->progress = 0;
+    shown.progress = 0;
     QImage picture = row.Picture();
     QCOMPARE(picture.pixelColor(bar.left(), bar.center().y()), blue);  // the frame
     QCOMPARE(picture.pixelColor(nearLeft), grey);
-    shown->progress = 100;
+    shown.progress = 100;
+    const QImage full = row.Picture();
+    QCOMPARE(full.pixelColor(nearRight), blue);
+    QVERIFY(full.pixelColor(bar.right() + 2, bar.center().y()) != blue);
+
+    // More than 100 looks like 100, bar and text, and the record keeps what the module said.
+    shown.progress = 1000;
+    QCOMPARE(row.Picture().copy(cell), full.copy(cell));
+    QCOMPARE(row.list.SnapshotAt(0)->progress, 1000);
+    shown.progress = -5;
     picture = row.Picture();
-    QCOMPARE(picture.pixelColor(nearRight), blue);
-    // Not clamped, but kept inside its own cell.
-    shown->progress = 1000;
-    picture = row.Picture();
-    const QRect cell = row.Cell(ControllerListModel::kColumnProgress);
-    QCOMPARE(picture.pixelColor(bar.right() + 4, bar.center().y()), blue);
-    QVERIFY(picture.pixelColor(cell.right() + 3, bar.center().y()) != blue);
+    QCOMPARE(picture.pixelColor(nearLeft), grey);
     QCOMPARE(ControllerListDelegate::ProgressFillWidth(63, 45), 28LL);
+    QCOMPARE(ControllerListDelegate::ProgressFillWidth(63, 250), 63LL);
 }
 
-void ControllerListCellsTest::selectedRowHasTheUnfocusedHighlight()
+void ControllerListCellsTest::selectedRowHasTheUnfocusedHighlightAndDarkText()
 {
     DeviceRecord record;
-    ShownRow row(record);
+    record.name = "Door";
+    ShownRow row(record, DarkPalette());
     QVERIFY(QTest::qWaitForWindowExposed(&row.list));
     row.list.clearFocus();
     row.list.SelectAll();
-    const QRect cell = row.Cell(ControllerListModel::kColumnAdapter);  // no text in it
+    const QRect empty = row.Cell(ControllerListModel::kColumnAdapter);
     const QImage picture = row.Picture();
     const auto colours = ControllerListDelegate::Highlight(false);
-    QCOMPARE(picture.pixelColor(cell.center().x(), cell.top()), colours.outer);
-    const QColor middle = picture.pixelColor(cell.center());
+    QCOMPARE(picture.pixelColor(empty.center().x(), empty.top()), colours.outer);
+    const QColor middle = picture.pixelColor(empty.center());
     QVERIFY(middle.red() <= colours.top.red() && middle.red() >= colours.bottom.red());
     QVERIFY(middle != row.list.palette().color(QPalette::Base));
+    // The palette's light text would vanish on the light selection: the name is drawn dark.
+    const QColor text = MostContrasting(picture, row.Cell(ControllerListModel::kColumnName), middle);
+    QVERIFY2(text.lightness() < 80, qPrintable(text.name()));
+}
+
+void ControllerListCellsTest::currentRowShowsAFocusFrameWhileTheListHasFocus()
+{
+    DeviceRecord record;
+    tarrowind::UiCallGate gate;
+    CControllerListCtrl list(gate, nullptr);
+    for (int i = 0; i < 2; ++i) {
+        list.AddModule(&record);
+    }
+    list.FlushPendingRows();
+    list.resize(list.ColumnsWidth() + 20, 120);
+    list.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&list));
+    list.clearFocus();
+    list.selectionModel()->setCurrentIndex(list.model()->index(0, 0), QItemSelectionModel::NoUpdate);
+    QCOMPARE(list.SelectedCount(), 0);
+    const auto rowPicture = [&](int row) {
+        const QRect first = list.visualRect(list.model()->index(row, 0));
+        const QRect last = list.visualRect(list.model()->index(row, ControllerListModel::kColumnCount - 1));
+        return list.viewport()->grab(first.united(last)).toImage().convertToFormat(QImage::Format_RGB32);
+    };
+    const QImage current = rowPicture(0);
+    const QImage other = rowPicture(1);
+    QCOMPARE(current, other);  // without the focus the current row looks like any other
+
+    list.activateWindow();
+    list.setFocus();
+    QVERIFY(QTest::qWaitForWindowActive(&list));
+    QTRY_VERIFY(list.hasFocus());
+    QVERIFY(rowPicture(0) != current);
+    QCOMPARE(rowPicture(1), other);
+    // The frame runs along the whole row, not around one cell.
+    const QImage framed = rowPicture(0);
+    const int y = 1;
+    for (const int column : {0, 5, ControllerListModel::kColumnCount - 1}) {
+        const QRect cell = list.visualRect(list.model()->index(0, column));
+        const int x = cell.center().x() - list.visualRect(list.model()->index(0, 0)).left();
+        QVERIFY2(framed.pixelColor(x, y) != current.pixelColor(x, y), qPrintable(QString::number(column)));
+    }
+}
+
+void ControllerListCellsTest::coloursStayReadableOnADarkPalette()
+{
+    const QColor dark(30, 30, 30);
+    const QColor white(255, 255, 255);
+    for (const QColor& colour : {Rgb(0, 0, 0), Rgb(128, 0, 0), Rgb(96, 96, 96), Rgb(0, 0, 255)}) {
+        const QColor shown = ControllerListDelegate::Readable(colour, dark);
+        QVERIFY2(ControllerListDelegate::ContrastRatio(shown, dark) >= ControllerListDelegate::kMinContrast,
+                 qPrintable(colour.name()));
+        QCOMPARE(ControllerListDelegate::Readable(colour, white), colour);  // made for light backgrounds
+    }
+    const QColor maroon = ControllerListDelegate::Readable(Rgb(128, 0, 0), dark);
+    QCOMPARE(maroon.hslHue(), 0);
+    QVERIFY(maroon.red() > maroon.green() + 60);
+    QCOMPARE(ControllerListDelegate::Readable(Rgb(255, 128, 0), dark), Rgb(255, 128, 0));  // already readable
+
+    // As painted: the black status and the maroon action of an unselected row on a dark Base.
+    DeviceRecord record;
+    record.status = tarrowind::kStatusNotSupported;
+    record.action = tarrowind::kActionReboot;
+    ShownRow row(record, DarkPalette());
+    QVERIFY(QTest::qWaitForWindowExposed(&row.list));
+    const QImage picture = row.Picture();
+    const QColor status = MostContrasting(picture, row.Cell(ControllerListModel::kColumnStatus), dark);
+    QVERIFY2(ControllerListDelegate::ContrastRatio(status, dark) >= 3.0, qPrintable(status.name()));
+    const QColor action = MostContrasting(picture, row.Cell(ControllerListModel::kColumnAction), dark);
+    QVERIFY2(ControllerListDelegate::ContrastRatio(action, dark) >= 3.0, qPrintable(action.name()));
+    QVERIFY2(action.red() > action.green() + 40, qPrintable(action.name()));  // still red
+}
+
+void ControllerListCellsTest::columnsFitTheirWidestTextsAndKeepAUsersWidth()
+{
+    DeviceRecord record;
+    record.macText = "DD:DD:DD:DD:DD:DD";
+    record.ipText = "255.255.255.255";
+    record.maskText = "255.255.255.255";
+    record.gatewayText = "200.200.200.200";
+    record.action = tarrowind::kActionFirmwareUpdateToLatest;
+    ShownRow row(record);
+    QVERIFY(QTest::qWaitForWindowExposed(&row.list));
+    QHeaderView* header = row.list.horizontalHeader();
+    const auto& widths = ControllerListModel::Columns();
+    const auto check = [&] {
+        for (int column = 0; column < ControllerListModel::kColumnCount; ++column) {
+            QVERIFY(header->sectionSize(column) >= widths[static_cast<std::size_t>(column)].width);
+        }
+        for (const int column : {ControllerListModel::kColumnMac, ControllerListModel::kColumnIp,
+                                 ControllerListModel::kColumnMask, ControllerListModel::kColumnGateway,
+                                 ControllerListModel::kColumnAction}) {
+            QVERIFY2(!row.IsCut(column), qPrintable(QString::number(column)));
+        }
+        for (int status = 0; status <= tarrowind::kStatusWaitForLogin; ++status) {
+            row.Live().status = status;
+            row.list.Refresh(row.Live());
+            QVERIFY2(!row.IsCut(ControllerListModel::kColumnStatus), qPrintable(QString::number(status)));
+        }
+    };
+    check();
+    int sum = 2 * row.list.frameWidth();
+    for (int column = 0; column < ControllerListModel::kColumnCount; ++column) {
+        sum += header->sectionSize(column);
+    }
+    QCOMPARE(row.list.ColumnsWidth(), sum);
+
+    // A larger font widens the columns, except that one the user made wider stays as it is.
+    const int name = header->sectionSize(ControllerListModel::kColumnName) + 150;
+    header->resizeSection(ControllerListModel::kColumnName, name);
+    const int status = header->sectionSize(ControllerListModel::kColumnStatus);
+    QFont font = row.list.font();
+    font.setPointSizeF(font.pointSizeF() * 1.6);
+    row.list.setFont(font);
+    QVERIFY(header->sectionSize(ControllerListModel::kColumnStatus) > status);
+    QCOMPARE(header->sectionSize(ControllerListModel::kColumnName), name);
+    check();
+}
+
+void ControllerListCellsTest::onlyACutCellHasATooltipAndItIsLiteral()
+{
+    DeviceRecord record;
+    record.name = "<b>Door</b> & a very long name from the network, much wider than its column";
+    record.model = "QT-DC410";
+    ShownRow row(record);
+    QVERIFY(QTest::qWaitForWindowExposed(&row.list));
+    QVERIFY(row.IsCut(ControllerListModel::kColumnName));
+    QVERIFY(!row.IsCut(ControllerListModel::kColumnModel));
+    QVERIFY(!row.IsCut(ControllerListModel::kColumnProgress));
+
+    const auto hover = [&](int column) {
+        const QPoint at = row.Cell(column).center();
+        QHelpEvent event(QEvent::ToolTip, at, row.list.viewport()->mapToGlobal(at));
+        QApplication::sendEvent(row.list.viewport(), &event);
+        return QToolTip::isVisible() ? QToolTip::text() : QString();
+    };
+    QCOMPARE(hover(ControllerListModel::kColumnModel), QString());
+    const QString tip = hover(ControllerListModel::kColumnName);
+    QVERIFY(tip.contains("&lt;b&gt;Door&lt;/b&gt; &amp; a very long name"));
+    QVERIFY(!tip.contains("<b>"));
+    // Widened to fit, the same cell has none.
+    row.list.horizontalHeader()->resizeSection(ControllerListModel::kColumnName, 1000);
+    QVERIFY(!row.IsCut(ControllerListModel::kColumnName));
 }
 
 QTEST_MAIN(ControllerListCellsTest)

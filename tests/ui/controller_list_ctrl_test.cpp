@@ -36,6 +36,25 @@ std::vector<std::string> Ips(const CControllerListCtrl& list)
     return ips;
 }
 
+// Rows through the add-module handling, shown at once.
+void Add(CControllerListCtrl& list, std::initializer_list<DeviceRecord> records)
+{
+    for (const DeviceRecord& record : records) {
+        list.AddModule(&record);
+    }
+    list.FlushPendingRows();
+}
+
+bool MapMatchesRows(const CControllerListCtrl& list)
+{
+    for (int row = 0; row < list.RowCount(); ++row) {
+        if (list.RowOfRecord(list.RecordAt(row)) != row) {
+            return false;
+        }
+    }
+    return true;
+}
+
 class Report final : public CoreEvents {};
 
 struct Payload final : tarrowind::PendingPayload {};
@@ -50,8 +69,10 @@ private slots:
     void breaksTiesByAddressAscendingInBothOrders();
     void comparesCodesNumerically();
     void headerClicksToggleTheOrderAndClearKeepsTheColumn();
-    void selectionFollowsItsRecordsThroughASort();
-    void addModuleCopiesTheRecordAndIgnoresNull();
+    void selectionAndRowMapFollowTheRecordsThroughSortAndClear();
+    void addModuleCopiesTheRecordAndTheSnapshotDropsTheSecrets();
+    void snapshotsChangeOnlyOnRefresh();
+    void foundModulesAreInsertedInOneBatch();
     void moduleFoundOnAnotherThreadCrossesThroughTheGate();
     void mouseSignals();
 };
@@ -103,13 +124,10 @@ void ControllerListCtrlTest::headerClicksToggleTheOrderAndClearKeepsTheColumn()
     list.resize(1200, 300);
     list.show();
     QVERIFY(QTest::qWaitForWindowExposed(&list));
-    for (const char* ip : {"10.0.0.10", "10.0.0.9", "", "10.0.0.100"}) {
-        const auto record = Module("M", ip);
-        list.AddModule(&record);
-    }
+    Add(list, {Module("M", "10.0.0.10"), Module("M", "10.0.0.9"), Module("M", ""), Module("M", "10.0.0.100")});
     QHeaderView* header = list.horizontalHeader();
     QCOMPARE(list.SortColumn(), -1);
-    QCOMPARE(header->sectionSize(0), 130);
+    QVERIFY(header->sectionSize(0) >= 130);
 
     // Real clicks, so that the header's own indicator flip is overridden.
     const auto click = [&](int column) {
@@ -133,8 +151,7 @@ void ControllerListCtrlTest::headerClicksToggleTheOrderAndClearKeepsTheColumn()
     QCOMPARE(Ips(list), (std::vector<std::string>{"10.0.0.9", "10.0.0.10", "10.0.0.100", ""}));
 
     // A module found while sorted goes to the bottom.
-    const auto late = Module("A", "1.1.1.1");
-    list.AddModule(&late);
+    Add(list, {Module("A", "1.1.1.1")});
     QCOMPARE(list.RecordAt(4)->ipText, std::string("1.1.1.1"));
 
     QSignalSpy changed(&list, &CControllerListCtrl::itemChanged);
@@ -149,14 +166,11 @@ void ControllerListCtrlTest::headerClicksToggleTheOrderAndClearKeepsTheColumn()
     QCOMPARE(header->sortIndicatorOrder(), Qt::AscendingOrder);
 }
 
-void ControllerListCtrlTest::selectionFollowsItsRecordsThroughASort()
+void ControllerListCtrlTest::selectionAndRowMapFollowTheRecordsThroughSortAndClear()
 {
     UiCallGate gate;
     CControllerListCtrl list(gate, nullptr);
-    for (const char* ip : {"10.0.0.3", "10.0.0.1", "10.0.0.2"}) {
-        const auto record = Module("M", ip);
-        list.AddModule(&record);
-    }
+    Add(list, {Module("M", "10.0.0.3"), Module("M", "10.0.0.1"), Module("M", "10.0.0.2")});
     QSignalSpy changed(&list, &CControllerListCtrl::itemChanged);
     DeviceRecord* first = list.RecordAt(0);
     DeviceRecord* second = list.RecordAt(1);
@@ -168,41 +182,140 @@ void ControllerListCtrlTest::selectionFollowsItsRecordsThroughASort()
     list.Sort(ControllerListModel::kColumnIp);
     QCOMPARE(list.SelectedCount(), 2);
     QCOMPARE(list.SelectedRecords(), (std::vector<DeviceRecord*>{second, first}));  // shown order
+    QCOMPARE(list.SelectedSnapshots(), (std::vector<const DeviceRecord*>{list.SnapshotAt(0), list.SnapshotAt(2)}));
+    QCOMPARE(list.SelectedSnapshots()[0]->ipText, std::string("10.0.0.1"));
     QCOMPARE(list.RowOfRecord(first), 2);
+    QVERIFY(MapMatchesRows(list));
     QCOMPARE(list.RowOfRecord(nullptr), -1);
 
-    QSignalSpy repainted(list.model(), &QAbstractItemModel::dataChanged);
-    list.RedrawRow(2);
-    QCOMPARE(repainted.count(), 1);
-    QCOMPARE(repainted.at(0).at(0).toModelIndex().row(), 2);
+    // Appended while sorted, then sorted again the other way.
+    Add(list, {Module("M", "10.0.0.0"), Module("M", "10.0.0.9")});
+    QVERIFY(MapMatchesRows(list));
+    list.Sort(ControllerListModel::kColumnIp);
+    QCOMPARE(list.RecordAt(0)->ipText, std::string("10.0.0.9"));
+    QVERIFY(MapMatchesRows(list));
     list.SelectAll();
-    QCOMPARE(list.SelectedCount(), 3);
+    QCOMPARE(list.SelectedCount(), 5);
+
+    // After Clear no old record is found, and the new rows are.
+    list.Clear();
+    QCOMPARE(list.RowOfRecord(first), -1);
+    QCOMPARE(list.SelectedSnapshots().size(), std::size_t{0});
+    Add(list, {Module("N", "10.0.1.1"), Module("N", "10.0.1.2")});
+    QVERIFY(MapMatchesRows(list));
+    QCOMPARE(list.RowOfRecord(list.RecordAt(1)), 1);
 }
 
-void ControllerListCtrlTest::addModuleCopiesTheRecordAndIgnoresNull()
+void ControllerListCtrlTest::addModuleCopiesTheRecordAndTheSnapshotDropsTheSecrets()
 {
     UiCallGate gate;
     Report window;
     CControllerListCtrl list(gate, &window);
     QCOMPARE(list.AddModule(nullptr), 0);
+    list.FlushPendingRows();
     QCOMPARE(list.RowCount(), 0);
 
     auto sent = Module("QT-DC410", "192.0.2.7", "00:0E:E3:00:00:01");
     sent.name = "Door 1";
     sent.status = 6;
     sent.userName = "admin";
+    sent.password = "secret";
+    sent.firmwareFile = "fw.bin";
     sent.pendingPayload = std::make_shared<Payload>();
     QCOMPARE(list.AddModule(&sent), 0);
+    list.FlushPendingRows();
     QCOMPARE(list.RowCount(), 1);
     const DeviceRecord* copy = list.RecordAt(0);
     QVERIFY(copy != &sent);
     QCOMPARE(copy->reportWindow, static_cast<CoreEvents*>(&window));
     QCOMPARE(copy->macText, sent.macText);
-    QCOMPARE(copy->name, sent.name);
-    QCOMPARE(copy->status, 6);
     QCOMPARE(copy->userName, sent.userName);
     QCOMPARE(copy->pendingPayload, sent.pendingPayload);
     QCOMPARE(sent.reportWindow, static_cast<CoreEvents*>(nullptr));
+
+    const DeviceRecord* shown = list.SnapshotAt(0);
+    QVERIFY(shown != copy);
+    QCOMPARE(shown->name, sent.name);
+    QCOMPARE(shown->status, 6);
+    QCOMPARE(shown->reportWindow, static_cast<CoreEvents*>(&window));
+    QVERIFY(shown->userName.empty() && shown->password.empty() && shown->firmwareFile.empty());
+    QVERIFY(shown->pendingPayload == nullptr);
+    QCOMPARE(sent.pendingPayload.use_count(), 2L);  // the sender's and the list's record
+    QVERIFY(list.SnapshotAt(1) == nullptr);
+}
+
+void ControllerListCtrlTest::snapshotsChangeOnlyOnRefresh()
+{
+    UiCallGate gate;
+    CControllerListCtrl list(gate, nullptr);
+    Add(list, {Module("M", "10.0.0.1"), Module("M", "10.0.0.2"), Module("M", "10.0.0.3")});
+    QSignalSpy repainted(list.model(), &QAbstractItemModel::dataChanged);
+    QSignalSpy changed(&list, &CControllerListCtrl::itemChanged);
+    DeviceRecord* live = list.RecordAt(0);
+    const DeviceRecord* shown = list.SnapshotAt(0);
+
+    // A worker writing outside a report: nothing the list shows or sorts by moves.
+    live->ipText = "10.0.0.9";
+    live->status = tarrowind::kStatusLogin;
+    live->password = "secret";
+    QCOMPARE(list.model()->index(0, ControllerListModel::kColumnIp).data().toString(), QString("10.0.0.1"));
+    QCOMPARE(shown->status, static_cast<std::int32_t>(tarrowind::kStatusNone));
+    list.Sort(ControllerListModel::kColumnIp);
+    QCOMPARE(list.RecordAt(0), live);
+    QCOMPARE(repainted.count(), 0);
+
+    // Its report: the row shows the new values, sorts by them at the next sort, and only it repaints.
+    QVERIFY(list.Refresh(*live));
+    QCOMPARE(list.SnapshotAt(0), shown);  // the same snapshot, taken anew
+    QCOMPARE(shown->ipText, std::string("10.0.0.9"));
+    QCOMPARE(shown->status, static_cast<std::int32_t>(tarrowind::kStatusLogin));
+    QVERIFY(shown->password.empty());
+    QCOMPARE(repainted.count(), 1);
+    QCOMPARE(repainted.at(0).at(0).toModelIndex().row(), 0);
+    QCOMPARE(repainted.at(0).at(1).toModelIndex().row(), 0);
+    list.Sort(ControllerListModel::kColumnIp);  // now descending
+    list.Sort(ControllerListModel::kColumnIp);  // ascending again
+    QCOMPARE(list.RecordAt(2), live);
+    QCOMPARE(changed.count(), 0);  // reports are coalesced by the window
+
+    // Not in the list: an outside record, and the same after Clear.
+    const DeviceRecord stranger = *live;
+    QVERIFY(!list.Refresh(stranger));
+    list.Clear();
+    const DeviceRecord after = Module("M", "10.0.0.1");
+    QVERIFY(!list.Refresh(after));
+    list.RedrawRow(0);  // no row: nothing happens
+}
+
+void ControllerListCtrlTest::foundModulesAreInsertedInOneBatch()
+{
+    UiCallGate gate;
+    CControllerListCtrl list(gate, nullptr);
+    QSignalSpy inserted(list.model(), &QAbstractItemModel::rowsInserted);
+    constexpr int kModules = 200;
+    for (int i = 0; i < kModules; ++i) {
+        const auto record = Module("M", "10.0.0." + std::to_string(i));
+        list.AddModule(&record);
+    }
+    QCOMPARE(list.RowCount(), 0);  // the gate call only copies
+    QCOMPARE(inserted.count(), 0);
+    list.FlushPendingRows();
+    QCOMPARE(inserted.count(), 1);
+    QCOMPARE(inserted.at(0).at(1).toInt(), 0);
+    QCOMPARE(inserted.at(0).at(2).toInt(), kModules - 1);
+    QCOMPARE(list.RecordAt(kModules - 1)->ipText, std::string("10.0.0.199"));
+    QVERIFY(MapMatchesRows(list));
+    list.FlushPendingRows();  // nothing waits: no empty insertion
+    QCOMPARE(inserted.count(), 1);
+
+    // Without a flush the event loop shows them; Clear drops rows still waiting.
+    const auto late = Module("M", "10.0.1.1");
+    list.AddModule(&late);
+    QTRY_COMPARE(list.RowCount(), kModules + 1);
+    list.AddModule(&late);
+    list.Clear();
+    QTest::qWait(100);
+    QCOMPARE(list.RowCount(), 0);
 }
 
 void ControllerListCtrlTest::moduleFoundOnAnotherThreadCrossesThroughTheGate()
@@ -211,24 +324,24 @@ void ControllerListCtrlTest::moduleFoundOnAnotherThreadCrossesThroughTheGate()
     Report window;
     CControllerListCtrl list(gate, &window);
     std::atomic<bool> returned{false};
-    std::atomic<int> rowsSeenBySender{-1};
     std::thread search([&] {
         auto record = Module("QT-TEXT GRABBER V7K", "198.51.100.20");
         list.OnModuleFound(record);
-        rowsSeenBySender = list.RowCount();  // the row exists once the call returns
-        record.ipText = "changed";           // the sender may reuse its record now
+        record.ipText = "changed";  // the sender may reuse its record once the call returns
         returned = true;
     });
     QTRY_VERIFY(returned.load());
     search.join();
-    QCOMPARE(rowsSeenBySender.load(), 1);
+    QTRY_COMPARE(list.RowCount(), 1);
     QCOMPARE(list.RecordAt(0)->ipText, std::string("198.51.100.20"));
+    QCOMPARE(list.SnapshotAt(0)->ipText, std::string("198.51.100.20"));
     QCOMPARE(list.RecordAt(0)->reportWindow, static_cast<CoreEvents*>(&window));
 
     // A closed gate lets the sender go without a row.
     gate.Close();
     std::thread late([&] { list.OnModuleFound(Module("M", "198.51.100.21")); });
     late.join();
+    list.FlushPendingRows();
     QCOMPARE(list.RowCount(), 1);
 }
 
@@ -236,8 +349,7 @@ void ControllerListCtrlTest::mouseSignals()
 {
     UiCallGate gate;
     CControllerListCtrl list(gate, nullptr);
-    const auto record = Module("M", "10.0.0.1");
-    list.AddModule(&record);
+    Add(list, {Module("M", "10.0.0.1")});
     list.resize(800, 200);
     list.show();
     QVERIFY(QTest::qWaitForWindowExposed(&list));
