@@ -1,7 +1,5 @@
 // Search figures in the lab: modules found out of N over several runs, and the CPU time of one search.
 //   scripts/lab run --prefix twbench -- build/release/bench/search_bench [--modules N] [--runs R]
-#include <sys/resource.h>
-
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -9,6 +7,7 @@
 #include <set>
 #include <string>
 
+#include "bench/cpu_time.h"
 #include "discovery/controller_manager.h"
 #include "tests/e2e/lab_simulator.h"
 
@@ -22,14 +21,6 @@ public:
     std::set<std::string> macs;
 };
 
-double CpuMs()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    const auto ms = [](const timeval& t) { return t.tv_sec * 1000.0 + t.tv_usec / 1000.0; };
-    return ms(usage.ru_utime) + ms(usage.ru_stime);
-}
-
 struct Result {
     std::size_t found;
     double cpuMs;
@@ -41,12 +32,12 @@ Result OneSearch()
     CControllerManager manager;
     Counter counter;
     manager.Init(nullptr, &counter);
-    const double cpu0 = CpuMs();
+    const double cpu0 = bench::ProcessCpuMs();
     const auto wall0 = std::chrono::steady_clock::now();
     manager.StartSearch();
     manager.WaitForSearch();
     const double wall = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - wall0).count();
-    return {counter.macs.size(), CpuMs() - cpu0, wall};
+    return {counter.macs.size(), bench::ProcessCpuMs() - cpu0, wall};
 }
 
 }  // namespace

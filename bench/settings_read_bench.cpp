@@ -11,8 +11,7 @@
 #include <cstring>
 #include <thread>
 
-#include "tests/unit/fakes/fake_http.h"
-#include "tests/unit/fakes/fake_network.h"
+#include "tests/unit/fakes/fake_system.h"
 #include "ui/controller_list_ctrl.h"
 #include "ui/main_dialog.h"
 
@@ -45,19 +44,10 @@ int main(int argc, char** argv)
         }
     }
     QApplication app(argc, argv);
-    testing::FakeClock clock;
-    testing::FakeUdpSockets sockets{clock};
-    testing::FakeAdapterTable adapters;  // unreadable: no search runs
-    testing::FakeNeighbourTable neighbours;
+    testing::FakeSystem system;  // no search runs
     SilentModule http(silentMs);
-    ManagerServices services;
-    services.adapters = &adapters;
-    services.neighbours = &neighbours;
-    services.sockets = &sockets;
-    services.http = &http;
-    services.clock = &clock;
     // The window's own dialogs: the read runs behind its busy indicator.
-    MainDialog window(services, ManagerTiming{}, nullptr);
+    MainDialog window(system.Services(&http), ManagerTiming{}, nullptr);
     window.show();
 
     DeviceRecord module;

@@ -13,24 +13,15 @@
 #include <thread>
 #include <vector>
 
-#include "bench/thread_cpu.h"
-#include "tests/unit/fakes/fake_http.h"
-#include "tests/unit/fakes/fake_network.h"
+#include "bench/cpu_time.h"
+#include "tests/unit/fakes/fake_system.h"
+#include "commands/declining_prompts.h"
 #include "ui/controller_list_ctrl.h"
 #include "ui/main_dialog.h"
 
 namespace {
 
 using namespace tarrowind;
-
-struct NoPrompts final : CommandPrompts {
-    bool AskLogin(std::string&, std::string&) override { return false; }
-    bool EditModuleSettings(ModuleSettings&) override { return false; }
-    bool EditDactylSettings(DactylSettingValues&) override { return false; }
-    bool AskFirmwareFile(DeviceRecord&, std::string&) override { return false; }
-    void OpenAddress(const std::string&) override {}
-    void AddressInUse(const DeviceRecord&) override {}
-};
 
 struct Figures {
     long reports;
@@ -117,20 +108,10 @@ int main(int argc, char** argv)
     }
     workers = std::max(1, std::min(workers, rows));
     QApplication app(argc, argv);
-    // An adapter table that cannot be read: the first search ends at once; the rows are the bench's own.
-    testing::FakeClock clock;
-    testing::FakeUdpSockets sockets{clock};
-    testing::FakeAdapterTable adapters;
-    testing::FakeNeighbourTable neighbours;
-    testing::FakeHttpClient http;
-    ManagerServices services;
-    services.adapters = &adapters;
-    services.neighbours = &neighbours;
-    services.sockets = &sockets;
-    services.http = &http;
-    services.clock = &clock;
-    NoPrompts prompts;
-    MainDialog window(services, ManagerTiming{}, &prompts);
+    // No adapter table can be read: the first search ends at once; the rows are the bench's own.
+    testing::FakeSystem system;
+    DecliningPrompts prompts;
+    MainDialog window(system.Services(), ManagerTiming{}, &prompts);
     window.show();
     QCoreApplication::processEvents();
 

@@ -7,37 +7,19 @@
 #include <QEventLoop>
 #include <QTimer>
 
-#include <sys/resource.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include "bench/thread_cpu.h"
+#include "bench/cpu_time.h"
 #include "tests/e2e/lab_simulator.h"
+#include "commands/declining_prompts.h"
 #include "ui/controller_list_ctrl.h"
 #include "ui/main_dialog.h"
 
 namespace {
 
 using namespace tarrowind;
-
-double ProcessCpuMs()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    const auto ms = [](const timeval& t) { return static_cast<double>(t.tv_sec) * 1000.0 + t.tv_usec / 1000.0; };
-    return ms(usage.ru_utime) + ms(usage.ru_stime);
-}
-
-struct NoPrompts final : CommandPrompts {
-    bool AskLogin(std::string&, std::string&) override { return false; }
-    bool EditModuleSettings(ModuleSettings&) override { return false; }
-    bool EditDactylSettings(DactylSettingValues&) override { return false; }
-    bool AskFirmwareFile(DeviceRecord&, std::string&) override { return false; }
-    void OpenAddress(const std::string&) override {}
-    void AddressInUse(const DeviceRecord&) override {}
-};
 
 // Runs the window's event loop, idle between events, until the search has ended.
 void WaitForSearchEnd(MainDialog& window)
@@ -73,7 +55,7 @@ int main(int argc, char** argv)
     }
     QApplication app(argc, argv);
     lab::Simulator sim(lab::ManyModules(modules));
-    NoPrompts prompts;
+    DecliningPrompts prompts;
     MainDialog window(ManagerServices{}, ManagerTiming{}, &prompts);
     window.show();
     WaitForSearchEnd(window);  // the search the window starts by itself
@@ -83,13 +65,13 @@ int main(int argc, char** argv)
                 modules, qPrintable(QGuiApplication::platformName()));
     for (int run = 1; run <= runs; ++run) {
         const double thread0 = bench::ThreadCpuMs();
-        const double process0 = ProcessCpuMs();
+        const double process0 = bench::ProcessCpuMs();
         QElapsedTimer wall;
         wall.start();
         window.RunCommand(MainDialog::kCommandSearch);
         WaitForSearchEnd(window);
         std::printf("run %d: %d rows of %d; window thread CPU %.0f ms, process CPU %.0f ms, wall %lld ms\n", run,
-                    window.List().RowCount(), modules, bench::ThreadCpuMs() - thread0, ProcessCpuMs() - process0,
+                    window.List().RowCount(), modules, bench::ThreadCpuMs() - thread0, bench::ProcessCpuMs() - process0,
                     static_cast<long long>(wall.elapsed()));
     }
     return 0;

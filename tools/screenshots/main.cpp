@@ -17,6 +17,7 @@
 #include "discovery/address_text.h"
 #include "localisation/string_table.h"
 #include "platform/adapter_table.h"
+#include "commands/declining_prompts.h"
 #include "ui/controller_list_ctrl.h"
 #include "ui/controller_property_sheet.h"
 #include "ui/dactyl_setting_dlg.h"
@@ -33,15 +34,6 @@ using namespace tarrowind;
 class NoAdapters final : public AdapterTable {
 public:
     std::optional<std::vector<SystemAdapter>> Read() override { return std::nullopt; }
-};
-
-struct NoPrompts final : CommandPrompts {
-    bool AskLogin(std::string&, std::string&) override { return false; }
-    bool EditModuleSettings(ModuleSettings&) override { return false; }
-    bool EditDactylSettings(DactylSettingValues&) override { return false; }
-    bool AskFirmwareFile(DeviceRecord&, std::string&) override { return false; }
-    void OpenAddress(const std::string&) override {}
-    void AddressInUse(const DeviceRecord&) override {}
 };
 
 struct Row {
@@ -131,7 +123,7 @@ int main(int argc, char** argv)
     NoAdapters adapters;
     ManagerServices services;
     services.adapters = &adapters;
-    NoPrompts prompts;
+    DecliningPrompts prompts;
     MainDialog window(services, ManagerTiming{}, &prompts);
     window.show();
     while (window.IsSearching() || window.Manager().IsSearching()) {
