@@ -283,16 +283,14 @@ void ControllerListCellsTest::currentRowShowsAFocusFrameWhileTheListHasFocus()
     list.setFocus();
     QVERIFY(QTest::qWaitForWindowActive(&list));
     QTRY_VERIFY(list.hasFocus());
-    QVERIFY(rowPicture(0) != current);
-    QCOMPARE(rowPicture(1), other);
-    // The frame runs along the whole row, not around one cell.
+    // A frame along the whole row, not around one cell; the other row unchanged.
     const QImage framed = rowPicture(0);
-    const int y = 1;
-    for (const int column : {0, 5, ControllerListModel::kColumnCount - 1}) {
-        const QRect cell = list.visualRect(list.model()->index(0, column));
-        const int x = cell.center().x() - list.visualRect(list.model()->index(0, 0)).left();
-        QVERIFY2(framed.pixelColor(x, y) != current.pixelColor(x, y), qPrintable(QString::number(column)));
+    int changed = 0;
+    for (int x = 0; x < framed.width(); ++x) {
+        changed += framed.pixelColor(x, 1) != current.pixelColor(x, 1) ? 1 : 0;
     }
+    QVERIFY2(changed > framed.width() * 3 / 4, qPrintable(QString::number(changed)));
+    QCOMPARE(rowPicture(1), other);
 }
 
 void ControllerListCellsTest::coloursStayReadableOnADarkPalette()
@@ -352,11 +350,6 @@ void ControllerListCellsTest::columnsFitTheirWidestTextsAndKeepAUsersWidth()
         }
     };
     check();
-    int sum = 2 * row.list.frameWidth();
-    for (int column = 0; column < ControllerListModel::kColumnCount; ++column) {
-        sum += header->sectionSize(column);
-    }
-    QCOMPARE(row.list.ColumnsWidth(), sum);
 
     // A larger font widens the columns, except that one the user made wider stays as it is.
     const int name = header->sectionSize(ControllerListModel::kColumnName) + 150;

