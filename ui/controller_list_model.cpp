@@ -159,7 +159,7 @@ QVariant ControllerListModel::data(const QModelIndex& index, int role) const
     }
     switch (role) {
     case Qt::DisplayRole:
-        return CellText(*shown, index.column());
+        return DisplayText(*shown, index.column());
     case Qt::ToolTipRole: {
         // Names and texts come from the network: shown literally, never as markup.
         const QString text = CellText(*shown, index.column());
@@ -333,6 +333,31 @@ DeviceRecord ControllerListModel::ShownFields(const DeviceRecord& record)
     shown.useHttps = record.useHttps;
     shown.dhcp = record.dhcp;
     return shown;
+}
+
+QString ControllerListModel::DisplayText(const DeviceRecord& record, int column)
+{
+    const QString text = CellText(record, column);
+    if (text.isEmpty()) {
+        return text;
+    }
+    switch (column) {
+    case kColumnModel:
+    case kColumnVersion:
+    case kColumnMac:
+    case kColumnIp:
+    case kColumnMask:
+    case kColumnGateway:
+        // Addresses and model codes read left to right in every language: isolated, a right-to-left
+        // window would otherwise reorder "02:11:22:FD:01:02" around its letters.
+        return QChar(0x2066) + text + QChar(0x2069);
+    case kColumnName:
+    case kColumnAdapter:
+        // Names take the direction of their own first strong letter.
+        return QChar(0x2068) + text + QChar(0x2069);
+    default:
+        return text;
+    }
 }
 
 QString ControllerListModel::CellText(const DeviceRecord& record, int column)

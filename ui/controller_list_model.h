@@ -85,6 +85,9 @@ public:
 
     // The cell texts of a record (the model passes its snapshots).
     static QString CellText(const DeviceRecord& record, int column);
+    // The cell text as shown: addresses and model codes isolated left to right, names by their own
+    // direction, so that a right-to-left window never reorders their parts.
+    static QString DisplayText(const DeviceRecord& record, int column);
     static QString ActionText(std::int32_t action);
     static QString StatusText(std::int32_t status);
     // The status colour table; none for codes outside it (the system text colour is used).

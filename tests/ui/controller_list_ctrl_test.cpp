@@ -255,7 +255,9 @@ void ControllerListCtrlTest::snapshotsChangeOnlyOnRefresh()
     live->ipText = "10.0.0.9";
     live->status = tarrowind::kStatusLogin;
     live->password = "secret";
-    QCOMPARE(list.model()->index(0, ControllerListModel::kColumnIp).data().toString(), QString("10.0.0.1"));
+    // Shown isolated left to right, so that a right-to-left window keeps the address in its order.
+    QCOMPARE(list.model()->index(0, ControllerListModel::kColumnIp).data().toString(),
+             QChar(0x2066) + QString("10.0.0.1") + QChar(0x2069));
     QCOMPARE(shown->status, static_cast<std::int32_t>(tarrowind::kStatusNone));
     list.Sort(ControllerListModel::kColumnIp);
     QCOMPARE(list.RecordAt(0), live);
