@@ -179,17 +179,24 @@ void CIpAddressEdit::ShowRangeHint()
     QToolTip::showText(mapToGlobal(cursorRect().bottomLeft()), hint, this, QRect(), kHintMilliseconds);
 }
 
-void CIpAddressEdit::TypeDigit(QChar digit)
+std::pair<QString, int> CIpAddressEdit::InsertionPoint() const
 {
+    // A given 0.0.0.0 is replaced whole; a selection goes first, its dots kept.
+    if (ShowsUntouchedZero()) {
+        return {QString(), 0};
+    }
     QString text = this->text();
     int pos = cursorPosition();
-    if (ShowsUntouchedZero()) {
-        text.clear();
-        pos = 0;
-    } else if (hasSelectedText()) {
+    if (hasSelectedText()) {
         pos = selectionStart();
         text = RemoveKeepingDots(text, pos, static_cast<int>(selectedText().size()));
     }
+    return {text, pos};
+}
+
+void CIpAddressEdit::TypeDigit(QChar digit)
+{
+    auto [text, pos] = InsertionPoint();
     auto [start, end] = NumberAt(text, pos);
     if (end - start >= kDigits) {
         // A digit after a full number starts the next one; there is no room inside a full number.
@@ -330,15 +337,7 @@ void CIpAddressEdit::Paste(const QString& pasted)
         Edit(paste, static_cast<int>(paste.size()));
         return;
     }
-    QString text = this->text();
-    int pos = cursorPosition();
-    if (ShowsUntouchedZero()) {
-        text.clear();
-        pos = 0;
-    } else if (hasSelectedText()) {
-        pos = selectionStart();
-        text = RemoveKeepingDots(text, pos, static_cast<int>(selectedText().size()));
-    }
+    auto [text, pos] = InsertionPoint();
     text.insert(pos, paste);
     if (!IsAddressText(text)) {
         ShowRangeHint();

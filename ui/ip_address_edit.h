@@ -5,6 +5,7 @@
 class QLayout;
 
 #include <cstdint>
+#include <utility>
 
 namespace tarrowind {
 
@@ -48,6 +49,8 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    // The text an insertion edits and where it goes in.
+    std::pair<QString, int> InsertionPoint() const;
     void TypeDigit(QChar digit);
     void MoveToNextNumber();
     void Backspace();
