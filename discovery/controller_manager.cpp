@@ -28,6 +28,16 @@ bool CControllerManager::StartSearch()
     return true;
 }
 
+bool CControllerManager::SetSearchRanges(AddressRanges ranges, std::uint32_t probesPerSecond)
+{
+    if (!IsValidProbeRate(probesPerSecond) || ranges.Count() > kMaxRangeAddresses) {
+        return false;
+    }
+    m_ranges = std::move(ranges);
+    m_probeRate = probesPerSecond;
+    return true;
+}
+
 void CControllerManager::Stop()
 {
     m_stop = true;

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "discovery/adapter_list.h"
+#include "discovery/address_ranges.h"
 #include "discovery/core_events.h"
 #include "discovery/device_record.h"
 #include "discovery/static_arp.h"
@@ -86,6 +87,15 @@ public:
     int EnumerateAdapters();
     // One search on the current adapter list: 1 when it ran, 0 when the list was empty.
     int Search();
+    // From the next search on, every address of `ranges` is also probed by unicast, `probesPerSecond`
+    // datagrams a second, while replies are listened for; empty ranges: broadcasts only. False (nothing
+    // changed) for a rate outside kMinProbeRate..kMaxProbeRate or ranges of more than
+    // kMaxRangeAddresses addresses. Not to be called while a search runs.
+    bool SetSearchRanges(AddressRanges ranges, std::uint32_t probesPerSecond = kDefaultProbeRate);
+    const AddressRanges& SearchRanges() const { return m_ranges; }
+    std::uint32_t ProbeRate() const { return m_probeRate; }
+    // Unicast datagrams the last search sent to range addresses (both probes counted).
+    std::uint64_t RangeProbesSent() const { return m_rangeProbesSent.load(); }
 
     // Asks one known module again and refreshes its record from its answer; 1 when it answered.
     int Requery(DeviceRecord* record);
@@ -155,6 +165,9 @@ private:
     std::vector<AdapterRecord> m_adapters;
     std::map<std::string, DeviceRecord> m_found;
     StaticArpSet m_arp;
+    AddressRanges m_ranges;
+    std::uint32_t m_probeRate = kDefaultProbeRate;
+    std::atomic<std::uint64_t> m_rangeProbesSent{0};
 
     // Job queue state, all guarded by m_queueLock (re-entrant: ReleaseAddress calls QueueJob).
     mutable std::recursive_mutex m_queueLock;

@@ -94,6 +94,9 @@ struct DeviceRecord {
 
     std::int32_t useHttps = 1;
     std::int32_t dhcp = 0;
+    // Found by a range probe on no local adapter's subnet: reached through the system's routes, never
+    // given a static neighbour entry. adapterIndex is then kBroadcastAdapterIndex, adapterName "Routed".
+    bool routed = false;
 };
 
 }  // namespace tarrowind
