@@ -179,6 +179,39 @@ void ModuleCommands::SettingOfReader(DeviceRecord& r)
     Start(r, kActionSetting, kStatusQueueSetting);
 }
 
+void ModuleCommands::ChangeSettings(const std::vector<std::pair<DeviceRecord*, SettingsChange>>& changes)
+{
+    for (const auto& [r, change] : changes) {
+        if (r == nullptr) {
+            continue;
+        }
+        // A reader whose last setting failed is offered a new login, not another setting.
+        if (r->action != kActionNone || r->status < kStatusLoginSuccessfully ||
+            (r->kind == ModuleKind::BinaryDactyl && r->status == kStatusSettingFailed)) {
+            m_prompts.Skipped(*r, SkipReason::NotEligible);
+            continue;
+        }
+        if (r->kind == ModuleKind::LongReply) {
+            m_prompts.Skipped(*r, SkipReason::KindNotOffered);
+            continue;
+        }
+        if (!CanConfigure(r->model, r->version)) {
+            m_prompts.Skipped(*r, SkipReason::NotOffered);
+            continue;
+        }
+        // As for the settings command: queued under the reservation, so that it parks, and started by
+        // the release; another action on the address meanwhile cannot slip in.
+        const std::uint32_t address = r->ip;
+        if (!m_manager.ReserveAddress(address)) {
+            m_prompts.Skipped(*r, SkipReason::AddressInUse);
+            continue;
+        }
+        r->pendingPayload = std::make_shared<SettingsChange>(change);
+        Start(*r, kActionSetting, kStatusQueueSetting);
+        Release(address);
+    }
+}
+
 void ModuleCommands::AdvancedSetting(const std::vector<DeviceRecord*>& selected)
 {
     const DeviceRecord* r = selected.empty() ? nullptr : selected.front();

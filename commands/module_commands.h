@@ -3,10 +3,12 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "discovery/controller_manager.h"
 #include "discovery/device_record.h"
+#include "operations/settings_change.h"
 
 namespace tarrowind {
 
@@ -68,6 +70,10 @@ public:
     void SetLogin(const std::vector<DeviceRecord*>& selected);
     void Setting(const std::vector<DeviceRecord*>& selected);
     void AdvancedSetting(const std::vector<DeviceRecord*>& selected);
+    // One settings action per module with its own change, through the queue. Each module is checked as
+    // the settings command checks it (logged in, offered, its address free); the others are reported
+    // through CommandPrompts::Skipped. Null records are passed over.
+    void ChangeSettings(const std::vector<std::pair<DeviceRecord*, SettingsChange>>& changes);
     enum class RestartKind { Reboot = 1, Default = 2 };
     void RebootOrDefault(const std::vector<DeviceRecord*>& selected, RestartKind kind);
     void FirmwareUpdate(const std::vector<DeviceRecord*>& selected);

@@ -5,6 +5,7 @@
 #include "operations/firmware_upload.h"
 #include "operations/login.h"
 #include "operations/module_settings.h"
+#include "operations/settings_change.h"
 
 namespace tarrowind {
 namespace {
@@ -68,13 +69,30 @@ void CControllerManager::RunStep(DeviceRecord& record)
         }
         record.status = kStatusSetting;
         Report(record);
-        const std::shared_ptr<PendingPayload> payload = std::move(record.pendingPayload);
+        std::shared_ptr<PendingPayload> payload = std::move(record.pendingPayload);
         record.pendingPayload.reset();
+        const auto* change = dynamic_cast<const SettingsChange*>(payload.get());
         if (record.kind == ModuleKind::BinaryDactyl) {
             DeviceRecord sending = record;
-            sending.pendingPayload = payload;
+            sending.pendingPayload = change != nullptr ? std::make_shared<DactylSettingsRequest>(
+                                                             DactylRequestWithChange(record, *change))
+                                                       : payload;
             record.status = payload && SendDactylSettings(&sending) == 1 ? kStatusWaitForLogin : kStatusSettingFailed;
             return;
+        }
+        if (change != nullptr) {
+            // Read here, not when queued: of many modules changed at once, each is read just before
+            // its write, and every field but the changed ones goes back as the module has it.
+            auto read = std::make_shared<ModuleSettings>();
+            read->target = HttpTarget::ForRecord(record);
+            if (ReadModuleSettings(read.get(), http) != kHttpSuccess) {
+                record.status = kStatusSettingFailed;
+                return;
+            }
+            read->newLoginName = read->target.userName;
+            read->newAdminPassword = read->target.password;
+            ApplySettingsChange(*change, *read);
+            payload = std::move(read);
         }
         const auto* settings = dynamic_cast<const ModuleSettings*>(payload.get());
         if (settings == nullptr || WriteModuleSettings(settings, http) != 0) {

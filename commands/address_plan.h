@@ -1,0 +1,64 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "commands/module_commands.h"
+#include "operations/settings_change.h"
+
+namespace tarrowind {
+
+enum class AddressPlanError {
+    None,
+    StartNotAddress,     // the start is not a dotted IPv4 address
+    MaskNotMask,         // the mask is not a run of ones followed by zeros, or leaves no host address
+    MasksDiffer,         // no mask given and the modules do not all have the same one
+    StartNotHost,        // the start is its subnet's network or broadcast address
+    PastSubnet,          // the run of addresses would reach the subnet's broadcast address or beyond
+    GatewayNotAddress,   // the gateway is not a dotted IPv4 address
+    GatewayNotOnSubnet,  // the gateway is not a host address of the subnet
+    GatewayAssigned,     // the gateway is one of the addresses the run gives
+    NothingToAssign,     // no selected module takes the command
+};
+
+// English, for the command line and the window's message.
+std::string DescribeAddressPlanError(AddressPlanError error);
+
+enum class AddressNote {
+    Assigned,    // gets `newIp`
+    InUse,       // `newIp` is used by `usedBy`: the module is not changed
+    NotOffered,  // the settings command is not offered for it (`skip`): it takes no address
+};
+
+struct AddressPlanRow {
+    DeviceRecord* record = nullptr;
+    std::uint32_t oldIp = 0;  // network byte order
+    std::uint32_t newIp = 0;  // network byte order; 0 for NotOffered
+    AddressNote note = AddressNote::Assigned;
+    const DeviceRecord* usedBy = nullptr;       // for InUse
+    SkipReason skip = SkipReason::NotEligible;  // for NotOffered
+    SettingsChange change;                      // what to queue for Assigned
+};
+
+struct AddressPlan {
+    AddressPlanError error = AddressPlanError::None;
+    std::vector<AddressPlanRow> rows;  // in the order of `selected`
+
+    // The Assigned rows, for ModuleCommands::ChangeSettings.
+    std::vector<std::pair<DeviceRecord*, SettingsChange>> Changes() const;
+};
+
+// Why the settings command would leave the module alone; nullopt when it is offered.
+std::optional<SkipReason> SettingNotOfferedReason(const DeviceRecord& record);
+
+// Gives the offered modules of `selected` consecutive addresses from `start`, in the order given. `mask`
+// empty: each module keeps its mask, which must be the same for all of them. `gateway` empty: each keeps
+// its gateway. `listed` is every record of the list, for the in-use check.
+AddressPlan PlanAddresses(const std::vector<DeviceRecord*>& selected, const std::vector<const DeviceRecord*>& listed,
+                          std::string_view start, std::string_view mask, std::string_view gateway);
+
+}  // namespace tarrowind

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "discovery/device_record.h"
+
+namespace tarrowind {
+
+// One row of the device list as text, in the order of the exported columns.
+struct ModuleRowTexts {
+    std::string model, version, name, mac, ip, mask, gateway, adapter, action, status, progress, kind, adapterIndex;
+};
+
+// "Model,Version,Name,MAC,IP,Mask,Gateway,Adapter,Action,Status,Progress,Kind,Adapter index".
+extern const char* const kModuleCsvHeader;
+
+// "Web", "WebDactyl", "BinaryDactyl", "LongReply".
+const char* ModuleKindText(ModuleKind kind);
+
+// The record's texts; action and status are the caller's, as it shows them.
+ModuleRowTexts RowTextsOf(const DeviceRecord& record, std::string actionText, std::string statusText);
+
+// A CSV file: UTF-8 byte-order mark, the header line, one line per row, CRLF line ends, fields quoted
+// when they hold a comma, quote or line break. A field that a spreadsheet would take for a formula
+// (starting with =, +, -, @, tab or CR) gets a leading apostrophe.
+std::string CsvDocument(const std::vector<ModuleRowTexts>& rows);
+
+// Tab-separated lines for the clipboard, the header line first when asked; tabs and line breaks inside
+// a field become spaces, and the formula guard is that of CsvDocument.
+std::string TabSeparated(const std::vector<ModuleRowTexts>& rows, bool withHeader = false);
+
+}  // namespace tarrowind

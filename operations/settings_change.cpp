@@ -1,0 +1,32 @@
+#include "operations/settings_change.h"
+
+#include "discovery/address_text.h"
+#include "operations/module_settings.h"
+
+namespace tarrowind {
+
+void ApplySettingsChange(const SettingsChange& change, ModuleSettings& s)
+{
+    if (change.name) {
+        s.machineName = *change.name;
+    }
+    if (change.dhcp) {
+        s.dhcp = *change.dhcp ? 1 : 0;
+    }
+    s.ip = change.ip.value_or(s.ip);
+    s.mask = change.mask.value_or(s.mask);
+    s.gateway = change.gateway.value_or(s.gateway);
+}
+
+DactylSettingsBytes DactylRequestWithChange(const DeviceRecord& r, const SettingsChange& change)
+{
+    // The request wants the first dotted number in the most significant byte.
+    const auto hostOrder = [](const std::optional<std::uint32_t>& changed, const std::string& current) {
+        return __builtin_bswap32(changed ? *changed : ParseIpText(current));
+    };
+    return MakeDactylSettingsRequest(r.macText, change.name.value_or(r.name), change.dhcp.value_or(r.dhcp != 0),
+                                     hostOrder(change.ip, r.ipText), hostOrder(change.mask, r.maskText),
+                                     hostOrder(change.gateway, r.gatewayText));
+}
+
+}  // namespace tarrowind
