@@ -22,7 +22,6 @@ enum class AddressPlanError {
     GatewayNotAddress,   // the gateway is not a dotted IPv4 address
     GatewayNotOnSubnet,  // the gateway is not a host address of the subnet
     GatewayAssigned,     // the gateway is one of the addresses the run gives
-    NothingToAssign,     // no selected module takes the command
 };
 
 // English, for the command line and the window's message.
@@ -52,12 +51,23 @@ struct AddressPlan {
     std::vector<std::pair<DeviceRecord*, SettingsChange>> Changes() const;
 };
 
+// A strict dotted IPv4 address: four decimal numbers of 0 to 255, white space around it allowed.
+// Network byte order.
+std::optional<std::uint32_t> ParseDottedAddress(std::string_view text);
+// A subnet mask of 1 to 32 leading ones (host byte order).
+bool IsSubnetMask(std::uint32_t hostOrderMask);
+// An address a module can take on the subnet of `hostOrderMask` (host byte order): not 0.x, loopback,
+// multicast or reserved, and, for masks of up to 30 ones, neither the subnet's network nor its broadcast
+// address.
+bool IsHostAddress(std::uint32_t hostOrderAddress, std::uint32_t hostOrderMask);
+
 // Why the settings command would leave the module alone; nullopt when it is offered.
 std::optional<SkipReason> SettingNotOfferedReason(const DeviceRecord& record);
 
 // Gives the offered modules of `selected` consecutive addresses from `start`, in the order given. `mask`
 // empty: each module keeps its mask, which must be the same for all of them. `gateway` empty: each keeps
-// its gateway. `listed` is every record of the list, for the in-use check.
+// its gateway. A module with its DHCP client on has it turned off, as it would ignore a fixed address.
+// `listed` is every record of the list, for the in-use check.
 AddressPlan PlanAddresses(const std::vector<DeviceRecord*>& selected, const std::vector<const DeviceRecord*>& listed,
                           std::string_view start, std::string_view mask, std::string_view gateway);
 

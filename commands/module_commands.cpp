@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "commands/address_plan.h"
 #include "commands/command_state.h"
 #include "discovery/address_text.h"
 #include "discovery/core_events.h"
@@ -185,18 +186,8 @@ void ModuleCommands::ChangeSettings(const std::vector<std::pair<DeviceRecord*, S
         if (r == nullptr) {
             continue;
         }
-        // A reader whose last setting failed is offered a new login, not another setting.
-        if (r->action != kActionNone || r->status < kStatusLoginSuccessfully ||
-            (r->kind == ModuleKind::BinaryDactyl && r->status == kStatusSettingFailed)) {
-            m_prompts.Skipped(*r, SkipReason::NotEligible);
-            continue;
-        }
-        if (r->kind == ModuleKind::LongReply) {
-            m_prompts.Skipped(*r, SkipReason::KindNotOffered);
-            continue;
-        }
-        if (!CanConfigure(r->model, r->version)) {
-            m_prompts.Skipped(*r, SkipReason::NotOffered);
+        if (const auto reason = SettingNotOfferedReason(*r)) {
+            m_prompts.Skipped(*r, *reason);
             continue;
         }
         // As for the settings command: queued under the reservation, so that it parks, and started by

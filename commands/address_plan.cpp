@@ -1,0 +1,246 @@
+#include "commands/address_plan.h"
+
+#include <unordered_map>
+
+#include "discovery/address_text.h"
+#include "operations/firmware_folder.h"
+
+namespace tarrowind {
+namespace {
+
+std::string_view Trimmed(std::string_view text)
+{
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+std::uint32_t Swap(std::uint32_t value)
+{
+    return __builtin_bswap32(value);
+}
+
+}  // namespace
+
+std::optional<std::uint32_t> ParseDottedAddress(std::string_view text)
+{
+    text = Trimmed(text);
+    std::uint32_t hostOrder = 0;
+    for (int part = 0; part < 4; ++part) {
+        if (part > 0) {
+            if (text.empty() || text.front() != '.') {
+                return std::nullopt;
+            }
+            text.remove_prefix(1);
+        }
+        std::uint32_t number = 0;
+        std::size_t digits = 0;
+        while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9' && digits < 4) {
+            number = number * 10 + static_cast<std::uint32_t>(text[digits] - '0');
+            ++digits;
+        }
+        if (digits == 0 || digits > 3 || number > 255) {
+            return std::nullopt;
+        }
+        text.remove_prefix(digits);
+        hostOrder = hostOrder << 8 | number;
+    }
+    if (!text.empty()) {
+        return std::nullopt;
+    }
+    return Swap(hostOrder);
+}
+
+bool IsSubnetMask(std::uint32_t mask)
+{
+    // Ones then zeros: the inverse plus one is a power of two.
+    return mask != 0 && ((~mask + 1) & ~mask) == 0;
+}
+
+bool IsHostAddress(std::uint32_t address, std::uint32_t mask)
+{
+    const std::uint32_t first = address >> 24;
+    if (first == 0 || first == 127 || first >= 224) {
+        return false;
+    }
+    if (IsSubnetMask(mask) && ~mask > 1) {
+        const std::uint32_t host = address & ~mask;
+        return host != 0 && host != ~mask;
+    }
+    return true;
+}
+
+std::optional<SkipReason> SettingNotOfferedReason(const DeviceRecord& r)
+{
+    // A reader whose last setting failed is offered a new login, not another setting.
+    if (r.action != kActionNone || r.status < kStatusLoginSuccessfully ||
+        (r.kind == ModuleKind::BinaryDactyl && r.status == kStatusSettingFailed)) {
+        return SkipReason::NotEligible;
+    }
+    if (r.kind == ModuleKind::LongReply) {
+        return SkipReason::KindNotOffered;
+    }
+    if (!CanConfigure(r.model, r.version)) {
+        return SkipReason::NotOffered;
+    }
+    return std::nullopt;
+}
+
+std::string DescribeAddressPlanError(AddressPlanError error)
+{
+    switch (error) {
+    case AddressPlanError::None:
+        return "no error";
+    case AddressPlanError::StartNotAddress:
+        return "the start address is not a dotted IPv4 address such as 192.168.1.20";
+    case AddressPlanError::MaskNotMask:
+        return "the subnet mask is not a mask (ones followed by zeros, such as 255.255.255.0)";
+    case AddressPlanError::MasksDiffer:
+        return "the modules have different subnet masks: give the mask";
+    case AddressPlanError::StartNotHost:
+        return "the start address is not a host address of its subnet";
+    case AddressPlanError::PastSubnet:
+        return "the modules need more addresses than the subnet has from the start address on";
+    case AddressPlanError::GatewayNotAddress:
+        return "the gateway is not a dotted IPv4 address";
+    case AddressPlanError::GatewayNotOnSubnet:
+        return "the gateway is not a host address of the modules' subnet";
+    case AddressPlanError::GatewayAssigned:
+        return "the gateway is one of the addresses given to the modules";
+    }
+    return "unknown error";
+}
+
+std::vector<std::pair<DeviceRecord*, SettingsChange>> AddressPlan::Changes() const
+{
+    std::vector<std::pair<DeviceRecord*, SettingsChange>> changes;
+    for (const AddressPlanRow& row : rows) {
+        if (row.note == AddressNote::Assigned) {
+            changes.emplace_back(row.record, row.change);
+        }
+    }
+    return changes;
+}
+
+AddressPlan PlanAddresses(const std::vector<DeviceRecord*>& selected, const std::vector<const DeviceRecord*>& listed,
+                          std::string_view start, std::string_view mask, std::string_view gateway)
+{
+    AddressPlan plan;
+    const auto fail = [&plan](AddressPlanError error) {
+        plan.error = error;
+        plan.rows.clear();
+        return plan;
+    };
+    const std::optional<std::uint32_t> first = ParseDottedAddress(start);
+    if (!first) {
+        return fail(AddressPlanError::StartNotAddress);
+    }
+    for (DeviceRecord* r : selected) {
+        if (r == nullptr) {
+            continue;
+        }
+        AddressPlanRow row;
+        row.record = r;
+        row.oldIp = r->ip;
+        if (const auto reason = SettingNotOfferedReason(*r)) {
+            row.note = AddressNote::NotOffered;
+            row.skip = *reason;
+        }
+        plan.rows.push_back(std::move(row));
+    }
+
+    std::optional<std::uint32_t> givenMask;
+    std::uint32_t maskValue = 0;
+    if (!Trimmed(mask).empty()) {
+        givenMask = ParseDottedAddress(mask);
+        if (!givenMask || !IsSubnetMask(Swap(*givenMask))) {
+            return fail(AddressPlanError::MaskNotMask);
+        }
+        maskValue = Swap(*givenMask);
+    } else {
+        // Kept: the modules' one mask decides the subnet.
+        std::optional<std::uint32_t> common;
+        for (const AddressPlanRow& row : plan.rows) {
+            if (row.note != AddressNote::NotOffered) {
+                const std::uint32_t m = Swap(ParseIpText(row.record->maskText));
+                if (common && *common != m) {
+                    return fail(AddressPlanError::MasksDiffer);
+                }
+                common = m;
+            }
+        }
+        maskValue = common.value_or(0xFFFFFF00u);
+        if (!IsSubnetMask(maskValue)) {
+            return fail(AddressPlanError::MaskNotMask);
+        }
+    }
+    // A /31 or /32 has no room for a run of modules behind a gateway.
+    if (~maskValue < 3) {
+        return fail(AddressPlanError::MaskNotMask);
+    }
+    const std::uint32_t startHost = Swap(*first);
+    if (!IsHostAddress(startHost, maskValue)) {
+        return fail(AddressPlanError::StartNotHost);
+    }
+    const std::uint64_t lastHost = (startHost | ~maskValue) - 1ull;
+
+    std::unordered_multimap<std::uint32_t, const DeviceRecord*> used;
+    for (const DeviceRecord* r : listed) {
+        if (r != nullptr) {
+            used.emplace(r->ip, r);
+        }
+    }
+    std::uint64_t next = startHost;
+    for (AddressPlanRow& row : plan.rows) {
+        if (row.note == AddressNote::NotOffered) {
+            continue;
+        }
+        if (next > lastHost) {
+            return fail(AddressPlanError::PastSubnet);
+        }
+        row.newIp = Swap(static_cast<std::uint32_t>(next++));
+        // Any other listed module on the address, also one this plan moves: they would meet there while
+        // the queue runs both.
+        const auto [from, to] = used.equal_range(row.newIp);
+        for (auto it = from; it != to; ++it) {
+            if (it->second != row.record) {
+                row.note = AddressNote::InUse;
+                row.usedBy = it->second;
+                break;
+            }
+        }
+    }
+
+    std::optional<std::uint32_t> gatewayValue;
+    if (!Trimmed(gateway).empty()) {
+        gatewayValue = ParseDottedAddress(gateway);
+        if (!gatewayValue) {
+            return fail(AddressPlanError::GatewayNotAddress);
+        }
+        const std::uint32_t g = Swap(*gatewayValue);
+        if ((g & maskValue) != (startHost & maskValue) || !IsHostAddress(g, maskValue)) {
+            return fail(AddressPlanError::GatewayNotOnSubnet);
+        }
+        if (g >= startHost && g < next) {
+            return fail(AddressPlanError::GatewayAssigned);
+        }
+    }
+    for (AddressPlanRow& row : plan.rows) {
+        if (row.note != AddressNote::Assigned) {
+            continue;
+        }
+        row.change.ip = row.newIp;
+        if (givenMask) {
+            row.change.mask = *givenMask;
+        }
+        row.change.gateway = gatewayValue;
+        if (row.record->dhcp != 0) {
+            row.change.dhcp = false;
+        }
+    }
+    return plan;
+}
+
+}  // namespace tarrowind

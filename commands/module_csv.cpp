@@ -1,0 +1,130 @@
+#include "commands/module_csv.h"
+
+#include <string_view>
+
+namespace tarrowind {
+namespace {
+
+const std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
+// Spreadsheets run a cell starting with one of these as a formula; a leading apostrophe makes it text.
+// A field that starts with an apostrophe gets one more, so that reading a plan back can always drop one.
+bool NeedsGuard(std::string_view field)
+{
+    return !field.empty() && std::string_view("=+-@\t\r'").find(field.front()) != std::string_view::npos;
+}
+
+std::string Guarded(std::string_view field)
+{
+    return NeedsGuard(field) ? "'" + std::string(field) : std::string(field);
+}
+
+std::string CsvField(std::string_view raw)
+{
+    const std::string field = Guarded(raw);
+    if (field.find_first_of(",\"\r\n") == std::string::npos) {
+        return field;
+    }
+    std::string quoted = "\"";
+    for (const char c : field) {
+        quoted += c;
+        if (c == '"') {
+            quoted += '"';
+        }
+    }
+    return quoted + '"';
+}
+
+std::string TabField(std::string_view raw)
+{
+    std::string flat(raw);
+    for (char& c : flat) {
+        if (c == '\t' || c == '\r' || c == '\n') {
+            c = ' ';
+        }
+    }
+    return Guarded(flat);
+}
+
+template <typename Field>
+void AppendLine(std::string& out, const ModuleRowTexts& r, char separator, std::string_view end, Field field)
+{
+    const std::string* const fields[] = {&r.model,   &r.version, &r.name,   &r.mac,      &r.ip,
+                                         &r.mask,    &r.gateway, &r.adapter, &r.action,  &r.status,
+                                         &r.progress, &r.kind,   &r.adapterIndex};
+    bool first = true;
+    for (const std::string* f : fields) {
+        if (!first) {
+            out += separator;
+        }
+        first = false;
+        out += field(*f);
+    }
+    out += end;
+}
+
+}  // namespace
+
+const char* const kModuleCsvHeader = "Model,Version,Name,MAC,IP,Mask,Gateway,Adapter,Action,Status,Progress,Kind,Adapter index";
+
+const char* ModuleKindText(ModuleKind kind)
+{
+    switch (kind) {
+    case ModuleKind::Web:
+        return "Web";
+    case ModuleKind::WebDactyl:
+        return "WebDactyl";
+    case ModuleKind::BinaryDactyl:
+        return "BinaryDactyl";
+    case ModuleKind::LongReply:
+        return "LongReply";
+    }
+    return "Unknown";
+}
+
+ModuleRowTexts RowTextsOf(const DeviceRecord& r, std::string actionText, std::string statusText)
+{
+    ModuleRowTexts t;
+    t.model = r.model;
+    t.version = r.version;
+    t.name = r.name;
+    t.mac = r.macText;
+    t.ip = r.ipText;
+    t.mask = r.maskText;
+    t.gateway = r.gatewayText;
+    t.adapter = r.routed ? "Routed" : r.adapterName;
+    t.action = std::move(actionText);
+    t.status = std::move(statusText);
+    t.progress = std::to_string(r.progress);
+    t.kind = ModuleKindText(r.kind);
+    t.adapterIndex = std::to_string(r.adapterIndex);
+    return t;
+}
+
+std::string CsvDocument(const std::vector<ModuleRowTexts>& rows)
+{
+    std::string out(kUtf8Bom);
+    out += kModuleCsvHeader;
+    out += "\r\n";
+    for (const ModuleRowTexts& r : rows) {
+        AppendLine(out, r, ',', "\r\n", CsvField);
+    }
+    return out;
+}
+
+std::string TabSeparated(const std::vector<ModuleRowTexts>& rows, bool withHeader)
+{
+    std::string out;
+    if (withHeader) {
+        for (const char c : std::string_view(kModuleCsvHeader)) {
+            out += c == ',' ? '\t' : c;
+        }
+        out += '\n';
+    }
+    for (const ModuleRowTexts& r : rows) {
+        AppendLine(out, r, '\t', "\n", TabField);
+    }
+    return out;
+}
+
+}  // namespace tarrowind

@@ -1,0 +1,615 @@
+#include "commands/settings_plan.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <deque>
+#include <unordered_map>
+
+#include "commands/address_plan.h"
+#include "discovery/address_text.h"
+#include "platform/code_page.h"
+
+namespace tarrowind {
+namespace {
+
+enum Column { kMac, kName, kIp, kMask, kGateway, kDhcp, kColumns };
+constexpr std::array<std::string_view, kColumns> kColumnNames = {"MAC", "Name", "IP", "Mask", "Gateway", "DHCP"};
+
+bool ValidUtf8(std::string_view text)
+{
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        std::size_t extra = 0;
+        std::uint32_t code = 0;
+        if (b < 0x80) {
+            ++i;
+            continue;
+        } else if (b >= 0xC2 && b <= 0xDF) {
+            extra = 1, code = b & 0x1Fu;
+        } else if (b >= 0xE0 && b <= 0xEF) {
+            extra = 2, code = b & 0x0Fu;
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            extra = 3, code = b & 0x07u;
+        } else {
+            return false;
+        }
+        if (text.size() - i <= extra) {
+            return false;
+        }
+        for (std::size_t k = 1; k <= extra; ++k) {
+            const auto c = static_cast<unsigned char>(text[i + k]);
+            if ((c & 0xC0u) != 0x80u) {
+                return false;
+            }
+            code = code << 6 | (c & 0x3Fu);
+        }
+        // Overlong forms, surrogates and code points past U+10FFFF.
+        if ((extra == 2 && (code < 0x800 || (code >= 0xD800 && code <= 0xDFFF))) ||
+            (extra == 3 && (code < 0x10000 || code > 0x10FFFF))) {
+            return false;
+        }
+        i += extra + 1;
+    }
+    return true;
+}
+
+char Lower(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool SameWord(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return Lower(x) == Lower(y); });
+}
+
+std::string_view Trimmed(std::string_view text)
+{
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+// The separator the header line uses most, outside quotes; "," when it uses none.
+char DetectSeparator(std::string_view text)
+{
+    std::size_t commas = 0, semicolons = 0, tabs = 0;
+    bool quoted = false;
+    for (const char c : text) {
+        if (c == '"') {
+            quoted = !quoted;
+        } else if (!quoted && (c == '\n' || c == '\r')) {
+            break;
+        } else if (!quoted) {
+            commas += c == ',' ? 1 : 0;
+            semicolons += c == ';' ? 1 : 0;
+            tabs += c == '\t' ? 1 : 0;
+        }
+    }
+    if (tabs > commas && tabs >= semicolons) {
+        return '\t';
+    }
+    return semicolons > commas ? ';' : ',';
+}
+
+struct Record {
+    std::size_t line = 0;
+    std::vector<std::string> fields;
+};
+
+// RFC 4180 records, lenient where spreadsheets are: LF, CRLF or a lone CR end a record, a quote inside an
+// unquoted field is kept as it is. False for a quoted field that never ends, or for too many records.
+bool SplitRecords(std::string_view text, char separator, std::vector<Record>& out, bool& tooMany)
+{
+    std::size_t line = 1;
+    std::size_t i = 0;
+    tooMany = false;
+    while (i < text.size()) {
+        Record record;
+        record.line = line;
+        std::string field;
+        bool ended = false;
+        while (!ended) {
+            if (i < text.size() && text[i] == '"') {
+                ++i;
+                for (;;) {
+                    if (i >= text.size()) {
+                        return false;
+                    }
+                    const char c = text[i++];
+                    if (c == '"') {
+                        if (i < text.size() && text[i] == '"') {
+                            field += '"';
+                            ++i;
+                            continue;
+                        }
+                        break;
+                    }
+                    line += c == '\n' ? 1 : 0;
+                    field += c;
+                }
+            }
+            while (i < text.size() && text[i] != separator && text[i] != '\n' && text[i] != '\r') {
+                field += text[i++];
+            }
+            record.fields.push_back(std::move(field));
+            field.clear();
+            if (i >= text.size()) {
+                ended = true;
+            } else if (text[i] == separator) {
+                ++i;
+            } else {
+                i += text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n' ? 2 : 1;
+                ++line;
+                ended = true;
+            }
+        }
+        const bool blank = std::all_of(record.fields.begin(), record.fields.end(),
+                                       [](const std::string& f) { return Trimmed(f).empty(); });
+        if (!blank) {
+            // The header is one record more than the rows.
+            if (out.size() > kMaxPlanRows) {
+                tooMany = true;
+                return true;
+            }
+            out.push_back(std::move(record));
+        }
+    }
+    return true;
+}
+
+// The apostrophe the export puts before a field a spreadsheet would run as a formula.
+std::string Unguarded(std::string_view field)
+{
+    if (!field.empty() && field.front() == '\'') {
+        field.remove_prefix(1);
+    }
+    return std::string(field);
+}
+
+}  // namespace
+
+std::string DescribePlanReadError(PlanReadError error)
+{
+    switch (error) {
+    case PlanReadError::None:
+        return "no error";
+    case PlanReadError::TooLarge:
+        return "the plan is larger than 16 MiB";
+    case PlanReadError::TooManyRows:
+        return "the plan has more than 100000 rows";
+    case PlanReadError::NoHeader:
+        return "the plan is empty: its first line must name the columns";
+    case PlanReadError::NoMacColumn:
+        return "the plan's first line names no MAC column";
+    case PlanReadError::NoValueColumn:
+        return "the plan's first line names none of the columns Name, IP, Mask, Gateway and DHCP";
+    case PlanReadError::NotText:
+        return "the plan is not UTF-8 text in CSV form (a quoted field never ends, or it holds bytes that are not UTF-8)";
+    }
+    return "unknown error";
+}
+
+SettingsPlan ReadSettingsPlan(std::string_view bytes)
+{
+    SettingsPlan plan;
+    if (bytes.size() > kMaxPlanBytes) {
+        plan.error = PlanReadError::TooLarge;
+        return plan;
+    }
+    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
+        bytes.remove_prefix(3);
+    }
+    if (!ValidUtf8(bytes)) {
+        plan.error = PlanReadError::NotText;
+        return plan;
+    }
+    std::vector<Record> records;
+    bool tooMany = false;
+    if (!SplitRecords(bytes, DetectSeparator(bytes), records, tooMany)) {
+        plan.error = PlanReadError::NotText;
+        return plan;
+    }
+    if (tooMany) {
+        plan.error = PlanReadError::TooManyRows;
+        return plan;
+    }
+    if (records.empty()) {
+        plan.error = PlanReadError::NoHeader;
+        return plan;
+    }
+    std::array<std::optional<std::size_t>, kColumns> at;
+    const std::vector<std::string>& header = records.front().fields;
+    for (std::size_t i = 0; i < header.size(); ++i) {
+        for (std::size_t c = 0; c < kColumns; ++c) {
+            if (!at[c] && SameWord(Trimmed(header[i]), kColumnNames[c])) {
+                at[c] = i;
+            }
+        }
+    }
+    if (!at[kMac]) {
+        plan.error = PlanReadError::NoMacColumn;
+        return plan;
+    }
+    if (std::none_of(at.begin() + 1, at.end(), [](const auto& column) { return column.has_value(); })) {
+        plan.error = PlanReadError::NoValueColumn;
+        return plan;
+    }
+    for (std::size_t k = 1; k < records.size(); ++k) {
+        const Record& record = records[k];
+        const auto cell = [&](Column c) -> std::optional<std::string> {
+            if (!at[c] || *at[c] >= record.fields.size()) {
+                return std::nullopt;
+            }
+            // Names keep their spaces: a module's name may end in them.
+            std::string value = Unguarded(c == kName ? std::string_view(record.fields[*at[c]])
+                                                     : Trimmed(record.fields[*at[c]]));
+            if (c != kName) {
+                value = std::string(Trimmed(value));
+            }
+            if (value.empty()) {
+                return std::nullopt;
+            }
+            return value;
+        };
+        PlanRow row;
+        row.line = record.line;
+        row.mac = cell(kMac).value_or("");
+        row.name = cell(kName);
+        row.ip = cell(kIp);
+        row.mask = cell(kMask);
+        row.gateway = cell(kGateway);
+        row.dhcp = cell(kDhcp);
+        plan.rows.push_back(std::move(row));
+    }
+    return plan;
+}
+
+namespace {
+
+// "XX:XX:XX:XX:XX:XX" from twelve hex digits, with ":", "-" or "." between groups or none; empty if not.
+std::string NormalMac(std::string_view text)
+{
+    std::string digits;
+    for (const char c : text) {
+        if (std::isxdigit(static_cast<unsigned char>(c)) != 0) {
+            digits += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        } else if (c != ':' && c != '-' && c != '.') {
+            return {};
+        }
+    }
+    if (digits.size() != 12) {
+        return {};
+    }
+    std::string mac;
+    for (std::size_t i = 0; i < 12; i += 2) {
+        if (!mac.empty()) {
+            mac += ':';
+        }
+        mac += digits.substr(i, 2);
+    }
+    return mac;
+}
+
+std::optional<bool> ParseSwitch(std::string_view text)
+{
+    for (const std::string_view on : {"on", "yes", "1", "true"}) {
+        if (SameWord(text, on)) {
+            return true;
+        }
+    }
+    for (const std::string_view off : {"off", "no", "0", "false"}) {
+        if (SameWord(text, off)) {
+            return false;
+        }
+    }
+    return std::nullopt;
+}
+
+std::uint32_t Swap(std::uint32_t value)
+{
+    return __builtin_bswap32(value);
+}
+
+// A row matched to its module, before the address checks.
+struct Candidate {
+    std::size_t row = 0;
+    DeviceRecord* record = nullptr;
+    PlannedChange planned;
+    bool rejected = false;
+};
+
+}  // namespace
+
+std::string DescribePlanProblem(const PlanProblem& p)
+{
+    std::string text = "line " + std::to_string(p.line) + ": ";
+    switch (p.kind) {
+    case PlanProblemKind::NoMac:
+        return text + "the row gives no MAC";
+    case PlanProblemKind::BadValue:
+        if (p.field == "MAC") {
+            return text + "\"" + p.value + "\" is not a hardware address";
+        }
+        return text + p.field + " \"" + p.value + "\" " +
+               (p.field == "Name"   ? "is longer than a reader takes (16 bytes)"
+                : p.field == "Mask" ? "is not a subnet mask"
+                : p.field == "DHCP" ? "is not on or off"
+                : p.field == "IP"   ? "is not a host address on its subnet"
+                                    : "is not an address on the module's subnet");
+    case PlanProblemKind::UnknownMac:
+        return text + "no listed module has the MAC " + p.mac;
+    case PlanProblemKind::MacTwice:
+        return text + "the MAC " + p.mac + " is also given on line " + std::to_string(p.otherLine);
+    case PlanProblemKind::AddressTwice:
+        return text + "the address " + p.value + " is also given on line " + std::to_string(p.otherLine);
+    case PlanProblemKind::AddressTaken:
+        return text + "the address " + p.value + " is that of " + (p.other != nullptr ? p.other->macText : "?") +
+               ", which keeps it";
+    case PlanProblemKind::NotOffered:
+        switch (p.skip) {
+        case SkipReason::NotEligible:
+            return text + "the module " + p.mac + " is not logged in or is busy";
+        case SkipReason::KindNotOffered:
+            return text + "the module " + p.mac + " takes no settings";
+        default:
+            return text + "the module " + p.mac + "'s model and firmware take no settings";
+        }
+    }
+    return text + "problem";
+}
+
+std::vector<std::pair<DeviceRecord*, SettingsChange>> PlanMatch::Changes() const
+{
+    std::vector<std::pair<DeviceRecord*, SettingsChange>> out;
+    for (const PlannedChange& c : changes) {
+        out.emplace_back(c.record, c.change);
+    }
+    return out;
+}
+
+PlanMatch MatchSettingsPlan(const SettingsPlan& plan, const std::vector<DeviceRecord*>& listed)
+{
+    PlanMatch match;
+    std::unordered_map<std::string, DeviceRecord*> byMac;
+    for (DeviceRecord* r : listed) {
+        if (r != nullptr) {
+            byMac.try_emplace(NormalMac(r->macText), r);
+        }
+    }
+    const auto problem = [&match](PlanProblemKind kind, const PlanRow& row, std::string mac) -> PlanProblem& {
+        PlanProblem p;
+        p.kind = kind;
+        p.line = row.line;
+        p.mac = std::move(mac);
+        match.problems.push_back(std::move(p));
+        return match.problems.back();
+    };
+    const auto badValue = [&](const PlanRow& row, const std::string& mac, const char* field, const std::string& value) {
+        PlanProblem& p = problem(PlanProblemKind::BadValue, row, mac);
+        p.field = field;
+        p.value = value;
+    };
+
+    // First line per MAC, to tell rows that give a MAC twice.
+    std::unordered_map<std::string, std::size_t> firstRowOfMac;
+    std::unordered_map<std::string, std::size_t> macRows;
+    for (const PlanRow& row : plan.rows) {
+        const std::string mac = NormalMac(row.mac);
+        if (!mac.empty()) {
+            ++macRows[mac];
+        }
+    }
+
+    std::vector<Candidate> candidates;
+    for (std::size_t i = 0; i < plan.rows.size(); ++i) {
+        const PlanRow& row = plan.rows[i];
+        if (row.mac.empty()) {
+            problem(PlanProblemKind::NoMac, row, "");
+            continue;
+        }
+        const std::string mac = NormalMac(row.mac);
+        if (mac.empty()) {
+            badValue(row, row.mac, "MAC", row.mac);
+            continue;
+        }
+        if (macRows[mac] > 1) {
+            const auto [first, added] = firstRowOfMac.try_emplace(mac, row.line);
+            PlanProblem& p = problem(PlanProblemKind::MacTwice, row, mac);
+            if (added) {
+                // The other line is the next row with the MAC.
+                for (std::size_t k = i + 1; k < plan.rows.size(); ++k) {
+                    if (NormalMac(plan.rows[k].mac) == mac) {
+                        p.otherLine = plan.rows[k].line;
+                        break;
+                    }
+                }
+            } else {
+                p.otherLine = first->second;
+            }
+            continue;
+        }
+        const auto found = byMac.find(mac);
+        if (found == byMac.end()) {
+            problem(PlanProblemKind::UnknownMac, row, mac);
+            continue;
+        }
+        DeviceRecord& r = *found->second;
+        if (const auto reason = SettingNotOfferedReason(r)) {
+            problem(PlanProblemKind::NotOffered, row, r.macText).skip = *reason;
+            continue;
+        }
+
+        const std::size_t before = match.problems.size();
+        const std::uint32_t oldMask = ParseIpText(r.maskText);
+        const std::uint32_t oldGateway = ParseIpText(r.gatewayText);
+        // Plain values and flags: optionals of these trip GCC's maybe-uninitialized check.
+        std::uint32_t ip = 0, mask = 0, gateway = 0;
+        bool hasIp = false, hasMask = false, hasGateway = false;
+        std::optional<bool> dhcp;
+        const auto read = [](const std::optional<std::string>& text, std::uint32_t& value) {
+            const auto parsed = ParseDottedAddress(*text);
+            value = parsed.value_or(0);
+            return parsed.has_value();
+        };
+        if (row.mask) {
+            hasMask = read(row.mask, mask) && IsSubnetMask(Swap(mask));
+            if (!hasMask) {
+                badValue(row, r.macText, "Mask", *row.mask);
+            }
+        }
+        const std::uint32_t finalMask = Swap(hasMask ? mask : oldMask);
+        if (row.ip) {
+            hasIp = read(row.ip, ip);
+            if (!hasIp || !IsHostAddress(Swap(ip), finalMask)) {
+                badValue(row, r.macText, "IP", *row.ip);
+            }
+        }
+        const std::uint32_t finalIp = Swap(hasIp ? ip : r.ip);
+        if (row.gateway) {
+            hasGateway = read(row.gateway, gateway);
+            const std::uint32_t g = Swap(gateway);
+            // 0.0.0.0 is a module without a gateway.
+            if (!hasGateway || (g != 0 && ((g & finalMask) != (finalIp & finalMask) ||
+                                           !IsHostAddress(g, finalMask) || g == finalIp))) {
+                badValue(row, r.macText, "Gateway", *row.gateway);
+            }
+        }
+        if (row.dhcp) {
+            dhcp = ParseSwitch(*row.dhcp);
+            if (!dhcp) {
+                badValue(row, r.macText, "DHCP", *row.dhcp);
+            }
+        }
+        if (row.name && r.kind == ModuleKind::BinaryDactyl && Utf8ToAnsi(*row.name).size() > 16) {
+            badValue(row, r.macText, "Name", *row.name);
+        }
+        if (match.problems.size() != before) {
+            continue;
+        }
+
+        Candidate c;
+        c.row = i;
+        c.record = &r;
+        PlannedChange& planned = c.planned;
+        planned.record = &r;
+        planned.line = row.line;
+        const auto field = [&](const char* name, std::string oldText, std::string newText) {
+            planned.fields.push_back({name, std::move(oldText), std::move(newText)});
+        };
+        if (row.name && *row.name != r.name) {
+            planned.change.name = *row.name;
+            field("Name", r.name, *row.name);
+        }
+        if (dhcp && *dhcp != (r.dhcp != 0)) {
+            planned.change.dhcp = *dhcp;
+            field("DHCP", r.dhcp != 0 ? "on" : "off", *dhcp ? "on" : "off");
+        }
+        if (hasIp && ip != r.ip) {
+            planned.change.ip = ip;
+            field("IP", r.ipText, FormatIp(ip));
+        }
+        if (hasMask && mask != oldMask) {
+            planned.change.mask = mask;
+            field("Mask", r.maskText, FormatIp(mask));
+        }
+        if (hasGateway && gateway != oldGateway) {
+            planned.change.gateway = gateway;
+            field("Gateway", r.gatewayText, FormatIp(gateway));
+        }
+        if (planned.change.Empty()) {
+            ++match.unchanged;
+            continue;
+        }
+        candidates.push_back(std::move(c));
+    }
+
+    // Two rows giving one new address: neither is taken.
+    std::unordered_map<std::uint32_t, std::vector<std::size_t>> byNewIp;
+    for (std::size_t k = 0; k < candidates.size(); ++k) {
+        if (candidates[k].planned.change.ip) {
+            byNewIp[*candidates[k].planned.change.ip].push_back(k);
+        }
+    }
+    for (auto& [address, ks] : byNewIp) {
+        if (ks.size() < 2) {
+            continue;
+        }
+        for (std::size_t j = 0; j < ks.size(); ++j) {
+            Candidate& c = candidates[ks[j]];
+            c.rejected = true;
+            PlanProblem& p = problem(PlanProblemKind::AddressTwice, plan.rows[c.row], c.record->macText);
+            p.value = FormatIp(address);
+            p.otherLine = candidates[ks[j == 0 ? 1 : 0]].planned.line;
+        }
+    }
+
+    // A new address must be free once the plan is done: a module that keeps its address (it has no row
+    // moving it, or its row was refused) holds it. A refusal can free no address but hold one, so the
+    // rows waiting for that address are checked again.
+    std::unordered_map<std::uint32_t, std::size_t> holders;  // modules whose final address it is
+    std::unordered_map<const DeviceRecord*, std::size_t> moving;
+    for (std::size_t k = 0; k < candidates.size(); ++k) {
+        if (!candidates[k].rejected && candidates[k].planned.change.ip) {
+            moving[candidates[k].record] = k;
+        }
+    }
+    std::unordered_map<std::uint32_t, std::vector<const DeviceRecord*>> keepers;
+    for (const DeviceRecord* r : listed) {
+        if (r == nullptr) {
+            continue;
+        }
+        if (moving.count(r) == 0) {
+            ++holders[r->ip];
+            keepers[r->ip].push_back(r);
+        } else {
+            ++holders[*candidates[moving.at(r)].planned.change.ip];
+        }
+    }
+    std::deque<std::size_t> work;
+    for (const auto& [r, k] : moving) {
+        (void)r;
+        work.push_back(k);
+    }
+    while (!work.empty()) {
+        Candidate& c = candidates[work.front()];
+        work.pop_front();
+        const std::uint32_t address = *c.planned.change.ip;
+        if (c.rejected || holders[address] < 2) {
+            continue;
+        }
+        c.rejected = true;
+        PlanProblem& p = problem(PlanProblemKind::AddressTaken, plan.rows[c.row], c.record->macText);
+        p.value = FormatIp(address);
+        for (const DeviceRecord* keeper : keepers[address]) {
+            if (keeper != c.record) {
+                p.other = keeper;
+                break;
+            }
+        }
+        --holders[address];
+        ++holders[c.record->ip];
+        keepers[c.record->ip].push_back(c.record);
+        const auto waiting = byNewIp.find(c.record->ip);
+        if (waiting != byNewIp.end()) {
+            for (const std::size_t k : waiting->second) {
+                work.push_back(k);
+            }
+        }
+    }
+
+    for (Candidate& c : candidates) {
+        if (!c.rejected) {
+            match.changes.push_back(std::move(c.planned));
+        }
+    }
+    std::stable_sort(match.problems.begin(), match.problems.end(),
+                     [](const PlanProblem& a, const PlanProblem& b) { return a.line < b.line; });
+    return match;
+}
+
+}  // namespace tarrowind
