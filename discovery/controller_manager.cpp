@@ -72,7 +72,9 @@ void CControllerManager::SendSearchState(SearchState state, int seconds)
 
 void CControllerManager::SearchThread()
 {
-    SendSearchState(SearchState::Started, static_cast<int>(m_timing.searchMs / 1000));
+    // Whole seconds, rounded up so that the first countdown value matches.
+    const std::uint32_t duration = SearchDurationMs();
+    SendSearchState(SearchState::Started, static_cast<int>(m_ranges.Empty() ? duration / 1000 : (duration + 999) / 1000));
     m_arp.RemoveAllStaticArp();
     if (EnumerateAdapters() == 1) {
         Search();

@@ -30,6 +30,7 @@ namespace tarrowind {
 // Protocol time-outs and waits; tests shorten them, the product uses the defaults.
 struct ManagerTiming {
     std::uint32_t searchMs = 5000;
+    std::uint32_t rangeTailMs = 2000;       // listening after the last range probe
     std::uint32_t requeryMs = 3000;
     std::uint32_t acknowledgementMs = 5000;
     std::uint32_t settleMs = 4000;          // after an action that restarts the module
@@ -61,6 +62,7 @@ public:
     static constexpr int kSearchSocketBuffer = 4 * 1024 * 1024;
     static constexpr std::array<std::uint8_t, 4> kTextProbe{'i', 'n', 'f', 'o'};
     static constexpr std::array<std::uint8_t, 4> kBinaryProbe{0xFF, 0x04, 0x02, 0xFB};
+    static constexpr const char* kRoutedAdapterName = "Routed";
 
     CControllerManager();
     explicit CControllerManager(const ManagerServices& services, ManagerTiming timing = {});
@@ -96,6 +98,10 @@ public:
     std::uint32_t ProbeRate() const { return m_probeRate; }
     // Unicast datagrams the last search sent to range addresses (both probes counted).
     std::uint64_t RangeProbesSent() const { return m_rangeProbesSent.load(); }
+    // How long sending the range probes takes at the set rate, and how long the next search lasts: the
+    // normal search time, or the probing and a listening tail when that is longer.
+    std::uint32_t ProbingMs() const;
+    std::uint32_t SearchDurationMs() const;
 
     // Asks one known module again and refreshes its record from its answer; 1 when it answered.
     int Requery(DeviceRecord* record);
@@ -143,7 +149,11 @@ public:
 private:
     void SearchThread();
     void SendSearchState(SearchState state, int seconds);
-    int RequeryUnicast(DeviceRecord& record);
+    // The local adapter (not the Broadcast one) whose subnet holds `address` (network order), or null.
+    const AdapterRecord* AdapterForAddress(std::uint32_t address) const;
+    // A reply to a range probe belongs to the adapter of its module's subnet, else it came through a router.
+    void AttributeRangeReply(DeviceRecord& record) const;
+    int RequeryUnicast(DeviceRecord& record, std::span<const std::uint8_t> probe, std::uint16_t port);
     int RequeryBroadcast(DeviceRecord& record);
     // Waits on `sockets` for a reply to `record` for the requery time, reporting progress.
     int AwaitRequeryReply(DeviceRecord& record, const std::vector<int>& sockets,

@@ -80,8 +80,13 @@ int CControllerManager::SendDactylSettings(const DeviceRecord* record)
     if (s == UdpSockets::kNoSocket) {
         return 0;
     }
-    net.SetBroadcast(s);
-    if (!net.SendTo(s, 0xFFFFFFFFu, kBinaryProbePort, request->bytes)) {
+    // A routed reader cannot hear a broadcast; it is sent the request at its address.
+    std::uint32_t target = record->ip;
+    if (!record->routed) {
+        net.SetBroadcast(s);
+        target = 0xFFFFFFFFu;
+    }
+    if (!net.SendTo(s, target, kBinaryProbePort, request->bytes)) {
         net.Close(s);
         return 0;
     }

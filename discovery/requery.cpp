@@ -22,16 +22,18 @@ int CControllerManager::Requery(DeviceRecord* record)
     switch (record->kind) {
     case ModuleKind::Web:
     case ModuleKind::WebDactyl:
-        return RequeryUnicast(*record);
+        return RequeryUnicast(*record, kTextProbe, kTextProbePort);
     case ModuleKind::BinaryDactyl:
-        return RequeryBroadcast(*record);
+        // No broadcast crosses a router: a routed reader is asked at its address.
+        return record->routed ? RequeryUnicast(*record, kBinaryProbe, kBinaryProbePort) : RequeryBroadcast(*record);
     case ModuleKind::LongReply:
         break;
     }
     return 0;
 }
 
-int CControllerManager::RequeryUnicast(DeviceRecord& record)
+int CControllerManager::RequeryUnicast(DeviceRecord& record, std::span<const std::uint8_t> probe,
+                                       std::uint16_t port)
 {
     UdpSockets& net = *m_services.sockets;
     const int s = net.Open();
@@ -40,7 +42,8 @@ int CControllerManager::RequeryUnicast(DeviceRecord& record)
     }
     // The refreshed record is attributed to the adapter on the module's subnet, whichever it was heard on.
     static const AdapterRecord kNoAdapter{kBroadcastAdapterIndex, "", "", ""};
-    const AdapterRecord* chosen = &kNoAdapter;
+    static const AdapterRecord kRouted{kBroadcastAdapterIndex, kRoutedAdapterName, "", ""};
+    const AdapterRecord* chosen = record.routed ? &kRouted : &kNoAdapter;
     const std::uint32_t subnet = InetAddr(record.ipText) & InetAddr(record.maskText);
     for (const AdapterRecord& adapter : m_adapters) {
         if ((InetAddr(adapter.ipText) & InetAddr(adapter.maskText)) == subnet) {
@@ -49,12 +52,22 @@ int CControllerManager::RequeryUnicast(DeviceRecord& record)
         }
     }
     const DeviceRecord arpEntry = record;  // removed as made, even when the reply moves the record
-    AddStaticArp(arpEntry);
+    // A routed module is reached through the system's routes, never by an entry of ours.
+    const bool routed = record.routed;
+    if (!routed) {
+        AddStaticArp(arpEntry);
+    }
     int result = 0;
-    if (net.SendTo(s, record.ip, kTextProbePort, kTextProbe)) {
+    if (net.SendTo(s, record.ip, port, probe)) {
         result = AwaitRequeryReply(record, {s}, {chosen});
     }
-    RemoveStaticArp(arpEntry);
+    if (result == 1 && chosen != &kRouted && chosen != &kNoAdapter) {
+        record.routed = false;  // it moved onto a local subnet
+        Report(record);
+    }
+    if (!routed) {
+        RemoveStaticArp(arpEntry);
+    }
     net.Close(s);
     return result;
 }

@@ -1,10 +1,15 @@
 #include <algorithm>
+#include <cstring>
 
+#include "discovery/address_text.h"
 #include "discovery/controller_manager.h"
 #include "discovery/reply_parser.h"
 
 namespace tarrowind {
 namespace {
+
+// At most this many range probes leave in one pass, so that replies are read while catching up.
+constexpr std::uint64_t kMaxProbesPerPass = 64;
 
 // The countdown as shown: 5 during the first second of a 5 s search, down to 1 in the last.
 int SecondsLeft(std::uint32_t elapsed, std::uint32_t timeout)
@@ -20,11 +25,93 @@ int UntilNextChange(std::uint32_t elapsed, std::uint32_t timeout)
     return static_cast<int>(std::min(next, timeout) - elapsed);
 }
 
+// Host-order address (first dotted number most significant) to the order the sockets take.
+std::uint32_t NetworkOrder(std::uint32_t host)
+{
+    const std::uint8_t bytes[4] = {static_cast<std::uint8_t>(host >> 24), static_cast<std::uint8_t>(host >> 16),
+                                   static_cast<std::uint8_t>(host >> 8), static_cast<std::uint8_t>(host)};
+    std::uint32_t value = 0;
+    std::memcpy(&value, bytes, sizeof value);
+    return value;
+}
+
+// Walks the addresses of the ranges, each one twice: text probe first, then binary probe.
+class ProbeCursor {
+public:
+    explicit ProbeCursor(const AddressRanges& ranges) : m_ranges(ranges.ranges) {}
+    bool Done() const { return m_range >= m_ranges.size(); }
+    std::uint32_t Address() const { return m_ranges[m_range].first + m_offset; }
+    bool Binary() const { return m_binary; }
+    void Next()
+    {
+        if (!m_binary) {
+            m_binary = true;
+            return;
+        }
+        m_binary = false;
+        if (m_ranges[m_range].first + m_offset == m_ranges[m_range].last) {
+            ++m_range;
+            m_offset = 0;
+        } else {
+            ++m_offset;
+        }
+    }
+
+private:
+    const std::vector<AddressRange>& m_ranges;
+    std::size_t m_range = 0;
+    std::uint32_t m_offset = 0;
+    bool m_binary = false;
+};
+
 }  // namespace
+
+std::uint32_t CControllerManager::ProbingMs() const
+{
+    // The last probe is due at (count - 1) / rate seconds; rounded up to whole milliseconds.
+    const std::uint64_t probes = 2 * m_ranges.Count();
+    return probes == 0 ? 0 : static_cast<std::uint32_t>(((probes - 1) * 1000 + m_probeRate - 1) / m_probeRate);
+}
+
+std::uint32_t CControllerManager::SearchDurationMs() const
+{
+    if (m_ranges.Empty()) {
+        return m_timing.searchMs;
+    }
+    return std::max(m_timing.searchMs, ProbingMs() + m_timing.rangeTailMs);
+}
+
+const AdapterRecord* CControllerManager::AdapterForAddress(std::uint32_t address) const
+{
+    for (const AdapterRecord& adapter : m_adapters) {
+        if (adapter.adapterIndex == kBroadcastAdapterIndex) {
+            continue;
+        }
+        const std::uint32_t mask = InetAddr(adapter.maskText);
+        if ((InetAddr(adapter.ipText) & mask) == (address & mask)) {
+            return &adapter;
+        }
+    }
+    return nullptr;
+}
+
+void CControllerManager::AttributeRangeReply(DeviceRecord& record) const
+{
+    if (const AdapterRecord* adapter = AdapterForAddress(record.ip)) {
+        record.adapterIndex = adapter->adapterIndex;
+        record.adapterName = adapter->description;
+        record.routed = false;
+    } else {
+        record.adapterIndex = kBroadcastAdapterIndex;
+        record.adapterName = kRoutedAdapterName;
+        record.routed = true;
+    }
+}
 
 int CControllerManager::Search()
 {
     m_found.clear();
+    m_rangeProbesSent = 0;
     const std::size_t n = m_adapters.size();
     if (n == 0) {
         return 0;
@@ -52,21 +139,61 @@ int CControllerManager::Search()
         }
     }
 
+    // One socket sends every range probe and hears their replies. It has no broadcast right, so an
+    // address of the ranges that is a broadcast address is refused by the system instead of reaching a
+    // whole subnet.
+    const std::uint64_t rangeProbes = 2 * m_ranges.Count();
+    int rangeSocket = UdpSockets::kNoSocket;
+    if (rangeProbes != 0) {
+        rangeSocket = net.Open();
+        if (rangeSocket != UdpSockets::kNoSocket) {
+            net.SetReceiveBuffer(rangeSocket, kSearchSocketBuffer);
+            readSet.push_back(rangeSocket);
+            adapterOfSocket.push_back(n);
+        }
+    }
+    ProbeCursor cursor(m_ranges);
+    std::uint64_t probesDone = rangeSocket == UdpSockets::kNoSocket ? rangeProbes : 0;
+    const std::uint64_t rate = m_probeRate;
+
     std::array<std::uint8_t, kReceiveBufferSize> buffer{};
-    const std::uint32_t timeout = m_timing.searchMs;
+    const std::uint32_t timeout = SearchDurationMs();
     const std::uint32_t start = clock.TickMs();
     std::uint32_t elapsed = 0;
     int shown = -1;
     do {
         elapsed = clock.TickMs() - start;
-        const int wait = elapsed < timeout ? UntilNextChange(elapsed, timeout) : 0;
+        if (probesDone < rangeProbes) {
+            // Probe k is due k / rate seconds after the start.
+            const std::uint64_t due = std::min(rangeProbes, static_cast<std::uint64_t>(elapsed) * rate / 1000 + 1);
+            for (std::uint64_t sent = 0; probesDone < due && sent < kMaxProbesPerPass; ++sent, ++probesDone) {
+                const auto probe = cursor.Binary() ? std::span<const std::uint8_t>(kBinaryProbe)
+                                                   : std::span<const std::uint8_t>(kTextProbe);
+                if (net.SendTo(rangeSocket, NetworkOrder(cursor.Address()),
+                               cursor.Binary() ? kBinaryProbePort : kTextProbePort, probe)) {
+                    ++m_rangeProbesSent;
+                }
+                cursor.Next();
+            }
+            elapsed = clock.TickMs() - start;
+        }
+        int wait = elapsed < timeout ? UntilNextChange(elapsed, timeout) : 0;
+        if (probesDone < rangeProbes) {
+            const std::uint64_t nextDue = (probesDone * 1000 + rate - 1) / rate;
+            wait = std::min<int>(wait, static_cast<int>(nextDue > elapsed ? nextDue - elapsed : 0));
+        }
         const int ready = net.WaitReadable(readSet, wait, m_wake.Fd());
         if (ready >= 0) {
-            const AdapterRecord& adapter = m_adapters[adapterOfSocket[static_cast<std::size_t>(ready)]];
+            const std::size_t adapterSlot = adapterOfSocket[static_cast<std::size_t>(ready)];
             const int length = net.Receive(readSet[static_cast<std::size_t>(ready)], buffer);
             DeviceRecord record;
+            const bool fromRange = adapterSlot == n;
+            const AdapterRecord& adapter = m_adapters[fromRange ? n - 1 : adapterSlot];
             if (ParseReply(record, buffer.data(), length, adapter.adapterIndex, adapter.description) == 1 &&
                 m_found.count(record.macText) == 0) {
+                if (fromRange) {
+                    AttributeRangeReply(record);
+                }
                 const DeviceRecord& stored = m_found.emplace(record.macText, record).first->second;
                 if (CoreEvents* window = m_deviceWindow.load()) {
                     window->OnModuleFound(stored);
