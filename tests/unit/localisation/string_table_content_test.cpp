@@ -27,7 +27,7 @@ namespace {
 constexpr std::array<const char*, 8> kLanguages{"EN", "TW", "CN", "JP", "DE", "FR", "ES", "AR"};
 
 // Every key the program looks up.
-constexpr std::array<const char*, 89> kKeys{
+constexpr std::array<const char*, 141> kKeys{
     // Main window, toolbar, context menu, about box
     "ORB_IDS_READY", "ORB_IDS_SEARCHING_SEC", "ORB_IDS_SEARCH", "ORB_IDS_STOP", "ORB_IDS_SET_LOGIN",
     "ORB_IDS_SETTING", "ORB_IDS_ADVANCEDSETTING", "ORB_IDS_REBOOT", "ORB_IDS_DEFAULT", "ORB_IDS_FIRMWARE_UPDATE",
@@ -55,12 +55,42 @@ constexpr std::array<const char*, 89> kKeys{
     "ORB_IDS_LOGIN_ID", "ORB_IDS_PASSWORD_CONFIRM", "ORB_IDS_PASSWORD_NOT_MATCH", "ORB_IDC_CANCEL",
     "ORB_IDS_FIRMWARE_FILE", "ORB_IDS_UPDATE", "ORB_IDS_FIRMWARE_FILE_IS_EMPTY", "ORB_IDS_LOGIN_ID_IS_EMPTY",
     "ORB_IDD_DACTYLSETTINGDLG", "ORB_IDS_PARSE_INT_RANGE",
+    // List filter, export and copy, file choosers
+    "ORB_IDS_FILTER", "ORB_IDS_SHOWN_OF_TOTAL", "ORB_IDS_EXPORT_LIST", "ORB_IDS_COPY", "ORB_IDS_SEARCH_ADDRESSES",
+    "ORB_IDS_ASSIGN_ADDRESSES", "ORB_IDS_APPLY_PLAN", "ORB_IDS_CSV_FILES", "ORB_IDS_ALL_FILES",
+    "ORB_IDS_CANNOT_WRITE_FILE", "ORB_IDS_CANNOT_READ_FILE", "ORB_IDS_RANGES_ACTIVE",
+    // Search addresses dialog
+    "ORB_IDS_SEARCH_ADDRESSES_TITLE", "ORB_IDS_ADDRESS_RANGES", "ORB_IDS_PROBE_RATE", "ORB_IDS_ADDRESS_COUNT",
+    "ORB_IDS_RANGES_EMPTY_NOTE", "ORB_IDS_RANGE_NOT_A_RANGE", "ORB_IDS_RANGE_REVERSED", "ORB_IDS_RANGE_NOT_UNICAST",
+    "ORB_IDS_RANGE_TOO_MANY",
+    // Assign addresses dialog
+    "ORB_IDS_ASSIGN_ADDRESSES_TITLE", "ORB_IDS_START_ADDRESS", "ORB_IDS_GATEWAY_KEEP_HINT", "ORB_IDS_OLD_ADDRESS",
+    "ORB_IDS_NEW_ADDRESS", "ORB_IDS_NOTE", "ORB_IDS_NOTE_IN_USE", "ORB_IDS_NOTE_NOT_LOGGED_IN",
+    "ORB_IDS_NOTE_NOT_OFFERED", "ORB_IDS_NOTE_BUSY", "ORB_IDS_ASSIGN_SUMMARY", "ORB_IDS_PLAN_BAD_START",
+    "ORB_IDS_PLAN_BAD_MASK", "ORB_IDS_PLAN_PAST_SUBNET", "ORB_IDS_PLAN_BAD_GATEWAY",
+    // Apply plan dialog
+    "ORB_IDS_APPLY_PLAN_TITLE", "ORB_IDS_PLAN_CHANGES", "ORB_IDS_FIELD", "ORB_IDS_OLD_VALUE", "ORB_IDS_NEW_VALUE",
+    "ORB_IDS_PLAN_PROBLEMS", "ORB_IDS_PLAN_LINE", "ORB_IDS_PLAN_NO_MODULE", "ORB_IDS_PLAN_MAC_TWICE",
+    "ORB_IDS_PLAN_ADDRESS_TWICE", "ORB_IDS_PLAN_BAD_VALUE", "ORB_IDS_PLAN_NO_MAC", "ORB_IDS_PLAN_NO_MAC_COLUMN",
+    "ORB_IDS_PLAN_TOO_LARGE", "ORB_IDS_PLAN_NOTHING", "ORB_IDS_PLAN_SUMMARY",
 };
 
 // Keys that take arguments, with the conversions their callers supply.
 const std::map<std::string, std::string> kConversions{
     {"ORB_IDS_SEARCHING_SEC", "d"},
     {"ORB_IDS_PARSE_INT_RANGE", "dd"},
+    {"ORB_IDS_SHOWN_OF_TOTAL", "dd"},
+    {"ORB_IDS_RANGES_ACTIVE", "d"},
+    {"ORB_IDS_ADDRESS_COUNT", "d"},
+    {"ORB_IDS_ASSIGN_SUMMARY", "dd"},
+    {"ORB_IDS_PLAN_SUMMARY", "d"},
+};
+
+// Texts the program shows an item after (a field caption or a message naming its subject); every other
+// caption gets its colon from Label.
+const std::set<std::string> kEndInColon{
+    "ORB_IDS_ADDRESS_RANGES", "ORB_IDS_PROBE_RATE", "ORB_IDS_RANGE_NOT_A_RANGE", "ORB_IDS_RANGE_REVERSED",
+    "ORB_IDS_RANGE_NOT_UNICAST",
 };
 
 class StringTableContentTest : public ::testing::Test {
@@ -180,10 +210,20 @@ TEST_F(StringTableContentTest, FormattedTextsShowTheirArguments)
         const auto seconds = FormatInts(UnescapeText(Raw("ORB_IDS_SEARCHING_SEC", language)), std::array{37});
         ASSERT_TRUE(seconds.has_value()) << language;
         EXPECT_NE(seconds->find("37"), std::string::npos) << language;
+        // Callers pass the part before the whole.
+        for (const char* key : {"ORB_IDS_SHOWN_OF_TOTAL", "ORB_IDS_ASSIGN_SUMMARY"}) {
+            const auto counted = FormatInts(UnescapeText(Raw(key, language)), std::array{37, 4096});
+            ASSERT_TRUE(counted.has_value()) << key << " " << language;
+            const auto part = counted->find("37");
+            const auto whole = counted->find("4096");
+            ASSERT_NE(part, std::string::npos) << key << " " << language;
+            ASSERT_NE(whole, std::string::npos) << key << " " << language;
+            EXPECT_LT(part, whole) << key << " " << language << ": the count comes before the total";
+        }
     }
 }
 
-TEST_F(StringTableContentTest, TextsUseOnlyKnownEscapesAndNoFinalColon)
+TEST_F(StringTableContentTest, TextsUseOnlyKnownEscapesAndFinalColonsWhereAnItemFollows)
 {
     for (const char* key : kKeys) {
         for (const char* language : kLanguages) {
@@ -196,7 +236,7 @@ TEST_F(StringTableContentTest, TextsUseOnlyKnownEscapesAndNoFinalColon)
                 }
             }
             // Field captions get their colon from Label; list headers and group boxes share the text.
-            EXPECT_NE(raw.back(), ':') << key << " " << language;
+            EXPECT_EQ(raw.back() == ':', kEndInColon.count(key) == 1) << key << " " << language;
             EXPECT_EQ(raw.find('\t'), std::string::npos) << key << " " << language;
         }
     }
