@@ -320,3 +320,69 @@ TEST_F(ModuleCommandsTest, RecordNoWorkerCanTakeReturnsToItsEarlierState)
 
 }  // namespace
 }  // namespace tarrowind
+
+namespace tarrowind {
+namespace {
+
+TEST_F(ModuleCommandsTest, ChangeSettingsQueuesEachOfferedModuleWithItsOwnChange)
+{
+    DeviceRecord& a = Row(WebModule("192.0.2.10", "02:00:00:00:01:01"));
+    DeviceRecord& b = Row(DactylReader());
+    DeviceRecord& grabber = Row(WebModule("192.0.2.11", "02:00:00:00:01:02"));
+    grabber.model = "QT-TEXT GRABBER V7K";
+    DeviceRecord& notLoggedIn = Row(WebModule("192.0.2.12", "02:00:00:00:01:03"), kStatusLoginFailed);
+    DeviceRecord& longReply = Row(WebModule("192.0.2.13", "02:00:00:00:01:04"));
+    longReply.kind = ModuleKind::LongReply;
+    DeviceRecord& failedReader = Row(DactylReader(), kStatusSettingFailed);
+    DeviceRecord& busy = Row(WebModule("192.0.2.14", "02:00:00:00:01:05"));
+    ASSERT_TRUE(manager->ReserveAddress(busy.ip));
+
+    std::vector<std::pair<DeviceRecord*, SettingsChange>> changes;
+    for (DeviceRecord* r : All()) {
+        SettingsChange c;
+        c.ip = r->ip + 0x01000000u;  // the next address
+        changes.emplace_back(r, c);
+    }
+    changes.emplace_back(nullptr, SettingsChange{});
+    workersStart = true;
+    commands.ChangeSettings(changes);
+
+    for (DeviceRecord* queued : {&a, &b}) {
+        EXPECT_EQ(queued->action, kActionSetting);
+        EXPECT_EQ(queued->status, kStatusQueueSetting);
+        const auto* payload = dynamic_cast<const SettingsChange*>(queued->pendingPayload.get());
+        ASSERT_NE(payload, nullptr);
+        EXPECT_EQ(payload->ip, queued->ip + 0x01000000u);
+    }
+    EXPECT_EQ(workers.size(), 2u);  // started by the release of their reservations
+    EXPECT_EQ(prompts.skipped, (std::vector<std::pair<std::string, SkipReason>>{
+                                   {grabber.macText, SkipReason::NotOffered},
+                                   {notLoggedIn.macText, SkipReason::NotEligible},
+                                   {longReply.macText, SkipReason::KindNotOffered},
+                                   {failedReader.macText, SkipReason::NotEligible},
+                                   {busy.macText, SkipReason::AddressInUse},
+                               }));
+    for (DeviceRecord* left : {&grabber, &notLoggedIn, &longReply, &busy}) {
+        EXPECT_EQ(left->action, kActionNone);
+        EXPECT_EQ(left->pendingPayload, nullptr);
+    }
+    EXPECT_TRUE(manager->ReleaseAddress(busy.ip));
+}
+
+TEST_F(ModuleCommandsTest, ChangeSettingsWithoutAWorkerPutsTheModuleBack)
+{
+    DeviceRecord& r = Row(WebModule());
+    workersStart = false;
+    SettingsChange c;
+    c.name = "Gate";
+    commands.ChangeSettings({{&r, c}});
+    EXPECT_EQ(r.action, kActionNone);
+    EXPECT_EQ(r.status, kStatusLoginSuccessfully);
+    EXPECT_EQ(r.pendingPayload, nullptr);
+    EXPECT_EQ(prompts.skipped, (std::vector<std::pair<std::string, SkipReason>>{{r.macText, SkipReason::NoWorker}}));
+    EXPECT_EQ(manager->GetJobCount(), 0);
+    EXPECT_TRUE(manager->ReserveAddress(r.ip));
+}
+
+}  // namespace
+}  // namespace tarrowind
