@@ -46,6 +46,11 @@ bool InLab()
     return !SimNamespace().empty() && ::geteuid() == 0 && AdapterIndex("pc0") != 0;
 }
 
+bool HasRouter()
+{
+    return !Env("TARROWIND_LAB_RT_NS").empty() && AdapterIndex("pc2") != 0;
+}
+
 std::uint32_t AdapterIndex(const std::string& name)
 {
     return ::if_nametoindex(name.c_str());
@@ -55,14 +60,15 @@ nlohmann::json Module(const std::string& kind, const std::string& mac, const std
                       const std::string& link)
 {
     const bool second = ip.rfind("198.51.100.", 0) == 0;
+    const bool routed = link == kRoutedLink;
     nlohmann::json m = {
         {"kind", kind},
         {"model", kind == "BinaryDactyl" ? "" : kind == "WebDactyl" ? "QT-FP-6621" : "QT-DC410"},
         {"name", "Module " + ip},
         {"mac", mac},
         {"ip", ip},
-        {"mask", "255.255.255.0"},
-        {"gateway", second ? "198.51.100.254" : "192.0.2.254"},
+        {"mask", routed ? "255.255.255.192" : "255.255.255.0"},
+        {"gateway", routed ? "203.0.113.129" : second ? "198.51.100.254" : "192.0.2.254"},
         {"version", "V3.10R2"},
         {"link", link},
     };
@@ -81,6 +87,21 @@ nlohmann::json ManyModules(int count)
         const std::string ip = "192.0.2." + std::to_string(2 + i % 250);
         const char* kinds[] = {"Web", "WebDactyl", "BinaryDactyl", "LongReply"};
         modules.push_back(Module(kinds[i % 4], mac, ip));
+    }
+    return {{"modules", modules}};
+}
+
+nlohmann::json RoutedModules(int count)
+{
+    if (count < 0 || count > kMaxRoutedModules) {
+        throw std::invalid_argument("the routed subnet holds at most 61 modules");
+    }
+    nlohmann::json modules = nlohmann::json::array();
+    for (int i = 0; i < count; ++i) {
+        char mac[18];
+        std::snprintf(mac, sizeof mac, "02:52:00:00:00:%02X", i & 0xFF);
+        const char* kinds[] = {"Web", "WebDactyl", "BinaryDactyl"};
+        modules.push_back(Module(kinds[i % 3], mac, "203.0.113." + std::to_string(130 + i), kRoutedLink));
     }
     return {{"modules", modules}};
 }

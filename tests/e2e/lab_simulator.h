@@ -13,12 +13,25 @@ namespace tarrowind::lab {
 std::string SimNamespace();
 // True when this process runs in the lab's pc namespace with the rights the tests need.
 bool InLab();
+// True when the lab was built with its router (scripts/lab --router): 203.0.113.128/26 is reached
+// through it and no broadcast gets there.
+bool HasRouter();
 // Interface index of a pc adapter ("pc0", "pc1") in this namespace.
 std::uint32_t AdapterIndex(const std::string& name);
 
-// One module of the simulator's config, with the lab's defaults for the given kind.
+// One module of the simulator's config, with the lab's defaults for the given kind. Addresses of the
+// routed subnet get its mask and gateway.
 nlohmann::json Module(const std::string& kind, const std::string& mac, const std::string& ip,
                       const std::string& link = "sim0");
+
+// The routed subnet behind the lab's router and the simulator's link to it.
+constexpr const char* kRoutedRange = "203.0.113.128/26";
+constexpr const char* kRoutedLink = "sim2";
+constexpr int kMaxRoutedModules = 61;  // 203.0.113.130 to .190
+
+// `count` modules (at most kMaxRoutedModules) behind the router, from 203.0.113.130 on, of the kinds
+// Web, WebDactyl and BinaryDactyl in turn; MACs 02:52:00:00:00:NN.
+nlohmann::json RoutedModules(int count);
 
 // `count` modules of all four kinds, all on pc0's link and subnet, so each answers the directed and the
 // limited broadcast. TEST-NET holds fewer addresses than modules; the search tells modules apart by MAC.
