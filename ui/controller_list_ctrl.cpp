@@ -133,6 +133,7 @@ void CControllerListCtrl::FlushPendingRows()
                           rowViewportPosition(last) + rowHeight(last) >= viewport()->height();
     m_model->Append(std::move(m_pending));  // at the end, also while the rows are sorted
     m_pending.clear();
+    emit countsChanged();
 }
 
 void CControllerListCtrl::doItemsLayout()
@@ -160,6 +161,7 @@ void CControllerListCtrl::Clear()
     if (hadRows) {
         emit itemChanged();
     }
+    emit countsChanged();
 }
 
 int CControllerListCtrl::RowOfRecord(const DeviceRecord* record) const
@@ -235,6 +237,49 @@ int CControllerListCtrl::SelectedCount() const
 void CControllerListCtrl::SelectAll()
 {
     selectAll();
+}
+
+int CControllerListCtrl::TotalCount() const
+{
+    return m_model->TotalCount();
+}
+
+void CControllerListCtrl::SetFilter(const QString& typed)
+{
+    FlushPendingRows();
+    std::vector<const DeviceRecord*> selected;
+    for (const int row : SortedRows(*selectionModel())) {
+        selected.push_back(m_model->RecordAt(row));
+    }
+    const DeviceRecord* current = m_model->RecordAt(currentIndex().row());
+    if (!m_model->SetFilter(typed.toStdString())) {
+        return;
+    }
+    // The reset dropped the selection; rows still shown get it back, as contiguous ranges.
+    std::vector<int> rows;
+    rows.reserve(selected.size());
+    for (const DeviceRecord* record : selected) {
+        if (const int row = m_model->RowOfRecord(record); row >= 0) {
+            rows.push_back(row);
+        }
+    }
+    std::sort(rows.begin(), rows.end());
+    QItemSelection selection;
+    const int lastColumn = m_model->columnCount() - 1;
+    for (std::size_t i = 0; i < rows.size();) {
+        std::size_t j = i;
+        while (j + 1 < rows.size() && rows[j + 1] == rows[j] + 1) {
+            ++j;
+        }
+        selection.select(m_model->index(rows[i], 0), m_model->index(rows[j], lastColumn));
+        i = j + 1;
+    }
+    if (const int row = m_model->RowOfRecord(current); row >= 0) {
+        selectionModel()->setCurrentIndex(m_model->index(row, 0), QItemSelectionModel::NoUpdate);
+    }
+    selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    emit itemChanged();
+    emit countsChanged();
 }
 
 int CControllerListCtrl::RowCount() const

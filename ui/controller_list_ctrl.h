@@ -66,6 +66,10 @@ public:
     int SelectedCount() const;
     void SelectAll();
     int RowCount() const;  // rows shown; waiting ones not yet
+    int TotalCount() const;  // rows held, shown or hidden by the filter; waiting ones not yet
+    // Shows only the rows whose texts contain `typed` (see ControllerListModel::SetFilter). The selection
+    // and the current row keep the records still shown.
+    void SetFilter(const QString& typed);
 
     // Width of all columns and the frame: what the window needs to show every column whole.
     int ColumnsWidth() const;
@@ -89,6 +93,7 @@ public:
 
 signals:
     void itemChanged();                           // any change of a row's state, selection included
+    void countsChanged();                         // rows were added, removed, hidden or shown
     void defaultActionRequested();                // double click (left)
     void rightDoubleClicked();                    // right-button double click
     void contextMenuRequested(QPoint globalPos);  // right click; globalPos is one pixel below the click

@@ -212,25 +212,91 @@ void ControllerListModel::Append(std::vector<std::unique_ptr<DeviceRecord>> reco
     if (records.empty()) {
         return;
     }
-    const int first = static_cast<int>(m_rows.size());
-    const int last = first + static_cast<int>(records.size()) - 1;
     // Allocated before the views hear of the rows: a failure leaves the list as it was.
     std::vector<std::unique_ptr<Row>> rows;
     rows.reserve(records.size());
+    std::size_t kept = 0;
     for (auto& record : records) {
         auto row = std::make_unique<Row>();
         row->snapshot = ShownFields(*record);  // nobody else holds the record yet
         row->record = std::move(record);
+        if (Keeps(*row)) {
+            row->shown = 0;
+            ++kept;
+        }
         rows.push_back(std::move(row));
     }
-    m_rows.reserve(m_rows.size() + rows.size());
+    m_all.reserve(m_all.size() + rows.size());
+    m_rows.reserve(m_rows.size() + kept);
     m_rowOf.reserve(m_rowOf.size() + rows.size());
-    beginInsertRows(QModelIndex(), first, last);
-    for (auto& row : rows) {
-        m_rowOf.emplace(row->record.get(), static_cast<int>(m_rows.size()));
-        m_rows.push_back(std::move(row));
+    const int first = static_cast<int>(m_rows.size());
+    if (kept > 0) {
+        beginInsertRows(QModelIndex(), first, first + static_cast<int>(kept) - 1);
     }
-    endInsertRows();
+    for (auto& row : rows) {
+        m_rowOf.emplace(row->record.get(), row.get());
+        if (row->shown >= 0) {
+            row->shown = static_cast<int>(m_rows.size());
+            m_rows.push_back(row.get());
+        }
+        m_all.push_back(std::move(row));
+    }
+    if (kept > 0) {
+        endInsertRows();
+    }
+}
+
+bool ControllerListModel::Keeps(Row& row)
+{
+    if (m_filter.IsEmpty()) {
+        return true;
+    }
+    if (!row.foldedValid) {
+        const DeviceRecord& s = row.snapshot;
+        row.folded = RowFilter::Haystack({s.name, s.model, s.version, s.macText, s.ipText, s.adapterName});
+        row.foldedValid = true;
+    }
+    const auto folded = [](const auto& table, std::int32_t code) -> std::string_view {
+        return code >= 0 && code < static_cast<std::int32_t>(table.size()) ? table[static_cast<std::size_t>(code)]
+                                                                          : std::string_view();
+    };
+    return m_filter.Matches(row.folded) ||
+           (row.snapshot.action != kActionNone && m_filter.Matches(folded(m_foldedActions, row.snapshot.action))) ||
+           m_filter.Matches(folded(m_foldedStatuses, row.snapshot.status));
+}
+
+bool ControllerListModel::SetFilter(const std::string& typed)
+{
+    RowFilter filter(typed);
+    if (filter.Needle() == m_filter.Needle()) {
+        return false;
+    }
+    beginResetModel();
+    m_filter = std::move(filter);
+    // The action and status words once per filter, in the language shown, rather than once per row.
+    for (std::size_t i = 0; i < m_foldedActions.size(); ++i) {
+        m_foldedActions[i] = FoldCase(ActionText(static_cast<std::int32_t>(i)).toStdString());
+    }
+    for (std::size_t i = 0; i < m_foldedStatuses.size(); ++i) {
+        m_foldedStatuses[i] = FoldCase(StatusText(static_cast<std::int32_t>(i)).toStdString());
+    }
+    m_rows.clear();
+    for (auto& row : m_all) {
+        row->shown = Keeps(*row) ? 0 : -1;
+        if (row->shown == 0) {
+            m_rows.push_back(row.get());
+        }
+    }
+    Number();
+    endResetModel();
+    return true;
+}
+
+void ControllerListModel::Number()
+{
+    for (std::size_t i = 0; i < m_rows.size(); ++i) {
+        m_rows[i]->shown = static_cast<int>(i);
+    }
 }
 
 void ControllerListModel::Clear()
@@ -238,31 +304,33 @@ void ControllerListModel::Clear()
     beginResetModel();
     m_rowOf.clear();
     m_rows.clear();
+    m_all.clear();
     endResetModel();
 }
 
 void ControllerListModel::SortRows(const std::function<bool(const DeviceRecord&, const DeviceRecord&)>& less)
 {
-    if (m_rows.size() < 2) {
+    if (m_all.size() < 2) {
         return;
     }
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
 
-    // Sort row numbers, so that the persistent indexes (selection, current row) can follow their records.
-    std::vector<int> order(m_rows.size());
-    std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-        return less(m_rows[static_cast<std::size_t>(a)]->snapshot, m_rows[static_cast<std::size_t>(b)]->snapshot);
+    // Every row is sorted, hidden ones too, so that a wider filter later shows them in order.
+    std::stable_sort(m_all.begin(), m_all.end(), [&](const std::unique_ptr<Row>& a, const std::unique_ptr<Row>& b) {
+        return less(a->snapshot, b->snapshot);
     });
-    std::vector<int> newRowOf(order.size());
-    std::vector<std::unique_ptr<Row>> sorted;
+    // The persistent indexes (selection, current row) follow their records.
+    std::vector<int> newRowOf(m_rows.size());
+    std::vector<Row*> sorted;
     sorted.reserve(m_rows.size());
-    for (std::size_t position = 0; position < order.size(); ++position) {
-        newRowOf[static_cast<std::size_t>(order[position])] = static_cast<int>(position);
-        sorted.push_back(std::move(m_rows[static_cast<std::size_t>(order[position])]));
-        m_rowOf[sorted.back()->record.get()] = static_cast<int>(position);
+    for (auto& row : m_all) {
+        if (row->shown >= 0) {
+            newRowOf[static_cast<std::size_t>(row->shown)] = static_cast<int>(sorted.size());
+            sorted.push_back(row.get());
+        }
     }
     m_rows = std::move(sorted);
+    Number();
 
     const QModelIndexList before = persistentIndexList();
     QModelIndexList after;
@@ -278,12 +346,16 @@ void ControllerListModel::SortRows(const std::function<bool(const DeviceRecord&,
 
 bool ControllerListModel::Refresh(const DeviceRecord& record)
 {
-    const int row = RowOfRecord(&record);
-    if (row < 0) {
+    const auto found = m_rowOf.find(&record);
+    if (found == m_rowOf.end()) {
         return false;
     }
-    m_rows[static_cast<std::size_t>(row)]->snapshot = ShownFields(record);
-    emit dataChanged(index(row, 0), index(row, kColumnCount - 1));
+    Row& row = *found->second;
+    row.snapshot = ShownFields(record);
+    row.foldedValid = false;
+    if (row.shown >= 0) {
+        emit dataChanged(index(row.shown, 0), index(row.shown, kColumnCount - 1));
+    }
     return true;
 }
 
@@ -306,7 +378,17 @@ const DeviceRecord* ControllerListModel::SnapshotAt(int row) const
 int ControllerListModel::RowOfRecord(const DeviceRecord* record) const
 {
     const auto found = m_rowOf.find(record);
-    return found == m_rowOf.end() ? -1 : found->second;
+    return found == m_rowOf.end() ? -1 : found->second->shown;
+}
+
+std::vector<std::pair<const DeviceRecord*, DeviceRecord*>> ControllerListModel::AllRows() const
+{
+    std::vector<std::pair<const DeviceRecord*, DeviceRecord*>> rows;
+    rows.reserve(m_all.size());
+    for (const auto& row : m_all) {
+        rows.emplace_back(&row->snapshot, row->record.get());
+    }
+    return rows;
 }
 
 DeviceRecord ControllerListModel::ShownFields(const DeviceRecord& record)

@@ -14,6 +14,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "commands/row_filter.h"
 #include "discovery/device_record.h"
 
 namespace tarrowind {
@@ -22,6 +23,10 @@ namespace tarrowind {
 // fields the list shows. Workers write the records at any time; the snapshot is taken only when the row
 // is added and by Refresh, which runs while the record's worker waits in its report. Every cell, colour,
 // tooltip and sort key comes from the snapshot, never from the live record.
+//
+// A filter can hide rows: row numbers count the rows shown only. A row is matched against the filter
+// when the filter changes and when it is added; a row whose state changes meanwhile stays shown, so that
+// rows do not vanish under the user while their actions run.
 class ControllerListModel final : public QAbstractTableModel {
     Q_OBJECT
 
@@ -65,8 +70,14 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
-    // Appends one row per record (taking them over) at the end, in one insertion.
+    // Appends one row per record (taking them over) at the end, in one insertion; rows that the filter
+    // does not keep are held but not shown.
     void Append(std::vector<std::unique_ptr<DeviceRecord>> records);
+    // Shows the rows whose name, model, version, MAC, IP, adapter, action or status text contains
+    // `typed`, case folded; all rows when it is empty. False when the filter stayed the same.
+    bool SetFilter(const std::string& typed);
+    const RowFilter& Filter() const { return m_filter; }
+    int TotalCount() const { return static_cast<int>(m_all.size()); }
     // Frees every record and removes every row.
     void Clear();
     // Orders the rows by `less` over their snapshots; selection and current index follow their records.
@@ -77,7 +88,9 @@ public:
 
     DeviceRecord* RecordAt(int row) const;           // the live record, for the commands
     const DeviceRecord* SnapshotAt(int row) const;   // what the row shows; stays valid until Clear
-    int RowOfRecord(const DeviceRecord* record) const;  // -1 when not in the list
+    int RowOfRecord(const DeviceRecord* record) const;  // -1 when not in the list or hidden
+    // Every row held, shown or hidden, in list order: its snapshot and its live record.
+    std::vector<std::pair<const DeviceRecord*, DeviceRecord*>> AllRows() const;
 
     // The fields the list and the commands' state read: everything but the credentials, firmware file
     // names and the queued settings payload, which need not live in the view.
@@ -109,11 +122,21 @@ private:
     struct Row {
         std::unique_ptr<DeviceRecord> record;
         DeviceRecord snapshot;
+        std::string folded;  // the snapshot's filtered texts, folded; made when a filter first needs it
+        bool foldedValid = false;
+        int shown = -1;  // its row number while shown
     };
 
+    bool Keeps(Row& row);
+    void Number();  // the row numbers of the rows shown
+
     // Each row apart, so that a snapshot's address outlives appends and sorts.
-    std::vector<std::unique_ptr<Row>> m_rows;
-    std::unordered_map<const DeviceRecord*, int> m_rowOf;  // live record -> its row
+    std::vector<std::unique_ptr<Row>> m_all;  // every row, in list order
+    std::vector<Row*> m_rows;                 // the rows shown, in list order
+    std::unordered_map<const DeviceRecord*, Row*> m_rowOf;
+    RowFilter m_filter;
+    std::array<std::string, 7> m_foldedActions;
+    std::array<std::string, 24> m_foldedStatuses;
     std::array<QIcon, kRowImageCount> m_icons;
 };
 

@@ -2,11 +2,19 @@
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>
+#include <QClipboard>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QPushButton>
+#include <QSaveFile>
 #include <QCloseEvent>
 #include <QHelpEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QScreen>
 #include <QShortcut>
@@ -19,8 +27,15 @@
 
 #include <algorithm>
 
+#include "commands/module_csv.h"
+#include "commands/settings_plan.h"
 #include "localisation/string_table.h"
 #include "ui/about_box.h"
+#include "ui/apply_plan_dlg.h"
+#include "ui/assign_addresses_dlg.h"
+#include "ui/controller_list_model.h"
+#include "ui/message_box.h"
+#include "ui/search_addresses_dlg.h"
 #include "ui/controller_list_ctrl.h"
 #include "ui/dialog_prompts.h"
 #include "ui/my_rebar.h"
@@ -124,6 +139,8 @@ MainDialog::MainDialog(const ManagerServices& services, ManagerTiming timing, Co
     layout->addWidget(m_rebar);
     auto* listMargins = new QVBoxLayout;
     listMargins->setContentsMargins(3, 2, 3, 7);
+    listMargins->setSpacing(3);
+    listMargins->addWidget(BuildFilterRow());
     listMargins->addWidget(m_list);
     layout->addLayout(listMargins, 1);
     layout->addWidget(m_statusBar);
@@ -132,6 +149,7 @@ MainDialog::MainDialog(const ManagerServices& services, ManagerTiming timing, Co
     connect(m_list, &CControllerListCtrl::defaultActionRequested, this, &MainDialog::DefaultAction);
     connect(m_list, &CControllerListCtrl::rightDoubleClicked, this, [this] { RunCommand(kCommandAdvancedSetting); });
     connect(m_list, &CControllerListCtrl::contextMenuRequested, this, &MainDialog::ShowContextMenu);
+    connect(m_list, &CControllerListCtrl::countsChanged, this, &MainDialog::UpdateCountPane);
     m_commandUiTimer = new QTimer(this);
     m_commandUiTimer->setSingleShot(true);
     // Reports come by the thousand a second; the toolbar follows them within a frame or two.
@@ -146,6 +164,13 @@ MainDialog::MainDialog(const ManagerServices& services, ManagerTiming timing, Co
     shortcut(QKeySequence(Qt::Key_F1), &MainDialog::ShowAbout);
     shortcut(QKeySequence(Qt::Key_Menu), &MainDialog::ShowContextMenuAtCurrentRow);
     shortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10), &MainDialog::ShowContextMenuAtCurrentRow);
+    shortcut(QKeySequence::Copy, &MainDialog::CopySelection);
+    shortcut(QKeySequence::Save, &MainDialog::ChooseExportFile);
+    auto* find = new QShortcut(QKeySequence::Find, this);
+    connect(find, &QShortcut::activated, this, [this] {
+        m_filter->setFocus(Qt::ShortcutFocusReason);
+        m_filter->selectAll();
+    });
     auto* quit = new QShortcut(QKeySequence::Quit, this);
     quit->setContext(Qt::WindowShortcut);
     connect(quit, &QShortcut::activated, this, &QWidget::close);
@@ -238,7 +263,61 @@ void MainDialog::BuildStatusBar()
         pane->setFixedWidth(150);
         pane->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
         m_statusBar->addPermanentWidget(pane);
+        if (i == 0) {
+            m_countPane = pane;
+        } else if (i == 1) {
+            m_rangesPane = pane;
+        }
     }
+    UpdateCountPane();
+}
+
+QWidget* MainDialog::BuildFilterRow()
+{
+    auto* row = new QWidget(this);
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    m_filter = new QLineEdit(row);
+    m_filter->setClearButtonEnabled(true);
+    m_filter->setPlaceholderText(Q(Text("ORB_IDS_FILTER")) + QStringLiteral(" (") +
+                                 QKeySequence(QKeySequence::Find).toString(QKeySequence::NativeText) +
+                                 QStringLiteral(")"));
+    m_filter->setMinimumWidth(280);
+    m_filter->setMaxLength(200);
+    layout->addWidget(m_filter);
+    layout->addStretch(1);
+    static constexpr std::pair<int, const char*> kButtons[] = {
+        {kCommandSearchAddresses, "ORB_IDS_SEARCH_ADDRESSES"},
+        {kCommandAssignAddresses, "ORB_IDS_ASSIGN_ADDRESSES"},
+        {kCommandApplyPlan, "ORB_IDS_APPLY_PLAN"},
+        {kCommandExportList, "ORB_IDS_EXPORT_LIST"},
+    };
+    for (const auto& [id, key] : kButtons) {
+        auto* button = new QPushButton(Q(Text(key)), row);
+        button->setAutoDefault(false);
+        button->setProperty("command", id);
+        connect(button, &QPushButton::clicked, this, [this, id = id] { RunCommand(id); });
+        layout->addWidget(button);
+        m_rowButtons.push_back(button);
+    }
+    connect(m_filter, &QLineEdit::textChanged, this, [this](const QString& text) {
+        m_list->SetFilter(text);
+        UpdateCommandUi();
+    });
+    return row;
+}
+
+void MainDialog::UpdateCountPane()
+{
+    if (m_countPane == nullptr || m_list == nullptr) {
+        return;
+    }
+    m_countPane->setText(Q(Text("ORB_IDS_SHOWN_OF_TOTAL", m_list->RowCount(), m_list->TotalCount())));
+}
+
+QString MainDialog::CountPaneText() const
+{
+    return m_countPane->text();
 }
 
 void MainDialog::HoldButtonSize()
@@ -373,6 +452,35 @@ void MainDialog::UpdateCommandUi()
             action->setEnabled(value != 0);
         }
     }
+    for (QWidget* button : m_rowButtons) {
+        button->setEnabled(RowCommandEnabled(button->property("command").toInt()));
+    }
+}
+
+bool MainDialog::RowCommandEnabled(int id) const
+{
+    switch (id) {
+    case kCommandSearchAddresses:
+        return !m_searching && m_manager.GetJobCount() == 0;
+    case kCommandAssignAddresses:
+        if (m_searching) {
+            return false;
+        }
+        for (const DeviceRecord* shown : SelectedForState()) {
+            if (!SettingNotOfferedReason(*shown)) {
+                return true;
+            }
+        }
+        return false;
+    case kCommandApplyPlan:
+        return !m_searching && m_list->TotalCount() > 0;
+    case kCommandExportList:
+        return m_list->RowCount() > 0;
+    case kCommandCopy:
+        return m_list->SelectedCount() > 0;
+    default:
+        return false;
+    }
 }
 
 QAction* MainDialog::ToolbarAction(int id) const
@@ -429,6 +537,21 @@ void MainDialog::RunCommand(int id)
     case kCommandSelectAll:
         m_list->SelectAll();
         break;
+    case kCommandCopy:
+        CopySelection();
+        break;
+    case kCommandExportList:
+        ChooseExportFile();
+        break;
+    case kCommandSearchAddresses:
+        SearchAddresses();
+        break;
+    case kCommandAssignAddresses:
+        AssignAddresses();
+        break;
+    case kCommandApplyPlan:
+        ChoosePlanFile();
+        break;
     case kMenuAbout:
         ShowAbout();
         break;
@@ -465,18 +588,23 @@ std::unique_ptr<QMenu> MainDialog::MakeContextMenu()
         action->setEnabled(enabled);
     };
     add(kCommandSelectAll, "ORB_IDC_SELECT_ALL", true);
+    add(kCommandCopy, "ORB_IDS_COPY", RowCommandEnabled(kCommandCopy));
+    add(kCommandExportList, "ORB_IDS_EXPORT_LIST", RowCommandEnabled(kCommandExportList));
     menu->addSeparator();
     if (m_searching) {
         add(kMenuStop, "ORB_IDC_STOP", true);
     } else {
         add(kMenuSearch, "ORB_IDC_SEARCH", s.search != 0);
     }
+    add(kCommandSearchAddresses, "ORB_IDS_SEARCH_ADDRESSES", RowCommandEnabled(kCommandSearchAddresses));
     add(kMenuSetLogin, "ORB_IDS_SET_LOGIN", s.setLogin != 0);
     menu->addSeparator();
     add(kMenuSetting, "ORB_IDC_SETTING", s.setting != 0);
     add(kMenuAdvancedSetting, "ORB_IDC_ADVANCEDSETTING", s.advancedSetting != 0);
     add(kMenuReboot, "ORB_IDC_REBOOT", s.reboot != 0);
     add(kMenuDefault, "ORB_IDC_DEFAULT", s.restoreDefault != 0);
+    add(kCommandAssignAddresses, "ORB_IDS_ASSIGN_ADDRESSES", RowCommandEnabled(kCommandAssignAddresses));
+    add(kCommandApplyPlan, "ORB_IDS_APPLY_PLAN", RowCommandEnabled(kCommandApplyPlan));
     menu->addSeparator();
     add(kMenuFirmwareUpdate, "ORB_IDC_FIRMWARE_UPDATE", s.firmwareUpdate != 0);
     add(kMenuFirmwareUpdateToLatest, "ORB_IDC_FIRMWARE_UPDATE_TO_LATEST", s.firmwareUpdateToLatest != 0);
@@ -560,7 +688,18 @@ bool MainDialog::eventFilter(QObject* watched, QEvent* event)
     if (widget == nullptr || widget->window() != this) {
         return QDialog::eventFilter(watched, event);
     }
-    if (event->type() == QEvent::KeyPress) {
+    if (event->type() == QEvent::KeyPress && watched == m_filter) {
+        // The filter field keeps its own editing keys; Escape empties it and Enter goes to the list.
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Escape && key->modifiers() == Qt::NoModifier) {
+            m_filter->clear();
+            return true;
+        }
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            m_list->setFocus(Qt::OtherFocusReason);
+            return true;
+        }
+    } else if (event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (key->matches(QKeySequence::SelectAll)) {
             RunCommand(kMenuSelectAllAccelerator);
@@ -623,6 +762,11 @@ void MainDialog::RestoreState()
     if (m_ownPrompts != nullptr) {
         m_ownPrompts->lastLoginId = state.lastLoginId.toStdString();
     }
+    // Offered again in "Search addresses...", not probed until the user says so: this may be another site.
+    m_rangesText = state.searchRanges.left(4096);
+    if (IsValidProbeRate(state.probeRate)) {
+        m_probeRate = state.probeRate;
+    }
 }
 
 void MainDialog::SaveState()
@@ -636,7 +780,204 @@ void MainDialog::SaveState()
     if (m_ownPrompts != nullptr) {
         state.lastLoginId = QString::fromStdString(m_ownPrompts->lastLoginId);
     }
+    state.searchRanges = m_rangesText;
+    state.probeRate = m_probeRate;
     state.Save();
+}
+
+struct MainDialog::PlanRows {
+    std::vector<DeviceRecord> selected;  // copies of the selected rows' snapshots, in list order
+    std::vector<DeviceRecord*> selectedLive;
+    std::vector<DeviceRecord> all;  // copies of every row's snapshot
+    std::vector<DeviceRecord*> allLive;
+
+    std::vector<DeviceRecord*> SelectedCopies()
+    {
+        std::vector<DeviceRecord*> copies;
+        for (DeviceRecord& r : selected) {
+            copies.push_back(&r);
+        }
+        return copies;
+    }
+    // The live record of a copy made here; null for any other record.
+    DeviceRecord* LiveOf(const DeviceRecord* copy) const
+    {
+        for (const auto* list : {&selected, &all}) {
+            if (!list->empty() && copy >= list->data() && copy < list->data() + list->size()) {
+                const auto at = static_cast<std::size_t>(copy - list->data());
+                return list == &selected ? selectedLive[at] : allLive[at];
+            }
+        }
+        return nullptr;
+    }
+    std::vector<std::pair<DeviceRecord*, SettingsChange>> Live(std::vector<std::pair<DeviceRecord*, SettingsChange>> changes) const
+    {
+        for (auto& [record, change] : changes) {
+            record = LiveOf(record);
+        }
+        return changes;
+    }
+};
+
+MainDialog::PlanRows MainDialog::RowsForPlan() const
+{
+    // The plans read copies of what the rows show: a record a worker holds is never read while it writes.
+    PlanRows rows;
+    const std::vector<const DeviceRecord*> shown = m_list->SelectedSnapshots();
+    const std::vector<DeviceRecord*> live = m_list->SelectedRecords();
+    rows.selected.reserve(shown.size());
+    for (std::size_t i = 0; i < shown.size() && i < live.size(); ++i) {
+        rows.selected.push_back(*shown[i]);
+        rows.selectedLive.push_back(live[i]);
+    }
+    const auto all = m_list->Model()->AllRows();
+    rows.all.reserve(all.size());
+    for (const auto& [snapshot, record] : all) {
+        rows.all.push_back(*snapshot);
+        rows.allLive.push_back(record);
+    }
+    return rows;
+}
+
+namespace {
+
+std::vector<ModuleRowTexts> RowTexts(const std::vector<const DeviceRecord*>& rows)
+{
+    std::vector<ModuleRowTexts> texts;
+    texts.reserve(rows.size());
+    for (const DeviceRecord* r : rows) {
+        texts.push_back(RowTextsOf(*r, ControllerListModel::ActionText(r->action).toStdString(),
+                                   ControllerListModel::StatusText(r->status).toStdString()));
+    }
+    return texts;
+}
+
+QString FileFilter()
+{
+    return Q(Text("ORB_IDS_CSV_FILES")) + QStringLiteral(";;") + Q(Text("ORB_IDS_ALL_FILES"));
+}
+
+}  // namespace
+
+void MainDialog::CopySelection()
+{
+    const std::vector<const DeviceRecord*> rows = m_list->SelectedSnapshots();
+    if (rows.empty()) {
+        return;
+    }
+    const std::string text = TabSeparated(RowTexts(rows));
+    QGuiApplication::clipboard()->setText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+}
+
+void MainDialog::ChooseExportFile()
+{
+    if (m_list->RowCount() == 0) {
+        return;
+    }
+    const QString path = QFileDialog::getSaveFileName(
+        this, Q(Text("ORB_IDS_EXPORT_LIST")).remove(QStringLiteral("...")),
+        QDir::home().filePath(QStringLiteral("tarrowind-modules.csv")), FileFilter());
+    if (!path.isEmpty()) {
+        ExportList(path);
+    }
+}
+
+bool MainDialog::ExportList(const QString& path)
+{
+    std::vector<const DeviceRecord*> rows;
+    for (int row = 0; row < m_list->RowCount(); ++row) {
+        rows.push_back(m_list->SnapshotAt(row));
+    }
+    const std::string csv = CsvDocument(RowTexts(rows));
+    // Written beside the target and renamed over it: a failure never leaves half a list behind.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(csv.data(), static_cast<qint64>(csv.size())) != static_cast<qint64>(csv.size()) || !file.commit()) {
+        ShowMessage("ORB_IDS_CANNOT_WRITE_FILE", message_box::kOk | message_box::kIconError);
+        return false;
+    }
+    return true;
+}
+
+void MainDialog::ChoosePlanFile()
+{
+    const QString path = QFileDialog::getOpenFileName(this, Q(Text("ORB_IDS_APPLY_PLAN")).remove(QStringLiteral("...")),
+                                                      QDir::homePath(), FileFilter());
+    if (!path.isEmpty()) {
+        ApplyPlan(path);
+    }
+}
+
+bool MainDialog::ApplyPlan(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        ShowMessage("ORB_IDS_CANNOT_READ_FILE", message_box::kOk | message_box::kIconError);
+        return false;
+    }
+    // One byte more than a plan may hold: the reader refuses it rather than this reading without bound.
+    const QByteArray bytes = file.read(static_cast<qint64>(kMaxPlanBytes) + 1);
+    const SettingsPlan plan = ReadSettingsPlan(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    if (plan.error != PlanReadError::None) {
+        ShowMessage(CApplyPlanDlg::ReadErrorKey(plan.error), message_box::kOk | message_box::kIconError);
+        return false;
+    }
+    PlanRows rows = RowsForPlan();
+    std::vector<DeviceRecord*> listed;
+    for (DeviceRecord& r : rows.all) {
+        listed.push_back(&r);
+    }
+    const PlanMatch match = MatchSettingsPlan(plan, listed);
+    CApplyPlanDlg dialog(match, path, this);
+    dialog.setWindowIcon(m_icon);
+    if (dialog.exec() != QDialog::Accepted || match.changes.empty()) {
+        return false;
+    }
+    m_commands->ChangeSettings(rows.Live(match.Changes()));
+    UpdateCommandUi();
+    return true;
+}
+
+void MainDialog::AssignAddresses()
+{
+    PlanRows rows = RowsForPlan();
+    std::vector<const DeviceRecord*> listed;
+    for (const DeviceRecord& r : rows.all) {
+        listed.push_back(&r);
+    }
+    CAssignAddressesDlg dialog(rows.SelectedCopies(), listed, this);
+    dialog.setWindowIcon(m_icon);
+    if (dialog.exec() != QDialog::Accepted) {
+        return;
+    }
+    m_commands->ChangeSettings(rows.Live(dialog.Plan().Changes()));
+    UpdateCommandUi();
+}
+
+void MainDialog::SearchAddresses()
+{
+    CSearchAddressesDlg dialog(m_rangesText, m_probeRate, this);
+    dialog.setWindowIcon(m_icon);
+    if (dialog.exec() != QDialog::Accepted) {
+        return;
+    }
+    SetSearchRanges(dialog.RangesText(), dialog.Ranges(), dialog.ProbesPerSecond());
+    Search();
+}
+
+void MainDialog::SetSearchRanges(const QString& text, const AddressRanges& ranges, std::uint32_t probesPerSecond)
+{
+    m_rangesText = text;
+    m_probeRate = probesPerSecond;
+    m_manager.SetSearchRanges(ranges, probesPerSecond);
+    m_rangesPane->setText(ranges.Empty() ? QString()
+                                         : Q(Text("ORB_IDS_RANGES_ACTIVE", static_cast<int>(ranges.Count()))));
+    m_rangesPane->setToolTip(ranges.Empty() ? QString() : Q(FormatAddressRanges(ranges)));
+}
+
+QString MainDialog::RangesPaneText() const
+{
+    return m_rangesPane->text();
 }
 
 }  // namespace tarrowind

@@ -5,6 +5,7 @@
 
 #include <memory>
 
+#include "discovery/address_ranges.h"
 #include "discovery/controller_manager.h"
 #include "commands/command_state.h"
 #include "commands/module_commands.h"
@@ -13,6 +14,7 @@
 
 class QAction;
 class QLabel;
+class QLineEdit;
 class QMenu;
 class QStatusBar;
 class QTimer;
@@ -44,6 +46,12 @@ public:
         kCommandSetLogin = 50012,
         kCommandCancelQueueItems = 50013,
         kCommandSelectAll = 32782,
+        // Commands for sites with many modules, on the filter row and in the context menu.
+        kCommandCopy = 50020,
+        kCommandExportList = 50021,
+        kCommandSearchAddresses = 50022,
+        kCommandAssignAddresses = 50023,
+        kCommandApplyPlan = 50024,
     };
     static constexpr QSize kButtonSize{68, 56};
     static constexpr QSize kImageSize{32, 32};
@@ -70,6 +78,19 @@ public:
     // Actions queued or running, or a settings read still under way: the window refuses to close.
     bool HasPendingWork() const;
     QString StatusPaneText() const;
+    QString CountPaneText() const;
+    QString RangesPaneText() const;
+    // The rows shown, as the list shows them, into a CSV file; false (after a message) when it cannot be
+    // written.
+    bool ExportList(const QString& path);
+    // The selected rows as tab-separated text on the clipboard.
+    void CopySelection();
+    // Reads a plan file, shows what it changes and, on OK, queues its changes; false when nothing was
+    // queued.
+    bool ApplyPlan(const QString& path);
+    // The ranges (and pace) every following search probes besides the broadcasts; empty: broadcasts only.
+    void SetSearchRanges(const QString& text, const AddressRanges& ranges, std::uint32_t probesPerSecond);
+    QLineEdit& FilterField() const { return *m_filter; }
     QAction* ToolbarAction(int id) const;
     CControllerListCtrl& List() const { return *m_list; }
     CControllerManager& Manager() { return m_manager; }
@@ -95,6 +116,17 @@ private:
 
     void BuildToolbar();
     void BuildStatusBar();
+    QWidget* BuildFilterRow();
+    void UpdateCountPane();
+    bool RowCommandEnabled(int id) const;
+    void SearchAddresses();
+    void AssignAddresses();
+    void ChooseExportFile();
+    void ChoosePlanFile();
+    // Copies of the selected rows' snapshots with their live records, and every row held, for the
+    // commands that plan before they act.
+    struct PlanRows;
+    PlanRows RowsForPlan() const;
     void Search();
     void HandleSearchState(SearchState state, int seconds);
     void SetFirstSlot(bool stop);
@@ -121,6 +153,12 @@ private:
     QString m_idleText;
     QStatusBar* m_statusBar = nullptr;
     QLabel* m_statusPane = nullptr;
+    QLabel* m_countPane = nullptr;  // rows shown of rows held
+    QLineEdit* m_filter = nullptr;
+    QLabel* m_rangesPane = nullptr;
+    QString m_rangesText;  // as the user typed them, remembered between runs
+    std::uint32_t m_probeRate = kDefaultProbeRate;
+    std::vector<QWidget*> m_rowButtons;  // the filter row's command buttons, by command id in data
     CMyReBar* m_rebar = nullptr;
     QToolBar* m_toolbar = nullptr;
     ToolbarImageSet m_images;

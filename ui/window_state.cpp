@@ -20,6 +20,8 @@ WindowState WindowState::Load()
     state.geometry = store.value(QStringLiteral("window/geometry")).toByteArray();
     state.columns = store.value(QStringLiteral("list/columns")).toByteArray();
     state.lastLoginId = store.value(QStringLiteral("login/lastId")).toString();
+    state.searchRanges = store.value(QStringLiteral("search/ranges")).toString();
+    state.probeRate = store.value(QStringLiteral("search/probeRate")).toUInt();
     return state;
 }
 
@@ -29,6 +31,8 @@ void WindowState::Save() const
     store.setValue(QStringLiteral("window/geometry"), geometry);
     store.setValue(QStringLiteral("list/columns"), columns);
     store.setValue(QStringLiteral("login/lastId"), lastLoginId);
+    store.setValue(QStringLiteral("search/ranges"), searchRanges);
+    store.setValue(QStringLiteral("search/probeRate"), probeRate);
 }
 
 }  // namespace tarrowind

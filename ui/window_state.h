@@ -7,12 +7,14 @@ namespace tarrowind {
 
 // What the window remembers between runs, in the user's configuration
 // ($XDG_CONFIG_HOME/Tarrowind/tarrowind.conf): its size and place, the list's column widths and order, and
-// the last login ID. Never a password.
+// the last login ID, the last address ranges searched and their pace. Never a password.
 class WindowState {
 public:
     QByteArray geometry;
     QByteArray columns;
     QString lastLoginId;
+    QString searchRanges;
+    unsigned probeRate = 0;  // 0: none remembered
 
     static WindowState Load();
     void Save() const;

@@ -75,6 +75,7 @@ private slots:
     void foundModulesAreInsertedInOneBatch();
     void moduleFoundOnAnotherThreadCrossesThroughTheGate();
     void mouseSignals();
+    void filterHidesRowsAndKeepsTheSelectionOfRowsStillShown();
 };
 
 void ControllerListCtrlTest::comparesAddressesAsNumbersWithBadTextsLast()
@@ -366,6 +367,63 @@ void ControllerListCtrlTest::mouseSignals()
     QTest::mouseDClick(list.viewport(), Qt::RightButton, {}, at);
     QCOMPARE(right.count(), 1);
     QCOMPARE(open.count(), 1);
+}
+
+void ControllerListCtrlTest::filterHidesRowsAndKeepsTheSelectionOfRowsStillShown()
+{
+    UiCallGate gate;
+    CControllerListCtrl list(gate, nullptr);
+    DeviceRecord west = Module("QT-DC410", "10.0.0.4", "02:00:00:00:00:04");
+    west.name = "Door West";
+    DeviceRecord gateModule = Module("QT-DC410", "10.0.0.2", "02:00:00:00:00:02");
+    gateModule.name = "Gate";
+    DeviceRecord east = Module("QT-DC410", "10.0.0.3", "02:00:00:00:00:03");
+    east.name = "DOOR EAST";
+    DeviceRecord reader = Module("QT-FP20", "10.0.0.1", "02:00:00:00:00:01");
+    reader.name = "Reader";
+    Add(list, {west, gateModule, east, reader});
+    QSignalSpy counts(&list, &CControllerListCtrl::countsChanged);
+    list.selectionModel()->select(list.model()->index(1, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    list.selectionModel()->select(list.model()->index(2, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    DeviceRecord* gateRecord = list.RecordAt(1);
+    DeviceRecord* eastRecord = list.RecordAt(2);
+
+    list.SetFilter(QStringLiteral(" door "));
+    QCOMPARE(list.RowCount(), 2);
+    QCOMPARE(list.TotalCount(), 4);
+    QCOMPARE(Ips(list), (std::vector<std::string>{"10.0.0.4", "10.0.0.3"}));
+    QCOMPARE(list.SelectedRecords(), (std::vector<DeviceRecord*>{eastRecord}));
+    QCOMPARE(list.RowOfRecord(gateRecord), -1);
+    QVERIFY(MapMatchesRows(list));
+    QCOMPARE(counts.count(), 1);
+
+    // Hidden rows sort too, so that a wider filter shows them in order; a hidden row takes reports.
+    list.Sort(ControllerListModel::kColumnIp);
+    QCOMPARE(Ips(list), (std::vector<std::string>{"10.0.0.3", "10.0.0.4"}));
+    gateRecord->status = tarrowind::kStatusLoginFailed;
+    QVERIFY(list.Refresh(*gateRecord));
+    list.SetFilter(QString());
+    QCOMPARE(Ips(list), (std::vector<std::string>{"10.0.0.1", "10.0.0.2", "10.0.0.3", "10.0.0.4"}));
+    QVERIFY(MapMatchesRows(list));
+
+    // Status texts as shown, MAC texts and models match; a row added while filtered is matched at once.
+    list.SetFilter(ControllerListModel::StatusText(tarrowind::kStatusLoginFailed).toUpper());
+    QCOMPARE(list.SelectedRecords().size(), std::size_t{0});
+    QCOMPARE(Ips(list), (std::vector<std::string>{"10.0.0.2"}));
+    list.SetFilter(QStringLiteral("00:00:01"));
+    QCOMPARE(Ips(list), (std::vector<std::string>{"10.0.0.1"}));
+    list.SetFilter(QStringLiteral("fp2"));
+    Add(list, {Module("QT-FP20", "10.0.0.9", "02:00:00:00:00:09"), Module("QT-DC410", "10.0.0.8", "02:00:00:00:00:08")});
+    QCOMPARE(Ips(list), (std::vector<std::string>{"10.0.0.1", "10.0.0.9"}));
+    QCOMPARE(list.TotalCount(), 6);
+    list.SelectAll();
+    QCOMPARE(list.SelectedCount(), 2);
+    QVERIFY(MapMatchesRows(list));
+
+    // A new search keeps the filter.
+    list.Clear();
+    Add(list, {Module("QT-DC410", "10.0.1.1"), Module("QT-FP20", "10.0.1.2")});
+    QCOMPARE(Ips(list), (std::vector<std::string>{"10.0.1.2"}));
 }
 
 QTEST_MAIN(ControllerListCtrlTest)
