@@ -5,6 +5,7 @@
 #include <cctype>
 #include <deque>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "commands/address_plan.h"
 #include "discovery/address_text.h"
@@ -368,6 +369,23 @@ std::vector<std::pair<DeviceRecord*, SettingsChange>> PlanMatch::Changes() const
     std::vector<std::pair<DeviceRecord*, SettingsChange>> out;
     for (const PlannedChange& c : changes) {
         out.emplace_back(c.record, c.change);
+    }
+    return out;
+}
+
+std::vector<DeviceRecord*> ModulesNamedBy(const SettingsPlan& plan, const std::vector<DeviceRecord*>& listed)
+{
+    std::unordered_set<std::string> named;
+    for (const PlanRow& row : plan.rows) {
+        if (std::string mac = NormalMac(row.mac); !mac.empty()) {
+            named.insert(std::move(mac));
+        }
+    }
+    std::vector<DeviceRecord*> out;
+    for (DeviceRecord* r : listed) {
+        if (r != nullptr && named.count(NormalMac(r->macText)) != 0) {
+            out.push_back(r);
+        }
     }
     return out;
 }

@@ -87,6 +87,9 @@ struct PlanMatch {
     std::vector<std::pair<DeviceRecord*, SettingsChange>> Changes() const;
 };
 
+// The listed records some row of the plan names by MAC, in list order: those to log in before matching.
+std::vector<DeviceRecord*> ModulesNamedBy(const SettingsPlan& plan, const std::vector<DeviceRecord*>& listed);
+
 // Matches the plan's rows to the listed records by MAC text (case and separators "-" or ":" aside).
 PlanMatch MatchSettingsPlan(const SettingsPlan& plan, const std::vector<DeviceRecord*>& listed);
 

@@ -11,8 +11,12 @@
 #include "discovery/address_text.h"
 #include "discovery/controller_manager.h"
 #include "operations/module_settings.h"
+#include "commands/address_plan.h"
 #include "commands/module_commands.h"
+#include "commands/settings_plan.h"
 #include "tools/cli/action_outcome.h"
+#include "tools/cli/search_command.h"
+#include "tools/cli/set_plan.h"
 #include "tools/cli/status_names.h"
 
 namespace tarrowind {
@@ -206,12 +210,16 @@ private:
 
 class ActionRun {
 public:
-    ActionRun(const ActionOptions& options, std::ostream& out, std::ostream& err)
-        : m_options(options), m_out(out), m_err(err), m_tracker(options.action), m_printer(out, options.json, m_tracker)
+    ActionRun(const ActionOptions& options, AddressRanges ranges, SettingsPlan plan, std::ostream& out,
+              std::ostream& err)
+        : m_options(options), m_out(out), m_err(err), m_tracker(options.action), m_printer(out, options.json, m_tracker),
+          m_plan(std::move(plan))
     {
         ManagerTiming timing;
         timing.searchMs = options.searchMs;
         m_manager = std::make_unique<CControllerManager>(ManagerServices{}, timing);
+        // Checked by the caller: no range set here is refused.
+        m_manager->SetSearchRanges(std::move(ranges), options.rate);
         if (options.firmwareFolder) {
             std::string folder = *options.firmwareFolder;
             if (!folder.empty() && folder.back() != '/') {
@@ -230,7 +238,13 @@ public:
             m_err << "tarrowind-cli: the search found no module\n";
             return kExitFailed;
         }
-        const auto chosen = Choose();
+        const SetOptions& set = m_options.set;
+        auto chosen = set.planFile ? PlanModules() : Choose();
+        if (set.ipFrom) {
+            // MAC order: the same modules get the same addresses however the search heard them.
+            std::sort(chosen.begin(), chosen.end(),
+                      [](const DeviceRecord* a, const DeviceRecord* b) { return a->macText < b->macText; });
+        }
         OptionPrompts prompts(m_options, password, newPassword, m_tracker, m_err);
         ModuleCommands commands(*m_manager, prompts);
         // As the window's user would: log in first, then the action on the modules that logged in.
@@ -238,6 +252,12 @@ public:
         m_manager->WaitUntilIdle();
         if (m_options.action != CliAction::Login) {
             m_tracker.BeginAction();
+        }
+        if (set.ipFrom) {
+            return AssignAddresses(commands, chosen);
+        }
+        if (set.planFile) {
+            return ApplyPlan(commands);
         }
         switch (m_options.action) {
         case CliAction::Login:
@@ -281,6 +301,82 @@ private:
             r->reportWindow = &m_printer;
         }
         return true;
+    }
+
+    std::vector<DeviceRecord*> Listed() const
+    {
+        std::vector<DeviceRecord*> listed;
+        for (const auto& r : m_records) {
+            listed.push_back(r.get());
+        }
+        return listed;
+    }
+
+    // The modules the plan's rows name, to log in before the plan is matched.
+    std::vector<DeviceRecord*> PlanModules() { return ModulesNamedBy(m_plan, Listed()); }
+
+    int AssignAddresses(ModuleCommands& commands, const std::vector<DeviceRecord*>& chosen)
+    {
+        const auto listed = Listed();
+        const AddressPlan plan = PlanAddresses(chosen, {listed.begin(), listed.end()}, *m_options.set.ipFrom,
+                                               m_options.set.mask.value_or(""), m_options.set.gateway.value_or(""));
+        if (plan.error != AddressPlanError::None) {
+            m_err << "tarrowind-cli: " << DescribeAddressPlanError(plan.error) << "; nothing was changed\n";
+            return kExitUsage;
+        }
+        PrintAddressPlan(plan, m_options.json, m_out);
+        for (const AddressPlanRow& row : plan.rows) {
+            if (row.note == AddressNote::NotOffered) {
+                m_tracker.Skipped(*row.record, row.skip);
+            } else if (row.note == AddressNote::InUse) {
+                m_tracker.SkippedBecause(*row.record, AddressNoteText(row));
+            } else {
+                m_expectedIp[row.record] = row.newIp;
+            }
+        }
+        if (m_options.set.dryRun) {
+            return DryRunCode(chosen);
+        }
+        commands.ChangeSettings(plan.Changes());
+        m_manager->WaitUntilIdle();
+        return Summary(chosen);
+    }
+
+    int ApplyPlan(ModuleCommands& commands)
+    {
+        const PlanMatch match = MatchSettingsPlan(m_plan, Listed());
+        PrintPlanMatch(match, m_options.json, m_out);
+        if (const int code = PlanProblemExitCode(match); code != kExitDone) {
+            m_err << "tarrowind-cli: the plan has " << match.problems.size()
+                  << (match.problems.size() == 1 ? " problem" : " problems") << "; nothing was changed\n";
+            return code;
+        }
+        std::vector<DeviceRecord*> changed;
+        for (const PlannedChange& c : match.changes) {
+            changed.push_back(c.record);
+            if (c.change.ip) {
+                m_expectedIp[c.record] = *c.change.ip;
+            }
+        }
+        if (m_options.set.dryRun || changed.empty()) {
+            return kExitDone;
+        }
+        commands.ChangeSettings(match.Changes());
+        m_manager->WaitUntilIdle();
+        return Summary(changed);
+    }
+
+    // A dry run acts on nothing: 0 when every chosen module would get its address, else 3 (or 1 for a
+    // module not found or failing its login).
+    int DryRunCode(const std::vector<DeviceRecord*>& chosen)
+    {
+        std::vector<ModuleResult> results(m_notFound.size(), ModuleResult::NotFound);
+        for (const DeviceRecord* r : chosen) {
+            results.push_back(IsFailureStatus(r->status) ? ModuleResult::Failed
+                              : m_expectedIp.count(r) != 0 ? ModuleResult::Done
+                                                           : ModuleResult::Skipped);
+        }
+        return ExitCode(results);
     }
 
     struct Missing {
@@ -354,7 +450,12 @@ private:
             m_out << "MAC\tIP\tACTION\tSTATUS\tSTATUS NAME\tPROGRESS\tRESULT\tREASON\n";
         }
         for (const DeviceRecord* r : chosen) {
-            const ModuleOutcome outcome = m_tracker.Of(*r);
+            ModuleOutcome outcome = m_tracker.Of(*r);
+            const auto expected = m_expectedIp.find(r);
+            if (outcome.result == ModuleResult::Done && expected != m_expectedIp.end() && r->ip != expected->second) {
+                outcome = {ModuleResult::Failed, "the module came back at " + r->ipText + ", not at " +
+                                                     FormatIp(expected->second)};
+            }
             results.push_back(outcome.result);
             Line(r, nullptr, outcome);
         }
@@ -374,6 +475,8 @@ private:
     std::unique_ptr<CControllerManager> m_manager;
     std::vector<std::unique_ptr<DeviceRecord>> m_records;
     std::vector<Missing> m_notFound;
+    SettingsPlan m_plan;
+    std::map<const DeviceRecord*, std::uint32_t> m_expectedIp;  // the address a change gives the module
 };
 
 // Every address of `set` is checked before the search: a typing error must not leave half the modules
@@ -389,17 +492,78 @@ bool AddressesAreDotted(const SetOptions& o)
     return true;
 }
 
+// The options of `set --ip-from` and `set --plan`; false with a message for options that do not go with
+// them or an address that is none.
+bool ManyModulesOptionsValid(const ActionOptions& options, std::ostream& err)
+{
+    const SetOptions& o = options.set;
+    if (!o.ipFrom && !o.planFile) {
+        if (o.dryRun) {
+            err << "tarrowind-cli: --dry-run goes with --ip-from or --plan\n";
+            return false;
+        }
+        return true;
+    }
+    if (o.name || o.dhcp || o.ip || o.dns || o.port || o.newUser) {
+        err << "tarrowind-cli: --ip-from and --plan take none of --name, --dhcp, --new-ip, --dns, --port and "
+               "--new-user\n";
+        return false;
+    }
+    if (o.planFile && (o.mask || o.gateway || options.all || !options.macs.empty() || !options.ips.empty())) {
+        err << "tarrowind-cli: --plan chooses the modules and their values itself: no --all, --mac, --ip, --mask "
+               "or --gateway\n";
+        return false;
+    }
+    if (o.ipFrom) {
+        const auto mask = o.mask ? ParseDottedAddress(*o.mask) : std::optional<std::uint32_t>(0xFFFFFFFFu);
+        if (!ParseDottedAddress(*o.ipFrom)) {
+            err << "tarrowind-cli: --ip-from: " << DescribeAddressPlanError(AddressPlanError::StartNotAddress) << '\n';
+            return false;
+        }
+        if (!mask || !IsSubnetMask(__builtin_bswap32(*mask))) {
+            err << "tarrowind-cli: --mask: " << DescribeAddressPlanError(AddressPlanError::MaskNotMask) << '\n';
+            return false;
+        }
+        if (o.gateway && !ParseDottedAddress(*o.gateway)) {
+            err << "tarrowind-cli: --gateway: " << DescribeAddressPlanError(AddressPlanError::GatewayNotAddress)
+                << '\n';
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 int RunActionCommand(const ActionOptions& options, std::istream& in, std::ostream& out, std::ostream& err)
 {
-    if (!options.all && options.macs.empty() && options.ips.empty()) {
+    const bool planChooses = options.action == CliAction::Set && options.set.planFile;
+    if (!planChooses && !options.all && options.macs.empty() && options.ips.empty()) {
         err << "tarrowind-cli: choose the modules with --all, --mac or --ip\n";
+        return kExitUsage;
+    }
+    if (!ManyModulesOptionsValid(options, err)) {
         return kExitUsage;
     }
     if (!AddressesAreDotted(options.set)) {
         err << "tarrowind-cli: an address is not a dotted IPv4 address\n";
         return kExitUsage;
+    }
+    AddressRanges ranges;
+    if (!ParseRangeOptions(options.ranges, ranges, err)) {
+        return kExitUsage;
+    }
+    SettingsPlan plan;
+    if (planChooses) {
+        std::string bytes;
+        if (!ReadPlanFile(*options.set.planFile, bytes, err)) {
+            return kExitUsage;
+        }
+        plan = ReadSettingsPlan(bytes);
+        if (plan.error != PlanReadError::None) {
+            err << "tarrowind-cli: " << *options.set.planFile << ": " << DescribePlanReadError(plan.error) << '\n';
+            return kExitUsage;
+        }
     }
     std::string password;
     if (!ReadSecret(options.passwordEnv, options.passwordStdin, in, password, err)) {
@@ -415,7 +579,7 @@ int RunActionCommand(const ActionOptions& options, std::istream& in, std::ostrea
             return kExitUsage;
         }
     }
-    ActionRun run(options, out, err);
+    ActionRun run(options, std::move(ranges), std::move(plan), out, err);
     return run.Run(password, newPassword);
 }
 

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "discovery/address_ranges.h"
+
 namespace tarrowind {
 
 enum class CliAction { Login, Reboot, Default, Firmware, Latest, Set };
@@ -22,6 +24,11 @@ struct SetOptions {
     std::optional<std::uint32_t> port;
     std::optional<std::string> newUser;
     std::string newPasswordEnv;
+    // Many modules at once: consecutive addresses from `ipFrom` (with `mask` and `gateway`), or a plan
+    // file; `dryRun` prints the plan and changes nothing.
+    std::optional<std::string> ipFrom;
+    std::optional<std::string> planFile;
+    bool dryRun = false;
 };
 
 struct ActionOptions {
@@ -37,6 +44,8 @@ struct ActionOptions {
     std::optional<std::string> firmwareFolder;
     SetOptions set;
     std::uint32_t searchMs = 5000;
+    std::vector<std::string> ranges;  // also searched by unicast, as `search --range`
+    std::uint32_t rate = kDefaultProbeRate;
 };
 
 // Searches once, logs the chosen modules in through the job queue, then queues the action for the modules

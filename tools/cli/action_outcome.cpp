@@ -69,7 +69,9 @@ std::string FailureWords(const DeviceRecord& r)
     }
 }
 
-std::string SkipWords(const DeviceRecord& r, SkipReason reason, CliAction action)
+}  // namespace
+
+std::string SkipReasonWords(const DeviceRecord& r, SkipReason reason, CliAction action)
 {
     switch (reason) {
     case SkipReason::NotEligible:
@@ -92,8 +94,6 @@ std::string SkipWords(const DeviceRecord& r, SkipReason reason, CliAction action
     }
     return "left alone";
 }
-
-}  // namespace
 
 const char* ResultName(ModuleResult result)
 {
@@ -141,13 +141,22 @@ void OutcomeTracker::Skipped(const DeviceRecord& r, SkipReason reason)
     }
 }
 
+void OutcomeTracker::SkippedBecause(const DeviceRecord& r, std::string words)
+{
+    std::lock_guard hold(m_lock);
+    Track& t = m_tracks[&r];
+    if (t.skipWords.empty()) {
+        t.skipWords = std::move(words);
+    }
+}
+
 ModuleOutcome OutcomeTracker::Of(const DeviceRecord& r) const
 {
     std::lock_guard hold(m_lock);
     const auto found = m_tracks.find(&r);
     const Track t = found == m_tracks.end() ? Track{} : found->second;
     if (t.noWorker) {
-        return {ModuleResult::Failed, SkipWords(r, SkipReason::NoWorker, m_action)};
+        return {ModuleResult::Failed, SkipReasonWords(r, SkipReason::NoWorker, m_action)};
     }
     // A failed login before the action explains more than the action's skip that follows from it.
     if (IsFailureStatus(r.status)) {
@@ -164,7 +173,10 @@ ModuleOutcome OutcomeTracker::Of(const DeviceRecord& r) const
     }
     // The login phase's reason comes first: the action's skip only repeats that it did not log in.
     if (const auto skip = t.loginSkip ? t.loginSkip : t.actionSkip) {
-        return {ModuleResult::Skipped, SkipWords(r, *skip, m_action)};
+        return {ModuleResult::Skipped, SkipReasonWords(r, *skip, m_action)};
+    }
+    if (!t.skipWords.empty()) {
+        return {ModuleResult::Skipped, t.skipWords};
     }
     return {ModuleResult::Failed, "the action was never started"};
 }

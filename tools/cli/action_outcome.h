@@ -34,6 +34,8 @@ public:
     // Every report of a chosen module; workers call it concurrently.
     void Seen(const DeviceRecord& record);
     void Skipped(const DeviceRecord& record, SkipReason reason);
+    // Left alone by the requested action for a reason the commands do not name (a plan's).
+    void SkippedBecause(const DeviceRecord& record, std::string words);
     // Read once every worker has finished.
     ModuleOutcome Of(const DeviceRecord& record) const;
 
@@ -43,6 +45,7 @@ private:
         bool noWorker = false;
         std::optional<SkipReason> loginSkip;
         std::optional<SkipReason> actionSkip;
+        std::string skipWords;
     };
 
     CliAction m_action;
@@ -50,6 +53,9 @@ private:
     bool m_actionPhase;
     std::map<const DeviceRecord*, Track> m_tracks;
 };
+
+// Why a module was left alone, in words, e.g. "a LongReply module takes no settings change".
+std::string SkipReasonWords(const DeviceRecord& record, SkipReason reason, CliAction action);
 
 // 0 when every module was done, 1 when any failed or was not found, else 3 when any was skipped.
 int ExitCode(const std::vector<ModuleResult>& results);

@@ -2,6 +2,8 @@
 #include <CLI/CLI.hpp>
 
 #include <iostream>
+#include <string>
+#include <vector>
 
 #include "tools/cli/action_command.h"
 #include "tools/cli/action_outcome.h"
@@ -23,10 +25,17 @@ constexpr const char* kFooter =
     "  3  none failed, but some modules were skipped: the command is not offered for them (see RESULT and\n"
     "     REASON of the summary)";
 
-void AddSearchLength(CLI::App* command, std::uint32_t& searchMs)
+void AddSearchOptions(CLI::App* command, std::uint32_t& searchMs, std::vector<std::string>& ranges,
+                      std::uint32_t& rate)
 {
     command->add_option("--search-ms", searchMs, "Length of the search in milliseconds")
         ->check(CLI::Range(100u, 600000u))
+        ->capture_default_str();
+    command->add_option("--range", ranges,
+                        "Also probe these addresses by unicast, for modules behind routers: a.b.c.d/n, "
+                        "first-last or one address (repeatable; at most 65536 addresses in all)");
+    command->add_option("--rate", rate, "Unicast probes per second")
+        ->check(CLI::Range(tarrowind::kMinProbeRate, tarrowind::kMaxProbeRate))
         ->capture_default_str();
 }
 
@@ -48,7 +57,7 @@ void AddCommon(CLI::App* command, ActionOptions& o)
     command->add_option("--mac", o.macs, "Hardware address of a module (repeatable)");
     command->add_option("--ip", o.ips, "IPv4 address of a module (repeatable)");
     command->add_flag("--json", o.json, "One JSON object per change");
-    AddSearchLength(command, o.searchMs);
+    AddSearchOptions(command, o.searchMs, o.ranges, o.rate);
 }
 
 }  // namespace
@@ -62,8 +71,10 @@ int main(int argc, char** argv)
 
     tarrowind::SearchOptions search;
     CLI::App* searchCommand = app.add_subcommand("search", "Search every local network once and list the modules heard");
-    searchCommand->add_flag("--json", search.json, "One JSON object per line");
-    AddSearchLength(searchCommand, search.searchMs);
+    auto* searchJson = searchCommand->add_flag("--json", search.json, "One JSON object per line");
+    searchCommand->add_flag("--csv", search.csv, "The list as a CSV file (UTF-8, as the window exports it)")
+        ->excludes(searchJson);
+    AddSearchOptions(searchCommand, search.searchMs, search.ranges, search.rate);
 
     ActionOptions action;
     struct Entry {
@@ -101,6 +112,16 @@ int main(int argc, char** argv)
     set->add_option("--port", action.set.port, "Device port")->check(CLI::Range(1025u, 65535u));
     set->add_option("--new-user", action.set.newUser, "Login ID the module is to take");
     set->add_option("--new-password-env", action.set.newPasswordEnv, "Environment variable with the new password");
+    auto* ipFrom = set->add_option("--ip-from", action.set.ipFrom,
+                                   "Give the chosen modules consecutive addresses from this one, in MAC order "
+                                   "(with --mask and --gateway; left out, each module keeps its own)");
+    auto* plan = set->add_option("--plan", action.set.planFile,
+                                 "Apply a plan: a CSV file of MAC and any of Name, IP, Mask, Gateway, DHCP "
+                                 "(the exported list, edited)")
+                     ->check(CLI::ExistingFile);
+    ipFrom->excludes(plan);
+    plan->excludes(ipFrom);
+    set->add_flag("--dry-run", action.set.dryRun, "With --ip-from or --plan: print the plan, change nothing");
 
     try {
         app.parse(argc, argv);
@@ -114,7 +135,7 @@ int main(int argc, char** argv)
     }
     // "--ip" both chooses modules and, for set, gives the new address: the last of two is the new one,
     // and a single one is the new one when the modules are chosen otherwise.
-    if (set->parsed() && !action.set.ip && !action.ips.empty() &&
+    if (set->parsed() && !action.set.ip && !action.set.ipFrom && !action.set.planFile && !action.ips.empty() &&
         (action.ips.size() >= 2 || action.all || !action.macs.empty())) {
         action.set.ip = action.ips.back();
         action.ips.pop_back();

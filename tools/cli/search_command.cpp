@@ -2,8 +2,10 @@
 
 #include <mutex>
 
+#include "commands/module_csv.h"
 #include "discovery/controller_manager.h"
 #include "tools/cli/device_output.h"
+#include "tools/cli/status_names.h"
 
 namespace tarrowind {
 namespace {
@@ -14,25 +16,57 @@ public:
 
     void OnModuleFound(const DeviceRecord& record) override
     {
-        m_out << (m_options.json ? DeviceJson(record) : DeviceLine(record)) << '\n' << std::flush;
+        if (m_options.csv) {
+            m_rows.push_back(RowTextsOf(record, ActionName(record.action), StatusName(record.status)));
+        } else {
+            m_out << (m_options.json ? DeviceJson(record) : DeviceLine(record)) << '\n' << std::flush;
+        }
         ++m_count;
     }
 
     int Count() const { return m_count; }
+    const std::vector<ModuleRowTexts>& Rows() const { return m_rows; }
 
 private:
     const SearchOptions& m_options;
     std::ostream& m_out;
     int m_count = 0;
+    std::vector<ModuleRowTexts> m_rows;
 };
 
 }  // namespace
 
+bool ParseRangeOptions(const std::vector<std::string>& items, AddressRanges& ranges, std::ostream& err)
+{
+    ranges = {};
+    if (items.empty()) {
+        return true;
+    }
+    std::string text;
+    for (const std::string& item : items) {
+        text += item + ",";
+    }
+    const RangeParse parse = ParseAddressRanges(text, ranges);
+    if (parse.error != RangeError::None) {
+        err << "tarrowind-cli: --range: " << DescribeRangeError(parse) << '\n';
+        return false;
+    }
+    return true;
+}
+
 int RunSearchCommand(const SearchOptions& options, std::ostream& out, std::ostream& err)
 {
+    AddressRanges ranges;
+    if (!ParseRangeOptions(options.ranges, ranges, err)) {
+        return 2;
+    }
     ManagerTiming timing;
     timing.searchMs = options.searchMs;
     CControllerManager manager(ManagerServices{}, timing);
+    if (!manager.SetSearchRanges(std::move(ranges), options.rate)) {
+        err << "tarrowind-cli: the ranges or the probe rate are out of bounds\n";
+        return 2;
+    }
     SearchPrinter printer(options, out);
     manager.Init(nullptr, &printer);
     manager.RemoveAllStaticArp();
@@ -41,7 +75,10 @@ int RunSearchCommand(const SearchOptions& options, std::ostream& out, std::ostre
         return 1;
     }
     manager.Search();
-    if (options.json) {
+    if (options.csv) {
+        out << CsvDocument(printer.Rows()) << std::flush;
+        err << printer.Count() << (printer.Count() == 1 ? " module" : " modules") << " found\n";
+    } else if (options.json) {
         out << "{\"count\":" << printer.Count() << "}\n";
     } else {
         out << printer.Count() << (printer.Count() == 1 ? " module" : " modules") << " found\n";

@@ -1,0 +1,132 @@
+#include "tools/cli/set_plan.h"
+
+#include <fstream>
+
+#include <nlohmann/json.hpp>
+
+#include "discovery/address_text.h"
+#include "tools/cli/action_outcome.h"
+
+namespace tarrowind {
+namespace {
+
+std::string Flat(const std::string& text)
+{
+    std::string out = text;
+    for (char& c : out) {
+        c = c == '\t' || c == '\n' || c == '\r' ? ' ' : c;
+    }
+    return out;
+}
+
+void Json(std::ostream& out, const nlohmann::ordered_json& line)
+{
+    out << line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+}
+
+}  // namespace
+
+std::string AddressNoteText(const AddressPlanRow& row)
+{
+    switch (row.note) {
+    case AddressNote::Assigned:
+        return row.newIp == row.oldIp ? "assigned (its address already)" : "assigned";
+    case AddressNote::InUse:
+        return "in use by " + (row.usedBy != nullptr ? row.usedBy->macText : std::string("?")) +
+               ": left as it is";
+    case AddressNote::NotOffered:
+        return "skipped: " + SkipReasonWords(*row.record, row.skip, CliAction::Set);
+    }
+    return "?";
+}
+
+void PrintAddressPlan(const AddressPlan& plan, bool json, std::ostream& out)
+{
+    if (!json) {
+        out << "MODULE\tMAC\tOLD\tNEW\tNOTE\n";
+    }
+    for (const AddressPlanRow& row : plan.rows) {
+        const std::string newIp = row.note == AddressNote::NotOffered ? "-" : FormatIp(row.newIp);
+        if (json) {
+            Json(out, {{"plan", true},
+                       {"name", row.record->name},
+                       {"mac", row.record->macText},
+                       {"old", FormatIp(row.oldIp)},
+                       {"new", newIp},
+                       {"note", AddressNoteText(row)}});
+        } else {
+            out << Flat(row.record->name) << '\t' << row.record->macText << '\t' << FormatIp(row.oldIp) << '\t'
+                << newIp << '\t' << AddressNoteText(row) << '\n';
+        }
+    }
+    out.flush();
+}
+
+void PrintPlanMatch(const PlanMatch& match, bool json, std::ostream& out)
+{
+    if (!json) {
+        out << "LINE\tMAC\tFIELD\tOLD\tNEW\n";
+    }
+    for (const PlannedChange& c : match.changes) {
+        for (const FieldChange& f : c.fields) {
+            if (json) {
+                Json(out, {{"plan", true}, {"line", c.line}, {"mac", c.record->macText}, {"field", f.field},
+                           {"old", f.oldText}, {"new", f.newText}});
+            } else {
+                out << c.line << '\t' << c.record->macText << '\t' << f.field << '\t' << Flat(f.oldText) << " -> "
+                    << Flat(f.newText) << '\n';
+            }
+        }
+    }
+    for (const PlanProblem& p : match.problems) {
+        if (json) {
+            Json(out, {{"problem", true}, {"line", p.line}, {"text", DescribePlanProblem(p)}});
+        } else {
+            out << "problem: " << Flat(DescribePlanProblem(p)) << '\n';
+        }
+    }
+    if (!json && match.unchanged > 0) {
+        out << match.unchanged << (match.unchanged == 1 ? " row changes" : " rows change") << " nothing\n";
+    }
+    out.flush();
+}
+
+int PlanProblemExitCode(const PlanMatch& match)
+{
+    int code = kExitDone;
+    for (const PlanProblem& p : match.problems) {
+        switch (p.kind) {
+        case PlanProblemKind::NoMac:
+        case PlanProblemKind::BadValue:
+        case PlanProblemKind::MacTwice:
+        case PlanProblemKind::AddressTwice:
+            return kExitUsage;
+        case PlanProblemKind::UnknownMac:
+        case PlanProblemKind::AddressTaken:
+        case PlanProblemKind::NotOffered:
+            code = kExitFailed;
+            break;
+        }
+    }
+    return code;
+}
+
+bool ReadPlanFile(const std::string& path, std::string& bytes, std::ostream& err)
+{
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        err << "tarrowind-cli: cannot open the plan " << path << '\n';
+        return false;
+    }
+    // One byte more than allowed tells a file that is too large without reading all of it.
+    bytes.assign(kMaxPlanBytes + 1, '\0');
+    file.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    bytes.resize(static_cast<std::size_t>(file.gcount()));
+    if (file.bad()) {
+        err << "tarrowind-cli: cannot read the plan " << path << '\n';
+        return false;
+    }
+    return true;
+}
+
+}  // namespace tarrowind
