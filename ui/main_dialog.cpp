@@ -394,6 +394,12 @@ void MainDialog::RefreshSearchButton()
     if (m_firstSlot != nullptr && m_firstSlot->data().toInt() == kCommandSearch) {
         m_firstSlot->setEnabled(m_manager.GetJobCount() == 0);
     }
+    for (QWidget* button : m_rowButtons) {
+        const int id = button->property("command").toInt();
+        if (id == kCommandSearchAddresses || id == kCommandApplyPlan) {
+            button->setEnabled(RowCommandEnabled(id));
+        }
+    }
 }
 
 void MainDialog::Search()

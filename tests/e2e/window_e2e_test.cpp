@@ -3,8 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QClipboard>
 #include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTableWidget>
 #include <QTest>
+#include <QTimer>
 
 #include <unistd.h>
 
@@ -15,9 +20,13 @@
 #include "operations/firmware_folder.h"
 #include "operations/module_settings.h"
 #include "tests/e2e/lab_simulator.h"
+#include "ui/apply_plan_dlg.h"
+#include "ui/assign_addresses_dlg.h"
 #include "ui/controller_list_ctrl.h"
 #include "ui/dialog_prompts.h"
+#include "ui/ip_address_edit.h"
 #include "ui/main_dialog.h"
+#include "ui/search_addresses_dlg.h"
 
 namespace tarrowind {
 namespace {
@@ -132,6 +141,30 @@ protected:
         QTest::qWait(50);
     }
     void Idle(MainDialog& w, int ms = 60000) { ASSERT_TRUE(WaitUntil([&] { return !w.HasPendingWork(); }, ms)); }
+
+    // Acts on the next modal dialog of type Dialog once it shows, as its user would; `act` closes it.
+    template <typename Dialog>
+    static void WhenShown(std::function<void(Dialog&)> act)
+    {
+        auto* poll = new QTimer;
+        QObject::connect(poll, &QTimer::timeout, [poll, act] {
+            if (auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget())) {
+                poll->stop();
+                poll->deleteLater();
+                act(*dialog);
+            }
+        });
+        poll->start(20);
+    }
+    static std::vector<std::string> Column(QTableWidget& table, int column)
+    {
+        std::vector<std::string> texts;
+        for (int row = 0; row < table.rowCount(); ++row) {
+            // Addresses are shown isolated left to right; the marks are not part of the text.
+            texts.push_back(table.item(row, column)->text().remove(QChar(0x2066)).remove(QChar(0x2069)).toStdString());
+        }
+        return texts;
+    }
 };
 
 TEST_F(WindowE2E, TheWholeJobFromTheWindow)
@@ -220,6 +253,112 @@ TEST_F(WindowE2E, TheWholeJobFromTheWindow)
     // With nothing pending the window closes.
     EXPECT_TRUE(window.close());
     std::filesystem::remove_all(folderTemplate);
+}
+
+TEST_F(WindowE2E, AnInstallersDayAtScale)
+{
+    if (!lab::HasRouter()) {
+        GTEST_SKIP() << "needs the lab's router";
+    }
+    constexpr const char* kLocal[] = {"02:00:00:00:31:01", "02:00:00:00:31:02", "02:00:00:00:31:03",
+                                      "02:00:00:00:31:04"};
+    json modules = json::array();
+    for (int i = 0; i < 4; ++i) {
+        json m = Module("Web", kLocal[i], "192.0.2." + std::to_string(60 + i));
+        m["name"] = "Door " + std::to_string(i + 1);
+        modules.push_back(m);
+    }
+    const json routed = lab::RoutedModules(2);
+    for (const json& m : routed["modules"]) {
+        modules.push_back(m);
+    }
+    lab::Simulator sim({{"restartSilenceMs", 400}, {"modules", modules}});
+    UserAnswers answers;
+    MainDialog window(ManagerServices{}, Timing(), &answers);
+    DialogPrompts waiter(&window, window.Manager());
+    answers.waiter = &waiter;
+    window.show();
+
+    // Broadcasts reach the local modules only; "Search addresses..." finds those behind the router too.
+    SearchToTheEnd(window);
+    ASSERT_EQ(window.List().RowCount(), 4);
+    WhenShown<CSearchAddressesDlg>([](CSearchAddressesDlg& d) {
+        d.findChild<QPlainTextEdit*>("ranges")->setPlainText(QString::fromLatin1(lab::kRoutedRange));
+        EXPECT_TRUE(d.CanAccept());
+        d.accept();
+    });
+    window.RunCommand(MainDialog::kCommandSearchAddresses);
+    EXPECT_FALSE(window.RangesPaneText().isEmpty());
+    ASSERT_TRUE(WaitUntil([&] { return window.IsSearching(); }, 3000));
+    SearchToTheEnd(window);
+    ASSERT_EQ(window.List().RowCount(), 6) << "the search heard " << window.Manager().FoundDevices().size()
+                                           << " and sent " << window.Manager().RangeProbesSent() << " probes";
+    EXPECT_EQ(Shown(window, "02:52:00:00:00:00").adapterName, "Routed");
+
+    // The filter keeps the rows that match; Select All and the commands act on those only.
+    window.FilterField().setText(QStringLiteral("02:52"));
+    EXPECT_EQ(window.List().RowCount(), 2);
+    EXPECT_TRUE(window.CountPaneText().startsWith(QStringLiteral("2 "))) << window.CountPaneText().toStdString();
+    window.RunCommand(MainDialog::kCommandSelectAll);
+    window.RunCommand(MainDialog::kCommandSetLogin);
+    Idle(window);
+    window.FilterField().clear();
+    for (const char* mac : {"02:52:00:00:00:00", "02:52:00:00:00:01"}) {
+        EXPECT_EQ(Shown(window, mac).status, kStatusLoginSuccessfully) << mac;
+    }
+    EXPECT_EQ(Shown(window, kLocal[0]).status, kStatusNone) << "hidden by the filter, so not logged in";
+
+    // Four new addresses at once, with a preview that follows the fields.
+    window.FilterField().setText(QStringLiteral("door"));
+    window.RunCommand(MainDialog::kCommandSelectAll);
+    window.RunCommand(MainDialog::kCommandSetLogin);
+    Idle(window);
+    window.RunCommand(MainDialog::kCommandSelectAll);
+    WhenShown<CAssignAddressesDlg>([this](CAssignAddressesDlg& d) {
+        d.StartField().SetAddress(0xC000027D);  // 192.0.2.125: the third would be the broadcast of a /25
+        d.MaskField().SetAddress(0xFFFFFF80);
+        EXPECT_FALSE(d.CanAccept());
+        d.MaskField().SetAddress(0xFFFFFF00);
+        d.StartField().SetAddress(0xC0000246);  // 192.0.2.70
+        EXPECT_EQ(Column(d.Preview(), CAssignAddressesDlg::kNewAddress),
+                  (std::vector<std::string>{"192.0.2.70", "192.0.2.71", "192.0.2.72", "192.0.2.73"}));
+        EXPECT_TRUE(d.CanAccept());
+        d.accept();
+    });
+    window.RunCommand(MainDialog::kCommandAssignAddresses);
+    Idle(window, 90000);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(Shown(window, kLocal[i]).ipText, "192.0.2." + std::to_string(70 + i));
+        EXPECT_EQ(Shown(window, kLocal[i]).status, kStatusLoginSuccessfully);
+    }
+
+    // The list as CSV, edited as a spreadsheet would, comes back as a plan.
+    char dirTemplate[] = "/tmp/tarrowind-window-plan-XXXXXX";
+    ASSERT_NE(::mkdtemp(dirTemplate), nullptr);
+    const std::string csvPath = std::string(dirTemplate) + "/list.csv";
+    window.FilterField().clear();
+    ASSERT_TRUE(window.ExportList(QString::fromStdString(csvPath)));
+    std::ifstream exported(csvPath, std::ios::binary);
+    const std::string csv((std::istreambuf_iterator<char>(exported)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(csv.rfind("\xEF\xBB\xBFModel,", 0), 0u);
+    EXPECT_NE(csv.find("02:52:00:00:00:01"), std::string::npos);
+    const std::string planPath = std::string(dirTemplate) + "/plan.csv";
+    std::ofstream(planPath) << "MAC;Name\r\n" << kLocal[0] << ";Front door\r\n02:00:00:00:99:99;Nobody\r\n";
+    WhenShown<CApplyPlanDlg>([](CApplyPlanDlg& d) {
+        EXPECT_EQ(d.Changes().rowCount(), 1);
+        EXPECT_EQ(d.Problems().rowCount(), 1);
+        d.accept();
+    });
+    EXPECT_TRUE(window.ApplyPlan(QString::fromStdString(planPath)));
+    Idle(window, 60000);
+    EXPECT_EQ(Shown(window, kLocal[0]).name, "Front door");
+    EXPECT_EQ(Shown(window, kLocal[0]).ipText, "192.0.2.70");
+
+    // Copy puts the selected rows on the clipboard as tab-separated text.
+    Select(window, kLocal[1]);
+    window.RunCommand(MainDialog::kCommandCopy);
+    EXPECT_TRUE(QGuiApplication::clipboard()->text().contains(QString::fromLatin1(kLocal[1]) + '\t'));
+    std::filesystem::remove_all(dirTemplate);
 }
 
 }  // namespace
