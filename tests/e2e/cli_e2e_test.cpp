@@ -11,6 +11,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "commands/settings_plan.h"
 #include "tests/e2e/lab_simulator.h"
 
 extern char** environ;
@@ -161,6 +162,126 @@ TEST_F(CliE2E, LoginFromStandardInputNamesEveryResultInItsColumn)
     EXPECT_NE(rows["02:00:00:00:21:03"].at(7).find("LongReply"), std::string::npos);
     EXPECT_EQ(rows["02:00:00:00:21:09"].at(6), "not found");
     EXPECT_EQ(run.exitCode, 1);
+}
+
+}  // namespace
+}  // namespace tarrowind
+
+namespace tarrowind {
+namespace {
+
+// The JSON lines of a run: plan lines, change lines and the final line of each module by MAC.
+struct JsonRun {
+    std::vector<json> plan;
+    std::map<std::string, json> final;
+};
+
+JsonRun ParseJsonLines(const std::string& out)
+{
+    JsonRun run;
+    std::istringstream lines(out);
+    for (std::string line; std::getline(lines, line);) {
+        const json j = json::parse(line);
+        if (j.contains("plan") || j.contains("problem")) {
+            run.plan.push_back(j);
+        } else if (j.contains("final")) {
+            run.final[j["mac"]] = j;
+        }
+    }
+    return run;
+}
+
+// The modules as `search --csv` lists them, read back as a plan: MAC to name and address.
+std::map<std::string, std::pair<std::string, std::string>> SearchCsv()
+{
+    const CliRun run = RunCli({"search", "--csv", "--search-ms", "1500"});
+    EXPECT_EQ(run.exitCode, 0);
+    const SettingsPlan listed = ReadSettingsPlan(run.out);
+    EXPECT_EQ(listed.error, PlanReadError::None) << run.out;
+    std::map<std::string, std::pair<std::string, std::string>> modules;
+    for (const PlanRow& row : listed.rows) {
+        modules[row.mac] = {row.name.value_or(""), row.ip.value_or("")};
+    }
+    return modules;
+}
+
+TEST_F(CliE2E, SetIpFromGivesThreeModulesTheirAddressesInMacOrder)
+{
+    // MAC order is not address order: the reader's MAC comes first.
+    const std::string reader = "02:00:00:00:22:01", web = "02:00:00:00:22:02", dactyl = "02:00:00:00:22:03";
+    lab::Simulator sim(json{{"restartSilenceMs", 300},
+                            {"modules",
+                             {LabModule("Web", web, "192.0.2.80"), LabModule("WebDactyl", dactyl, "192.0.2.81"),
+                              LabModule("BinaryDactyl", reader, "192.0.2.82")}}});
+    const std::vector<std::string> args = {"set", "--all", "--user", "admin", "--password-env", kPasswordVariable,
+                                           "--ip-from", "192.0.2.90", "--mask", "255.255.255.0", "--gateway",
+                                           "192.0.2.254", "--json", "--search-ms", "1500"};
+    std::vector<std::string> dry = args;
+    dry.push_back("--dry-run");
+    const CliRun preview = RunCli(dry);
+    EXPECT_EQ(preview.exitCode, 0) << preview.out;
+    const JsonRun planned = ParseJsonLines(preview.out);
+    ASSERT_EQ(planned.plan.size(), 3u) << preview.out;
+    EXPECT_EQ(planned.plan[0]["mac"], reader);
+    EXPECT_EQ(planned.plan[0]["old"], "192.0.2.82");
+    EXPECT_EQ(planned.plan[0]["new"], "192.0.2.90");
+    EXPECT_EQ(planned.plan[2]["mac"], dactyl);
+    EXPECT_EQ(planned.plan[2]["new"], "192.0.2.92");
+    EXPECT_EQ(SearchCsv()[web].second, "192.0.2.80") << "a dry run changes nothing";
+
+    const CliRun run = RunCli(args);
+    const JsonRun done = ParseJsonLines(run.out);
+    ASSERT_EQ(done.final.size(), 3u) << run.out;
+    for (const auto& [mac, ip] : {std::pair{reader, "192.0.2.90"}, {web, "192.0.2.91"}, {dactyl, "192.0.2.92"}}) {
+        EXPECT_EQ(done.final.at(mac)["result"], "done") << run.out;
+        EXPECT_EQ(done.final.at(mac)["ip"], ip);
+        EXPECT_EQ(done.final.at(mac)["statusName"], "LOGIN_SUCCESSFULLY");
+    }
+    EXPECT_EQ(run.exitCode, 0);
+    const auto listed = SearchCsv();
+    EXPECT_EQ(listed.at(reader).second, "192.0.2.90");
+    EXPECT_EQ(listed.at(web).second, "192.0.2.91");
+}
+
+TEST_F(CliE2E, SetPlanChangesWhatTheEditedListSaysAndNothingWhenARowIsWrong)
+{
+    const std::string web = "02:00:00:00:23:01", reader = "02:00:00:00:23:02";
+    lab::Simulator sim(json{{"restartSilenceMs", 300},
+                            {"modules", {LabModule("Web", web, "192.0.2.84"), LabModule("BinaryDactyl", reader, "192.0.2.85")}}});
+    char path[] = "/tmp/tarrowind-plan-XXXXXX";
+    const int fd = ::mkstemp(path);
+    ASSERT_GE(fd, 0);
+    const auto write = [&](const std::string& text) {
+        ASSERT_EQ(::ftruncate(fd, 0), 0);
+        ASSERT_EQ(::pwrite(fd, text.data(), text.size(), 0), static_cast<ssize_t>(text.size()));
+    };
+    const std::vector<std::string> args = {"set", "--plan", path, "--user", "admin", "--password-env",
+                                           kPasswordVariable, "--json", "--search-ms", "1500"};
+    // As a spreadsheet saves it: semicolons, its own column order, a quoted name.
+    const std::string plan = "\xEF\xBB\xBF" "Name;MAC;IP\r\n\"Gate; east\";" + web + ";192.0.2.94\r\nLobby;" + reader +
+                             ";\r\n";
+    write(plan + "Nobody;02:00:00:00:23:09;192.0.2.95\r\n");
+    const CliRun refused = RunCli(args);
+    EXPECT_EQ(refused.exitCode, 1) << refused.out;
+    const JsonRun problems = ParseJsonLines(refused.out);
+    EXPECT_TRUE(std::any_of(problems.plan.begin(), problems.plan.end(),
+                            [](const json& j) { return j.contains("problem") && j["line"] == 4; }))
+        << refused.out;
+    EXPECT_TRUE(problems.final.empty());
+
+    write(plan);
+    const CliRun run = RunCli(args);
+    EXPECT_EQ(run.exitCode, 0) << run.out;
+    const JsonRun done = ParseJsonLines(run.out);
+    ASSERT_EQ(done.plan.size(), 3u) << run.out;  // the web module's name and address, the reader's name
+    EXPECT_EQ(done.final.at(web)["result"], "done");
+    EXPECT_EQ(done.final.at(reader)["result"], "done");
+    ::close(fd);
+    ::unlink(path);
+
+    const auto listed = SearchCsv();
+    EXPECT_EQ(listed.at(web), (std::pair<std::string, std::string>{"Gate; east", "192.0.2.94"}));
+    EXPECT_EQ(listed.at(reader), (std::pair<std::string, std::string>{"Lobby", "192.0.2.85"}));
 }
 
 }  // namespace
