@@ -442,7 +442,9 @@ CommandState MainDialog::CurrentCommandState() const
 
 void MainDialog::UpdateCommandUi()
 {
-    const CommandState s = CurrentCommandState();
+    // The selection once: with thousands of rows selected, reading it is the costly part.
+    const std::vector<const DeviceRecord*> selected = SelectedForState();
+    const CommandState s = ComputeCommandState(selected, m_manager.GetJobCount() > 0);
     const std::pair<int, std::int32_t> enabled[] = {
         {kCommandSetLogin, s.setLogin},
         {kCommandSetting, s.setting},
@@ -459,11 +461,11 @@ void MainDialog::UpdateCommandUi()
         }
     }
     for (QWidget* button : m_rowButtons) {
-        button->setEnabled(RowCommandEnabled(button->property("command").toInt()));
+        button->setEnabled(RowCommandEnabled(button->property("command").toInt(), &selected));
     }
 }
 
-bool MainDialog::RowCommandEnabled(int id) const
+bool MainDialog::RowCommandEnabled(int id, const std::vector<const DeviceRecord*>* selection) const
 {
     switch (id) {
     case kCommandSearchAddresses:
@@ -472,7 +474,7 @@ bool MainDialog::RowCommandEnabled(int id) const
         if (m_searching) {
             return false;
         }
-        for (const DeviceRecord* shown : SelectedForState()) {
+        for (const DeviceRecord* shown : selection != nullptr ? *selection : SelectedForState()) {
             if (!SettingNotOfferedReason(*shown)) {
                 return true;
             }
@@ -483,7 +485,7 @@ bool MainDialog::RowCommandEnabled(int id) const
     case kCommandExportList:
         return m_list->RowCount() > 0;
     case kCommandCopy:
-        return m_list->SelectedCount() > 0;
+        return selection != nullptr ? !selection->empty() : m_list->SelectedCount() > 0;
     default:
         return false;
     }

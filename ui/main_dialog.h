@@ -118,7 +118,8 @@ private:
     void BuildStatusBar();
     QWidget* BuildFilterRow();
     void UpdateCountPane();
-    bool RowCommandEnabled(int id) const;
+    // `selection`: the selected rows' snapshots when the caller has them.
+    bool RowCommandEnabled(int id, const std::vector<const DeviceRecord*>* selection = nullptr) const;
     void SearchAddresses();
     void AssignAddresses();
     void ChooseExportFile();
