@@ -137,8 +137,8 @@ QString CAssignAddressesDlg::NoteText(const AddressPlanRow& row)
     case AddressNote::InUse: {
         QString by;
         if (row.usedBy != nullptr) {
-            by = row.usedBy->name.empty() ? Q(row.usedBy->macText)
-                                          : Q(row.usedBy->name) + QStringLiteral(" (") + Q(row.usedBy->macText) + ')';
+            const std::string& who = row.usedBy->name.empty() ? row.usedBy->model : row.usedBy->name;
+            by = Q(who) + QStringLiteral(" (") + Q(row.usedBy->macText) + ')';
         }
         return Q(Text("ORB_IDS_NOTE_IN_USE")) + QLatin1Char(' ') + by;
     }
@@ -174,7 +174,7 @@ void CAssignAddressesDlg::Replan()
         const bool gets = row != nullptr && row->note == AddressNote::Assigned;
         assigned += gets ? 1 : 0;
         const QString cells[kColumnCount] = {
-            record != nullptr ? Q(record->name) : QString(),
+            record == nullptr ? QString() : Q(record->name.empty() ? record->model : record->name),
             record != nullptr ? LeftToRight(Q(record->macText)) : QString(),
             record != nullptr ? LeftToRight(Q(record->ipText)) : QString(),
             row != nullptr && row->note != AddressNote::NotOffered ? LeftToRight(Q(FormatIp(row->newIp))) : QString(),

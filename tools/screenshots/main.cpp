@@ -1,5 +1,6 @@
 // Renders the pictures of the documentation: the main window with rows in several statuses, both pages
-// of the settings sheet, and the reader, login and firmware dialogs, each as a PNG file.
+// of the settings sheet, the reader, login and firmware dialogs, and the address-range search and
+// address assignment dialogs, each as a PNG file.
 //   tarrowind-screenshots OUTPUT_DIR [--main-only]
 // The language is the environment's (LANG / LC_ALL), so a right-to-left run shows the mirrored window.
 // No module is asked anything: the rows are made here.
@@ -18,7 +19,10 @@
 #include "localisation/string_table.h"
 #include "platform/adapter_table.h"
 #include "commands/declining_prompts.h"
+#include "ui/assign_addresses_dlg.h"
 #include "ui/controller_list_ctrl.h"
+#include "ui/ip_address_edit.h"
+#include "ui/search_addresses_dlg.h"
 #include "ui/controller_property_sheet.h"
 #include "ui/dactyl_setting_dlg.h"
 #include "ui/firmware_update_dlg.h"
@@ -65,7 +69,13 @@ constexpr Row kRows[] = {
     {ModuleKind::Web, "QT-KS7730", "V1.1R5", "Keypad", "02:00:00:00:02:03", "198.51.100.12", "pc1", 0, 20, 0},
     {ModuleKind::Web, "QT-DC410", "V3.08R1", "Gate outside", "02:00:00:00:03:01", "203.0.113.10", "Broadcast", 0, 2,
      100},
+    {ModuleKind::Web, "QT-DC410", "V3.10R2", "Warehouse door", "02:52:00:00:00:00", "203.0.113.130", "Routed", 0, 6,
+     0},
 };
+
+// New controllers straight from the box, all on the factory address, and one module already on the site.
+constexpr const char* kNewControllers[] = {"02:00:00:00:05:01", "02:00:00:00:05:02", "02:00:00:00:05:03",
+                                           "02:00:00:00:05:04", "02:00:00:00:05:05", "02:00:00:00:05:06"};
 
 DeviceRecord Record(const Row& row)
 {
@@ -185,5 +195,30 @@ int main(int argc, char** argv)
     CFirmwareUpdateDlg firmware(&window);
     firmware.firmwareFile = "/srv/firmware/dc410-3.20.a90";
     ok = Save(firmware, out + QStringLiteral("/firmware") + suffix + QStringLiteral(".png")) && ok;
+
+    CSearchAddressesDlg ranges(QStringLiteral("203.0.113.128/26\n198.51.100.1-198.51.100.60"), kDefaultProbeRate, &window);
+    ok = Save(ranges, out + QStringLiteral("/search-addresses") + suffix + QStringLiteral(".png")) && ok;
+
+    std::vector<DeviceRecord> fresh;
+    for (const char* mac : kNewControllers) {
+        DeviceRecord r = Record({ModuleKind::Web, "QT-DC410", "V3.10R2", "", mac, "192.0.2.100", "pc0", 0, 6, 0});
+        r.status = kStatusLoginSuccessfully;
+        fresh.push_back(r);
+    }
+    DeviceRecord reader2 = Record({ModuleKind::BinaryDactyl, "", "V1.2R3", "", "02:11:22:FD:05:07", "192.0.2.100",
+                                   "pc0", 0, 1, 0});
+    fresh.push_back(reader2);
+    DeviceRecord onSite = Record(kRows[0]);
+    onSite.ipText = "192.0.2.23";
+    onSite.ip = InetAddr("192.0.2.23");
+    std::vector<DeviceRecord*> selected;
+    std::vector<const DeviceRecord*> listed{&onSite};
+    for (DeviceRecord& r : fresh) {
+        selected.push_back(&r);
+        listed.push_back(&r);
+    }
+    CAssignAddressesDlg assign(selected, listed, &window);
+    assign.StartField().SetAddress(0xC0000215u);  // 192.0.2.21
+    ok = Save(assign, out + QStringLiteral("/assign-addresses") + suffix + QStringLiteral(".png")) && ok;
     return ok ? 0 : 1;
 }
