@@ -1,0 +1,110 @@
+#include <QPlainTextEdit>
+#include <QTableWidget>
+#include <QTest>
+
+#include "discovery/address_text.h"
+#include "ui/assign_addresses_dlg.h"
+#include "ui/ip_address_edit.h"
+#include "ui/search_addresses_dlg.h"
+
+using namespace tarrowind;
+
+namespace {
+
+DeviceRecord LoggedIn(const char* mac, const char* ip, const char* name = "")
+{
+    DeviceRecord r;
+    r.kind = ModuleKind::Web;
+    r.model = "QT-DC410";
+    r.version = "V3.10R2";
+    r.name = name;
+    r.macText = mac;
+    r.ipText = ip;
+    r.ip = InetAddr(ip);
+    r.maskText = "255.255.255.0";
+    r.gatewayText = "192.0.2.254";
+    r.status = kStatusLoginSuccessfully;
+    return r;
+}
+
+QString Cell(QTableWidget& table, int row, int column)
+{
+    return table.item(row, column)->text().remove(QChar(0x2066)).remove(QChar(0x2069));
+}
+
+}  // namespace
+
+class AddressDialogsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void searchAddressesTellsWhatIsWrongAndRefusesIt();
+    void assignAddressesPreviewsFlagsAndRefusesBadPlans();
+};
+
+void AddressDialogsTest::searchAddressesTellsWhatIsWrongAndRefusesIt()
+{
+    CSearchAddressesDlg dialog(QStringLiteral("192.0.2.0/30, 192.0.2.10-192.0.2.12"), 0, nullptr);
+    QVERIFY(dialog.CanAccept());
+    QCOMPARE(dialog.Ranges().Count(), std::uint64_t{5});  // a /30 without its network and broadcast
+    QVERIFY(dialog.NoteText().contains(QStringLiteral("5")));
+    QCOMPARE(dialog.ProbesPerSecond(), kDefaultProbeRate);  // an impossible remembered rate is not kept
+
+    auto* text = dialog.findChild<QPlainTextEdit*>("ranges");
+    text->setPlainText(QStringLiteral("192.0.2.1, 10.0.0.300"));
+    QVERIFY(!dialog.CanAccept());
+    QVERIFY(dialog.NoteText().endsWith(QStringLiteral("10.0.0.300")));
+    QVERIFY(dialog.Ranges().Empty());
+    text->setPlainText(QStringLiteral("10.0.0.0/8"));
+    QVERIFY(!dialog.CanAccept());
+    // No ranges at all is a choice: broadcasts only.
+    text->setPlainText(QStringLiteral("  \n"));
+    QVERIFY(dialog.CanAccept());
+    QVERIFY(dialog.Ranges().Empty());
+}
+
+void AddressDialogsTest::assignAddressesPreviewsFlagsAndRefusesBadPlans()
+{
+    std::vector<DeviceRecord> modules{LoggedIn("02:00:00:00:05:01", "192.0.2.100"),
+                                      LoggedIn("02:00:00:00:05:02", "192.0.2.100"),
+                                      LoggedIn("02:00:00:00:05:03", "192.0.2.100")};
+    modules[2].status = kStatusNone;  // not logged in: skipped, takes no address
+    DeviceRecord onSite = LoggedIn("02:00:00:00:01:01", "192.0.2.22", "Door 1");
+    std::vector<DeviceRecord*> selected;
+    std::vector<const DeviceRecord*> listed{&onSite};
+    for (DeviceRecord& r : modules) {
+        selected.push_back(&r);
+        listed.push_back(&r);
+    }
+    CAssignAddressesDlg dialog(selected, listed, nullptr);
+    QCOMPARE(dialog.MaskField().Address(), 0xFFFFFF00u);  // from the first module
+    QVERIFY(!dialog.CanAccept());                        // no first address yet
+    QVERIFY(dialog.SummaryText().isEmpty());
+
+    dialog.StartField().SetAddress(0xC0000215u);  // 192.0.2.21
+    QTableWidget& preview = dialog.Preview();
+    QCOMPARE(preview.rowCount(), 3);
+    QCOMPARE(Cell(preview, 0, CAssignAddressesDlg::kNewAddress), QStringLiteral("192.0.2.21"));
+    QCOMPARE(Cell(preview, 1, CAssignAddressesDlg::kNewAddress), QStringLiteral("192.0.2.22"));
+    QVERIFY(Cell(preview, 1, CAssignAddressesDlg::kNote).contains(QStringLiteral("Door 1")));
+    QCOMPARE(Cell(preview, 0, CAssignAddressesDlg::kName), QStringLiteral("QT-DC410"));
+    QVERIFY(Cell(preview, 2, CAssignAddressesDlg::kNewAddress).isEmpty());
+    QVERIFY(!Cell(preview, 2, CAssignAddressesDlg::kNote).isEmpty());
+    QVERIFY(dialog.CanAccept());
+    const auto changes = dialog.Plan().Changes();
+    QCOMPARE(changes.size(), std::size_t{1});  // the flagged module is not changed
+    QCOMPARE(changes[0].first, &modules[0]);
+    QCOMPARE(*changes[0].second.ip, InetAddr("192.0.2.21"));
+
+    // A run past the subnet's last host address, and a mask that is no mask, are refused with a reason.
+    dialog.StartField().SetAddress(0xC00002FEu);  // 192.0.2.254, then .255
+    QVERIFY(!dialog.CanAccept());
+    QVERIFY(!dialog.SummaryText().isEmpty());
+    dialog.StartField().SetAddress(0xC0000215u);
+    dialog.MaskField().SetAddress(0xFF00FF00u);
+    QVERIFY(!dialog.CanAccept());
+    QVERIFY(Cell(preview, 0, CAssignAddressesDlg::kNewAddress).isEmpty());
+}
+
+QTEST_MAIN(AddressDialogsTest)
+#include "address_dialogs_test.moc"
