@@ -413,13 +413,21 @@ PlanMatch MatchSettingsPlan(const SettingsPlan& plan, const std::vector<DeviceRe
         p.value = value;
     };
 
-    // First line per MAC, to tell rows that give a MAC twice.
-    std::unordered_map<std::string, std::size_t> firstRowOfMac;
-    std::unordered_map<std::string, std::size_t> macRows;
+    // The first two lines of each MAC, to tell rows that give a MAC twice and where the other one is.
+    struct MacLines {
+        std::size_t count = 0, first = 0, second = 0;
+    };
+    std::unordered_map<std::string, MacLines> macLines;
     for (const PlanRow& row : plan.rows) {
         const std::string mac = NormalMac(row.mac);
         if (!mac.empty()) {
-            ++macRows[mac];
+            MacLines& m = macLines[mac];
+            if (m.count == 0) {
+                m.first = row.line;
+            } else if (m.count == 1) {
+                m.second = row.line;
+            }
+            ++m.count;
         }
     }
 
@@ -435,20 +443,8 @@ PlanMatch MatchSettingsPlan(const SettingsPlan& plan, const std::vector<DeviceRe
             badValue(row, row.mac, "MAC", row.mac);
             continue;
         }
-        if (macRows[mac] > 1) {
-            const auto [first, added] = firstRowOfMac.try_emplace(mac, row.line);
-            PlanProblem& p = problem(PlanProblemKind::MacTwice, row, mac);
-            if (added) {
-                // The other line is the next row with the MAC.
-                for (std::size_t k = i + 1; k < plan.rows.size(); ++k) {
-                    if (NormalMac(plan.rows[k].mac) == mac) {
-                        p.otherLine = plan.rows[k].line;
-                        break;
-                    }
-                }
-            } else {
-                p.otherLine = first->second;
-            }
+        if (const MacLines& lines = macLines[mac]; lines.count > 1) {
+            problem(PlanProblemKind::MacTwice, row, mac).otherLine = row.line == lines.first ? lines.second : lines.first;
             continue;
         }
         const auto found = byMac.find(mac);
