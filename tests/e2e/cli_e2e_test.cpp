@@ -286,3 +286,40 @@ TEST_F(CliE2E, SetPlanChangesWhatTheEditedListSaysAndNothingWhenARowIsWrong)
 
 }  // namespace
 }  // namespace tarrowind
+
+namespace tarrowind {
+namespace {
+
+TEST_F(CliE2E, RangeReachesModulesBehindTheRouterForAnAction)
+{
+    if (!lab::HasRouter()) {
+        GTEST_SKIP() << "needs the lab's router";
+    }
+    json config = lab::RoutedModules(3);
+    for (json& m : config["modules"]) {
+        m["user"] = "admin";
+        m["password"] = kPassword;
+    }
+    lab::Simulator sim(config);
+    const std::vector<std::string> login = {"login", "--all", "--user", "admin", "--password-env", kPasswordVariable,
+                                            "--json", "--search-ms", "1500"};
+    EXPECT_EQ(RunCli(login).exitCode, 1) << "no broadcast reaches them: the search finds no module";
+
+    std::vector<std::string> ranged = login;
+    for (const char* option : {"--range", "203.0.113.120-203.0.113.126", "--range", lab::kRoutedRange, "--rate", "500"}) {
+        ranged.emplace_back(option);
+    }
+    const CliRun run = RunCli(ranged);
+    const JsonRun done = ParseJsonLines(run.out);
+    ASSERT_EQ(done.final.size(), 3u) << run.out;
+    for (const auto& [mac, line] : done.final) {
+        EXPECT_EQ(line["result"], "done") << mac << "\n" << run.out;
+    }
+    EXPECT_EQ(run.exitCode, 0);
+
+    ranged.back() = "0";
+    EXPECT_EQ(RunCli(ranged).exitCode, 2) << "a rate of 0 is refused before anything is sent";
+}
+
+}  // namespace
+}  // namespace tarrowind
