@@ -98,6 +98,8 @@ public:
     std::uint32_t ProbeRate() const { return m_probeRate; }
     // Unicast datagrams the last search sent to range addresses (both probes counted).
     std::uint64_t RangeProbesSent() const { return m_rangeProbesSent.load(); }
+    // Milliseconds from the last search's start until its last range probe was tried.
+    std::uint32_t RangeProbingTookMs() const { return m_rangeProbingTookMs.load(); }
     // How long sending the range probes takes at the set rate, and how long the next search lasts: the
     // normal search time, or the probing and a listening tail when that is longer.
     std::uint32_t ProbingMs() const;
@@ -178,6 +180,7 @@ private:
     AddressRanges m_ranges;
     std::uint32_t m_probeRate = kDefaultProbeRate;
     std::atomic<std::uint64_t> m_rangeProbesSent{0};
+    std::atomic<std::uint32_t> m_rangeProbingTookMs{0};
 
     // Job queue state, all guarded by m_queueLock (re-entrant: ReleaseAddress calls QueueJob).
     mutable std::recursive_mutex m_queueLock;

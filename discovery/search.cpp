@@ -10,6 +10,8 @@ namespace {
 
 // At most this many range probes leave in one pass, so that replies are read while catching up.
 constexpr std::uint64_t kMaxProbesPerPass = 64;
+// A range probe refused for a full send buffer is tried again this much later.
+constexpr std::uint64_t kFullBufferRetryMs = 5;
 
 // The countdown as shown: 5 during the first second of a 5 s search, down to 1 in the last.
 int SecondsLeft(std::uint32_t elapsed, std::uint32_t timeout)
@@ -112,6 +114,7 @@ int CControllerManager::Search()
 {
     m_found.clear();
     m_rangeProbesSent = 0;
+    m_rangeProbingTookMs = 0;
     const std::size_t n = m_adapters.size();
     if (n == 0) {
         return 0;
@@ -141,13 +144,15 @@ int CControllerManager::Search()
 
     // One socket sends every range probe and hears their replies. It has no broadcast right, so an
     // address of the ranges that is a broadcast address is refused by the system instead of reaching a
-    // whole subnet.
+    // whole subnet. Its large send buffer holds the probes that wait for address resolution on a local
+    // subnet (seconds, for addresses nobody has).
     const std::uint64_t rangeProbes = 2 * m_ranges.Count();
     int rangeSocket = UdpSockets::kNoSocket;
     if (rangeProbes != 0) {
         rangeSocket = net.Open();
         if (rangeSocket != UdpSockets::kNoSocket) {
             net.SetReceiveBuffer(rangeSocket, kSearchSocketBuffer);
+            net.SetSendBuffer(rangeSocket, kSearchSocketBuffer);
             readSet.push_back(rangeSocket);
             adapterOfSocket.push_back(n);
         }
@@ -155,32 +160,57 @@ int CControllerManager::Search()
     ProbeCursor cursor(m_ranges);
     std::uint64_t probesDone = rangeSocket == UdpSockets::kNoSocket ? rangeProbes : 0;
     const std::uint64_t rate = m_probeRate;
+    // Probe k (from originCount on) is due (k - originCount) / rate seconds after originMs. When the
+    // send buffer is full the schedule starts again later instead of bursting to catch up.
+    std::uint64_t originMs = 0;
+    std::uint64_t originCount = 0;
+    const auto dueAt = [&](std::uint64_t k) { return originMs + ((k - originCount) * 1000 + rate - 1) / rate; };
+    std::uint64_t lastProbeMs = rangeProbes == 0 ? 0 : dueAt(rangeProbes - 1);
+    // The search lasts until the tail after the last probe, and never less than a normal search.
+    const auto searchEnd = [&] {
+        if (rangeProbes == 0) {
+            return m_timing.searchMs;
+        }
+        return static_cast<std::uint32_t>(std::min<std::uint64_t>(
+            std::max<std::uint64_t>(m_timing.searchMs, lastProbeMs + m_timing.rangeTailMs), 0xFFFFFFF0u));
+    };
 
     std::array<std::uint8_t, kReceiveBufferSize> buffer{};
-    const std::uint32_t timeout = SearchDurationMs();
+    std::uint32_t timeout = searchEnd();
     const std::uint32_t start = clock.TickMs();
     std::uint32_t elapsed = 0;
     int shown = -1;
     do {
         elapsed = clock.TickMs() - start;
-        if (probesDone < rangeProbes) {
-            // Probe k is due k / rate seconds after the start.
-            const std::uint64_t due = std::min(rangeProbes, static_cast<std::uint64_t>(elapsed) * rate / 1000 + 1);
-            for (std::uint64_t sent = 0; probesDone < due && sent < kMaxProbesPerPass; ++sent, ++probesDone) {
-                const auto probe = cursor.Binary() ? std::span<const std::uint8_t>(kBinaryProbe)
-                                                   : std::span<const std::uint8_t>(kTextProbe);
-                if (net.SendTo(rangeSocket, NetworkOrder(cursor.Address()),
-                               cursor.Binary() ? kBinaryProbePort : kTextProbePort, probe)) {
+        if (probesDone < rangeProbes && elapsed >= dueAt(probesDone)) {
+            const std::uint64_t due =
+                std::min(rangeProbes, originCount + (elapsed - originMs) * rate / 1000 + 1);
+            for (std::uint64_t sent = 0; probesDone < due && sent < kMaxProbesPerPass; ++sent) {
+                const bool binary = cursor.Binary();
+                const auto outcome = net.TrySendTo(rangeSocket, NetworkOrder(cursor.Address()),
+                                                   binary ? kBinaryProbePort : kTextProbePort,
+                                                   binary ? std::span<const std::uint8_t>(kBinaryProbe)
+                                                          : std::span<const std::uint8_t>(kTextProbe));
+                if (outcome == UdpSockets::SendOutcome::WouldBlock) {
+                    originMs = static_cast<std::uint64_t>(clock.TickMs() - start) + kFullBufferRetryMs;
+                    originCount = probesDone;
+                    break;
+                }
+                if (outcome == UdpSockets::SendOutcome::Sent) {
                     ++m_rangeProbesSent;
                 }
                 cursor.Next();
+                ++probesDone;
             }
             elapsed = clock.TickMs() - start;
+            lastProbeMs = probesDone < rangeProbes ? dueAt(rangeProbes - 1) : elapsed;
+            m_rangeProbingTookMs = elapsed;
+            timeout = searchEnd();
         }
         int wait = elapsed < timeout ? UntilNextChange(elapsed, timeout) : 0;
         if (probesDone < rangeProbes) {
-            const std::uint64_t nextDue = (probesDone * 1000 + rate - 1) / rate;
-            wait = std::min<int>(wait, static_cast<int>(nextDue > elapsed ? nextDue - elapsed : 0));
+            const std::uint64_t next = dueAt(probesDone);
+            wait = std::min<int>(wait, static_cast<int>(next > elapsed ? next - elapsed : 0));
         }
         const int ready = net.WaitReadable(readSet, wait, m_wake.Fd());
         if (ready >= 0) {
@@ -211,7 +241,7 @@ int CControllerManager::Search()
         if (m_stop) {
             break;
         }
-    } while (elapsed < timeout);
+    } while (elapsed < timeout || probesDone < rangeProbes);
 
     for (const int s : readSet) {
         net.Close(s);

@@ -51,6 +51,28 @@ public:
         return sent == static_cast<ssize_t>(data.size());
     }
 
+    SendOutcome TrySendTo(int socket, std::uint32_t address, std::uint16_t port,
+                          std::span<const std::uint8_t> data) override
+    {
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_port = htons(port);
+        to.sin_addr.s_addr = address;
+        const auto sent = ::sendto(socket, data.data(), data.size(), MSG_NOSIGNAL | MSG_DONTWAIT,
+                                   reinterpret_cast<const sockaddr*>(&to), sizeof to);
+        if (sent == static_cast<ssize_t>(data.size())) {
+            return SendOutcome::Sent;
+        }
+        return sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) ? SendOutcome::WouldBlock : SendOutcome::Failed;
+    }
+
+    void SetSendBuffer(int socket, int bytes) override
+    {
+        if (::setsockopt(socket, SOL_SOCKET, SO_SNDBUFFORCE, &bytes, sizeof bytes) != 0) {
+            ::setsockopt(socket, SOL_SOCKET, SO_SNDBUF, &bytes, sizeof bytes);
+        }
+    }
+
     int WaitReadable(std::span<const int> sockets, int timeoutMs, int wake) override
     {
         std::vector<pollfd> fds;

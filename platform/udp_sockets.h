@@ -21,6 +21,17 @@ public:
     // Best effort: asks the system for a receive buffer of at least `bytes`.
     virtual void SetReceiveBuffer(int socket, int bytes) = 0;
     virtual bool SendTo(int socket, std::uint32_t address, std::uint16_t port, std::span<const std::uint8_t> data) = 0;
+
+    enum class SendOutcome { Sent, WouldBlock, Failed };
+    // Like SendTo, but never waits for room in the socket's send buffer: WouldBlock when there is none
+    // now (datagrams waiting for address resolution hold it), so the caller can read replies meanwhile.
+    virtual SendOutcome TrySendTo(int socket, std::uint32_t address, std::uint16_t port,
+                                  std::span<const std::uint8_t> data)
+    {
+        return SendTo(socket, address, port, data) ? SendOutcome::Sent : SendOutcome::Failed;
+    }
+    // Best effort: asks the system for a send buffer of at least `bytes`.
+    virtual void SetSendBuffer(int socket, int bytes) { (void)socket, (void)bytes; }
     // Blocks until one of `sockets` is readable, `wake` (if not kNoSocket) is signalled, or `timeoutMs`
     // passed. Returns the position in `sockets` of the first readable one, or -1.
     virtual int WaitReadable(std::span<const int> sockets, int timeoutMs, int wake) = 0;

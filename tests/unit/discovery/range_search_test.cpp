@@ -93,6 +93,25 @@ TEST_F(RangeSearchTest, ProbesEveryAddressTwiceAtTheSetRateAndTheCountdownCovers
         << "1022 ms of probes and the tail are shorter than a normal search";
 }
 
+TEST_F(RangeSearchTest, AFullSendBufferDelaysTheProbesAndTheEndInsteadOfDroppingThem)
+{
+    // Probes waiting for address resolution fill the send buffer for a second: the probes then go on
+    // at the set rate, without a burst, and the search still listens for the tail after the last one.
+    ASSERT_TRUE(manager->SetSearchRanges(Ranges("203.0.113.128/26"), 20));
+    sockets.blockSendsFrom = clock.now + 1000;
+    sockets.blockSendsUntil = clock.now + 2000;
+    RunSearch();
+    ASSERT_EQ(probes.size(), 124u);
+    EXPECT_GT(sockets.wouldBlocks, 0);
+    for (std::size_t k = 1; k < probes.size(); ++k) {
+        EXPECT_GE(probes[k].at - probes[k - 1].at, 50u) << k;
+        EXPECT_EQ(probes[k].address, Ip(203, 0, 113, static_cast<std::uint8_t>(129 + k / 2))) << k;
+    }
+    EXPECT_GE(probes.back().at - probes.front().at, 6150u + 950);
+    EXPECT_EQ(events.states.back().at - probes.back().at, 2000u);
+    EXPECT_EQ(events.states[events.states.size() - 2].seconds, 1) << "the countdown runs to the real end";
+}
+
 TEST_F(RangeSearchTest, RepliesMergeWithBroadcastsByMacAndBelongToTheSubnetsAdapter)
 {
     TextReplyFields local;  // on pc0's subnet: answers the broadcast first and its address later

@@ -43,6 +43,16 @@ bool FakeUdpSockets::SendTo(int socket, std::uint32_t address, std::uint16_t por
     return true;
 }
 
+UdpSockets::SendOutcome FakeUdpSockets::TrySendTo(int socket, std::uint32_t address, std::uint16_t port,
+                                                  std::span<const std::uint8_t> data)
+{
+    if (m_clock.now >= blockSendsFrom && m_clock.now < blockSendsUntil) {
+        ++wouldBlocks;
+        return SendOutcome::WouldBlock;
+    }
+    return SendTo(socket, address, port, data) ? SendOutcome::Sent : SendOutcome::Failed;
+}
+
 void FakeUdpSockets::Deliver(int socket, std::uint32_t delayMs, std::vector<std::uint8_t> data)
 {
     auto& inbox = m_inbox[socket];

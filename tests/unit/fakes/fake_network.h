@@ -45,6 +45,9 @@ public:
     bool SetBroadcast(int socket) override;
     void SetReceiveBuffer(int socket, int bytes) override;
     bool SendTo(int socket, std::uint32_t address, std::uint16_t port, std::span<const std::uint8_t> data) override;
+    // Refuses with WouldBlock (sending nothing) while the clock is inside [blockSendsFrom, blockSendsUntil).
+    SendOutcome TrySendTo(int socket, std::uint32_t address, std::uint16_t port,
+                          std::span<const std::uint8_t> data) override;
     int WaitReadable(std::span<const int> sockets, int timeoutMs, int wake) override;
     int Receive(int socket, std::span<std::uint8_t> buffer) override;
 
@@ -54,6 +57,8 @@ public:
     Responder responder;
     std::vector<Sent> sent;
     int failOpensAfter = -1;  // Open fails once this many sockets were opened (-1: never)
+    std::uint32_t blockSendsFrom = 0, blockSendsUntil = 0;
+    int wouldBlocks = 0;
     int opened = 0;
     int waits = 0;
     std::map<int, int> receiveBuffers;
