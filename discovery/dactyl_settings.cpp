@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 #include "discovery/address_text.h"
 #include "discovery/controller_manager.h"
@@ -52,6 +53,17 @@ DactylSettingsBytes MakeDactylSettingsRequest(const std::string& macText, const 
     PutLittleEndian(b, 44, 2167);
     b[48] = ReplyChecksum(b.data(), 48);
     return b;
+}
+
+bool DactylRequestedAddress(const DactylSettingsBytes& request, std::uint32_t& ip, std::uint32_t& mask)
+{
+    if (request[28] != 0) {
+        return false;
+    }
+    // Bytes 32-35 and 36-39 hold the dotted numbers in order, as the record's network-order values do.
+    std::memcpy(&ip, &request[32], sizeof ip);
+    std::memcpy(&mask, &request[36], sizeof mask);
+    return true;
 }
 
 std::string AcknowledgedMacText(const std::uint8_t* data, std::int32_t length)

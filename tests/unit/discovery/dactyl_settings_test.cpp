@@ -30,6 +30,12 @@ TEST(DactylSettingsRequest, BytesOfTheRequest)
     EXPECT_EQ(std::vector<std::uint8_t>(b.begin() + 28, b.begin() + 48),
               (std::vector<std::uint8_t>{1, 0, 0, 0, 192, 0, 2, 40, 255, 255, 255, 0, 192, 0, 2, 254, 0x77, 0x08, 0, 0}));
     EXPECT_EQ(std::accumulate(b.begin(), b.end(), 0u) % 256, 0u);
+
+    std::uint32_t ip = 0, mask = 0;
+    EXPECT_FALSE(DactylRequestedAddress(b, ip, mask)) << "DHCP: no address known";
+    ASSERT_TRUE(DactylRequestedAddress(MakeDactylSettingsRequest("02:11:22:FD:01:02", "", false, kIp, kMask, 0), ip, mask));
+    EXPECT_EQ(FormatIp(ip), "192.0.2.40");
+    EXPECT_EQ(FormatIp(mask), "255.255.255.0");
 }
 
 TEST(DactylSettingsRequest, NameIsCutToSixteenBytesAndAlwaysTerminated)
