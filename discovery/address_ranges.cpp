@@ -188,6 +188,18 @@ std::uint64_t AddressRanges::Count() const
     return count;
 }
 
+bool AreProbeableRanges(const AddressRanges& ranges)
+{
+    std::uint64_t count = 0;
+    for (const AddressRange& range : ranges.ranges) {
+        if (range.first > range.last || !AllUnicast(range.first, range.last)) {
+            return false;
+        }
+        count += static_cast<std::uint64_t>(range.last) - range.first + 1;
+    }
+    return count <= kMaxRangeAddresses;
+}
+
 RangeParse ParseAddressRanges(std::string_view text, AddressRanges& out)
 {
     std::vector<AddressRange> parsed;

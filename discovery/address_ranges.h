@@ -41,6 +41,10 @@ RangeParse ParseAddressRanges(std::string_view text, AddressRanges& out);
 std::string DescribeRangeError(const RangeParse& parse);  // English, for the command line
 std::string FormatAddressRanges(const AddressRanges& ranges);  // canonical text, parses back
 
+// True when every range is in order and unicast and there are at most kMaxRangeAddresses addresses
+// in all: what ParseAddressRanges gives, also for ranges made otherwise.
+bool AreProbeableRanges(const AddressRanges& ranges);
+
 // True for a probe rate the search accepts.
 constexpr bool IsValidProbeRate(std::uint32_t probesPerSecond)
 {

@@ -30,7 +30,7 @@ bool CControllerManager::StartSearch()
 
 bool CControllerManager::SetSearchRanges(AddressRanges ranges, std::uint32_t probesPerSecond)
 {
-    if (!IsValidProbeRate(probesPerSecond) || ranges.Count() > kMaxRangeAddresses) {
+    if (!IsValidProbeRate(probesPerSecond) || !AreProbeableRanges(ranges)) {
         return false;
     }
     m_ranges = std::move(ranges);

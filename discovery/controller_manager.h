@@ -91,8 +91,8 @@ public:
     int Search();
     // From the next search on, every address of `ranges` is also probed by unicast, `probesPerSecond`
     // datagrams a second, while replies are listened for; empty ranges: broadcasts only. False (nothing
-    // changed) for a rate outside kMinProbeRate..kMaxProbeRate or ranges of more than
-    // kMaxRangeAddresses addresses. Not to be called while a search runs.
+    // changed) for a rate outside kMinProbeRate..kMaxProbeRate or ranges that AreProbeableRanges refuses.
+    // Not to be called while a search runs.
     bool SetSearchRanges(AddressRanges ranges, std::uint32_t probesPerSecond = kDefaultProbeRate);
     const AddressRanges& SearchRanges() const { return m_ranges; }
     std::uint32_t ProbeRate() const { return m_probeRate; }

@@ -205,6 +205,8 @@ TEST_F(RangeSearchTest, RatesAndSizesOutsideTheLimitsAreRefused)
     AddressRanges huge;
     huge.ranges = {{0x0A000000u, 0x0A00FFFFu}, {0x0B000000u, 0x0B000000u}};
     EXPECT_FALSE(manager->SetSearchRanges(huge, 500));
+    EXPECT_FALSE(manager->SetSearchRanges(AddressRanges{{{0xE0000001u, 0xE0000001u}}}, 500)) << "multicast";
+    EXPECT_FALSE(manager->SetSearchRanges(AddressRanges{{{0x0A000009u, 0x0A000001u}}}, 500)) << "reversed";
     EXPECT_EQ(manager->SearchRanges(), r);
     EXPECT_EQ(manager->ProbeRate(), 500u);
 }
