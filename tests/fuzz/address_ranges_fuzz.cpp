@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FuzzCheck(!DescribeRangeError(parse).empty());
         return 0;
     }
-    FuzzCheck(!out.ranges.empty() && out.Count() <= kMaxRangeAddresses);
+    FuzzCheck(!out.ranges.empty() && out.Count() <= kMaxRangeAddresses && AreProbeableRanges(out));
     for (std::size_t i = 0; i < out.ranges.size(); ++i) {
         const AddressRange& r = out.ranges[i];
         FuzzCheck(r.first <= r.last);
