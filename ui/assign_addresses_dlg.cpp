@@ -147,6 +147,10 @@ QString CAssignAddressesDlg::NoteText(const AddressPlanRow& row)
     }
     switch (row.skip) {
     case SkipReason::NotEligible:
+        if (row.record != nullptr && (row.record->kind == ModuleKind::LongReply ||
+                                      row.record->status == kStatusNotSupported)) {
+            return Q(Text("ORB_IDS_NOTE_NOT_OFFERED"));  // no login would change that
+        }
         return Q(Text(row.record != nullptr && row.record->action != kActionNone ? "ORB_IDS_NOTE_BUSY"
                                                                                  : "ORB_IDS_NOTE_NOT_LOGGED_IN"));
     case SkipReason::AddressInUse:
@@ -205,6 +209,7 @@ void CAssignAddressesDlg::Replan()
     m_summary->setPalette(palette);
     m_ok->setEnabled(CanAccept());
     m_preview->resizeColumnsToContents();
+    m_preview->horizontalHeader()->setSectionResizeMode(kNote, QHeaderView::Stretch);
 }
 
 QString CAssignAddressesDlg::SummaryText() const

@@ -191,6 +191,7 @@ MainDialog::MainDialog(const ManagerServices& services, ManagerTiming timing, Co
     resize(width, 600);
     RestoreState();
     UpdateCommandUi();
+    m_list->setFocus(Qt::OtherFocusReason);  // the keys work on the list from the start, not the filter
     Search();
     m_buttonTimer = new QTimer(this);
     connect(m_buttonTimer, &QTimer::timeout, this, &MainDialog::HoldButtonSize);
