@@ -75,6 +75,9 @@ int main(int argc, char** argv)
     searchCommand->add_flag("--csv", search.csv, "The list as a CSV file (UTF-8, as the window exports it)")
         ->excludes(searchJson);
     AddSearchOptions(searchCommand, search.searchMs, search.ranges, search.rate);
+    searchCommand->add_option("--filter", search.filter,
+                              "Only the modules whose name, model, version, MAC, IP, adapter or status contains TEXT "
+                              "(any case)");
 
     ActionOptions action;
     struct Entry {

@@ -3,6 +3,7 @@
 #include <mutex>
 
 #include "commands/module_csv.h"
+#include "commands/row_filter.h"
 #include "discovery/controller_manager.h"
 #include "tools/cli/device_output.h"
 #include "tools/cli/status_names.h"
@@ -12,12 +13,20 @@ namespace {
 
 class SearchPrinter final : public CoreEvents {
 public:
-    SearchPrinter(const SearchOptions& options, std::ostream& out) : m_options(options), m_out(out) {}
+    SearchPrinter(const SearchOptions& options, std::ostream& out)
+        : m_options(options), m_out(out), m_filter(options.filter)
+    {
+    }
 
     void OnModuleFound(const DeviceRecord& record) override
     {
+        const std::string status = StatusName(record.status);
+        if (!m_filter.Matches(RowFilter::Haystack({record.name, record.model, record.version, record.macText,
+                                                   record.ipText, record.adapterName, status}))) {
+            return;
+        }
         if (m_options.csv) {
-            m_rows.push_back(RowTextsOf(record, ActionName(record.action), StatusName(record.status)));
+            m_rows.push_back(RowTextsOf(record, ActionName(record.action), status));
         } else {
             m_out << (m_options.json ? DeviceJson(record) : DeviceLine(record)) << '\n' << std::flush;
         }
@@ -30,6 +39,7 @@ public:
 private:
     const SearchOptions& m_options;
     std::ostream& m_out;
+    RowFilter m_filter;
     int m_count = 0;
     std::vector<ModuleRowTexts> m_rows;
 };

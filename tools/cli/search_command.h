@@ -15,6 +15,7 @@ struct SearchOptions {
     std::uint32_t searchMs = 5000;
     std::vector<std::string> ranges;  // --range items, each "a.b.c.d/n", "first-last" or an address
     std::uint32_t rate = kDefaultProbeRate;
+    std::string filter;  // only modules whose texts contain it, as the window's filter keeps rows
 };
 
 // The --range items as one set of ranges; false, with the reason on `err`, for an item that is none.
