@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "platform/utf16.h"
+
 namespace tarrowind {
 namespace {
 
@@ -101,25 +103,6 @@ std::size_t Decode(std::string_view s, std::size_t i, char32_t& c)
     return n;
 }
 
-void Encode(char32_t c, std::string& out)
-{
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
 }  // namespace
 
 std::string FoldCase(std::string_view utf8)
@@ -134,7 +117,7 @@ std::string FoldCase(std::string_view utf8)
             out += b >= 'A' && b <= 'Z' ? static_cast<char>(b + 32) : b;
             continue;
         }
-        Encode(Fold(c), out);
+        AppendUtf8(out, Fold(c));
         i += n;
     }
     return out;
