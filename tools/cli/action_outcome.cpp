@@ -1,6 +1,6 @@
 #include "tools/cli/action_outcome.h"
 
-#include "tools/cli/device_output.h"
+#include "commands/module_csv.h"
 #include "tools/cli/status_names.h"
 
 namespace tarrowind {
@@ -86,7 +86,7 @@ std::string SkipReasonWords(const DeviceRecord& r, SkipReason reason, CliAction 
     case SkipReason::NotOffered:
         return "model " + r.model + " with firmware " + r.version + " takes no " + Doing(action);
     case SkipReason::KindNotOffered:
-        return std::string("a ") + KindName(r.kind) + " module takes no " + Doing(action);
+        return std::string("a ") + ModuleKindText(r.kind) + " module takes no " + Doing(action);
     case SkipReason::AddressInUse:
         return "another action holds the module's address " + r.ipText;
     case SkipReason::NoWorker:

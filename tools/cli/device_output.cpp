@@ -2,28 +2,15 @@
 
 #include <nlohmann/json.hpp>
 
-namespace tarrowind {
+#include "commands/module_csv.h"
 
-const char* KindName(ModuleKind kind)
-{
-    switch (kind) {
-    case ModuleKind::Web:
-        return "Web";
-    case ModuleKind::WebDactyl:
-        return "WebDactyl";
-    case ModuleKind::BinaryDactyl:
-        return "BinaryDactyl";
-    case ModuleKind::LongReply:
-        return "LongReply";
-    }
-    return "Unknown";
-}
+namespace tarrowind {
 
 std::string DeviceLine(const DeviceRecord& r)
 {
     std::string line;
     for (const std::string& field :
-         {std::string(KindName(r.kind)), r.model, r.version, r.name, r.macText, r.ipText, r.maskText, r.gatewayText,
+         {std::string(ModuleKindText(r.kind)), r.model, r.version, r.name, r.macText, r.ipText, r.maskText, r.gatewayText,
           r.adapterName, std::to_string(r.adapterIndex), std::to_string(r.useHttps), std::to_string(r.dhcp),
           std::to_string(r.status)}) {
         if (!line.empty()) {
@@ -40,7 +27,7 @@ std::string DeviceLine(const DeviceRecord& r)
 std::string DeviceJson(const DeviceRecord& r)
 {
     const nlohmann::ordered_json object = {
-        {"kind", KindName(r.kind)},  {"model", r.model},
+        {"kind", ModuleKindText(r.kind)},  {"model", r.model},
         {"version", r.version},      {"name", r.name},
         {"mac", r.macText},          {"ip", r.ipText},
         {"mask", r.maskText},        {"gateway", r.gatewayText},

@@ -6,7 +6,6 @@
 
 namespace tarrowind {
 
-const char* KindName(ModuleKind kind);
 // One module as a tab-separated line: kind, model, version, name, MAC, IP, mask, gateway, adapter,
 // adapter index, useHttps, dhcp, status.
 std::string DeviceLine(const DeviceRecord& record);
