@@ -12,6 +12,7 @@
 
 #include "localisation/string_table.h"
 #include "ui/assign_addresses_dlg.h"
+#include "ui/controller_list_model.h"
 
 namespace tarrowind {
 namespace {
@@ -19,11 +20,6 @@ namespace {
 QString Q(const std::string& text)
 {
     return QString::fromStdString(text);
-}
-
-QString LeftToRight(const QString& text)
-{
-    return text.isEmpty() ? text : QChar(0x2066) + text + QChar(0x2069);
 }
 
 QTableWidget* MakeTable(QWidget* parent, const QStringList& headers)
@@ -62,12 +58,13 @@ CApplyPlanDlg::CApplyPlanDlg(const PlanMatch& match, const QString& fileName, QW
     m_changes = MakeTable(this, {Q(Text("ORB_IDS_DEVICE_NAME")), Q(Text("ORB_IDS_MAC_ADDRESS")),
                                  Q(Text("ORB_IDS_FIELD")), Q(Text("ORB_IDS_OLD_VALUE")), Q(Text("ORB_IDS_NEW_VALUE"))});
     m_changes->setObjectName("changes");
+    const auto ltr = &ControllerListModel::LeftToRight;
     for (const PlannedChange& change : match.changes) {
         const DeviceRecord* r = change.record;
         for (const FieldChange& field : change.fields) {
             const bool address = field.field != "Name";
-            const auto value = [&](const std::string& text) { return address ? LeftToRight(Q(text)) : Q(text); };
-            AddRow(*m_changes, {r != nullptr ? Q(r->name) : QString(), r != nullptr ? LeftToRight(Q(r->macText)) : QString(),
+            const auto value = [&](const std::string& text) { return address ? ltr(Q(text)) : Q(text); };
+            AddRow(*m_changes, {r != nullptr ? Q(r->name) : QString(), r != nullptr ? ltr(Q(r->macText)) : QString(),
                                 FieldName(field.field), value(field.oldText), value(field.newText)});
         }
     }
@@ -77,7 +74,7 @@ CApplyPlanDlg::CApplyPlanDlg(const PlanMatch& match, const QString& fileName, QW
     m_problems = MakeTable(this, {Q(Text("ORB_IDS_PLAN_LINE")), Q(Text("ORB_IDS_MAC_ADDRESS")), Q(Text("ORB_IDS_NOTE"))});
     m_problems->setObjectName("problems");
     for (const PlanProblem& problem : match.problems) {
-        AddRow(*m_problems, {QString::number(problem.line), LeftToRight(Q(problem.mac)), ProblemText(problem)});
+        AddRow(*m_problems, {QString::number(problem.line), ltr(Q(problem.mac)), ProblemText(problem)});
     }
     m_problems->resizeColumnsToContents();
     problemsCaption->setVisible(!match.problems.empty());

@@ -12,6 +12,7 @@
 
 #include "discovery/address_text.h"
 #include "localisation/string_table.h"
+#include "ui/controller_list_model.h"
 #include "ui/ip_address_edit.h"
 
 namespace tarrowind {
@@ -20,12 +21,6 @@ namespace {
 QString Q(const std::string& text)
 {
     return QString::fromStdString(text);
-}
-
-// Addresses and MAC texts read left to right in every language.
-QString LeftToRight(const QString& text)
-{
-    return text.isEmpty() ? text : QChar(0x2066) + text + QChar(0x2069);
 }
 
 std::string FieldText(const CIpAddressEdit& field)
@@ -177,11 +172,12 @@ void CAssignAddressesDlg::Replan()
                                         : nullptr;
         const bool gets = row != nullptr && row->note == AddressNote::Assigned;
         assigned += gets ? 1 : 0;
+        const auto ltr = &ControllerListModel::LeftToRight;
         const QString cells[kColumnCount] = {
             record == nullptr ? QString() : Q(record->name.empty() ? record->model : record->name),
-            record != nullptr ? LeftToRight(Q(record->macText)) : QString(),
-            record != nullptr ? LeftToRight(Q(record->ipText)) : QString(),
-            row != nullptr && row->note != AddressNote::NotOffered ? LeftToRight(Q(FormatIp(row->newIp))) : QString(),
+            record != nullptr ? ltr(Q(record->macText)) : QString(),
+            record != nullptr ? ltr(Q(record->ipText)) : QString(),
+            row != nullptr && row->note != AddressNote::NotOffered ? ltr(Q(FormatIp(row->newIp))) : QString(),
             row != nullptr ? NoteText(*row) : QString(),
         };
         const bool flagged = row != nullptr && row->note == AddressNote::InUse;

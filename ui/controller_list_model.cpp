@@ -430,9 +430,7 @@ QString ControllerListModel::DisplayText(const DeviceRecord& record, int column)
     case kColumnIp:
     case kColumnMask:
     case kColumnGateway:
-        // Addresses and model codes read left to right in every language: isolated, a right-to-left
-        // window would otherwise reorder "02:11:22:FD:01:02" around its letters.
-        return QChar(0x2066) + text + QChar(0x2069);
+        return LeftToRight(text);
     case kColumnName:
     case kColumnAdapter:
         // Names take the direction of their own first strong letter.
@@ -440,6 +438,13 @@ QString ControllerListModel::DisplayText(const DeviceRecord& record, int column)
     default:
         return text;
     }
+}
+
+QString ControllerListModel::LeftToRight(const QString& text)
+{
+    // Addresses and model codes read left to right in every language: isolated, a right-to-left window
+    // would otherwise reorder "02:11:22:FD:01:02" around its letters.
+    return text.isEmpty() ? text : QChar(0x2066) + text + QChar(0x2069);
 }
 
 QString ControllerListModel::CellText(const DeviceRecord& record, int column)
