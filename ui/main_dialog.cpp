@@ -150,6 +150,8 @@ MainDialog::MainDialog(const ManagerServices& services, ManagerTiming timing, Co
     connect(m_list, &CControllerListCtrl::rightDoubleClicked, this, [this] { RunCommand(kCommandAdvancedSetting); });
     connect(m_list, &CControllerListCtrl::contextMenuRequested, this, &MainDialog::ShowContextMenu);
     connect(m_list, &CControllerListCtrl::countsChanged, this, &MainDialog::UpdateCountPane);
+    // Export list and Apply plan follow the rows held, which change without a selection change.
+    connect(m_list, &CControllerListCtrl::countsChanged, this, &MainDialog::UpdateCommandUi);
     m_commandUiTimer = new QTimer(this);
     m_commandUiTimer->setSingleShot(true);
     // Reports come by the thousand a second; the toolbar follows them within a frame or two.

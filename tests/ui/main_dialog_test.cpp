@@ -1,5 +1,6 @@
 #include <QAction>
 #include <QMenu>
+#include <QPushButton>
 #include <QTimer>
 #include <QApplication>
 #include <QTest>
@@ -107,6 +108,14 @@ private slots:
         QCOMPARE(idle.search, 1);
         QCOMPARE(idle.setLogin | idle.cancelQueueItems, 0);
         QVERIFY(!window.ToolbarAction(MainDialog::kCommandCancelQueueItems)->isEnabled());
+        // The rows found make the list exportable without any selection change.
+        bool exportEnabled = false;
+        for (const QPushButton* button : window.findChildren<QPushButton*>()) {
+            if (button->property("command").toInt() == MainDialog::kCommandExportList) {
+                exportEnabled = button->isEnabled();
+            }
+        }
+        QVERIFY(exportEnabled);
     }
 
     void enterLogsInAQueuedRowIsCancelledAndCloseWaitsForTheQueue()
