@@ -78,6 +78,15 @@ void CControllerManager::RunStep(DeviceRecord& record)
                                                              DactylRequestWithChange(record, *change))
                                                        : payload;
             record.status = payload && SendDactylSettings(&sending) == 1 ? kStatusWaitForLogin : kStatusSettingFailed;
+            // A routed reader is requeried at its address, so it is looked for where the request sent it.
+            const auto* sent = dynamic_cast<const DactylSettingsRequest*>(sending.pendingPayload.get());
+            std::uint32_t ip = 0, mask = 0;
+            if (record.status == kStatusWaitForLogin && record.routed && sent != nullptr &&
+                DactylRequestedAddress(sent->bytes, ip, mask)) {
+                record.ip = ip;
+                record.ipText = FormatIp(ip);
+                record.maskText = FormatIp(mask);
+            }
             return;
         }
         if (change != nullptr) {

@@ -105,6 +105,19 @@ TEST_F(SettingsChangeTest, ReaderGetsItsCurrentValuesWithTheChange)
     const auto expected = MakeDactylSettingsRequest(r.macText, "Reader", false, 0xC0000229u, 0xFFFFFF00u, 0xC00002FEu);
     EXPECT_EQ(request, std::vector<std::uint8_t>(expected.begin(), expected.end()));
 
+    // A routed reader is looked for where the request sent it: no broadcast reaches it there.
+    DeviceRecord routed = DactylReader();
+    routed.routed = true;
+    sockets.sent.clear();
+    Run(routed, change);
+    EXPECT_EQ(routed.ipText, "192.0.2.41");
+    bool probedThere = false;
+    for (const auto& s : sockets.sent) {
+        probedThere = probedThere || (s.address == Ip(192, 0, 2, 41) && s.port == CControllerManager::kBinaryProbePort &&
+                                      s.data.size() == CControllerManager::kBinaryProbe.size());
+    }
+    EXPECT_TRUE(probedThere);
+
     // Without an acknowledgement the reader keeps what it had.
     sockets.responder = nullptr;
     DeviceRecord silent = DactylReader();
