@@ -278,9 +278,12 @@ void ModuleCommands::FirmwareUpdate(const std::vector<DeviceRecord*>& selected)
 
 void ModuleCommands::FirmwareUpdateToLatest(const std::vector<DeviceRecord*>& selected)
 {
+    // One reading of the list for the whole selection: every module is judged against the same list.
+    const std::string folder = m_manager.FirmwareFolder();
+    const IniReader list = folder.empty() ? IniReader() : IniReader::FromFile(folder + kFirmwareListFile);
     ForLoggedIn(selected, Offer::FirmwareUpdateToLatest, nullptr, [&](DeviceRecord& r) {
         const std::int32_t latest =
-            CheckLatestFirmware(m_manager.FirmwareFolder(), r.model, r.version, &r.firmwareFile, &r.firmwareFile2);
+            CheckLatestFirmware(list, folder, r.model, r.version, &r.firmwareFile, &r.firmwareFile2);
         if (latest == -1) {
             r.status = kStatusUnknown;
             Report(r);

@@ -122,7 +122,16 @@ bool ReadFirmwareInfo(const std::string& folder, const std::string& model, std::
     if (model.empty() || folder.empty()) {
         return false;
     }
-    const ProfileReader list("", folder + kFirmwareListFile);
+    return ReadFirmwareInfo(IniReader::FromFile(folder + kFirmwareListFile), folder, model, version, date, file,
+                            file2);
+}
+
+bool ReadFirmwareInfo(const IniReader& list, const std::string& folder, const std::string& model,
+                      std::string& version, std::string& date, std::string& file, std::string& file2)
+{
+    if (model.empty() || folder.empty()) {
+        return false;
+    }
     version = list.GetString(model, "Version");
     date = list.GetString(model, "Date");
     const std::string first = list.GetString(model, "File");
@@ -142,13 +151,21 @@ bool ReadFirmwareInfo(const std::string& folder, const std::string& model, std::
 std::int32_t CheckLatestFirmware(const std::string& folder, const std::string& model, const std::string& version,
                                  std::string* firmwareFile, std::string* firmwareFile2)
 {
+    // Read once, so that a list rewritten meanwhile never mixes two entries.
+    const IniReader list = model.empty() || folder.empty() ? IniReader() : IniReader::FromFile(folder + kFirmwareListFile);
+    return CheckLatestFirmware(list, folder, model, version, firmwareFile, firmwareFile2);
+}
+
+std::int32_t CheckLatestFirmware(const IniReader& list, const std::string& folder, const std::string& model,
+                                 const std::string& version, std::string* firmwareFile, std::string* firmwareFile2)
+{
     const auto mine = ModuleVersion(version);
     const std::string myKey = VersionKey(mine[0], mine[1], mine[2]);
     if (model == "QT-DC410" && VersionKey(1, 1, 1) > myKey) {
         return 0;  // such old controllers are never offered an update to latest
     }
     std::string listVersion, listDate, file, file2;
-    if (!ReadFirmwareInfo(folder, model, listVersion, listDate, file, file2)) {
+    if (!ReadFirmwareInfo(list, folder, model, listVersion, listDate, file, file2)) {
         return -1;
     }
     const auto listed = ScanNumbers(listVersion, "", {".", "."});

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "localisation/ini_reader.h"
+
 namespace tarrowind {
 
 // Reads string values from an ini file, or from the management software's settings when made with
@@ -28,11 +30,16 @@ std::string LoadFirmwareFolder();
 // Reads the list file's entry for `model`. Outputs whose key is empty keep the caller's values.
 bool ReadFirmwareInfo(const std::string& folder, const std::string& model, std::string& version,
                       std::string& date, std::string& file, std::string& file2);
+// The same from a list already read; `folder` is joined to the file names.
+bool ReadFirmwareInfo(const IniReader& list, const std::string& folder, const std::string& model,
+                      std::string& version, std::string& date, std::string& file, std::string& file2);
 
 // 1 when the list names newer firmware (the file fields are set, when given), 0 when nothing newer or
 // not offered for the module, -1 when the list cannot be used.
 std::int32_t CheckLatestFirmware(const std::string& folder, const std::string& model, const std::string& version,
                                  std::string* firmwareFile, std::string* firmwareFile2);
+std::int32_t CheckLatestFirmware(const IniReader& list, const std::string& folder, const std::string& model,
+                                 const std::string& version, std::string* firmwareFile, std::string* firmwareFile2);
 
 bool CanConfigure(const std::string& model, const std::string& version);
 bool CanUpdateFirmware(const std::string& model, const std::string& version);

@@ -5,6 +5,7 @@
 #include <locale.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -128,17 +129,32 @@ std::string SanitizeUtf8(std::string_view bytes)
 {
     std::string out;
     out.reserve(bytes.size());
+    // Valid runs are copied whole: list and table files are read through here, and most are ASCII.
     std::size_t pos = 0;
+    std::size_t runStart = 0;
     while (pos < bytes.size()) {
+        std::uint64_t eight;
+        if (bytes.size() - pos >= sizeof eight) {
+            std::memcpy(&eight, bytes.data() + pos, sizeof eight);
+            if ((eight & 0x8080808080808080u) == 0) {
+                pos += sizeof eight;
+                continue;
+            }
+        }
+        if (static_cast<unsigned char>(bytes[pos]) < 0x80) {
+            ++pos;
+            continue;
+        }
         const std::size_t n = ValidSequenceLength(bytes.substr(pos));
         if (n == 0) {
+            out.append(bytes.substr(runStart, pos - runStart));
             out += kReplacement;
-            ++pos;
+            runStart = ++pos;
         } else {
-            out.append(bytes.substr(pos, n));
             pos += n;
         }
     }
+    out.append(bytes.substr(runStart));
     return out;
 }
 

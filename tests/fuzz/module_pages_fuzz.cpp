@@ -1,6 +1,5 @@
 // Any bytes as the answer of a module's web server, through every reader of its pages: the login
 // refusal checks, the configuration page and the firmware progress page.
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -30,6 +29,16 @@ private:
     std::string_view m_body;
 };
 
+// Counted through the library's search, which is far quicker than a loop the fuzzer instruments.
+std::size_t Occurrences(std::string_view text, char c)
+{
+    std::size_t n = 0;
+    for (std::size_t at = text.find(c); at != std::string_view::npos; at = text.find(c, at + 1)) {
+        ++n;
+    }
+    return n;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -56,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string form = tarrowind::ModuleSettingsForm(settings);
     const std::string_view kEnd = "&Submit=Submit\r\n";
     FuzzCheck(form.size() >= kEnd.size() && form.find_first_of("\r\n") == form.size() - 2);
-    FuzzCheck(std::count(form.begin(), form.end(), '=') == std::count(form.begin(), form.end(), '&') + 1);
+    FuzzCheck(Occurrences(form, '=') == Occurrences(form, '&') + 1);
 
     tarrowind::FirmwareTarget firmware{tarrowind::HttpTarget::ForRecord(record), "/nonexistent"};
     std::int32_t finish = -7;
