@@ -27,5 +27,22 @@ TEST(CodePage, SanitizeReplacesEveryInvalidSequence)
     EXPECT_EQ(SanitizeUtf8(std::string("a\0b", 3)), std::string("a\0b", 3));
 }
 
+TEST(CodePage, SanitizeFindsABadByteAtAnyPlaceInALongText)
+{
+    // Long ASCII stretches are skipped in steps of eight bytes: a bad byte or a character at any offset
+    // must still be seen.
+    for (std::size_t at = 0; at < 24; ++at) {
+        std::string bad(24, 'x');
+        bad[at] = '\xFF';
+        std::string expected = bad.substr(0, at) + "\xEF\xBF\xBD" + bad.substr(at + 1);
+        EXPECT_EQ(SanitizeUtf8(bad), expected) << at;
+
+        std::string good = std::string(at, 'x') + "\xE2\x82\xAC" + std::string(20, 'y');
+        EXPECT_EQ(SanitizeUtf8(good), good) << at;
+        // A character cut short by the end of the text.
+        EXPECT_EQ(SanitizeUtf8(std::string(at, 'x') + "\xE2\x82"), std::string(at, 'x') + "\xEF\xBF\xBD\xEF\xBF\xBD");
+    }
+}
+
 }  // namespace
 }  // namespace tarrowind
