@@ -62,7 +62,10 @@ install(FILES ${generated}/${TARROWIND_APP_ID}.metainfo.xml DESTINATION ${CMAKE_
 install(FILES ${generated}/tarrowind.1.gz ${generated}/tarrowind-cli.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${packaging}/tarrowind-cli.bash-completion DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
   RENAME tarrowind-cli)
-install(FILES ${packaging}/copyright ${generated}/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES ${packaging}/tarrowind.lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
+  RENAME tarrowind)
+# Debian's documentation folder is named after the package, not the project.
+install(FILES ${packaging}/copyright ${generated}/changelog.gz DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tarrowind)
 
 # The Debian package: `scripts/package deb`.
 set(CPACK_GENERATOR DEB)
@@ -71,21 +74,25 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "Tarrowind")
 set(CPACK_PACKAGE_CONTACT "${TARROWIND_MAINTAINER}")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
-set(CPACK_STRIP_FILES ON)
+set(CPACK_STRIP_FILES OFF)
+set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/StripForPackage.cmake)
+set(CPACK_TARROWIND_STRIP ${CMAKE_STRIP})
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${TARROWIND_HOMEPAGE}")
 # Computed from the programs by dpkg-shlibdeps, never listed by hand.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# CPack indents the lines after the summary and turns the empty one into " .".
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "finds and manages access-control network modules
- Tarrowind finds the maker's network modules (door controllers, the data-capture
- box, fingerprint readers) on every local network of the computer by UDP
- broadcast, lists them, and acts on one module or on hundreds at once: log in,
- change network settings, reboot, restore factory defaults and update firmware.
- .
- The package holds the window program tarrowind and the command-line companion
- tarrowind-cli. Both work as a normal user.")
-# The package holds only what is installed: no build tree's programs, tests or benches.
+Tarrowind finds the maker's network modules (door controllers, the
+data-capture box, fingerprint readers) on every local network of the computer
+by UDP broadcast, lists them, and acts on one module or on hundreds at once:
+log in, change network settings, reboot, restore factory defaults and update
+firmware.
+
+The package holds the window program tarrowind and the command-line companion
+tarrowind-cli. Both work as a normal user.")
+# cpack does not build every target first (tests, benches): scripts/package builds what the package holds.
 set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 include(CPack)
