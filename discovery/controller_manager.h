@@ -71,7 +71,8 @@ public:
     CControllerManager(const CControllerManager&) = delete;
     CControllerManager& operator=(const CControllerManager&) = delete;
 
-    // Sets who hears the search state and who gets each module found; either may be null.
+    // Sets who hears the search state (and that neighbour entries were refused) and who gets each module
+    // found; either may be null.
     void Init(CoreEvents* progressWindow, CoreEvents* deviceWindow);
     // Starts the search thread; false (nothing started) while the previous search has not ended, so that
     // the caller never waits for a thread that may be waiting for the caller. Must not be called while

@@ -22,6 +22,9 @@ public:
     virtual void OnModuleFound(const DeviceRecord& record) { (void)record; }
     // The action, status or progress of the record changed.
     virtual void OnReport(DeviceRecord& record) { (void)record; }
+    // Once per manager: the system refused this process a static neighbour entry (a normal user's right
+    // does not reach that far), so the modules are reached without them from now on.
+    virtual void OnNeighbourEntriesRefused() {}
 };
 
 }  // namespace tarrowind

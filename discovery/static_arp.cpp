@@ -7,14 +7,26 @@ void StaticArpSet::AddStaticArp(const DeviceRecord& record)
     if (record.adapterIndex == kBroadcastAdapterIndex) {
         return;  // no interface to attach it to; the exchange goes on without
     }
-    const std::uint64_t key = Key(record.adapterIndex, record.ip);
-    std::lock_guard hold(m_lock);
-    const bool ours = m_entries.count(key) != 0;
-    if (!ours && m_table.Lookup(record.adapterIndex, record.ip) == NeighbourKind::Permanent) {
-        return;  // the user's own configuration
+    if (m_refused.load()) {
+        return;
     }
-    if (m_table.AddPermanent(record.adapterIndex, record.ip, record.mac)) {
-        m_entries.insert(key);
+    const std::uint64_t key = Key(record.adapterIndex, record.ip);
+    {
+        std::lock_guard hold(m_lock);
+        const bool ours = m_entries.count(key) != 0;
+        if (!ours && m_table.Lookup(record.adapterIndex, record.ip) == NeighbourKind::Permanent) {
+            return;  // the user's own configuration
+        }
+        const NeighbourChange change = m_table.MakePermanent(record.adapterIndex, record.ip, record.mac);
+        if (change == NeighbourChange::Made) {
+            m_entries.insert(key);
+        }
+        if (change != NeighbourChange::Refused || m_refused.exchange(true)) {
+            return;
+        }
+    }
+    if (m_onRefused) {
+        m_onRefused();
     }
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <set>
 
@@ -11,10 +13,14 @@ namespace tarrowind {
 
 // The static neighbour entries this program made for the modules it talks to unicast, so that all of
 // them can be removed at the next search and at exit. The user's own permanent entries are never
-// replaced or deleted.
+// replaced or deleted. A process that may not change the table (a normal user) talks to the modules
+// without entries, as it does when the system refuses one; `onRefused` hears of it once.
 class StaticArpSet {
 public:
-    explicit StaticArpSet(NeighbourTable& table) : m_table(table) {}
+    explicit StaticArpSet(NeighbourTable& table, std::function<void()> onRefused = {})
+        : m_table(table), m_onRefused(std::move(onRefused))
+    {
+    }
 
     void AddStaticArp(const DeviceRecord& record);
     void RemoveStaticArp(const DeviceRecord& record);
@@ -22,6 +28,8 @@ public:
 
     // Keys of the entries made and not removed yet: interface index high, address low.
     std::set<std::uint64_t> Entries() const;
+    // The system refused the right to make entries; none is tried any more.
+    bool Refused() const { return m_refused.load(); }
 
     static std::uint64_t Key(std::uint32_t interfaceIndex, std::uint32_t address)
     {
@@ -30,6 +38,8 @@ public:
 
 private:
     NeighbourTable& m_table;
+    std::function<void()> m_onRefused;  // called without the lock: it may wait for the window thread
+    std::atomic<bool> m_refused{false};
     mutable std::mutex m_lock;  // held across the system call and the change of the set
     std::set<std::uint64_t> m_entries;
 };

@@ -126,12 +126,27 @@ MessageBoxFunction CurrentMessageBoxFunction()
     return g_messageBox.load();
 }
 
+std::string StringTable::LocateTable(const std::string& programDirectory)
+{
+    // Beside the program in a build tree; else the share folder of the prefix the program is installed
+    // under, found from its own place so that a relocated install works; else the configured prefix's.
+    const std::string candidates[] = {
+        programDirectory + "/" + kFileName,
+        programDirectory + "/../share/tarrowind/" + kFileName,
+        std::string(TARROWIND_DATA_DIR) + "/" + kFileName,
+    };
+    for (const std::string& path : candidates) {
+        if (IsRegularFile(path)) {
+            return path;
+        }
+    }
+    return candidates[0];
+}
+
 StringTable::Options StringTable::SystemOptions()
 {
     Options options;
-    const std::string beside = ProgramDirectory() + "/" + kFileName;
-    const std::string installed = std::string(TARROWIND_DATA_DIR) + "/" + kFileName;
-    options.tablePath = IsRegularFile(beside) || !IsRegularFile(installed) ? beside : installed;
+    options.tablePath = LocateTable(ProgramDirectory());
     options.brandPath = kBrandPath;
     options.languageId = SystemLanguageId();
     return options;

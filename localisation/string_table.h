@@ -55,9 +55,11 @@ public:
         std::uint16_t languageId = kLanguageIdEnglishUs;
     };
 
-    // The program's own: the table beside the executable, else the installed copy; /etc/OrbBrand.ini; the
-    // user's message language.
+    // The program's own: the table found by LocateTable; /etc/OrbBrand.ini; the user's message language.
     static Options SystemOptions();
+    // The table beside the program, else in ../share/tarrowind from it, else in the configured prefix's
+    // data folder; the first when none exists.
+    static std::string LocateTable(const std::string& programDirectory);
     // Made from SystemOptions on first use, kept until the process ends.
     static const StringTable& Instance();
 

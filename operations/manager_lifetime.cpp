@@ -8,7 +8,15 @@ namespace tarrowind {
 CControllerManager::CControllerManager() : CControllerManager(ManagerServices{}) {}
 
 CControllerManager::CControllerManager(const ManagerServices& services, ManagerTiming timing)
-    : m_services(services), m_timing(timing), m_arp(*services.neighbours), m_firmwareFolder(LoadFirmwareFolder())
+    : m_services(services),
+      m_timing(timing),
+      m_arp(*services.neighbours,
+            [this] {
+                if (CoreEvents* window = m_progressWindow.load()) {
+                    window->OnNeighbourEntriesRefused();
+                }
+            }),
+      m_firmwareFolder(LoadFirmwareFolder())
 {
     HttpClient::GlobalInit();
 }

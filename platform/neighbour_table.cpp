@@ -108,15 +108,26 @@ public:
     bool AddPermanent(std::uint32_t interfaceIndex, std::uint32_t address,
                       const std::array<std::uint8_t, 6>& hardwareAddress) override
     {
+        return MakePermanent(interfaceIndex, address, hardwareAddress) == NeighbourChange::Made;
+    }
+
+    NeighbourChange MakePermanent(std::uint32_t interfaceIndex, std::uint32_t address,
+                                  const std::array<std::uint8_t, 6>& hardwareAddress) override
+    {
         NetlinkSocket socket = OpenRoute();
         if (!socket) {
-            return false;
+            return NeighbourChange::Failed;
         }
         alignas(nlmsghdr) char buffer[kRequestSize];
         nlmsghdr* request = StartNeighbourMessage(buffer, RTM_NEWNEIGH, NLM_F_CREATE | NLM_F_REPLACE | NLM_F_ACK,
                                                   interfaceIndex, address, NUD_PERMANENT, NextSequence());
         mnl_attr_put(request, NDA_LLADDR, hardwareAddress.size(), hardwareAddress.data());
-        return Exchange(socket.get(), request, [](const nlmsghdr*) {}) == 0;
+        const int error = Exchange(socket.get(), request, [](const nlmsghdr*) {});
+        if (error == 0) {
+            return NeighbourChange::Made;
+        }
+        // The kernel answers EPERM to a process without CAP_NET_ADMIN in the table's namespace.
+        return error == EPERM || error == EACCES ? NeighbourChange::Refused : NeighbourChange::Failed;
     }
 
     bool Remove(std::uint32_t interfaceIndex, std::uint32_t address) override

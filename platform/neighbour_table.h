@@ -11,6 +11,12 @@ enum class NeighbourKind {
     Permanent,  // configured: permanent or no-ARP
 };
 
+enum class NeighbourChange {
+    Made,
+    Refused,  // this process may not change the table (a normal user's); no later change will do better
+    Failed,
+};
+
 // The system's IPv4 neighbour (ARP) table. Addresses are in network byte order. Replaceable for tests.
 class NeighbourTable {
 public:
@@ -19,6 +25,12 @@ public:
     // Creates or replaces a permanent entry; true when the system accepted it.
     virtual bool AddPermanent(std::uint32_t interfaceIndex, std::uint32_t address,
                               const std::array<std::uint8_t, 6>& hardwareAddress) = 0;
+    // As AddPermanent, telling a refused right apart from other failures.
+    virtual NeighbourChange MakePermanent(std::uint32_t interfaceIndex, std::uint32_t address,
+                                          const std::array<std::uint8_t, 6>& hardwareAddress)
+    {
+        return AddPermanent(interfaceIndex, address, hardwareAddress) ? NeighbourChange::Made : NeighbourChange::Failed;
+    }
     // Deletes the entry of any kind; true when the system deleted one.
     virtual bool Remove(std::uint32_t interfaceIndex, std::uint32_t address) = 0;
 

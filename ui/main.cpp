@@ -1,6 +1,9 @@
 // Tarrowind: finds the access-control modules on every local network and acts on them.
 #include <QApplication>
 
+#include <cstdio>
+#include <cstring>
+
 #include "localisation/string_table.h"
 #include "platform/http_client.h"
 #include "ui/main_dialog.h"
@@ -8,11 +11,20 @@
 
 int main(int argc, char** argv)
 {
+    // The window takes no options; --version answers before any window or socket exists.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("tarrowind %s\n", TARROWIND_VERSION);
+            return 0;
+        }
+    }
     // The language and its writing direction are fixed before any window exists.
     tarrowind::StringTable::Instance();
     // Before any worker thread can start.
     tarrowind::HttpClient::GlobalInit();
     QApplication app(argc, argv);
+    // Lets the desktop match the window to its menu entry and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral(TARROWIND_APP_ID));
     tarrowind::InstallMessageBox();
     tarrowind::MainDialog window;
     window.exec();

@@ -270,6 +270,8 @@ void MainDialog::BuildStatusBar()
             m_countPane = pane;
         } else if (i == 1) {
             m_rangesPane = pane;
+        } else {
+            m_noticePane = pane;
         }
     }
     UpdateCountPane();
@@ -355,6 +357,19 @@ void MainDialog::OnReport(DeviceRecord& record)
             ScheduleCommandUi();
         }
     });
+}
+
+void MainDialog::OnNeighbourEntriesRefused()
+{
+    m_gate.Call([this] {
+        m_noticePane->setText(Q(Text("ORB_IDS_NO_STATIC_ARP")));
+        m_noticePane->setToolTip(Q(Text("ORB_IDS_NO_STATIC_ARP_TIP")));
+    });
+}
+
+QString MainDialog::NoticePaneText() const
+{
+    return m_noticePane->text();
 }
 
 void MainDialog::ScheduleCommandUi()

@@ -68,6 +68,7 @@ public:
     // Core events, from the search thread and the workers; each waits until the window has handled it.
     void OnSearchState(SearchState state, int seconds) override;
     void OnReport(DeviceRecord& record) override;
+    void OnNeighbourEntriesRefused() override;
 
     void RunCommand(int id);
     void UpdateCommandUi();
@@ -80,6 +81,7 @@ public:
     QString StatusPaneText() const;
     QString CountPaneText() const;
     QString RangesPaneText() const;
+    QString NoticePaneText() const;
     // The rows shown, as the list shows them, into a CSV file; false (after a message) when it cannot be
     // written.
     bool ExportList(const QString& path);
@@ -157,6 +159,7 @@ private:
     QLabel* m_countPane = nullptr;  // rows shown of rows held
     QLineEdit* m_filter = nullptr;
     QLabel* m_rangesPane = nullptr;
+    QLabel* m_noticePane = nullptr;  // says once that the modules are reached without static ARP entries
     QString m_rangesText;  // as the user typed them, remembered between runs
     std::uint32_t m_probeRate = kDefaultProbeRate;
     std::vector<QWidget*> m_rowButtons;  // the filter row's command buttons, by command id in data

@@ -1,10 +1,6 @@
 // The built tarrowind-cli against simulated modules in the lab: what it reports per module and its exit code.
 #include <gtest/gtest.h>
 
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <map>
 #include <sstream>
@@ -12,9 +8,8 @@
 #include <vector>
 
 #include "commands/settings_plan.h"
+#include "tests/e2e/cli_runner.h"
 #include "tests/e2e/lab_simulator.h"
-
-extern char** environ;
 
 namespace tarrowind {
 namespace {
@@ -25,59 +20,12 @@ using nlohmann::json;
 constexpr const char* kPassword = "s3cret pw";
 constexpr const char* kPasswordVariable = "TW_CLI_E2E_PASSWORD";
 
-struct CliRun {
-    int exitCode = -1;
-    std::string out;
-};
+using lab::CliRun;
 
-std::vector<char*> Pointers(std::vector<std::string>& strings)
+// The password goes in the CLI's environment, or on its standard input, never in its arguments.
+CliRun RunCli(const std::vector<std::string>& argv, const std::string& input = "")
 {
-    std::vector<char*> p;
-    for (auto& s : strings) {
-        p.push_back(s.data());
-    }
-    p.push_back(nullptr);
-    return p;
-}
-
-// Runs the CLI with the password in its environment, or on its standard input, never in its arguments.
-CliRun RunCli(std::vector<std::string> argv, const std::string& input = "")
-{
-    std::vector<std::string> env = {std::string(kPasswordVariable) + "=" + kPassword};
-    for (char** e = environ; *e != nullptr; ++e) {
-        env.emplace_back(*e);
-    }
-    argv.insert(argv.begin(), TARROWIND_CLI_BINARY);
-    int out[2], in[2];
-    if (::pipe(out) != 0 || ::pipe(in) != 0) {
-        throw std::runtime_error("cannot make a pipe");
-    }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
-    posix_spawn_file_actions_addclose(&actions, out[0]);
-    posix_spawn_file_actions_addclose(&actions, in[1]);
-    pid_t pid = -1;
-    const int rc = ::posix_spawn(&pid, argv[0].c_str(), &actions, nullptr, Pointers(argv).data(), Pointers(env).data());
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(out[1]);
-    ::close(in[0]);
-    if (rc != 0) {
-        throw std::runtime_error("cannot run " + argv[0]);
-    }
-    [[maybe_unused]] const auto written = ::write(in[1], input.data(), input.size());
-    ::close(in[1]);
-    CliRun run;
-    char chunk[4096];
-    for (ssize_t n; (n = ::read(out[0], chunk, sizeof chunk)) > 0;) {
-        run.out.append(chunk, static_cast<std::size_t>(n));
-    }
-    ::close(out[0]);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
+    return lab::RunCli(argv, {std::string(kPasswordVariable) + "=" + kPassword}, input);
 }
 
 json LabModule(const std::string& kind, const std::string& mac, const std::string& ip,

@@ -157,6 +157,22 @@ private slots:
         QVERIFY(!window.isVisible());
     }
 
+    void aNormalUsersWindowActsWithoutStaticArpEntriesAndSaysSoInTheStatusBar()
+    {
+        FakeSite site;
+        site.neighbours.normalUser = true;
+        MainDialog window(site.Services(), ManagerTiming{}, &site.prompts);
+        QTRY_VERIFY(!window.IsSearching() && window.List().RowCount() == 2);
+        QVERIFY(window.NoticePaneText().isEmpty());
+        window.RunCommand(MainDialog::kCommandSelectAll);
+        window.RunCommand(MainDialog::kCommandSetLogin);
+        site.RunWorkers();
+        QCOMPARE(window.Manager().GetJobCount(), 0);
+        QVERIFY(window.List().SnapshotAt(0)->status != static_cast<std::int32_t>(kStatusQueueLogin));
+        QCOMPARE(window.NoticePaneText(), QString::fromStdString(Text("ORB_IDS_NO_STATIC_ARP")));
+        QVERIFY(site.neighbours.entries.empty());
+    }
+
     void settingsReadRunsOffTheWindowThreadAndAnAbandonedOneKeepsTheAddress()
     {
         FakeSite site;

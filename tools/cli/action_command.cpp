@@ -32,6 +32,23 @@ std::string Upper(std::string text)
     return text;
 }
 
+// Says once on standard error that the modules are reached without static neighbour entries; the run
+// goes on as it would with entries.
+class NeighbourNotice final : public CoreEvents {
+public:
+    explicit NeighbourNotice(std::ostream& err) : m_err(err) {}
+
+    void OnNeighbourEntriesRefused() override
+    {
+        m_err << "tarrowind-cli: this user may not make static neighbour (ARP) entries; the modules are reached "
+                 "without them\n"
+              << std::flush;
+    }
+
+private:
+    std::ostream& m_err;
+};
+
 // Prints each change of a record's action, status or progress, once per change, and tells the tracker
 // of every report; workers report concurrently, so one lock keeps lines whole.
 class ChangePrinter final : public CoreEvents {
@@ -288,14 +305,14 @@ private:
     bool Search()
     {
         Collector collector;
-        m_manager->Init(nullptr, &collector);
+        m_manager->Init(&m_notice, &collector);
         m_manager->RemoveAllStaticArp();
         if (m_manager->EnumerateAdapters() != 1) {
             m_err << "tarrowind-cli: cannot read the network adapter table\n";
             return false;
         }
         m_manager->Search();
-        m_manager->Init(nullptr, nullptr);
+        m_manager->Init(&m_notice, nullptr);
         m_records = std::move(collector.records);
         for (auto& r : m_records) {
             r->reportWindow = &m_printer;
@@ -472,6 +489,7 @@ private:
     std::ostream& m_err;
     OutcomeTracker m_tracker;
     ChangePrinter m_printer;
+    NeighbourNotice m_notice{m_err};
     std::unique_ptr<CControllerManager> m_manager;
     std::vector<std::unique_ptr<DeviceRecord>> m_records;
     std::vector<Missing> m_notFound;

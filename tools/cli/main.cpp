@@ -68,6 +68,7 @@ int main(int argc, char** argv)
     app.name("tarrowind-cli");
     app.require_subcommand(1);
     app.footer(kFooter);
+    app.set_version_flag("--version", std::string("tarrowind-cli ") + TARROWIND_VERSION);
 
     tarrowind::SearchOptions search;
     CLI::App* searchCommand = app.add_subcommand("search", "Search every local network once and list the modules heard");

@@ -80,6 +80,50 @@ TEST(StaticArp, RemoveAllWithNothingMadeMakesNoSystemCall)
     EXPECT_EQ(table.calls, 0);
 }
 
+TEST(StaticArp, AnOtherwiseFailedEntryIsTriedAgainButARefusedRightEndsTheTriesAndIsToldOnce)
+{
+    FakeNeighbourTable table;
+    int notices = 0;
+    StaticArpSet arp(table, [&] { ++notices; });
+    const DeviceRecord a = Module(3, Ip(192, 0, 2, 7));
+    const DeviceRecord b = Module(3, Ip(192, 0, 2, 8));
+    table.refuseChanges = true;
+    arp.AddStaticArp(a);
+    EXPECT_FALSE(arp.Refused());
+    table.refuseChanges = false;
+    arp.AddStaticArp(a);
+    EXPECT_EQ(arp.Entries().size(), 1u);
+
+    table.normalUser = true;
+    arp.AddStaticArp(b);
+    EXPECT_TRUE(arp.Refused());
+    EXPECT_EQ(notices, 1);
+    const int calls = table.calls;
+    arp.AddStaticArp(b);
+    arp.AddStaticArp(a);
+    EXPECT_EQ(table.calls, calls) << "no entry is tried once the right was refused";
+    EXPECT_EQ(notices, 1);
+    EXPECT_EQ(arp.Entries(), (std::set<std::uint64_t>{StaticArpSet::Key(3, a.ip)}));
+}
+
+TEST(StaticArp, TheManagerTellsItsProgressWindowOfTheRefusal)
+{
+    struct Window final : CoreEvents {
+        int notices = 0;
+        void OnNeighbourEntriesRefused() override { ++notices; }
+    } window;
+    FakeNeighbourTable table;
+    table.normalUser = true;
+    ManagerServices services;
+    services.neighbours = &table;
+    CControllerManager manager(services);
+    manager.Init(&window, nullptr);
+    manager.AddStaticArp(Module(3, Ip(192, 0, 2, 7)));
+    manager.AddStaticArp(Module(3, Ip(192, 0, 2, 8)));
+    EXPECT_EQ(window.notices, 1);
+    EXPECT_TRUE(manager.StaticArp().Entries().empty());
+}
+
 TEST(StaticArp, EntryWhoseDeleteFailedGoesWhenTheManagerEnds)
 {
     FakeNeighbourTable table;

@@ -122,6 +122,16 @@ bool FakeNeighbourTable::AddPermanent(std::uint32_t interfaceIndex, std::uint32_
     return true;
 }
 
+NeighbourChange FakeNeighbourTable::MakePermanent(std::uint32_t interfaceIndex, std::uint32_t address,
+                                                  const std::array<std::uint8_t, 6>& hardwareAddress)
+{
+    if (normalUser) {
+        ++calls;
+        return NeighbourChange::Refused;
+    }
+    return AddPermanent(interfaceIndex, address, hardwareAddress) ? NeighbourChange::Made : NeighbourChange::Failed;
+}
+
 bool FakeNeighbourTable::Remove(std::uint32_t interfaceIndex, std::uint32_t address)
 {
     ++calls;

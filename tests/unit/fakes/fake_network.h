@@ -90,10 +90,13 @@ public:
     NeighbourKind Lookup(std::uint32_t interfaceIndex, std::uint32_t address) override;
     bool AddPermanent(std::uint32_t interfaceIndex, std::uint32_t address,
                       const std::array<std::uint8_t, 6>& hardwareAddress) override;
+    NeighbourChange MakePermanent(std::uint32_t interfaceIndex, std::uint32_t address,
+                                  const std::array<std::uint8_t, 6>& hardwareAddress) override;
     bool Remove(std::uint32_t interfaceIndex, std::uint32_t address) override;
 
     std::map<std::pair<std::uint32_t, std::uint32_t>, Entry> entries;
     bool refuseChanges = false;
+    bool normalUser = false;  // every new entry is refused for want of the right
     int calls = 0;
 };
 

@@ -360,5 +360,20 @@ TEST(StringTableSystemTest, SystemOptionsFollowTheEnvironment)
     }
 }
 
+TEST(StringTableSystemTest, TableIsFoundBesideTheProgramElseInThePrefixShareFolder)
+{
+    const fs::path prefix = fs::temp_directory_path() / ("tarrowind-prefix-" + std::to_string(getpid()));
+    fs::create_directories(prefix / "bin");
+    fs::create_directories(prefix / "share" / "tarrowind");
+    const std::string bin = (prefix / "bin").string();
+    EXPECT_EQ(StringTable::LocateTable(bin), bin + "/" + StringTable::kFileName) << "none anywhere";
+    std::ofstream(prefix / "share" / "tarrowind" / StringTable::kFileName) << "[LANGUAGE]\n";
+    EXPECT_EQ(fs::canonical(StringTable::LocateTable(bin)),
+              fs::canonical(prefix / "share" / "tarrowind" / StringTable::kFileName));
+    std::ofstream(prefix / "bin" / StringTable::kFileName) << "[LANGUAGE]\n";
+    EXPECT_EQ(StringTable::LocateTable(bin), bin + "/" + StringTable::kFileName) << "a build tree's own copy";
+    fs::remove_all(prefix);
+}
+
 }  // namespace
 }  // namespace tarrowind
