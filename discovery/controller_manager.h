@@ -155,6 +155,9 @@ private:
     const AdapterRecord* AdapterForAddress(std::uint32_t address) const;
     // A reply to a range probe belongs to the adapter of its module's subnet, else it came through a router.
     void AttributeRangeReply(DeviceRecord& record) const;
+    // One datagram of the search from the socket of `adapterSlot` (the adapter count: the range
+    // socket): the module is stored and reported when it is new to this search.
+    void TakeReply(std::span<const std::uint8_t> datagram, int length, std::size_t adapterSlot);
     int RequeryUnicast(DeviceRecord& record, std::span<const std::uint8_t> probe, std::uint16_t port);
     int RequeryBroadcast(DeviceRecord& record);
     // Waits on `sockets` for a reply to `record` for the requery time, reporting progress.

@@ -12,6 +12,8 @@ namespace {
 constexpr std::uint64_t kMaxProbesPerPass = 64;
 // A range probe refused for a full send buffer is tried again this much later.
 constexpr std::uint64_t kFullBufferRetryMs = 5;
+// Datagrams taken from a socket in one pass.
+constexpr std::size_t kReceiveBatch = 64;
 
 // The countdown as shown: 5 during the first second of a 5 s search, down to 1 in the last.
 int SecondsLeft(std::uint32_t elapsed, std::uint32_t timeout)
@@ -110,6 +112,24 @@ void CControllerManager::AttributeRangeReply(DeviceRecord& record) const
     }
 }
 
+void CControllerManager::TakeReply(std::span<const std::uint8_t> datagram, int length, std::size_t adapterSlot)
+{
+    DeviceRecord record;
+    const bool fromRange = adapterSlot == m_adapters.size();
+    const AdapterRecord& adapter = m_adapters[fromRange ? adapterSlot - 1 : adapterSlot];
+    if (ParseReply(record, datagram.data(), length, adapter.adapterIndex, adapter.description) != 1 ||
+        m_found.count(record.macText) != 0) {
+        return;
+    }
+    if (fromRange) {
+        AttributeRangeReply(record);
+    }
+    const DeviceRecord& stored = m_found.emplace(record.macText, record).first->second;
+    if (CoreEvents* window = m_deviceWindow.load()) {
+        window->OnModuleFound(stored);
+    }
+}
+
 int CControllerManager::Search()
 {
     m_found.clear();
@@ -175,7 +195,8 @@ int CControllerManager::Search()
             std::max<std::uint64_t>(m_timing.searchMs, lastProbeMs + m_timing.rangeTailMs), 0xFFFFFFF0u));
     };
 
-    std::array<std::uint8_t, kReceiveBufferSize> buffer{};
+    std::vector<std::uint8_t> batch(kReceiveBatch * kReceiveBufferSize);
+    std::array<int, kReceiveBatch> lengths{};
     std::uint32_t timeout = searchEnd();
     const std::uint32_t start = clock.TickMs();
     std::uint32_t elapsed = 0;
@@ -214,20 +235,13 @@ int CControllerManager::Search()
         }
         const int ready = net.WaitReadable(readSet, wait, m_wake.Fd());
         if (ready >= 0) {
-            const std::size_t adapterSlot = adapterOfSocket[static_cast<std::size_t>(ready)];
-            const int length = net.Receive(readSet[static_cast<std::size_t>(ready)], buffer);
-            DeviceRecord record;
-            const bool fromRange = adapterSlot == n;
-            const AdapterRecord& adapter = m_adapters[fromRange ? n - 1 : adapterSlot];
-            if (ParseReply(record, buffer.data(), length, adapter.adapterIndex, adapter.description) == 1 &&
-                m_found.count(record.macText) == 0) {
-                if (fromRange) {
-                    AttributeRangeReply(record);
-                }
-                const DeviceRecord& stored = m_found.emplace(record.macText, record).first->second;
-                if (CoreEvents* window = m_deviceWindow.load()) {
-                    window->OnModuleFound(stored);
-                }
+            // Everything waiting on the socket, a batch at a time: a burst of thousands of replies is
+            // taken faster than it arrives instead of overflowing the receive buffer.
+            const std::size_t slot = static_cast<std::size_t>(ready);
+            const std::size_t taken = net.ReceiveBatch(readSet[slot], batch, kReceiveBufferSize, lengths);
+            for (std::size_t i = 0; i < taken; ++i) {
+                TakeReply(std::span(batch).subspan(i * kReceiveBufferSize, kReceiveBufferSize), lengths[i],
+                          adapterOfSocket[slot]);
             }
         }
         elapsed = clock.TickMs() - start;
