@@ -59,7 +59,7 @@ public:
     static constexpr std::uint16_t kTextProbePort = 10002;
     static constexpr std::uint16_t kBinaryProbePort = 23;
     static constexpr std::size_t kReceiveBufferSize = 1024;
-    static constexpr int kSearchSocketBuffer = 4 * 1024 * 1024;
+    static constexpr int kSearchSocketBuffer = 16 * 1024 * 1024;
     static constexpr std::array<std::uint8_t, 4> kTextProbe{'i', 'n', 'f', 'o'};
     static constexpr std::array<std::uint8_t, 4> kBinaryProbe{0xFF, 0x04, 0x02, 0xFB};
     static constexpr const char* kRoutedAdapterName = "Routed";

@@ -14,6 +14,11 @@ constexpr std::uint64_t kMaxProbesPerPass = 64;
 constexpr std::uint64_t kFullBufferRetryMs = 5;
 // Datagrams taken from a socket in one pass.
 constexpr std::size_t kReceiveBatch = 64;
+// A search that heard this many modules sends its broadcast probes once more, at kRepeatShare of
+// the search time: in a burst that large some replies may have been dropped by a full receive buffer,
+// and the second replies only add modules not found yet. Smaller sites never see the repeat.
+constexpr std::size_t kRepeatAfterModules = 1000;
+constexpr std::uint32_t kRepeatSharePercent = 60;
 
 // The countdown as shown: 5 during the first second of a 5 s search, down to 1 in the last.
 int SecondsLeft(std::uint32_t elapsed, std::uint32_t timeout)
@@ -146,6 +151,13 @@ int CControllerManager::Search()
     // one heard on the earlier adapter wins.
     std::vector<int> readSet;
     std::vector<std::size_t> adapterOfSocket;
+    struct Probe {
+        int socket;
+        std::uint32_t target;
+        std::uint16_t port;
+        std::span<const std::uint8_t> bytes;
+    };
+    std::vector<Probe> broadcastProbes;
     for (std::size_t i = 0; i < n; ++i) {
         const std::uint32_t target = DirectedBroadcast(m_adapters[i]);
         for (const auto& [probe, port] : {std::pair{std::span<const std::uint8_t>(kTextProbe), kTextProbePort},
@@ -157,6 +169,7 @@ int CControllerManager::Search()
             net.SetBroadcast(s);
             net.SetReceiveBuffer(s, kSearchSocketBuffer);
             net.SendTo(s, target, port, probe);
+            broadcastProbes.push_back(Probe{s, target, port, probe});
             readSet.push_back(s);
             adapterOfSocket.push_back(i);
         }
@@ -201,8 +214,16 @@ int CControllerManager::Search()
     const std::uint32_t start = clock.TickMs();
     std::uint32_t elapsed = 0;
     int shown = -1;
+    bool repeated = false;
     do {
         elapsed = clock.TickMs() - start;
+        if (!repeated && m_found.size() >= kRepeatAfterModules &&
+            elapsed >= m_timing.searchMs / 100 * kRepeatSharePercent) {
+            repeated = true;
+            for (const Probe& p : broadcastProbes) {
+                net.SendTo(p.socket, p.target, p.port, p.bytes);
+            }
+        }
         if (probesDone < rangeProbes && elapsed >= dueAt(probesDone)) {
             const std::uint64_t due =
                 std::min(rangeProbes, originCount + (elapsed - originMs) * rate / 1000 + 1);
