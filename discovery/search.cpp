@@ -14,7 +14,7 @@ constexpr std::uint64_t kMaxProbesPerPass = 64;
 constexpr std::uint64_t kFullBufferRetryMs = 5;
 // Datagrams taken from a socket in one pass.
 constexpr std::size_t kReceiveBatch = 64;
-// A search that heard this many modules sends its broadcast probes once more, at kRepeatShare of
+// A search that heard this many modules sends its broadcast probes once more, at kRepeatSharePercent % of
 // the search time: in a burst that large some replies may have been dropped by a full receive buffer,
 // and the second replies only add modules not found yet. Smaller sites never see the repeat.
 constexpr std::size_t kRepeatAfterModules = 1000;
@@ -256,7 +256,7 @@ int CControllerManager::Search()
         }
         const int ready = net.WaitReadable(readSet, wait, m_wake.Fd());
         if (ready >= 0) {
-            // Everything waiting on the socket, a batch at a time: a burst of thousands of replies is
+            // Up to a batch of the socket's waiting datagrams per pass: a burst of thousands of replies is
             // taken faster than it arrives instead of overflowing the receive buffer.
             const std::size_t slot = static_cast<std::size_t>(ready);
             const std::size_t taken = net.ReceiveBatch(readSet[slot], batch, kReceiveBufferSize, lengths);
