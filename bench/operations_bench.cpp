@@ -14,59 +14,12 @@
 #include <thread>
 
 #include "discovery/controller_manager.h"
+#include "bench/lab_web_modules.h"
 #include "tests/e2e/lab_simulator.h"
 
 namespace {
 
 using namespace tarrowind;
-
-class Keeper final : public CoreEvents {
-public:
-    void OnModuleFound(const DeviceRecord& r) override { records.push_back(std::make_unique<DeviceRecord>(r)); }
-    std::vector<std::unique_ptr<DeviceRecord>> records;
-};
-
-long PeakRssKib()
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmHWM:", 0) == 0) {
-            return std::atol(line.c_str() + 6);
-        }
-    }
-    return -1;
-}
-
-long RssKib()
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmRSS:", 0) == 0) {
-            return std::atol(line.c_str() + 6);
-        }
-    }
-    return -1;
-}
-
-nlohmann::json WebModules(int count, int firmwareWriteMs)
-{
-    nlohmann::json modules = nlohmann::json::array();
-    for (int i = 0; i < count; ++i) {
-        char mac[18];
-        std::snprintf(mac, sizeof mac, "02:43:00:00:%02X:%02X", (i >> 8) & 0xFF, i & 0xFF);
-        // Unique addresses: 250 on each subnet, then the off-subnet range reached through the limited broadcast.
-        const char* nets[] = {"192.0.2.", "198.51.100.", "203.0.113."};
-        const char* links[] = {"sim0", "sim1", "sim0"};
-        const std::string ip = nets[i / 250] + std::to_string(2 + i % 250);
-        nlohmann::json m = lab::Module("Web", mac, ip, links[i / 250]);
-        m["useHttps"] = true;
-        m["firmwareWriteMs"] = firmwareWriteMs;
-        modules.push_back(m);
-    }
-    return {{"restartSilenceMs", 500}, {"modules", modules}};
-}
 
 // Runs the queued jobs and samples how many workers are busy while work is queued.
 double RunAndSampleWorkers(CControllerManager& manager)
@@ -106,11 +59,11 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "operations_bench runs in the lab with 32 to 750 modules: scripts/lab run -- %s\n", argv[0]);
         return 2;
     }
-    lab::Simulator sim(WebModules(modules, 3000));
+    lab::Simulator sim(bench::WebModules(modules, 3000));
     ManagerTiming timing;
     timing.searchMs = 3000;
     CControllerManager manager(ManagerServices{}, timing);
-    Keeper keeper;
+    bench::Keeper keeper;
     manager.Init(nullptr, &keeper);
     manager.StartSearch();
     manager.WaitForSearch();
@@ -145,7 +98,7 @@ int main(int argc, char** argv)
         }
     }
     ::close(fd);
-    const long before = RssKib();
+    const long before = bench::ProcStatusKib("VmRSS");
     int queued = 0;
     for (auto& r : keeper.records) {
         if (queued == CControllerManager::kMaxWorkers || r->status != kStatusLoginSuccessfully) {
@@ -165,6 +118,6 @@ int main(int argc, char** argv)
     }
     std::printf("%d modules receiving a %d MiB firmware file at once: %d updated and back; resident memory before "
                 "%.1f MiB, peak of the process %.1f MiB (one copy per upload would be %d MiB)\n",
-                queued, firmwareMib, updated, before / 1024.0, PeakRssKib() / 1024.0, queued * firmwareMib);
+                queued, firmwareMib, updated, before / 1024.0, bench::ProcStatusKib("VmHWM") / 1024.0, queued * firmwareMib);
     return 0;
 }

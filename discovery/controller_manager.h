@@ -59,7 +59,7 @@ public:
     static constexpr std::uint16_t kTextProbePort = 10002;
     static constexpr std::uint16_t kBinaryProbePort = 23;
     static constexpr std::size_t kReceiveBufferSize = 1024;
-    static constexpr int kSearchSocketBuffer = 4 * 1024 * 1024;
+    static constexpr int kSearchSocketBuffer = 16 * 1024 * 1024;
     static constexpr std::array<std::uint8_t, 4> kTextProbe{'i', 'n', 'f', 'o'};
     static constexpr std::array<std::uint8_t, 4> kBinaryProbe{0xFF, 0x04, 0x02, 0xFB};
     static constexpr const char* kRoutedAdapterName = "Routed";
@@ -156,6 +156,9 @@ private:
     const AdapterRecord* AdapterForAddress(std::uint32_t address) const;
     // A reply to a range probe belongs to the adapter of its module's subnet, else it came through a router.
     void AttributeRangeReply(DeviceRecord& record) const;
+    // One datagram of the search from the socket of `adapterSlot` (the adapter count: the range
+    // socket): the module is stored and reported when it is new to this search.
+    void TakeReply(std::span<const std::uint8_t> datagram, int length, std::size_t adapterSlot);
     int RequeryUnicast(DeviceRecord& record, std::span<const std::uint8_t> probe, std::uint16_t port);
     int RequeryBroadcast(DeviceRecord& record);
     // Waits on `sockets` for a reply to `record` for the requery time, reporting progress.

@@ -12,6 +12,13 @@ namespace {
 constexpr std::uint64_t kMaxProbesPerPass = 64;
 // A range probe refused for a full send buffer is tried again this much later.
 constexpr std::uint64_t kFullBufferRetryMs = 5;
+// Datagrams taken from a socket in one pass.
+constexpr std::size_t kReceiveBatch = 64;
+// A search that heard this many modules sends its broadcast probes once more, at kRepeatSharePercent % of
+// the search time: in a burst that large some replies may have been dropped by a full receive buffer,
+// and the second replies only add modules not found yet. Smaller sites never see the repeat.
+constexpr std::size_t kRepeatAfterModules = 1000;
+constexpr std::uint32_t kRepeatSharePercent = 60;
 
 // The countdown as shown: 5 during the first second of a 5 s search, down to 1 in the last.
 int SecondsLeft(std::uint32_t elapsed, std::uint32_t timeout)
@@ -110,6 +117,24 @@ void CControllerManager::AttributeRangeReply(DeviceRecord& record) const
     }
 }
 
+void CControllerManager::TakeReply(std::span<const std::uint8_t> datagram, int length, std::size_t adapterSlot)
+{
+    DeviceRecord record;
+    const bool fromRange = adapterSlot == m_adapters.size();
+    const AdapterRecord& adapter = m_adapters[fromRange ? adapterSlot - 1 : adapterSlot];
+    if (ParseReply(record, datagram.data(), length, adapter.adapterIndex, adapter.description) != 1 ||
+        m_found.count(record.macText) != 0) {
+        return;
+    }
+    if (fromRange) {
+        AttributeRangeReply(record);
+    }
+    const DeviceRecord& stored = m_found.emplace(record.macText, record).first->second;
+    if (CoreEvents* window = m_deviceWindow.load()) {
+        window->OnModuleFound(stored);
+    }
+}
+
 int CControllerManager::Search()
 {
     m_found.clear();
@@ -126,6 +151,13 @@ int CControllerManager::Search()
     // one heard on the earlier adapter wins.
     std::vector<int> readSet;
     std::vector<std::size_t> adapterOfSocket;
+    struct Probe {
+        int socket;
+        std::uint32_t target;
+        std::uint16_t port;
+        std::span<const std::uint8_t> bytes;
+    };
+    std::vector<Probe> broadcastProbes;
     for (std::size_t i = 0; i < n; ++i) {
         const std::uint32_t target = DirectedBroadcast(m_adapters[i]);
         for (const auto& [probe, port] : {std::pair{std::span<const std::uint8_t>(kTextProbe), kTextProbePort},
@@ -137,6 +169,7 @@ int CControllerManager::Search()
             net.SetBroadcast(s);
             net.SetReceiveBuffer(s, kSearchSocketBuffer);
             net.SendTo(s, target, port, probe);
+            broadcastProbes.push_back(Probe{s, target, port, probe});
             readSet.push_back(s);
             adapterOfSocket.push_back(i);
         }
@@ -175,13 +208,22 @@ int CControllerManager::Search()
             std::max<std::uint64_t>(m_timing.searchMs, lastProbeMs + m_timing.rangeTailMs), 0xFFFFFFF0u));
     };
 
-    std::array<std::uint8_t, kReceiveBufferSize> buffer{};
+    std::vector<std::uint8_t> batch(kReceiveBatch * kReceiveBufferSize);
+    std::array<int, kReceiveBatch> lengths{};
     std::uint32_t timeout = searchEnd();
     const std::uint32_t start = clock.TickMs();
     std::uint32_t elapsed = 0;
     int shown = -1;
+    bool repeated = false;
     do {
         elapsed = clock.TickMs() - start;
+        if (!repeated && m_found.size() >= kRepeatAfterModules &&
+            elapsed >= m_timing.searchMs / 100 * kRepeatSharePercent) {
+            repeated = true;
+            for (const Probe& p : broadcastProbes) {
+                net.SendTo(p.socket, p.target, p.port, p.bytes);
+            }
+        }
         if (probesDone < rangeProbes && elapsed >= dueAt(probesDone)) {
             const std::uint64_t due =
                 std::min(rangeProbes, originCount + (elapsed - originMs) * rate / 1000 + 1);
@@ -214,20 +256,13 @@ int CControllerManager::Search()
         }
         const int ready = net.WaitReadable(readSet, wait, m_wake.Fd());
         if (ready >= 0) {
-            const std::size_t adapterSlot = adapterOfSocket[static_cast<std::size_t>(ready)];
-            const int length = net.Receive(readSet[static_cast<std::size_t>(ready)], buffer);
-            DeviceRecord record;
-            const bool fromRange = adapterSlot == n;
-            const AdapterRecord& adapter = m_adapters[fromRange ? n - 1 : adapterSlot];
-            if (ParseReply(record, buffer.data(), length, adapter.adapterIndex, adapter.description) == 1 &&
-                m_found.count(record.macText) == 0) {
-                if (fromRange) {
-                    AttributeRangeReply(record);
-                }
-                const DeviceRecord& stored = m_found.emplace(record.macText, record).first->second;
-                if (CoreEvents* window = m_deviceWindow.load()) {
-                    window->OnModuleFound(stored);
-                }
+            // Up to a batch of the socket's waiting datagrams per pass: a burst of thousands of replies is
+            // taken faster than it arrives instead of overflowing the receive buffer.
+            const std::size_t slot = static_cast<std::size_t>(ready);
+            const std::size_t taken = net.ReceiveBatch(readSet[slot], batch, kReceiveBufferSize, lengths);
+            for (std::size_t i = 0; i < taken; ++i) {
+                TakeReply(std::span(batch).subspan(i * kReceiveBufferSize, kReceiveBufferSize), lengths[i],
+                          adapterOfSocket[slot]);
             }
         }
         elapsed = clock.TickMs() - start;

@@ -1,7 +1,6 @@
 #include "operations/firmware_upload.h"
 
-#include <fstream>
-
+#include "operations/firmware_body_source.h"
 #include "operations/module_request.h"
 #include "operations/page_variables.h"
 #include "platform/code_page.h"
@@ -50,34 +49,18 @@ std::int32_t UploadFirmware(const FirmwareTarget* target, HttpClient& http)
     if (target == nullptr) {
         return kHttpNoTarget;
     }
-    std::ifstream file(target->firmwarePath, std::ios::binary);
-    if (!file) {
+    // The file's bytes are read while they are sent: an upload never holds the file in memory.
+    FirmwareBodySource source(target->firmwarePath, UploadHead(target->firmwarePath), kUploadTail);
+    if (!source.IsOpen()) {
         return kHttpNoFirmwareData;  // nothing is sent
     }
-    // The file is read straight into the one buffer that is sent: one copy of it in memory.
-    std::string body;
-    file.seekg(0, std::ios::end);
-    const std::streamoff size = file.tellg();
-    file.seekg(0, std::ios::beg);
-    if (size > 0 && file) {
-        const std::string head = UploadHead(target->firmwarePath);
-        body.reserve(head.size() + static_cast<std::size_t>(size) + kUploadTail.size());
-        body = head;
-        body.resize(head.size() + static_cast<std::size_t>(size));
-        file.read(body.data() + head.size(), size);
-        if (file.gcount() == size) {
-            body += kUploadTail;
-        } else {
-            body.clear();  // the file shrank while it was read: never send half a firmware
-        }
-    }
-    file.close();
+    const bool hasData = source.FileSize() > 0;
     ModuleRequest request;
     request.method = "POST";
     request.path = "/ETHUpload.cgi";
     request.headers = {std::string(kUploadHeader)};
     request.hasBody = true;
-    request.body = body;
+    request.bodySource = hasData ? &source : nullptr;  // an empty file posts an empty body
     request.refusals = {"401 Unauthorized"};
     request.answerText = AnswerText::Ansi;
     request.connectTimeoutMs = 60000;
@@ -87,7 +70,7 @@ std::int32_t UploadFirmware(const FirmwareTarget* target, HttpClient& http)
     if (result != kHttpSuccess && result != kHttpRefused) {
         return result;
     }
-    return body.empty() ? kHttpNoFirmwareData : result;
+    return hasData ? result : kHttpNoFirmwareData;
 }
 
 std::int32_t QueryUploadProgress(const FirmwareTarget* target, std::int32_t& finish, std::int32_t& total,

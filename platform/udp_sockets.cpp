@@ -5,6 +5,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <vector>
 
@@ -105,6 +107,32 @@ public:
             return -1;
         }
         return static_cast<int>(n);
+    }
+
+    std::size_t ReceiveBatch(int socket, std::span<std::uint8_t> buffer, std::size_t slotSize,
+                             std::span<int> lengths) override
+    {
+        constexpr std::size_t kMaxBatch = 64;
+        const std::size_t slots = std::min({lengths.size(), kMaxBatch, slotSize == 0 ? 0 : buffer.size() / slotSize});
+        std::array<iovec, kMaxBatch> parts{};
+        std::array<mmsghdr, kMaxBatch> messages{};
+        for (std::size_t i = 0; i < slots; ++i) {
+            parts[i] = iovec{buffer.data() + i * slotSize, slotSize};
+            messages[i].msg_hdr.msg_iov = &parts[i];
+            messages[i].msg_hdr.msg_iovlen = 1;
+        }
+        int n;
+        do {
+            n = ::recvmmsg(socket, messages.data(), static_cast<unsigned>(slots), MSG_DONTWAIT, nullptr);
+        } while (n < 0 && errno == EINTR);
+        if (n <= 0) {
+            return 0;
+        }
+        for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i) {
+            // A datagram cut to its slot is never handed on as if it were whole.
+            lengths[i] = (messages[i].msg_hdr.msg_flags & MSG_TRUNC) != 0 ? -1 : static_cast<int>(messages[i].msg_len);
+        }
+        return static_cast<std::size_t>(n);
     }
 };
 

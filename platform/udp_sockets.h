@@ -38,6 +38,19 @@ public:
     // Receives one datagram; returns its length, or -1 when the receive failed or the datagram did not
     // fit into `buffer` (a truncated datagram is never handed on as if it were whole).
     virtual int Receive(int socket, std::span<std::uint8_t> buffer) = 0;
+    // Receives up to lengths.size() waiting datagrams at once, datagram i into the i-th slot of
+    // `slotSize` bytes of `buffer`; lengths[i] is its length or -1 as Receive gives it. Returns how
+    // many slots were taken (0 when none waited). One call drains a burst of replies without a wait per
+    // datagram; the default takes one datagram through Receive.
+    virtual std::size_t ReceiveBatch(int socket, std::span<std::uint8_t> buffer, std::size_t slotSize,
+                                     std::span<int> lengths)
+    {
+        if (lengths.empty() || buffer.size() < slotSize) {
+            return 0;
+        }
+        lengths[0] = Receive(socket, buffer.first(slotSize));
+        return 1;
+    }
 
     static UdpSockets& System();
 };

@@ -44,7 +44,7 @@ std::optional<WebPage> pageFromName(std::string_view name)
 
 WebScheme webScheme(const ModuleConfig& module)
 {
-    if (module.kind == ModuleKind::LongReply) return WebScheme::None;
+    if (module.kind == ModuleKind::LongReply || !module.webServer) return WebScheme::None;
     return module.useHttps ? WebScheme::Https : WebScheme::Http;
 }
 
@@ -76,7 +76,7 @@ namespace {
 
 const std::set<std::string> kTopKeys{"restartSilenceMs", "modules"};
 const std::set<std::string> kModuleKeys{"kind", "replyLength", "model", "name", "mac", "macText",
-                                        "ip", "mask", "gateway", "version", "dhcp", "useHttps",
+                                        "ip", "mask", "gateway", "version", "dhcp", "useHttps", "webServer",
                                         "link", "faults", "user", "password", "dns", "sendToServer",
                                         "serverAddress", "myName", "ddns", "hostName", "ddnsUser",
                                         "ddnsPassword", "des1", "des2", "des3", "devicePort",
@@ -286,6 +286,7 @@ public:
         module.version = text(m_object, "version").value_or("V1.0R0");
         module.dhcp = flag(m_object, "dhcp").value_or(false);
         module.useHttps = flag(m_object, "useHttps").value_or(module.kind != ModuleKind::BinaryDactyl);
+        module.webServer = flag(m_object, "webServer").value_or(true);
         module.link = text(m_object, "link").value_or(defaultLink);
         if (module.link.empty()) fail("\"link\" is required when no --link is given");
 

@@ -76,6 +76,7 @@ struct ModuleConfig {
     std::string version;
     bool dhcp = false;
     bool useHttps = true;
+    bool webServer = true;  // false: no web server, the UDP side only (a large search burst starts at once)
     std::string link;
     FaultConfig faults;
 

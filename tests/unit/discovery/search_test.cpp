@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <future>
 
 #include "tests/unit/discovery/discovery_fixture.h"
@@ -35,7 +36,7 @@ TEST_F(SearchTest, ProbesEveryAdapterWithBothProbesOnLargeBuffers)
         EXPECT_TRUE(IsBinaryProbe(sockets.sent[2 * i + 1]));
     }
     for (const auto& [socket, bytes] : sockets.receiveBuffers) {
-        EXPECT_GE(bytes, 4 * 1024 * 1024);
+        EXPECT_GE(bytes, 16 * 1024 * 1024);
         EXPECT_TRUE(sockets.broadcast[socket]);
     }
     EXPECT_EQ(sockets.receiveBuffers.size(), 6u);
@@ -97,6 +98,48 @@ TEST_F(SearchTest, FirstDatagramTakenWinsAndEachModuleIsReportedOnce)
     EXPECT_EQ(events.found[1].adapterIndex, 3u);
     EXPECT_EQ(manager->FoundDevices().size(), 2u);
     EXPECT_EQ(manager->FoundDevices().at("02:00:00:00:00:0A").name, "Door 1");
+}
+
+TEST_F(SearchTest, ALargeBurstIsProbedOnceMoreAndTheRepeatOnlyAddsModules)
+{
+    // `heard` modules answer the first text probe on pc0; 20 more (their replies were "dropped")
+    // answer only the repeat, which every module answers.
+    for (const std::size_t heard : {std::size_t{999}, std::size_t{1000}}) {
+        sockets.sent.clear();
+        events.found.clear();
+        std::vector<std::uint32_t> probeTimes;
+        sockets.responder = [&](const FakeUdpSockets::Sent& s) -> Answers {
+            if (!IsTextProbe(s) || s.address != Ip(192, 0, 2, 255)) {
+                return {};
+            }
+            probeTimes.push_back(clock.now);
+            Answers answers;
+            for (std::size_t i = 0; i < (probeTimes.size() == 1 ? heard : heard + 20); ++i) {
+                TextReplyFields m;
+                char mac[18];
+                std::snprintf(mac, sizeof mac, "02:00:00:00:%02x:%02x", static_cast<unsigned>(i >> 8),
+                              static_cast<unsigned>(i & 0xFF));
+                m.mac = mac;
+                m.name = probeTimes.size() == 1 ? "first" : "repeat";
+                answers.push_back({5, TextReply(172, m)});
+            }
+            return answers;
+        };
+        const std::uint32_t started = clock.now;
+        RunSearch();
+        if (heard < 1000) {
+            EXPECT_EQ(sockets.sent.size(), 6u) << "a smaller site never sees the repeat";
+            EXPECT_EQ(events.found.size(), heard);
+            continue;
+        }
+        ASSERT_EQ(sockets.sent.size(), 12u);
+        ASSERT_EQ(probeTimes.size(), 2u);
+        EXPECT_GE(probeTimes[1] - started, 3000u);
+        EXPECT_LT(probeTimes[1] - started, 5000u);
+        ASSERT_EQ(events.found.size(), heard + 20);
+        EXPECT_EQ(events.found[heard - 1].name, "first");  // found before are never reported again
+        EXPECT_EQ(events.found[heard].name, "repeat");
+    }
 }
 
 TEST_F(SearchTest, SimultaneousRepliesFavourTheEarlierAdapter)

@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <functional>
+
+#include "operations/firmware_body_source.h"
 #include "operations/firmware_upload.h"
 #include "tests/unit/operations/operations_fixture.h"
 
@@ -91,6 +96,69 @@ TEST_F(FirmwareUploadTest, UploadPostsTheWholeFileWithItsBoundaryHeader)
     EXPECT_EQ(UploadFirmware(&target, http), 55);
     EXPECT_EQ(UploadFirmware(nullptr, http), kHttpNoTarget);
     EXPECT_EQ(http.Requests().size(), 3u);
+}
+
+// Reads a whole body source in pieces of `piece` bytes, as an HTTP layer would.
+bool Drain(HttpBodySource& source, std::size_t piece, std::string& out)
+{
+    out.clear();
+    for (std::uint64_t at = 0; at < source.Size(); at += piece) {
+        std::string bytes(static_cast<std::size_t>(std::min<std::uint64_t>(piece, source.Size() - at)), '\0');
+        if (!source.ReadAt(at, bytes)) {
+            return false;
+        }
+        out += bytes;
+    }
+    return true;
+}
+
+TEST_F(FirmwareUploadTest, StreamedBodyEqualsTheBufferedOneInAnyPieces)
+{
+    std::string large(300 * 1024 + 7, '\0');
+    for (std::size_t i = 0; i < large.size(); ++i) {
+        large[i] = static_cast<char>(i * 131 % 251);
+    }
+    target.firmwarePath = dir.Write("large.bin", large);
+    const std::string expected = Multipart(target.firmwarePath, large);
+    EXPECT_EQ(UploadFirmware(&target, http), kHttpSuccess);
+    EXPECT_EQ(http.Requests().at(0).body, expected);
+
+    const std::string tail = "\r\n--Tarrowind--\r\n";
+    FirmwareBodySource source(target.firmwarePath, expected.substr(0, expected.size() - large.size() - tail.size()),
+                              tail);
+    ASSERT_EQ(source.Size(), expected.size());
+    for (const std::size_t piece : {std::size_t{1} << 20, std::size_t{65536 + 3}, std::size_t{4096}, std::size_t{7}}) {
+        std::string body;
+        ASSERT_TRUE(Drain(source, piece, body)) << piece;  // each drain starts again at 0, as a resend does
+        EXPECT_TRUE(body == expected) << piece;
+    }
+}
+
+TEST_F(FirmwareUploadTest, FileThatChangesSizeWhileSentFailsTheUpload)
+{
+    // The layer given the request changes the file first, as a copy still being written would.
+    struct ChangingHttp final : HttpClient {
+        testing::FakeHttpClient& fake;
+        std::function<void()> change;
+        ChangingHttp(testing::FakeHttpClient& f, std::function<void()> c) : fake(f), change(std::move(c)) {}
+        HttpResult Perform(const HttpRequest& r) override
+        {
+            change();
+            return fake.Perform(r);
+        }
+    };
+    const std::string path = target.firmwarePath;
+    const std::function<void()> changes[] = {
+        [&] { std::filesystem::resize_file(path, firmware.size() - 1); },
+        [&] { std::ofstream(path, std::ios::binary | std::ios::app) << "x"; },
+    };
+    for (const auto& change : changes) {
+        dir.Write("fw/first.bin", firmware);
+        ChangingHttp changing(http, change);
+        EXPECT_EQ(UploadFirmware(&target, changing), HttpClient::kBodySourceFailed);
+        const std::string sent = http.Requests().back().body;
+        EXPECT_LT(sent.size(), Multipart(path, firmware).size());  // never a whole body
+    }
 }
 
 TEST_F(FirmwareUploadTest, FileWithoutDataGivesNoFirmwareData)

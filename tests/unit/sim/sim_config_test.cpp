@@ -47,6 +47,17 @@ TEST(SimConfigDefaults, ReplyLengthAndModelFollowTheKind)
     EXPECT_EQ(config.modules[2].name, "Module 3");
 }
 
+TEST(SimConfigDefaults, WebServerOnlyWhereTheKindHasOneAndItIsNotTurnedOff)
+{
+    const SimConfig config = parseConfig(R"({"modules": [
+        {"kind": "Web", "mac": "02:00:00:00:01:01", "ip": "192.0.2.10", "link": "sim0"},
+        {"kind": "Web", "mac": "02:00:00:00:01:02", "ip": "192.0.2.11", "link": "sim0", "webServer": false},
+        {"kind": "BinaryDactyl", "mac": "02:00:00:00:01:03", "ip": "192.0.2.12", "link": "sim0"}]})");
+    EXPECT_EQ(webScheme(config.modules[0]), WebScheme::Https);
+    EXPECT_EQ(webScheme(config.modules[1]), WebScheme::None);
+    EXPECT_EQ(webScheme(config.modules[2]), WebScheme::Http);
+}
+
 TEST(SimConfigDefaults, ReadsEveryField)
 {
     const SimConfig config = parseConfig(R"({"restartSilenceMs": 250, "modules": [

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <cstdint>
+#include <fstream>
+#include <string>
+
+#include "platform/http_client.h"
+
+namespace tarrowind {
+
+// The multipart body of a firmware upload with the file's bytes read from the file while it is sent,
+// so that an upload holds only the layer's send buffer of it. The file is opened once and its size taken
+// then; a file that is shorter or longer when its end is read fails the read, so a body is never
+// completed with a firmware that changed size meanwhile.
+class FirmwareBodySource final : public HttpBodySource {
+public:
+    // `head` and `tail` are the body's bytes before and after the file's.
+    FirmwareBodySource(const std::string& path, std::string head, std::string_view tail);
+
+    // False when the file could not be opened.
+    bool IsOpen() const { return m_file.is_open(); }
+    // The file's size as taken on opening; 0 when it could not be taken.
+    std::uint64_t FileSize() const { return m_fileSize; }
+
+    std::uint64_t Size() const override;
+    bool ReadAt(std::uint64_t offset, std::span<char> buffer) override;
+
+private:
+    bool ReadFile(std::uint64_t offset, std::span<char> out);
+
+    std::ifstream m_file;
+    std::uint64_t m_fileSize = 0;
+    std::uint64_t m_filePosition = 0;  // where the next read of m_file starts
+    std::string m_head;
+    std::string m_tail;
+};
+
+}  // namespace tarrowind
