@@ -23,6 +23,7 @@ std::int32_t RunModuleRequest(HttpClient& http, const HttpTarget* target, const 
     r.headers = request.headers;
     r.hasBody = request.hasBody;
     r.body = request.body;
+    r.bodySource = request.bodySource;
     r.connectTimeoutMs = request.connectTimeoutMs;
     r.sendTimeoutMs = request.sendTimeoutMs;
     r.receiveTimeoutMs = request.receiveTimeoutMs;

@@ -23,6 +23,7 @@ struct ModuleRequest {
     std::vector<std::string> headers;
     bool hasBody = false;
     std::string_view body;
+    HttpBodySource* bodySource = nullptr;  // with hasBody: the body is read from here instead
     std::vector<std::string_view> refusals;  // a body containing one gives kHttpRefused
     AnswerText answerText = AnswerText::Utf8;
     long connectTimeoutMs = 60000;

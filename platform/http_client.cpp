@@ -5,7 +5,7 @@
 #include <strings.h>
 
 #include <algorithm>
-
+#include <cstdio>
 #include <memory>
 #include <mutex>
 
@@ -34,6 +34,40 @@ std::size_t OnData(char* data, std::size_t size, std::size_t count, void* user)
     }
     answer->body.append(data, n);
     return n;
+}
+
+// The read side of a body that is produced while it is sent.
+struct Upload {
+    HttpBodySource* source = nullptr;
+    std::uint64_t offset = 0;
+    bool failed = false;
+};
+
+std::size_t OnRead(char* buffer, std::size_t size, std::size_t count, void* user)
+{
+    auto* upload = static_cast<Upload*>(user);
+    const std::uint64_t left = upload->source->Size() - upload->offset;
+    const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(size * count, left));
+    if (n == 0) {
+        return 0;
+    }
+    if (!upload->source->ReadAt(upload->offset, std::span<char>(buffer, n))) {
+        upload->failed = true;
+        return CURL_READFUNC_ABORT;
+    }
+    upload->offset += n;
+    return n;
+}
+
+// The layer goes back only to send the body again from its start (a redirect).
+int OnSeek(void* user, curl_off_t offset, int origin)
+{
+    auto* upload = static_cast<Upload*>(user);
+    if (origin != SEEK_SET || offset < 0 || static_cast<std::uint64_t>(offset) > upload->source->Size()) {
+        return CURL_SEEKFUNC_CANTSEEK;
+    }
+    upload->offset = static_cast<std::uint64_t>(offset);
+    return CURL_SEEKFUNC_OK;
 }
 
 bool IsDottedIpv4(const std::string& host)
@@ -98,7 +132,15 @@ public:
             curl_easy_setopt(h, CURLOPT_USERNAME, r.user.c_str());
             curl_easy_setopt(h, CURLOPT_PASSWORD, r.password.c_str());
         }
-        if (r.method == "POST") {
+        Upload upload{r.bodySource};
+        if (r.method == "POST" && r.bodySource != nullptr) {
+            curl_easy_setopt(h, CURLOPT_POST, 1L);
+            curl_easy_setopt(h, CURLOPT_READFUNCTION, OnRead);
+            curl_easy_setopt(h, CURLOPT_READDATA, &upload);
+            curl_easy_setopt(h, CURLOPT_SEEKFUNCTION, OnSeek);
+            curl_easy_setopt(h, CURLOPT_SEEKDATA, &upload);
+            curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(r.bodySource->Size()));
+        } else if (r.method == "POST") {
             curl_easy_setopt(h, CURLOPT_POST, 1L);
             curl_easy_setopt(h, CURLOPT_POSTFIELDS, r.body.data());
             curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(r.body.size()));
@@ -106,6 +148,10 @@ public:
             curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, r.method.c_str());
         }
         const CURLcode code = curl_easy_perform(h);
+        if (upload.failed) {
+            result.code = kBodySourceFailed;
+            return result;
+        }
         if (answer.tooLarge || code == CURLE_FILESIZE_EXCEEDED) {
             result.code = kBodyTooLarge;
             return result;

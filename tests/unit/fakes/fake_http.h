@@ -9,7 +9,8 @@
 
 namespace tarrowind::testing {
 
-// One request as the client saw it; `request.body` is cleared, its bytes are in `body`.
+// One request as the client saw it; `request.body` and `request.bodySource` are cleared, the bytes
+// of either are in `body`.
 struct RecordedRequest {
     HttpRequest request;
     std::string body;
