@@ -55,8 +55,8 @@ public:
         std::uint16_t languageId = kLanguageIdEnglishUs;
     };
 
-    // The program's own: the table beside the executable, else the installed copy; /etc/OrbBrand.ini; the
-    // user's message language.
+    // The program's own: the table beside the executable, else the installed copy; the system's brand file;
+    // the user's language.
     static Options SystemOptions();
     // Made from SystemOptions on first use, kept until the process ends.
     static const StringTable& Instance();

@@ -1,0 +1,62 @@
+#include "platform/utf8_sequence.h"
+
+#include "platform/code_page.h"
+
+namespace tarrowind {
+
+std::size_t Utf8SequenceLength(std::string_view s)
+{
+    if (s.empty()) {
+        return 0;
+    }
+    const auto b0 = static_cast<unsigned char>(s[0]);
+    if (b0 < 0x80) {
+        return 1;
+    }
+    std::size_t length;
+    unsigned min;
+    unsigned code;
+    if ((b0 & 0xE0) == 0xC0) {
+        length = 2, min = 0x80, code = b0 & 0x1F;
+    } else if ((b0 & 0xF0) == 0xE0) {
+        length = 3, min = 0x800, code = b0 & 0x0F;
+    } else if ((b0 & 0xF8) == 0xF0) {
+        length = 4, min = 0x10000, code = b0 & 0x07;
+    } else {
+        return 0;
+    }
+    if (s.size() < length) {
+        return 0;
+    }
+    for (std::size_t i = 1; i < length; ++i) {
+        const auto b = static_cast<unsigned char>(s[i]);
+        if ((b & 0xC0) != 0x80) {
+            return 0;
+        }
+        code = (code << 6) | (b & 0x3F);
+    }
+    if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
+        return 0;
+    }
+    return length;
+}
+
+std::string SanitizeUtf8(std::string_view bytes)
+{
+    std::string out;
+    out.reserve(bytes.size());
+    std::size_t pos = 0;
+    while (pos < bytes.size()) {
+        const std::size_t n = Utf8SequenceLength(bytes.substr(pos));
+        if (n == 0) {
+            out += "\xEF\xBF\xBD";
+            ++pos;
+        } else {
+            out.append(bytes.substr(pos, n));
+            pos += n;
+        }
+    }
+    return out;
+}
+
+}  // namespace tarrowind
