@@ -106,7 +106,7 @@ public:
             result.code = LastError();
             return result;
         }
-        // The path goes out as given: WinHTTP escapes nothing in it.
+        // The path goes out as given; WinHTTP is asked to escape nothing in it.
         const Handle request(::WinHttpOpenRequest(connection.get(), WideFromUtf8(r.method).c_str(),
                                                   WideFromUtf8(r.path).c_str(), nullptr, WINHTTP_NO_REFERER,
                                                   WINHTTP_DEFAULT_ACCEPT_TYPES,
