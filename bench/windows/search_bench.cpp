@@ -1,7 +1,7 @@
 // Search figures of the Windows build under Wine in the lab: modules found out of N over several runs,
 // and the CPU time of one search. The simulator is started by the lab with the Linux bench's config:
 //   build/release/bench/search_bench --modules 1000 --write-config many.json
-//   scripts/lab run --sim build/release/tools/sim/tarrowind-sim --sim-config many.json \
+//   scripts/lab run --sim build/release/tools/sim/tarrowind-sim --sim-config many.json
 //     -- scripts/wine-run build/windows/bench/windows/search_bench.exe --modules 1000
 #include <windows.h>
 
