@@ -1,5 +1,6 @@
 // Search figures in the lab: modules found out of N over several runs, and the CPU time of one search.
 //   scripts/lab run --prefix twbench -- build/release/bench/search_bench [--modules N] [--runs R]
+//   build/release/bench/search_bench [--modules N] --write-config FILE   (the simulator config only)
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -95,6 +96,12 @@ int main(int argc, char** argv)
             modules = std::atoi(argv[i + 1]);
         } else if (std::strcmp(argv[i], "--runs") == 0) {
             runs = std::atoi(argv[i + 1]);
+        } else if (std::strcmp(argv[i], "--write-config") == 0) {
+            // The simulator's config of the bench for a run that starts it elsewhere (the Windows bench).
+            std::FILE* file = std::fopen(argv[i + 1], "w");
+            const std::string text = lab::ManyModules(modules).dump();
+            const bool written = file != nullptr && std::fputs(text.c_str(), file) >= 0;
+            return file != nullptr && std::fclose(file) == 0 && written ? 0 : 1;
         }
     }
     if (!lab::InLab()) {

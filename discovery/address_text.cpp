@@ -1,8 +1,8 @@
 #include "discovery/address_text.h"
 
-#include <arpa/inet.h>
-
+#include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace tarrowind {
@@ -110,10 +110,50 @@ std::string FormatMac(const std::array<std::uint8_t, 6>& m)
     return text;
 }
 
+// The C library's inet_addr, the same on every system: one to four parts, each decimal, octal ("0" first)
+// or hexadecimal ("0x"), the last part filling the bytes left; a blank ends the address.
 std::uint32_t InetAddr(std::string_view text)
 {
+    constexpr std::uint32_t kNone = 0xFFFFFFFF;
     const std::string copy(text);
-    return ::inet_addr(copy.c_str());
+    const char* cp = copy.c_str();
+    std::uint64_t parts[4] = {};
+    int count = 0;
+    for (;;) {
+        if (!std::isdigit(static_cast<unsigned char>(*cp))) {
+            return kNone;
+        }
+        char* end = nullptr;
+        const unsigned long long value = std::strtoull(cp, &end, 0);
+        if (value > 0xFFFFFFFFull) {
+            return kNone;
+        }
+        parts[count++] = value;
+        cp = end;
+        if (*cp != '.') {
+            break;
+        }
+        if (count == 4 || value > 0xFF) {
+            return kNone;
+        }
+        ++cp;
+    }
+    if (*cp != '\0' && !std::isspace(static_cast<unsigned char>(*cp))) {
+        return kNone;
+    }
+    static constexpr std::uint64_t kLastLimit[] = {0xFFFFFFFFull, 0xFFFFFFull, 0xFFFFull, 0xFFull};
+    if (parts[count - 1] > kLastLimit[count - 1]) {
+        return kNone;
+    }
+    std::uint32_t host = static_cast<std::uint32_t>(parts[count - 1]);
+    for (int i = 0; i + 1 < count; ++i) {
+        host |= static_cast<std::uint32_t>(parts[i]) << (24 - 8 * i);
+    }
+    const std::uint8_t bytes[4] = {static_cast<std::uint8_t>(host >> 24), static_cast<std::uint8_t>(host >> 16),
+                                   static_cast<std::uint8_t>(host >> 8), static_cast<std::uint8_t>(host)};
+    std::uint32_t networkOrder;
+    std::memcpy(&networkOrder, bytes, sizeof networkOrder);
+    return networkOrder;
 }
 
 }  // namespace tarrowind

@@ -4,6 +4,7 @@
 #include <iterator>
 
 #include "platform/code_page.h"
+#include "platform/file_path.h"
 #include "platform/utf16.h"
 
 namespace tarrowind {
@@ -87,7 +88,7 @@ std::string IniReader::Fold(std::string_view name)
 
 IniReader IniReader::FromFile(const std::string& path)
 {
-    std::ifstream file(path, std::ios::binary);
+    std::ifstream file(PathFromUtf8(path), std::ios::binary);
     if (!file) {
         return {};
     }

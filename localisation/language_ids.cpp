@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdlib>
 
+#include "platform/process_environment.h"
+
 namespace tarrowind {
 namespace {
 
@@ -117,6 +119,9 @@ std::uint16_t SystemLanguageId(const EnvironmentLookup& getEnv)
 
 std::uint16_t SystemLanguageId()
 {
+    if (const auto id = SystemUiLanguageId()) {
+        return *id;
+    }
     return SystemLanguageId([](const char* name) -> const char* { return std::getenv(name); });
 }
 

@@ -25,8 +25,8 @@ std::span<const LocaleLanguageId> KnownLocaleLanguageIds();
 // with an unknown territory gets the language's main identifier.
 std::uint16_t LanguageIdFromLocale(std::string_view locale);
 
-// The identifier of the user's message language: from the first of LC_ALL, LC_MESSAGES and LANG that is
-// set and not empty. `getEnv` stands in for std::getenv.
+// The identifier of the user's message language: the system's own where it keeps one, else from the
+// first of LC_ALL, LC_MESSAGES and LANG that is set and not empty. `getEnv` stands in for std::getenv.
 using EnvironmentLookup = std::function<const char*(const char* name)>;
 std::uint16_t SystemLanguageId(const EnvironmentLookup& getEnv);
 std::uint16_t SystemLanguageId();

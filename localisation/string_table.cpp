@@ -1,8 +1,5 @@
 #include "localisation/string_table.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <climits>
@@ -11,6 +8,8 @@
 #include "localisation/ini_reader.h"
 #include "localisation/safe_format.h"
 #include "localisation/text_escapes.h"
+#include "platform/file_stamp.h"
+#include "platform/process_environment.h"
 
 #ifndef TARROWIND_DATA_DIR
 #define TARROWIND_DATA_DIR "/usr/local/share/tarrowind"
@@ -21,7 +20,6 @@ namespace {
 
 constexpr std::string_view kLanguageSection = "LANGUAGE";
 constexpr std::string_view kFallbackCode = "EN";
-constexpr const char* kBrandPath = "/etc/OrbBrand.ini";
 // The platform's profile reads fill buffers of 260 characters, one of them the terminator.
 constexpr std::size_t kProfileValueUnits = 259;
 
@@ -54,59 +52,6 @@ std::string UpperAscii(std::string text)
     return text;
 }
 
-std::string ProgramDirectory()
-{
-    std::string buffer(PATH_MAX, '\0');
-    const ssize_t length = readlink("/proc/self/exe", buffer.data(), buffer.size());
-    if (length <= 0 || static_cast<std::size_t>(length) >= buffer.size()) {
-        return ".";
-    }
-    buffer.resize(static_cast<std::size_t>(length));
-    const auto slash = buffer.rfind('/');
-    if (slash == std::string::npos) {
-        return ".";
-    }
-    return slash == 0 ? std::string("/") : buffer.substr(0, slash);
-}
-
-bool IsRegularFile(const std::string& path)
-{
-    struct stat info {};
-    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-}
-
-struct FileStamp {
-    bool exists = false;
-    dev_t device = 0;
-    ino_t inode = 0;
-    off_t size = 0;
-    timespec modified{};
-    timespec changed{};
-
-    static FileStamp Of(const std::string& path)
-    {
-        FileStamp stamp;
-        struct stat info {};
-        if (stat(path.c_str(), &info) != 0) {
-            return stamp;
-        }
-        stamp.exists = true;
-        stamp.device = info.st_dev;
-        stamp.inode = info.st_ino;
-        stamp.size = info.st_size;
-        stamp.modified = info.st_mtim;
-        stamp.changed = info.st_ctim;
-        return stamp;
-    }
-
-    bool operator==(const FileStamp& other) const
-    {
-        const auto same = [](const timespec& a, const timespec& b) { return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec; };
-        return exists == other.exists && device == other.device && inode == other.inode && size == other.size &&
-               same(modified, other.modified) && same(changed, other.changed);
-    }
-};
-
 }  // namespace
 
 struct StringTable::Cache {
@@ -131,7 +76,7 @@ std::string StringTable::LocateTable(const std::string& programDirectory)
     // Beside the program in a build tree; else the share folder of the prefix the program is installed
     // under, found from its own place so that a relocated install works; else the configured prefix's.
     const std::string candidates[] = {
-        programDirectory + "/" + kFileName,
+        programDirectory + PathSeparator() + kFileName,
         programDirectory + "/../share/tarrowind/" + kFileName,
         std::string(TARROWIND_DATA_DIR) + "/" + kFileName,
     };
@@ -147,7 +92,7 @@ StringTable::Options StringTable::SystemOptions()
 {
     Options options;
     options.tablePath = LocateTable(ProgramDirectory());
-    options.brandPath = kBrandPath;
+    options.brandPath = BrandFilePath();
     options.languageId = SystemLanguageId();
     return options;
 }

@@ -55,7 +55,7 @@ public:
         std::uint16_t languageId = kLanguageIdEnglishUs;
     };
 
-    // The program's own: the table found by LocateTable; /etc/OrbBrand.ini; the user's message language.
+    // The program's own: the table found by LocateTable; the system's brand file; the user's language.
     static Options SystemOptions();
     // The table beside the program, else in ../share/tarrowind from it, else in the configured prefix's
     // data folder; the first when none exists.

@@ -6,6 +6,8 @@
 
 #include "localisation/ini_reader.h"
 #include "operations/page_variables.h"
+#include "platform/process_environment.h"
+#include "platform/system_profile.h"
 
 namespace tarrowind {
 namespace {
@@ -52,38 +54,6 @@ std::vector<std::int32_t> ModuleVersion(const std::string& version)
     return ScanNumbers(version, "V", {".", ".", "-"});
 }
 
-std::string Env(const char* name)
-{
-    const char* value = std::getenv(name);
-    return value == nullptr ? std::string() : std::string(value);
-}
-
-// Where the management software keeps its settings: the user's config folder, then the system's.
-std::vector<std::string> ConfigFolders()
-{
-    std::vector<std::string> folders;
-    std::string home = Env("XDG_CONFIG_HOME");
-    if (home.empty() && !Env("HOME").empty()) {
-        home = Env("HOME") + "/.config";
-    }
-    if (!home.empty()) {
-        folders.push_back(home);
-    }
-    std::string dirs = Env("XDG_CONFIG_DIRS");
-    if (dirs.empty()) {
-        dirs = "/etc/xdg";
-    }
-    std::size_t start = 0;
-    while (start <= dirs.size()) {
-        const std::size_t end = std::min(dirs.find(':', start), dirs.size());
-        if (end > start) {
-            folders.push_back(dirs.substr(start, end - start));
-        }
-        start = end + 1;
-    }
-    return folders;
-}
-
 }  // namespace
 
 std::string VersionKey(std::int32_t major, std::int32_t minor, std::int32_t patch)
@@ -99,7 +69,10 @@ std::string ProfileReader::GetString(const std::string& section, const std::stri
     if (m_company.empty()) {
         return IniReader::FromFile(m_application).GetString(section, valueName, fallback);
     }
-    for (const std::string& folder : ConfigFolders()) {
+    if (const auto value = MachineSetting(m_company, m_application, section, valueName)) {
+        return CutToUtf16Units(*value, 4095);
+    }
+    for (const std::string& folder : SettingsFolders()) {
         const IniReader ini = IniReader::FromFile(folder + "/" + m_company + "/" + m_application + ".ini");
         if (const auto value = ini.Find(section, valueName)) {
             return CutToUtf16Units(*value, 4095);
@@ -111,7 +84,7 @@ std::string ProfileReader::GetString(const std::string& section, const std::stri
 std::string LoadFirmwareFolder()
 {
     const std::string base = ProfileReader("Quillon", "DCManager").GetString("General", "BaseDirectory");
-    return base.empty() ? std::string() : base + "DCFirmware/";
+    return base.empty() ? std::string() : base + "DCFirmware" + PathSeparator();
 }
 
 bool ReadFirmwareInfo(const std::string& folder, const std::string& model, std::string& version,

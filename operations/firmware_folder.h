@@ -8,8 +8,8 @@
 namespace tarrowind {
 
 // Reads string values from an ini file, or from the management software's settings when made with
-// a company name (on this platform an ini file "<company>/<application>.ini" in the XDG config
-// folders stands in for the registry).
+// a company name: the registry where there is one, else an ini file "<company>/<application>.ini" in
+// the XDG config folders.
 class ProfileReader {
 public:
     ProfileReader(std::string company, std::string application)
@@ -24,7 +24,8 @@ private:
     std::string m_application;  // ini mode: the file's path
 };
 
-// The management software's firmware folder: its BaseDirectory with "DCFirmware/" appended, or "".
+// The management software's firmware folder: its BaseDirectory with "DCFirmware" and a separator
+// appended, or "".
 std::string LoadFirmwareFolder();
 
 // Reads the list file's entry for `model`. Outputs whose key is empty keep the caller's values.

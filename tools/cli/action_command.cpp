@@ -14,6 +14,7 @@
 #include "commands/address_plan.h"
 #include "commands/module_commands.h"
 #include "commands/settings_plan.h"
+#include "platform/process_environment.h"
 #include "tools/cli/action_outcome.h"
 #include "tools/cli/search_command.h"
 #include "tools/cli/set_plan.h"
@@ -114,12 +115,12 @@ bool ReadSecret(const std::string& variable, bool fromStdin, std::istream& in, s
         }
         return true;
     }
-    const char* value = std::getenv(variable.c_str());
-    if (value == nullptr) {
+    const auto value = EnvironmentVariable(variable);
+    if (!value) {
         err << "tarrowind-cli: the environment variable " << variable << " is not set\n";
         return false;
     }
-    secret = value;
+    secret = *value;
     return true;
 }
 

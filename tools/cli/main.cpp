@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/process_environment.h"
 #include "tools/cli/action_command.h"
 #include "tools/cli/action_outcome.h"
 #include "tools/cli/search_command.h"
@@ -127,8 +128,15 @@ int main(int argc, char** argv)
     plan->excludes(ipFrom);
     set->add_flag("--dry-run", action.set.dryRun, "With --ip-from or --plan: print the plan, change nothing");
 
+    // Names, paths and texts reach the program as UTF-8 and leave it so, whatever the console's code page.
+    tarrowind::UseUtf8Console();
+    std::vector<std::string> arguments = tarrowind::Utf8Arguments(argc, argv);
+    std::vector<char*> pointers;
+    for (std::string& a : arguments) {
+        pointers.push_back(a.data());
+    }
     try {
-        app.parse(argc, argv);
+        app.parse(static_cast<int>(pointers.size()), pointers.data());
     } catch (const CLI::ParseError& e) {
         // Help and version end with 0; every other parse error is a usage error.
         return app.exit(e) == 0 ? 0 : tarrowind::kExitUsage;

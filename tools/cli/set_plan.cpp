@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include "discovery/address_text.h"
+#include "platform/file_path.h"
 #include "tools/cli/action_outcome.h"
 
 namespace tarrowind {
@@ -113,7 +114,7 @@ int PlanProblemExitCode(const PlanMatch& match)
 
 bool ReadPlanFile(const std::string& path, std::string& bytes, std::ostream& err)
 {
-    std::ifstream file(path, std::ios::binary);
+    std::ifstream file(PathFromUtf8(path), std::ios::binary);
     if (!file) {
         err << "tarrowind-cli: cannot open the plan " << path << '\n';
         return false;

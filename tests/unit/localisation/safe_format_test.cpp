@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tarrowind {
@@ -56,10 +57,17 @@ TEST(SafeFormatTest, FlagsWidthAndPrecisionMatchTheCLibrary)
             for (const char* width : widths) {
                 for (const char* precision : precisions) {
                     const std::string format = std::string("[%") + flag + width + precision + letter + "]";
+                    // The sign flags do nothing to an unsigned conversion; mingw-w64's C library still
+                    // prints them, so the reference leaves them out there.
+                    std::string referenceFlag = flag;
+                    if (std::string_view(letter) == "u") {
+                        std::erase_if(referenceFlag, [](char c) { return c == ' ' || c == '+'; });
+                    }
+                    const std::string reference = std::string("[%") + referenceFlag + width + precision + letter + "]";
                     for (const int value : values) {
                         std::array<char, 64> expected{};
                         // The formats here are built by the test itself from known-good pieces.
-                        std::snprintf(expected.data(), expected.size(), format.c_str(), value);
+                        std::snprintf(expected.data(), expected.size(), reference.c_str(), value);
                         EXPECT_EQ(Format(format, {value}), std::string(expected.data())) << format << " " << value;
                     }
                 }

@@ -1,15 +1,15 @@
 #include "localisation/string_table.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <string>
 
 #include "localisation/text_escapes.h"
+#include "platform/process_environment.h"
 #include "platform/utf16.h"
+#include "tests/unit/fakes/test_environment.h"
 
 namespace tarrowind {
 namespace {
@@ -21,9 +21,7 @@ class StringTableTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        std::string pattern = (fs::temp_directory_path() / "string_table_test.XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        m_dir = pattern;
+        m_dir = testing::MakeTempFolder("string_table_test.");
     }
     void TearDown() override { fs::remove_all(m_dir); }
 
@@ -346,18 +344,17 @@ TEST_F(StringTableTest, ShowMessageAddsRightToLeftReading)
 
 TEST(StringTableSystemTest, SystemOptionsFollowTheEnvironment)
 {
+    if (SystemUiLanguageId()) {
+        GTEST_SKIP() << "the system's own language setting decides on this system";
+    }
     const char* saved = std::getenv("LC_ALL");
     const std::string savedValue = saved != nullptr ? saved : "";
-    setenv("LC_ALL", "ja_JP.UTF-8", 1);
+    testing::SetEnvironment("LC_ALL", "ja_JP.UTF-8");
     const auto options = StringTable::SystemOptions();
     EXPECT_EQ(options.languageId, 0x0411);
     EXPECT_EQ(options.brandPath, "/etc/OrbBrand.ini");
     EXPECT_EQ(fs::path(options.tablePath).filename(), StringTable::kFileName);
-    if (saved != nullptr) {
-        setenv("LC_ALL", savedValue.c_str(), 1);
-    } else {
-        unsetenv("LC_ALL");
-    }
+    testing::SetEnvironment("LC_ALL", saved != nullptr ? std::optional<std::string>(savedValue) : std::nullopt);
 }
 
 TEST(StringTableSystemTest, TableIsFoundBesideTheProgramElseInThePrefixShareFolder)

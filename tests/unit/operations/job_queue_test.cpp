@@ -150,7 +150,8 @@ TEST(JobQueueThreads, ManyLoginsOnRealThreadsNeverShareAnAddress)
             shared = shared || ++atHost[r.host] > 1;
             peak = std::max(peak, ++running);
         }
-        std::this_thread::sleep_for(std::chrono::microseconds(200));
+        // Long enough for the workers to overlap; Windows sleeps in whole milliseconds, and not at all below one.
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
         {
             std::lock_guard hold(lock);
             --atHost[r.host];

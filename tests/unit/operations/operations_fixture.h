@@ -17,6 +17,7 @@
 #include "tests/unit/fakes/fake_http.h"
 #include "tests/unit/fakes/fake_network.h"
 #include "tests/unit/fakes/reply_bytes.h"
+#include "tests/unit/fakes/test_environment.h"
 
 namespace tarrowind::testing {
 
@@ -25,11 +26,7 @@ class TempDir {
 public:
     TempDir()
     {
-        std::string t = (std::filesystem::temp_directory_path() / "tarrowind-test-XXXXXX").string();
-        if (mkdtemp(t.data()) == nullptr) {
-            throw std::runtime_error("no temporary folder");
-        }
-        path = t + "/";
+        path = MakeTempFolder("tarrowind-test-").string() + "/";
     }
     ~TempDir()
     {

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+namespace tarrowind {
+
+// Length of the valid UTF-8 sequence at the start of `s` (no overlong form, no surrogate, at most
+// U+10FFFF), or 0.
+std::size_t Utf8SequenceLength(std::string_view s);
+
+}  // namespace tarrowind
