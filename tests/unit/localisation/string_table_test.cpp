@@ -363,12 +363,12 @@ TEST(StringTableSystemTest, TableIsFoundBesideTheProgramElseInThePrefixShareFold
     fs::create_directories(prefix / "bin");
     fs::create_directories(prefix / "share" / "tarrowind");
     const std::string bin = (prefix / "bin").string();
-    EXPECT_EQ(StringTable::LocateTable(bin), bin + "/" + StringTable::kFileName) << "none anywhere";
+    EXPECT_EQ(StringTable::LocateTable(bin), bin + PathSeparator() + StringTable::kFileName) << "none anywhere";
     std::ofstream(prefix / "share" / "tarrowind" / StringTable::kFileName) << "[LANGUAGE]\n";
     EXPECT_EQ(fs::canonical(StringTable::LocateTable(bin)),
               fs::canonical(prefix / "share" / "tarrowind" / StringTable::kFileName));
     std::ofstream(prefix / "bin" / StringTable::kFileName) << "[LANGUAGE]\n";
-    EXPECT_EQ(StringTable::LocateTable(bin), bin + "/" + StringTable::kFileName) << "a build tree's own copy";
+    EXPECT_EQ(StringTable::LocateTable(bin), bin + PathSeparator() + StringTable::kFileName) << "a build tree's own copy";
     fs::remove_all(prefix);
 }
 
