@@ -280,7 +280,7 @@ void ModuleCommands::FirmwareUpdateToLatest(const std::vector<DeviceRecord*>& se
 {
     // One reading of the list for the whole selection: every module is judged against the same list.
     const std::string folder = m_manager.FirmwareFolder();
-    const IniReader list = folder.empty() ? IniReader() : IniReader::FromFile(folder + kFirmwareListFile);
+    const IniReader list = ReadFirmwareList(folder);
     ForLoggedIn(selected, Offer::FirmwareUpdateToLatest, nullptr, [&](DeviceRecord& r) {
         const std::int32_t latest =
             CheckLatestFirmware(list, folder, r.model, r.version, &r.firmwareFile, &r.firmwareFile2);

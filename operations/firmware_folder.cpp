@@ -90,18 +90,19 @@ std::string LoadFirmwareFolder()
 bool ReadFirmwareInfo(const std::string& folder, const std::string& model, std::string& version,
                       std::string& date, std::string& file, std::string& file2)
 {
-    // Without the management software there is no list; a bare name would be looked up in whatever
-    // folder the program was started from.
-    if (model.empty() || folder.empty()) {
-        return false;
-    }
-    return ReadFirmwareInfo(IniReader::FromFile(folder + kFirmwareListFile), folder, model, version, date, file,
-                            file2);
+    return ReadFirmwareInfo(ReadFirmwareList(folder), folder, model, version, date, file, file2);
+}
+
+IniReader ReadFirmwareList(const std::string& folder)
+{
+    return folder.empty() ? IniReader() : IniReader::FromFile(folder + kFirmwareListFile);
 }
 
 bool ReadFirmwareInfo(const IniReader& list, const std::string& folder, const std::string& model,
                       std::string& version, std::string& date, std::string& file, std::string& file2)
 {
+    // Without the management software there is no list; a bare name would be looked up in whatever
+    // folder the program was started from.
     if (model.empty() || folder.empty()) {
         return false;
     }
@@ -125,8 +126,7 @@ std::int32_t CheckLatestFirmware(const std::string& folder, const std::string& m
                                  std::string* firmwareFile, std::string* firmwareFile2)
 {
     // Read once, so that a list rewritten meanwhile never mixes two entries.
-    const IniReader list = model.empty() || folder.empty() ? IniReader() : IniReader::FromFile(folder + kFirmwareListFile);
-    return CheckLatestFirmware(list, folder, model, version, firmwareFile, firmwareFile2);
+    return CheckLatestFirmware(ReadFirmwareList(folder), folder, model, version, firmwareFile, firmwareFile2);
 }
 
 std::int32_t CheckLatestFirmware(const IniReader& list, const std::string& folder, const std::string& model,

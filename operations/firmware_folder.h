@@ -31,6 +31,8 @@ std::string LoadFirmwareFolder();
 // Reads the list file's entry for `model`. Outputs whose key is empty keep the caller's values.
 bool ReadFirmwareInfo(const std::string& folder, const std::string& model, std::string& version,
                       std::string& date, std::string& file, std::string& file2);
+// The folder's list file, read once; empty without a folder or a readable list.
+IniReader ReadFirmwareList(const std::string& folder);
 // The same from a list already read; `folder` is joined to the file names.
 bool ReadFirmwareInfo(const IniReader& list, const std::string& folder, const std::string& model,
                       std::string& version, std::string& date, std::string& file, std::string& file2);
