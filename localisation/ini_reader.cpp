@@ -1,5 +1,7 @@
 #include "localisation/ini_reader.h"
 
+#include <algorithm>
+#include <array>
 #include <fstream>
 #include <iterator>
 
@@ -75,15 +77,24 @@ std::string CutToUtf16Units(std::string_view text, std::size_t maxUnits)
     return std::string(text.substr(0, std::min(pos, text.size())));
 }
 
-std::string IniReader::Fold(std::string_view name)
+bool IniReader::NoCaseLess::operator()(std::string_view a, std::string_view b) const
 {
-    std::string folded(name);
-    for (char& c : folded) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
+    static constexpr auto kFolded = [] {
+        std::array<unsigned char, 256> table{};
+        for (std::size_t c = 0; c < table.size(); ++c) {
+            table[c] = static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+        }
+        return table;
+    }();
+    const std::size_t n = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        const unsigned char x = kFolded[static_cast<unsigned char>(a[i])];
+        const unsigned char y = kFolded[static_cast<unsigned char>(b[i])];
+        if (x != y) {
+            return x < y;
         }
     }
-    return folded;
+    return a.size() < b.size();
 }
 
 IniReader IniReader::FromFile(const std::string& path)
@@ -111,7 +122,7 @@ IniReader IniReader::FromBytes(std::string_view bytes)
         return reader;
     }
     const std::string text = DecodeTextFile(bytes);
-    std::map<std::string, std::string>* section = nullptr;
+    Section* section = nullptr;
     std::size_t pos = 0;
     while (pos < text.size()) {
         std::size_t end = text.find('\n', pos);
@@ -125,10 +136,10 @@ IniReader IniReader::FromBytes(std::string_view bytes)
         }
         if (line.front() == '[') {
             const auto close = line.find(']');
-            const std::string name = Fold(Trim(line.substr(1, close == std::string_view::npos ? line.size() - 1 : close - 1)));
+            const std::string_view name = Trim(line.substr(1, close == std::string_view::npos ? line.size() - 1 : close - 1));
             // A repeated section adds nothing: the first occurrence wins.
-            const auto [it, added] = reader.m_sections.try_emplace(name);
-            section = added ? &it->second : nullptr;
+            const bool added = reader.m_sections.find(name) == reader.m_sections.end();
+            section = added ? &reader.m_sections.emplace(std::string(name), Section{}).first->second : nullptr;
             continue;
         }
         const auto equals = line.find('=');
@@ -139,23 +150,25 @@ IniReader IniReader::FromBytes(std::string_view bytes)
         if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front()) {
             value = value.substr(1, value.size() - 2);
         }
-        section->try_emplace(Fold(Trim(line.substr(0, equals))), value);
+        if (const std::string_view key = Trim(line.substr(0, equals)); section->find(key) == section->end()) {
+            section->emplace(std::string(key), std::string(value));
+        }
     }
     return reader;
 }
 
 bool IniReader::HasSection(std::string_view section) const
 {
-    return m_sections.count(Fold(section)) != 0;
+    return m_sections.count(section) != 0;
 }
 
 std::optional<std::string> IniReader::Find(std::string_view section, std::string_view key) const
 {
-    const auto s = m_sections.find(Fold(section));
+    const auto s = m_sections.find(section);
     if (s == m_sections.end()) {
         return std::nullopt;
     }
-    const auto k = s->second.find(Fold(key));
+    const auto k = s->second.find(key);
     if (k == s->second.end()) {
         return std::nullopt;
     }

@@ -29,8 +29,13 @@ public:
     std::optional<std::string> Find(std::string_view section, std::string_view key) const;
 
 private:
-    static std::string Fold(std::string_view name);
-    std::map<std::string, std::map<std::string, std::string>> m_sections;
+    // Names compare with ASCII letters folded, so that lookups need no folded copy.
+    struct NoCaseLess {
+        using is_transparent = void;
+        bool operator()(std::string_view a, std::string_view b) const;
+    };
+    using Section = std::map<std::string, std::string, NoCaseLess>;
+    std::map<std::string, Section, NoCaseLess> m_sections;
 };
 
 // The bytes of a text file as UTF-8: a UTF-16LE file (with its mark) is converted, a UTF-8 mark dropped,

@@ -8,12 +8,14 @@ std::string UnescapeText(std::string_view text)
     out.reserve(text.size());
     std::size_t i = 0;
     while (i < text.size()) {
-        if (text[i] != '\\' || i + 1 == text.size()) {
-            out += text[i];
-            ++i;
-            continue;
+        // The text up to the next backslash goes across whole.
+        const std::size_t slash = text.find('\\', i);
+        if (slash == std::string_view::npos || slash + 1 == text.size()) {
+            out.append(text.substr(i));
+            break;
         }
-        const char next = text[i + 1];
+        out.append(text.substr(i, slash - i));
+        const char next = text[slash + 1];
         switch (next) {
         case '\\': out += '\\'; break;
         case 'n': out += '\n'; break;
@@ -24,7 +26,7 @@ std::string UnescapeText(std::string_view text)
             out += next;
             break;
         }
-        i += 2;
+        i = slash + 2;
     }
     return out;
 }

@@ -44,26 +44,47 @@ std::size_t Utf8SequenceLength(std::string_view s)
     return length;
 }
 
+namespace {
+
+// The end of the run of ASCII bytes that starts at `pos`, taken eight bytes at a time: list, table and
+// plan files are read through here, and most of them are ASCII.
+std::size_t SkipAscii(std::string_view s, std::size_t pos)
+{
+    std::uint64_t eight;
+    while (s.size() - pos >= sizeof eight) {
+        std::memcpy(&eight, s.data() + pos, sizeof eight);
+        if ((eight & 0x8080808080808080u) != 0) {
+            break;
+        }
+        pos += sizeof eight;
+    }
+    while (pos < s.size() && static_cast<unsigned char>(s[pos]) < 0x80) {
+        ++pos;
+    }
+    return pos;
+}
+
+}  // namespace
+
+bool IsValidUtf8(std::string_view bytes)
+{
+    for (std::size_t pos = SkipAscii(bytes, 0); pos < bytes.size(); pos = SkipAscii(bytes, pos)) {
+        const std::size_t n = Utf8SequenceLength(bytes.substr(pos));
+        if (n == 0) {
+            return false;
+        }
+        pos += n;
+    }
+    return true;
+}
+
 std::string SanitizeUtf8(std::string_view bytes)
 {
     std::string out;
     out.reserve(bytes.size());
-    // Valid runs are copied whole: list and table files are read through here, and most are ASCII.
-    std::size_t pos = 0;
+    // Valid runs are copied whole.
     std::size_t runStart = 0;
-    while (pos < bytes.size()) {
-        std::uint64_t eight;
-        if (bytes.size() - pos >= sizeof eight) {
-            std::memcpy(&eight, bytes.data() + pos, sizeof eight);
-            if ((eight & 0x8080808080808080u) == 0) {
-                pos += sizeof eight;
-                continue;
-            }
-        }
-        if (static_cast<unsigned char>(bytes[pos]) < 0x80) {
-            ++pos;
-            continue;
-        }
+    for (std::size_t pos = SkipAscii(bytes, 0); pos < bytes.size(); pos = SkipAscii(bytes, pos)) {
         const std::size_t n = Utf8SequenceLength(bytes.substr(pos));
         if (n == 0) {
             out.append(bytes.substr(runStart, pos - runStart));

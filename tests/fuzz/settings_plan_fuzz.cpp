@@ -82,10 +82,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FuzzCheck(!DescribePlanProblem(p).empty());
     }
 
-    // The export quotes and guards any name so that reading it back gives the name again.
+    // The export quotes and guards any name so that reading it back gives the name again. Names are
+    // short; a longer start of the input would only repeat the same branches.
     ModuleRowTexts row;
     row.mac = "02:00:00:00:00:01";
-    row.name = std::string(bytes.substr(0, 4096));
+    row.name = std::string(bytes.substr(0, 256));
     const SettingsPlan back = ReadSettingsPlan(CsvDocument({row}));
     if (back.error == PlanReadError::None) {
         FuzzCheck(back.rows.size() == 1);

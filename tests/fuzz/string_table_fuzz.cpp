@@ -52,13 +52,15 @@ struct InputFile {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     static const InputFile file;
-    // Two bytes of language identifier and up to three int arguments come first; the rest is the file.
+    // Two bytes of language identifier, a byte of flags (the argument count, whether the file is also
+    // the brand file) and three int arguments come first; the rest is the file.
     constexpr std::size_t kHeader = 2 + 1 + 3 * 4;
     if (size < kHeader) {
         return 0;
     }
     const auto languageId = static_cast<std::uint16_t>(data[0] | (data[1] << 8));
     const std::size_t argCount = data[2] % 4;
+    const bool alsoBrandFile = (data[2] & 0x80) != 0;
     std::array<int, 3> args{};
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::uint8_t* p = data + 3 + 4 * i;
@@ -79,15 +81,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     FuzzCheck(tarrowind::FormatIntsOrVerbatim(unescaped, used) == (formatted ? *formatted : unescaped));
 
-    // The same bytes as the table and as the brand file.
+    // The same bytes as the table, and for some inputs as the brand file too.
     file.Fill(data + kHeader, size - kHeader);
-    const tarrowind::StringTable table(tarrowind::StringTable::Options{file.path, file.path, languageId});
+    const tarrowind::StringTable table(
+        tarrowind::StringTable::Options{file.path, alsoBrandFile ? file.path : std::string(), languageId});
     // Every lookup checks the file for edits; three keys (a short one the fuzzer finds at once, a real
     // one with a format, none) reach every branch.
     for (const char* key : {"K", "ORB_IDS_SEARCHING_SEC", ""}) {
-        const std::string text = table.TextWithArguments(key, used);
         const std::string label = table.LabelWithArguments(key, used);
-        FuzzCheck(label.size() <= text.size() + 1);
+        FuzzCheck(label.empty() || label.back() == ':');
     }
     return 0;
 }

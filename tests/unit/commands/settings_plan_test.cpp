@@ -28,6 +28,12 @@ TEST(SettingsPlanRead, TakesWhatSpreadsheetsSave)
         EXPECT_FALSE(plan.rows[0].mask) << c.what;
     }
     EXPECT_EQ(ReadSettingsPlan("MAC,IP\n\n02:00:00:00:00:0A,\n").rows.at(0).line, 3u);
+    // A quoted name over two lines, with a quote in it: the next row is told by its own line.
+    const SettingsPlan multiLine =
+        ReadSettingsPlan("MAC,Name\n02:00:00:00:00:0A,\"two\n\"\"lines\"\"\" x\r\n02:00:00:00:00:0B,y\n");
+    ASSERT_EQ(multiLine.rows.size(), 2u);
+    EXPECT_EQ(multiLine.rows[0].name, "two\n\"lines\" x");
+    EXPECT_EQ(multiLine.rows[1].line, 4u);
 }
 
 TEST(SettingsPlanRead, RefusesWhatIsNoPlan)
