@@ -1,6 +1,7 @@
 #include "discovery/dactyl_settings.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstring>
 
@@ -92,13 +93,23 @@ int CControllerManager::SendDactylSettings(const DeviceRecord* record)
     if (s == UdpSockets::kNoSocket) {
         return 0;
     }
-    // A routed reader cannot hear a broadcast; it is sent the request at its address.
-    std::uint32_t target = record->ip;
-    if (!record->routed) {
+    // A routed reader cannot hear a broadcast; it is sent the request at its address. Any other is sent
+    // the broadcast through the adapter it was heard on: left to the default route, a broadcast never
+    // reaches a reader on the PC's other networks.
+    bool sent = false;
+    if (record->routed) {
+        sent = net.SendTo(s, record->ip, kBinaryProbePort, request->bytes);
+    } else {
         net.SetBroadcast(s);
-        target = 0xFFFFFFFFu;
+        const auto heardOn = std::find_if(m_adapters.begin(), m_adapters.end(), [&](const AdapterRecord& a) {
+            return a.adapterIndex == record->adapterIndex && a.adapterIndex != kBroadcastAdapterIndex;
+        });
+        sent = heardOn != m_adapters.end()
+                   ? net.SendBroadcastVia(s, heardOn->adapterIndex, InetAddr(heardOn->ipText), kBinaryProbePort,
+                                          request->bytes)
+                   : net.SendTo(s, 0xFFFFFFFFu, kBinaryProbePort, request->bytes);
     }
-    if (!net.SendTo(s, target, kBinaryProbePort, request->bytes)) {
+    if (!sent) {
         net.Close(s);
         return 0;
     }

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstring>
 #include <vector>
 
 namespace tarrowind {
@@ -51,6 +52,34 @@ public:
         const auto sent = ::sendto(socket, data.data(), data.size(), MSG_NOSIGNAL,
                                    reinterpret_cast<const sockaddr*>(&to), sizeof to);
         return sent == static_cast<ssize_t>(data.size());
+    }
+
+    bool SendBroadcastVia(int socket, std::uint32_t adapterIndex, std::uint32_t adapterAddress, std::uint16_t port,
+                          std::span<const std::uint8_t> data) override
+    {
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_port = htons(port);
+        to.sin_addr.s_addr = INADDR_BROADCAST;
+        iovec part{const_cast<std::uint8_t*>(data.data()), data.size()};
+        // The interface and source address go with the datagram, so the socket itself stays unbound.
+        alignas(cmsghdr) std::array<unsigned char, CMSG_SPACE(sizeof(in_pktinfo))> control{};
+        msghdr message{};
+        message.msg_name = &to;
+        message.msg_namelen = sizeof to;
+        message.msg_iov = &part;
+        message.msg_iovlen = 1;
+        message.msg_control = control.data();
+        message.msg_controllen = control.size();
+        cmsghdr* header = CMSG_FIRSTHDR(&message);
+        header->cmsg_level = IPPROTO_IP;
+        header->cmsg_type = IP_PKTINFO;
+        header->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
+        in_pktinfo info{};
+        info.ipi_ifindex = static_cast<int>(adapterIndex);
+        info.ipi_spec_dst.s_addr = adapterAddress;
+        std::memcpy(CMSG_DATA(header), &info, sizeof info);
+        return ::sendmsg(socket, &message, MSG_NOSIGNAL) == static_cast<ssize_t>(data.size());
     }
 
     SendOutcome TrySendTo(int socket, std::uint32_t address, std::uint16_t port,

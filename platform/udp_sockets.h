@@ -30,6 +30,15 @@ public:
     {
         return SendTo(socket, address, port, data) ? SendOutcome::Sent : SendOutcome::Failed;
     }
+    // Sends a limited broadcast (255.255.255.255) out of one adapter, given by its index and address,
+    // rather than by the default route's: a PC on several networks reaches a module on any of them. The
+    // socket stays able to receive on every adapter. The default sends it as SendTo does.
+    virtual bool SendBroadcastVia(int socket, std::uint32_t adapterIndex, std::uint32_t adapterAddress,
+                                  std::uint16_t port, std::span<const std::uint8_t> data)
+    {
+        (void)adapterIndex, (void)adapterAddress;
+        return SendTo(socket, 0xFFFFFFFFu, port, data);
+    }
     // Best effort: asks the system for a send buffer of at least `bytes`.
     virtual void SetSendBuffer(int socket, int bytes) { (void)socket, (void)bytes; }
     // Blocks until one of `sockets` is readable, `wake` (if not kNoSocket) is signalled, or `timeoutMs`

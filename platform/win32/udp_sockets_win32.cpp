@@ -87,6 +87,19 @@ public:
         return false;
     }
 
+    bool SendBroadcastVia(int socket, std::uint32_t adapterIndex, std::uint32_t adapterAddress, std::uint16_t port,
+                          std::span<const std::uint8_t> data) override
+    {
+        (void)adapterIndex;
+        // Windows sends a limited broadcast out of the adapter whose address the socket is bound to; the
+        // module's answer comes back to that address.
+        sockaddr_in local{};
+        local.sin_family = AF_INET;
+        local.sin_addr.s_addr = adapterAddress;
+        ::bind(Handle(socket), reinterpret_cast<const sockaddr*>(&local), sizeof local);
+        return SendTo(socket, INADDR_BROADCAST, port, data);
+    }
+
     SendOutcome TrySendTo(int socket, std::uint32_t address, std::uint16_t port,
                           std::span<const std::uint8_t> data) override
     {

@@ -169,7 +169,8 @@ TEST_F(DiscoveryE2E, DactylSettingsAreAcknowledgedAndApplied)
 {
     json config = {{"restartSilenceMs", 500},
                    {"modules", {Module("BinaryDactyl", "02:00:00:FD:06:01", "192.0.2.40"),
-                                Module("BinaryDactyl", "02:00:00:FD:06:02", "192.0.2.41")}}};
+                                Module("BinaryDactyl", "02:00:00:FD:06:02", "192.0.2.41"),
+                                Module("BinaryDactyl", "02:00:00:FD:06:03", "198.51.100.43", "sim1")}}};
     lab::Simulator sim(config);
     CControllerManager manager(ManagerServices{}, Short());
     auto found = Search(manager);
@@ -186,6 +187,20 @@ TEST_F(DiscoveryE2E, DactylSettingsAreAcknowledgedAndApplied)
     EXPECT_EQ(reader.name, "Back door");
     EXPECT_EQ(reader.dhcp, 1);
     EXPECT_EQ(reader.adapterName, "pc0");
+
+    // A reader on the PC's second network takes its settings too, though the default route leaves by
+    // the first.
+    ASSERT_EQ(found.count("02:00:00:FD:06:03"), 1u);
+    DeviceRecord second = found.at("02:00:00:FD:06:03").front();
+    EXPECT_EQ(second.adapterName, "pc1");
+    second.pendingPayload = std::make_shared<DactylSettingsRequest>(MakeDactylSettingsRequest(
+        second.macText, "Gate", false, 0xC6336458 /* 198.51.100.88 */, 0xFFFFFF00, 0xC63364FE));
+    ASSERT_EQ(manager.SendDactylSettings(&second), 1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    ASSERT_EQ(manager.Requery(&second), 1);
+    EXPECT_EQ(second.ipText, "198.51.100.88");
+    EXPECT_EQ(second.name, "Gate");
+    EXPECT_EQ(second.adapterName, "pc1");
 
     // A request for a reader that is not there is never acknowledged (the real 5 s wait).
     DeviceRecord absent = reader;
