@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
-#include <deque>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -325,7 +324,7 @@ std::string DescribePlanProblem(const PlanProblem& p)
         return text + "the address " + p.value + " is also given on line " + std::to_string(p.otherLine);
     case PlanProblemKind::AddressTaken:
         return text + "the address " + p.value + " is that of " + (p.other != nullptr ? p.other->macText : "?") +
-               ", which keeps it";
+               " (a module is only given a free address, so that two never meet on one)";
     case PlanProblemKind::NotOffered:
         switch (p.skip) {
         case SkipReason::NotEligible:
@@ -539,58 +538,31 @@ PlanMatch MatchSettingsPlan(const SettingsPlan& plan, const std::vector<DeviceRe
         }
     }
 
-    // A new address must be free once the plan is done: a module that keeps its address (it has no row
-    // moving it, or its row was refused) holds it. A refusal can free no address but hold one, so the
-    // rows waiting for that address are checked again.
-    std::unordered_map<std::uint32_t, std::size_t> holders;  // modules whose final address it is
-    std::unordered_map<const DeviceRecord*, std::size_t> moving;
-    for (std::size_t k = 0; k < candidates.size(); ++k) {
-        if (!candidates[k].rejected && candidates[k].planned.change.ip) {
-            moving[candidates[k].record] = k;
+    // A new address must be free now: held by another listed module, also one this plan moves away,
+    // the two would meet on it while the queue runs both settings (as the address assignment holds).
+    std::unordered_multimap<std::uint32_t, const DeviceRecord*> heldBy;
+    for (const DeviceRecord* r : listed) {
+        if (r != nullptr) {
+            heldBy.emplace(r->ip, r);
         }
     }
-    std::unordered_map<std::uint32_t, std::vector<const DeviceRecord*>> keepers;
-    for (const DeviceRecord* r : listed) {
-        if (r == nullptr) {
+    for (Candidate& c : candidates) {
+        if (c.rejected || !c.planned.change.ip) {
             continue;
         }
-        if (moving.count(r) == 0) {
-            ++holders[r->ip];
-            keepers[r->ip].push_back(r);
-        } else {
-            ++holders[*candidates[moving.at(r)].planned.change.ip];
-        }
-    }
-    std::deque<std::size_t> work;
-    for (const auto& [r, k] : moving) {
-        (void)r;
-        work.push_back(k);
-    }
-    while (!work.empty()) {
-        Candidate& c = candidates[work.front()];
-        work.pop_front();
         const std::uint32_t address = *c.planned.change.ip;
-        if (c.rejected || holders[address] < 2) {
+        const DeviceRecord* holder = nullptr;
+        const auto [from, to] = heldBy.equal_range(address);
+        for (auto it = from; it != to && holder == nullptr; ++it) {
+            holder = it->second != c.record ? it->second : nullptr;
+        }
+        if (holder == nullptr) {
             continue;
         }
         c.rejected = true;
         PlanProblem& p = problem(PlanProblemKind::AddressTaken, plan.rows[c.row], c.record->macText);
         p.value = FormatIp(address);
-        for (const DeviceRecord* keeper : keepers[address]) {
-            if (keeper != c.record) {
-                p.other = keeper;
-                break;
-            }
-        }
-        --holders[address];
-        ++holders[c.record->ip];
-        keepers[c.record->ip].push_back(c.record);
-        const auto waiting = byNewIp.find(c.record->ip);
-        if (waiting != byNewIp.end()) {
-            for (const std::size_t k : waiting->second) {
-                work.push_back(k);
-            }
-        }
+        p.other = holder;
     }
 
     for (Candidate& c : candidates) {

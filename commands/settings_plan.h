@@ -50,7 +50,7 @@ enum class PlanProblemKind {
     UnknownMac,    // no listed module has the MAC
     MacTwice,      // another row (`otherLine`) gives the same MAC
     AddressTwice,  // another row (`otherLine`) gives the same address
-    AddressTaken,  // the address is that of `other`, a listed module that keeps it
+    AddressTaken,  // the address is now that of `other`, another listed module (also one the plan moves)
     NotOffered,    // the settings command is not offered for the module (`skip`)
 };
 

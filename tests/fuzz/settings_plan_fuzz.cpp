@@ -70,6 +70,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FuzzCheck(changed.insert(c.record).second);  // one change per module
         if (c.change.ip) {
             finalAddress.erase(c.record->ip);
+            // Never an address another module has now.
+            for (const DeviceRecord* r : listed) {
+                FuzzCheck(r == c.record || r->ip != *c.change.ip);
+            }
         }
     }
     for (const PlannedChange& c : match.changes) {

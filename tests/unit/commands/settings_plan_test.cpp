@@ -154,32 +154,36 @@ TEST_F(SettingsPlanMatch, ProblemRowsAreNamedAndLeftOut)
     EXPECT_TRUE(m.changes.empty());
 }
 
-TEST_F(SettingsPlanMatch, NoAddressIsGivenTwiceNorTakenFromAModuleThatKeepsIt)
+TEST_F(SettingsPlanMatch, NoAddressIsGivenTwiceNorTakenFromAnotherModule)
 {
     const PlanMatch m = Match("MAC,IP\n"
                               "02:00:00:00:00:00,192.0.2.80\n"   // 2 and 3 give one address
                               "02:00:00:00:00:01,192.0.2.80\n"
                               "02:00:00:00:00:02,192.0.2.10\n"   // 4: module 0 keeps .10, its row refused
-                              "02:00:00:00:00:03,192.0.2.12\n"   // 5: module 2 stays, as 4 was refused
-                              "02:00:00:00:00:04,192.0.2.15\n"   // 6: module 5 moves away from .15
+                              "02:00:00:00:00:03,192.0.2.12\n"   // 5: .12 is module 2's, though its row moves it
+                              "02:00:00:00:00:04,192.0.2.15\n"   // 6: module 5 holds .15 until it moves
                               "02:00:00:00:00:05,192.0.2.90\n");
     using K = PlanProblemKind;
     EXPECT_EQ(Kinds(m), (std::vector<std::pair<std::size_t, K>>{{2, K::AddressTwice}, {3, K::AddressTwice},
-                                                                 {4, K::AddressTaken}, {5, K::AddressTaken}}));
+                                                                 {4, K::AddressTaken}, {5, K::AddressTaken},
+                                                                 {6, K::AddressTaken}}));
     EXPECT_EQ(m.problems[2].other, &rows[0]);
     EXPECT_EQ(m.problems[3].other, &rows[2]);
-    ASSERT_EQ(m.changes.size(), 2u);
-    EXPECT_EQ(m.changes[0].record, &rows[4]);
-    EXPECT_EQ(m.changes[1].record, &rows[5]);
+    EXPECT_EQ(m.problems[4].other, &rows[5]);
+    ASSERT_EQ(m.changes.size(), 1u);
+    EXPECT_EQ(m.changes[0].record, &rows[5]);
 
     const PlanMatch kept = Match("MAC,IP\n02:00:00:00:00:04,192.0.2.15\n");
     EXPECT_EQ(Kinds(kept), (std::vector<std::pair<std::size_t, K>>{{2, K::AddressTaken}}));
     EXPECT_EQ(kept.problems[0].other, &rows[5]);
 
-    // A module moving away frees its address for another row.
+    // Nor from one the plan moves away: the two would meet there while the queue runs both.
     const PlanMatch chain = Match("MAC,IP\n02:00:00:00:00:00,192.0.2.11\n02:00:00:00:00:01,192.0.2.99\n");
-    EXPECT_TRUE(chain.problems.empty());
-    EXPECT_EQ(chain.changes.size(), 2u);
+    EXPECT_EQ(Kinds(chain), (std::vector<std::pair<std::size_t, K>>{{2, K::AddressTaken}}));
+    EXPECT_EQ(chain.changes.size(), 1u);
+    const PlanMatch swap = Match("MAC,IP\n02:00:00:00:00:00,192.0.2.11\n02:00:00:00:00:01,192.0.2.10\n");
+    EXPECT_EQ(Kinds(swap), (std::vector<std::pair<std::size_t, K>>{{2, K::AddressTaken}, {3, K::AddressTaken}}));
+    EXPECT_TRUE(swap.changes.empty());
 }
 
 }  // namespace
