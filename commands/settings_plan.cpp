@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cstdio>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -246,28 +247,38 @@ SettingsPlan ReadSettingsPlan(std::string_view bytes)
 
 namespace {
 
-// "XX:XX:XX:XX:XX:XX" from twelve hex digits, with ":", "-" or "." between groups or none; empty if not.
-std::string NormalMac(std::string_view text)
+// The 48 bits of twelve hex digits, with ":", "-" or "." between groups or none; nothing if not. Plans
+// are matched on the value, so that a row costs no text.
+std::optional<std::uint64_t> MacValue(std::string_view text)
 {
-    std::string digits;
+    std::uint64_t value = 0;
+    int digits = 0;
     for (const char c : text) {
-        if (std::isxdigit(static_cast<unsigned char>(c)) != 0) {
-            digits += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        const auto u = static_cast<unsigned char>(c);
+        if (std::isxdigit(u) != 0) {
+            if (++digits > 12) {
+                return std::nullopt;
+            }
+            value = value << 4 | static_cast<std::uint64_t>(std::isdigit(u) != 0 ? u - '0' : std::toupper(u) - 'A' + 10);
         } else if (c != ':' && c != '-' && c != '.') {
-            return {};
+            return std::nullopt;
         }
     }
-    if (digits.size() != 12) {
-        return {};
+    if (digits != 12) {
+        return std::nullopt;
     }
-    std::string mac;
-    for (std::size_t i = 0; i < 12; i += 2) {
-        if (!mac.empty()) {
-            mac += ':';
-        }
-        mac += digits.substr(i, 2);
-    }
-    return mac;
+    return value;
+}
+
+// "XX:XX:XX:XX:XX:XX".
+std::string MacText(std::uint64_t value)
+{
+    char text[18];
+    std::snprintf(text, sizeof text, "%02X:%02X:%02X:%02X:%02X:%02X", static_cast<unsigned>(value >> 40 & 0xFF),
+                  static_cast<unsigned>(value >> 32 & 0xFF), static_cast<unsigned>(value >> 24 & 0xFF),
+                  static_cast<unsigned>(value >> 16 & 0xFF), static_cast<unsigned>(value >> 8 & 0xFF),
+                  static_cast<unsigned>(value & 0xFF));
+    return text;
 }
 
 std::optional<bool> ParseSwitch(std::string_view text)
@@ -349,15 +360,16 @@ std::vector<std::pair<DeviceRecord*, SettingsChange>> PlanMatch::Changes() const
 
 std::vector<DeviceRecord*> ModulesNamedBy(const SettingsPlan& plan, const std::vector<DeviceRecord*>& listed)
 {
-    std::unordered_set<std::string> named;
+    std::unordered_set<std::uint64_t> named;
     for (const PlanRow& row : plan.rows) {
-        if (std::string mac = NormalMac(row.mac); !mac.empty()) {
-            named.insert(std::move(mac));
+        if (const auto mac = MacValue(row.mac)) {
+            named.insert(*mac);
         }
     }
     std::vector<DeviceRecord*> out;
     for (DeviceRecord* r : listed) {
-        if (r != nullptr && named.count(NormalMac(r->macText)) != 0) {
+        const auto mac = r != nullptr ? MacValue(r->macText) : std::nullopt;
+        if (mac && named.count(*mac) != 0) {
             out.push_back(r);
         }
     }
@@ -367,12 +379,14 @@ std::vector<DeviceRecord*> ModulesNamedBy(const SettingsPlan& plan, const std::v
 PlanMatch MatchSettingsPlan(const SettingsPlan& plan, const std::vector<DeviceRecord*>& listed)
 {
     PlanMatch match;
-    std::unordered_map<std::string, DeviceRecord*> byMac;
+    std::unordered_map<std::uint64_t, DeviceRecord*> byMac;
     for (DeviceRecord* r : listed) {
-        if (r != nullptr) {
-            byMac.try_emplace(NormalMac(r->macText), r);
+        if (const auto mac = r != nullptr ? MacValue(r->macText) : std::nullopt) {
+            byMac.try_emplace(*mac, r);
         }
     }
+    // Rows are mostly in line order already; the few problems found later are sorted in at the end.
+    match.problems.reserve(plan.rows.size());
     const auto problem = [&match](PlanProblemKind kind, const PlanRow& row, std::string mac) -> PlanProblem& {
         PlanProblem p;
         p.kind = kind;
@@ -391,13 +405,13 @@ PlanMatch MatchSettingsPlan(const SettingsPlan& plan, const std::vector<DeviceRe
     struct MacLines {
         std::size_t count = 0, first = 0, second = 0;
     };
-    std::unordered_map<std::string, MacLines> macLines;
-    std::vector<std::string> rowMacs;
+    std::unordered_map<std::uint64_t, MacLines> macLines;
+    std::vector<std::optional<std::uint64_t>> rowMacs;
     rowMacs.reserve(plan.rows.size());
     for (const PlanRow& row : plan.rows) {
-        const std::string& mac = rowMacs.emplace_back(NormalMac(row.mac));
-        if (!mac.empty()) {
-            MacLines& m = macLines[mac];
+        const std::optional<std::uint64_t>& mac = rowMacs.emplace_back(MacValue(row.mac));
+        if (mac) {
+            MacLines& m = macLines[*mac];
             if (m.count == 0) {
                 m.first = row.line;
             } else if (m.count == 1) {
@@ -414,18 +428,19 @@ PlanMatch MatchSettingsPlan(const SettingsPlan& plan, const std::vector<DeviceRe
             problem(PlanProblemKind::NoMac, row, "");
             continue;
         }
-        const std::string& mac = rowMacs[i];
-        if (mac.empty()) {
+        if (!rowMacs[i]) {
             badValue(row, row.mac, "MAC", row.mac);
             continue;
         }
+        const std::uint64_t mac = *rowMacs[i];
         if (const MacLines& lines = macLines[mac]; lines.count > 1) {
-            problem(PlanProblemKind::MacTwice, row, mac).otherLine = row.line == lines.first ? lines.second : lines.first;
+            problem(PlanProblemKind::MacTwice, row, MacText(mac)).otherLine =
+                row.line == lines.first ? lines.second : lines.first;
             continue;
         }
         const auto found = byMac.find(mac);
         if (found == byMac.end()) {
-            problem(PlanProblemKind::UnknownMac, row, mac);
+            problem(PlanProblemKind::UnknownMac, row, MacText(mac));
             continue;
         }
         DeviceRecord& r = *found->second;
@@ -570,8 +585,10 @@ PlanMatch MatchSettingsPlan(const SettingsPlan& plan, const std::vector<DeviceRe
             match.changes.push_back(std::move(c.planned));
         }
     }
-    std::stable_sort(match.problems.begin(), match.problems.end(),
-                     [](const PlanProblem& a, const PlanProblem& b) { return a.line < b.line; });
+    const auto byLine = [](const PlanProblem& a, const PlanProblem& b) { return a.line < b.line; };
+    if (!std::is_sorted(match.problems.begin(), match.problems.end(), byLine)) {
+        std::stable_sort(match.problems.begin(), match.problems.end(), byLine);
+    }
     return match;
 }
 
