@@ -8,7 +8,9 @@
 #include "password_chain.h"
 #include "web_pages.h"
 
+#include <chrono>
 #include <iostream>
+#include <thread>
 
 namespace tarrowind::sim {
 
@@ -330,6 +332,11 @@ void WebServer::start()
     bind(*m_https, m_httpsPort, "HTTPS");
     m_httpThread = std::thread([this] { m_http->listen_after_bind(); });
     m_httpsThread = std::thread([this] { m_https->listen_after_bind(); });
+    // A stop before a server runs its accept loop would leave that loop waiting for ever: the server's
+    // stop only shuts a socket it knows to be running. So start returns once both run.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while ((!m_http->is_running() || !m_https->is_running()) && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
 void WebServer::stop()
