@@ -55,7 +55,14 @@ enum StatusCode : std::int32_t {
     kStatusUnknown = 21,
     kStatusWaitForFirmwareUpdate = 22,
     kStatusWaitForLogin = 23,
+    // Codes past the original 24: each names a refusal or a failure that the first ones reported wrongly.
+    kStatusFirmwareNotTaken = 24,      // the module came back with its old version
+    kStatusCertificateChanged = 25,    // the module's certificate is not the one first seen
+    kStatusAddressUnusable = 26,       // 0.0.0.0, loopback, multicast, broadcast: nothing is sent
+    kStatusAddressNotConfirmed = 27,   // the reply named an address other than its sender's
+    kStatusSettingsUnreadable = 28,    // the configuration page lacked values: nothing was written
 };
+constexpr std::int32_t kStatusCount = 29;
 
 constexpr std::uint32_t kBroadcastAdapterIndex = 0xFFFFFFFFu;
 
@@ -97,6 +104,13 @@ struct DeviceRecord {
     // Found by a range probe on no local adapter's subnet: reached through the system's routes, never
     // given a static neighbour entry. adapterIndex is then kBroadcastAdapterIndex, adapterName "Routed".
     bool routed = false;
+    // The reply's address text named the address it was sent from. A record whose reply named another
+    // address is listed but never given credentials or a static neighbour entry.
+    bool addressConfirmed = true;
+    // A firmware update's version before it began and the version it must end with (empty: any other
+    // than versionBefore counts).
+    std::string versionBefore;
+    std::string expectedVersion;
 };
 
 }  // namespace tarrowind

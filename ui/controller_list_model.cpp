@@ -40,7 +40,7 @@ constexpr std::array<const char*, 7> kActionKeys = {
 };
 
 // Status code n shows the text of the n-th status key.
-constexpr std::array<const char*, 24> kStatusKeys = {
+constexpr std::array<const char*, kStatusCount> kStatusKeys = {
     "ORB_IDS_SS_NOT_SUPPORTED",
     "ORB_IDS_SS_NONE",
     "ORB_IDS_SS_CANNOT_ACCESS",
@@ -65,6 +65,11 @@ constexpr std::array<const char*, 24> kStatusKeys = {
     "ORB_IDS_SS_UNKNOWN",
     "ORB_IDS_SS_WAIT_FOR_FIRMWARE_UPDATE",
     "ORB_IDS_SS_WAIT_FOR_LOGIN",
+    "ORB_IDS_SS_FIRMWARE_NOT_TAKEN",
+    "ORB_IDS_SS_CERTIFICATE_CHANGED",
+    "ORB_IDS_SS_ADDRESS_UNUSABLE",
+    "ORB_IDS_SS_ADDRESS_NOT_CONFIRMED",
+    "ORB_IDS_SS_SETTINGS_UNREADABLE",
 };
 
 // Colours of the status codes, indexed by code.
@@ -78,7 +83,7 @@ constexpr Rgb kGrey{96, 96, 96};
 constexpr Rgb kBusy{0, 128, 255};
 constexpr Rgb kGreen{0, 128, 0};
 constexpr Rgb kOrange{255, 128, 0};
-constexpr std::array<Rgb, 24> kStatusColors = {
+constexpr std::array<Rgb, kStatusCount> kStatusColors = {
     kBlack,   // 0 not supported
     kBlue,    // 1 none
     kRed,     // 2 cannot access
@@ -103,6 +108,11 @@ constexpr std::array<Rgb, 24> kStatusColors = {
     kRed,     // 21 unknown
     kBlack,   // 22 wait for firmware update
     kBlack,   // 23 wait for login
+    kRed,     // 24 firmware not taken
+    kRed,     // 25 certificate changed
+    kRed,     // 26 address unusable
+    kRed,     // 27 address not confirmed
+    kRed,     // 28 settings unreadable
 };
 
 constexpr QColor kActionColor(128, 0, 0);

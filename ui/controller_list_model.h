@@ -138,7 +138,7 @@ private:
     std::unordered_map<const DeviceRecord*, Row*> m_rowOf;
     RowFilter m_filter;
     std::array<std::string, 7> m_foldedActions;
-    std::array<std::string, 24> m_foldedStatuses;
+    std::array<std::string, kStatusCount> m_foldedStatuses;
     std::array<QIcon, kRowImageCount> m_icons;
 };
 

@@ -343,7 +343,7 @@ void ControllerListCellsTest::columnsFitTheirWidestTextsAndKeepAUsersWidth()
                                  ControllerListModel::kColumnAction}) {
             QVERIFY2(!row.IsCut(column), qPrintable(QString::number(column)));
         }
-        for (int status = 0; status <= tarrowind::kStatusWaitForLogin; ++status) {
+        for (int status = 0; status < tarrowind::kStatusCount; ++status) {
             row.Live().status = status;
             row.list.Refresh(row.Live());
             QVERIFY2(!row.IsCut(ControllerListModel::kColumnStatus), qPrintable(QString::number(status)));
