@@ -1,11 +1,13 @@
 #include "discovery/static_arp.h"
 
+#include "discovery/module_address.h"
+
 namespace tarrowind {
 
 void StaticArpSet::AddStaticArp(const DeviceRecord& record)
 {
-    if (record.adapterIndex == kBroadcastAdapterIndex) {
-        return;  // no interface to attach it to; the exchange goes on without
+    if (record.adapterIndex == kBroadcastAdapterIndex || !IsUsableModuleAddress(record.ip)) {
+        return;  // no interface to attach it to, or no address a module can have: the exchange goes on without
     }
     if (m_refused.load()) {
         return;
@@ -32,6 +34,9 @@ void StaticArpSet::AddStaticArp(const DeviceRecord& record)
 
 void StaticArpSet::RemoveStaticArp(const DeviceRecord& record)
 {
+    if (!IsUsableModuleAddress(record.ip)) {
+        return;  // never made
+    }
     const std::uint64_t key = Key(record.adapterIndex, record.ip);
     std::lock_guard hold(m_lock);
     const bool ours = m_entries.count(key) != 0;
