@@ -47,6 +47,9 @@ using WorkerStarter = std::function<bool(std::function<void()> work)>;
 struct ManagerServices {
     AdapterTable* adapters = &AdapterTable::System();
     NeighbourTable* neighbours = &NeighbourTable::System();
+    // Where made neighbour entries are noted; null: the user's file when `neighbours` is the system's
+    // table, none for any other table.
+    NeighbourRegistry* neighbourRegistry = nullptr;
     UdpSockets* sockets = &UdpSockets::System();
     Clock* clock = &Clock::System();
     HttpClient* http = &HttpClient::System();

@@ -4,6 +4,17 @@
 #include "operations/firmware_folder.h"
 
 namespace tarrowind {
+namespace {
+
+NeighbourRegistry* RegistryFor(const ManagerServices& services)
+{
+    if (services.neighbourRegistry != nullptr) {
+        return services.neighbourRegistry;
+    }
+    return services.neighbours == &NeighbourTable::System() ? NeighbourEntryFile::System() : nullptr;
+}
+
+}  // namespace
 
 CControllerManager::CControllerManager() : CControllerManager(ManagerServices{}) {}
 
@@ -16,7 +27,8 @@ CControllerManager::CControllerManager(const ManagerServices& services, ManagerT
                 if (CoreEvents* window = m_progressWindow.load()) {
                     window->OnNeighbourEntriesRefused();
                 }
-            }),
+            },
+            RegistryFor(services)),
       m_firmwareFolder(LoadFirmwareFolder())
 {
     m_services.http = &m_http;
