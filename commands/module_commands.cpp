@@ -7,6 +7,7 @@
 #include "discovery/address_text.h"
 #include "discovery/core_events.h"
 #include "discovery/dactyl_settings.h"
+#include "discovery/module_address.h"
 #include "operations/firmware_folder.h"
 #include "operations/module_settings.h"
 
@@ -46,9 +47,26 @@ void ModuleCommands::PutBack(DeviceRecord& r)
     Report(r);
 }
 
+bool ModuleCommands::RefuseUnusable(DeviceRecord& r)
+{
+    if (IsUsableModuleAddress(r.ip)) {
+        return false;
+    }
+    r.action = kActionNone;
+    r.status = kStatusAddressUnusable;
+    r.pendingPayload.reset();
+    Report(r);
+    m_prompts.Skipped(r, SkipReason::AddressUnusable);
+    return true;
+}
+
 void ModuleCommands::Queue(DeviceRecord& r, std::int32_t statusIfRefused)
 {
     if (m_manager.QueueJob(&r) == 0) {
+        if (r.status == kStatusAddressUnusable) {
+            m_prompts.Skipped(r, SkipReason::AddressUnusable);
+            return;
+        }
         r.action = kActionNone;
         r.status = statusIfRefused;
         r.pendingPayload.reset();
@@ -74,6 +92,9 @@ void ModuleCommands::SetLogin(const std::vector<DeviceRecord*>& selected)
             m_prompts.Skipped(*r, SkipReason::NotEligible);
             continue;
         }
+        if (RefuseUnusable(*r)) {
+            continue;
+        }
         r->userName = loginId;
         r->password = password;
         Start(*r, kActionSetLogin, kStatusQueueLogin);
@@ -91,6 +112,17 @@ void ModuleCommands::Setting(const std::vector<DeviceRecord*>& selected)
     }
     if (!CanConfigure(r->model, r->version)) {
         m_prompts.Skipped(*r, SkipReason::NotOffered);
+        return;
+    }
+    if (r->kind == ModuleKind::BinaryDactyl && !IsUsableModuleAddress(r->ip)) {
+        // Its settings go out by broadcast to its MAC: the way to give a reader without one an address.
+        // Such an address cannot be reserved; the reader's row is the only one that acts on it here.
+        r->action = kActionSetting;
+        Report(*r);
+        SettingOfReader(*r);
+        return;
+    }
+    if (RefuseUnusable(*r)) {
         return;
     }
     // The reservation keeps every other action off this address while the user edits; the record queued
@@ -190,6 +222,14 @@ void ModuleCommands::ChangeSettings(const std::vector<std::pair<DeviceRecord*, S
             m_prompts.Skipped(*r, *reason);
             continue;
         }
+        if (r->kind == ModuleKind::BinaryDactyl && !IsUsableModuleAddress(r->ip)) {
+            r->pendingPayload = std::make_shared<SettingsChange>(change);
+            Start(*r, kActionSetting, kStatusQueueSetting);  // by broadcast, as in Setting
+            continue;
+        }
+        if (RefuseUnusable(*r)) {
+            continue;
+        }
         // As for the settings command: queued under the reservation, so that it parks, and started by
         // the release; another action on the address meanwhile cannot slip in.
         const std::uint32_t address = r->ip;
@@ -207,7 +247,7 @@ void ModuleCommands::AdvancedSetting(const std::vector<DeviceRecord*>& selected)
 {
     const DeviceRecord* r = selected.empty() ? nullptr : selected.front();
     if (r == nullptr || r->action != kActionNone || r->status == kStatusNotSupported ||
-        r->status == kStatusCannotAccess) {
+        r->status == kStatusCannotAccess || !IsUsableModuleAddress(r->ip)) {
         return;
     }
     m_prompts.OpenAddress(WebAddress(*r));
@@ -242,6 +282,10 @@ void ModuleCommands::ForLoggedIn(const std::vector<DeviceRecord*>& selected, Off
 
 void ModuleCommands::Start(DeviceRecord& r, std::int32_t action, std::int32_t status)
 {
+    const bool byBroadcast = r.kind == ModuleKind::BinaryDactyl && status == kStatusQueueSetting;
+    if (!byBroadcast && RefuseUnusable(r)) {
+        return;
+    }
     const std::int32_t before = r.status;
     r.action = action;
     r.status = status;

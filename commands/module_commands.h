@@ -31,6 +31,7 @@ enum class SkipReason {
     KindNotOffered,     // its kind of module does not take the command (a reader has no such page)
     AddressInUse,       // another action holds its address
     NoWorker,           // the queue could not start a worker for it
+    AddressUnusable,    // its address cannot be reached (0.0.0.0, loopback, multicast, broadcast)
 };
 
 // What the commands ask the user. The window shows its dialogs; the command line answers from its options.
@@ -99,6 +100,9 @@ private:
                      const std::function<void(DeviceRecord&)>& act);
     // Sets the action and its first status, reports it and queues the record.
     void Start(DeviceRecord& record, std::int32_t action, std::int32_t status);
+    // True, with status ADDRESS_UNUSABLE shown and the skip told, when nothing can be sent to the
+    // record's address.
+    bool RefuseUnusable(DeviceRecord& record);
     // Hands the record to the queue; when no worker can take it, puts it back as it was before.
     void Queue(DeviceRecord& record, std::int32_t statusIfRefused);
     // False when the user stopped waiting for the module's configuration.

@@ -46,7 +46,7 @@ void CControllerManager::WaitWithProgress(DeviceRecord* record, std::uint32_t mi
                               : static_cast<std::uint64_t>(elapsed) * static_cast<std::uint32_t>(to) / milliseconds;
         record->progress = static_cast<std::int32_t>(std::min<std::uint64_t>(from + moved, static_cast<std::uint32_t>(to)));
         Report(*record);
-    } while (elapsed < milliseconds);
+    } while (elapsed < milliseconds && !m_closing);
 }
 
 void CControllerManager::RunStep(DeviceRecord& record)
@@ -143,7 +143,7 @@ void CControllerManager::WaitForModuleToReturn(DeviceRecord& record)
 {
     WaitWithProgress(&record, m_timing.settleMs, 0, 16);
     bool back = false;
-    for (int i = 0; i < kRequeryTries && !back; ++i) {
+    for (int i = 0; i < kRequeryTries && !back && !m_closing; ++i) {
         record.progress = kFirstTryProgress + kProgressPerTry * i;
         Report(record);
         if (Requery(&record) == 1) {
@@ -155,8 +155,13 @@ void CControllerManager::WaitForModuleToReturn(DeviceRecord& record)
         record.status = kStatusQueueLogin;
         Report(record);
         // Last, as a module on a new address starts on another worker at once: from here on the
-        // record is that worker's.
-        QueueJob(&record);
+        // record is that worker's. Refused (a stopped queue), it is left not logged in; a module back
+        // at an address that cannot be reached was already given its status by the queue.
+        if (QueueJob(&record) == 0 && record.status == kStatusQueueLogin) {
+            record.action = kActionNone;
+            record.status = kStatusNone;
+            Report(record);
+        }
         return;
     }
     Report(record);

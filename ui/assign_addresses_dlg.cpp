@@ -153,6 +153,7 @@ QString CAssignAddressesDlg::NoteText(const AddressPlanRow& row)
         return Q(Text("ORB_IDS_NOTE_BUSY"));
     case SkipReason::NotOffered:
     case SkipReason::KindNotOffered:
+    case SkipReason::AddressUnusable:
         return Q(Text("ORB_IDS_NOTE_NOT_OFFERED"));
     }
     return {};

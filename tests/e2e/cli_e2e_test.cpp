@@ -1,13 +1,19 @@
 // The built tarrowind-cli against simulated modules in the lab: what it reports per module and its exit code.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
 #include <algorithm>
+#include <chrono>
 #include <map>
+#include <thread>
 #include <sstream>
 #include <stdexcept>
 #include <vector>
 
 #include "commands/settings_plan.h"
+#include "discovery/address_text.h"
+#include "platform/neighbour_table.h"
 #include "tests/e2e/cli_runner.h"
 #include "tests/e2e/lab_simulator.h"
 
@@ -267,6 +273,44 @@ TEST_F(CliE2E, RangeReachesModulesBehindTheRouterForAnAction)
 
     ranged.back() = "0";
     EXPECT_EQ(RunCli(ranged).exitCode, 2) << "a rate of 0 is refused before anything is sent";
+}
+
+TEST_F(CliE2E, AStoppedRunEndsItsExchangesAndLeavesNoNeighbourEntry)
+{
+    const std::vector<std::string> ips{"192.0.2.90", "192.0.2.91", "192.0.2.92"};
+    json modules = json::array();
+    for (std::size_t i = 0; i < ips.size(); ++i) {
+        json m = LabModule("Web", "02:00:00:00:90:0" + std::to_string(i), ips[i]);
+        m["faults"] = {{"httpDelayMs", 60000}};  // the login is still running when the signal comes
+        modules.push_back(m);
+    }
+    lab::Simulator sim(json{{"modules", modules}});
+    const std::uint32_t pc0 = lab::AdapterIndex("pc0");
+    const auto permanent = [&] {
+        return std::count_if(ips.begin(), ips.end(), [&](const std::string& ip) {
+            return NeighbourTable::System().Lookup(pc0, ParseIpText(ip)) == NeighbourKind::Permanent;
+        });
+    };
+    for (const auto& [signal, code] : std::vector<std::pair<int, int>>{{SIGTERM, 143}, {SIGINT, 130}, {SIGHUP, 129}}) {
+        bool allRunning = false;
+        const auto started = std::chrono::steady_clock::now();
+        const CliRun run = lab::RunCli({"login", "--all", "--user", "admin", "--password-env", kPasswordVariable,
+                                        "--search-ms", "1000"},
+                                       {std::string(kPasswordVariable) + "=" + kPassword}, "", "",
+                                       [&, signal = signal](pid_t pid) {
+                                      const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+                                      while (!(allRunning = permanent() == 3) &&
+                                             std::chrono::steady_clock::now() < deadline) {
+                                          std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                                      }
+                                      ::kill(pid, signal);
+                                  });
+        ASSERT_TRUE(allRunning) << run.out << run.err;
+        EXPECT_EQ(run.exitCode, code) << run.err;
+        EXPECT_NE(run.err.find("stopped"), std::string::npos) << run.err;
+        EXPECT_EQ(permanent(), 0) << "signal " << signal;
+        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(25)) << "not the 30 s time-out";
+    }
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include "commands/module_commands.h"
 #include "commands/settings_plan.h"
 #include "platform/process_environment.h"
+#include "platform/stop_signals.h"
 #include "tools/cli/action_outcome.h"
 #include "tools/cli/search_command.h"
 #include "tools/cli/set_plan.h"
@@ -61,14 +62,21 @@ public:
     void OnReport(DeviceRecord& r) override
     {
         m_tracker.Seen(r);
-        std::lock_guard hold(m_lock);
-        const State now{r.action, r.status, r.progress};
-        auto [it, added] = m_last.try_emplace(&r, now);
-        if (!added && it->second == now) {
-            return;
+        {
+            std::lock_guard hold(m_lock);
+            const State now{r.action, r.status, r.progress};
+            auto [it, added] = m_last.try_emplace(&r, now);
+            if (!added && it->second == now) {
+                return;
+            }
+            it->second = now;
+            Print(r);
+            if (m_out) {
+                return;
+            }
         }
-        it->second = now;
-        Print(r);
+        // Nobody reads the output any more (a closed pipe): the run stops and cleans up.
+        RequestStop(kExitOutputClosed);
     }
 
     void Print(const DeviceRecord& r)
@@ -245,12 +253,24 @@ public:
             }
             m_manager->SetFirmwareFolder(folder);
         }
+        SetStopHandler([this] { m_manager->StopJobs(); });
     }
+    ~ActionRun()
+    {
+        // The manager's end removes the neighbour entries: a stop meanwhile only waits for it.
+        SetStopHandler([] {});
+        m_manager.reset();
+    }
+    ActionRun(const ActionRun&) = delete;
+    ActionRun& operator=(const ActionRun&) = delete;
 
     int Run(const std::string& password, const std::string& newPassword)
     {
         if (!Search()) {
             return kExitFailed;
+        }
+        if (StopExitCode() != 0) {
+            return StopExitCode();
         }
         if (m_options.all && m_records.empty()) {
             m_err << "tarrowind-cli: the search found no module\n";
@@ -268,6 +288,9 @@ public:
         // As the window's user would: log in first, then the action on the modules that logged in.
         commands.SetLogin(chosen);
         m_manager->WaitUntilIdle();
+        if (StopExitCode() != 0) {
+            return StopExitCode();
+        }
         if (m_options.action != CliAction::Login) {
             m_tracker.BeginAction();
         }
@@ -299,7 +322,7 @@ public:
             break;
         }
         m_manager->WaitUntilIdle();
-        return Summary(chosen);
+        return StopExitCode() != 0 ? StopExitCode() : Summary(chosen);
     }
 
 private:
@@ -357,7 +380,7 @@ private:
         }
         commands.ChangeSettings(plan.Changes());
         m_manager->WaitUntilIdle();
-        return Summary(chosen);
+        return StopExitCode() != 0 ? StopExitCode() : Summary(chosen);
     }
 
     int ApplyPlan(ModuleCommands& commands)
@@ -381,7 +404,7 @@ private:
         }
         commands.ChangeSettings(match.Changes());
         m_manager->WaitUntilIdle();
-        return Summary(changed);
+        return StopExitCode() != 0 ? StopExitCode() : Summary(changed);
     }
 
     // A dry run acts on nothing: 0 when every chosen module would get its address, else 3 (or 1 for a

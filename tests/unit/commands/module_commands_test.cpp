@@ -185,6 +185,37 @@ TEST_F(ModuleCommandsTest, ReaderSettingStartsFromItsAddressesInHostOrder)
     EXPECT_EQ(r.status, kStatusQueueSetting);
 }
 
+TEST_F(ModuleCommandsTest, ModulesWithoutAReachableAddressAreListedButOnlyAReaderSettingIsQueued)
+{
+    DeviceRecord& noLease = Row(WebModule("0.0.0.0", "02:00:00:00:01:01"), kStatusNone);
+    DeviceRecord& another = Row(WebModule("0.0.0.0", "02:00:00:00:01:02"), kStatusNone);
+    DeviceRecord& loopback = Row(WebModule("127.0.0.5", "02:00:00:00:01:03"));
+    DeviceRecord& reader = Row(DactylReader(), kStatusNone);
+    reader.ip = 0;
+    reader.ipText = "0.0.0.0";
+    commands.SetLogin(All());
+    commands.RebootOrDefault({&loopback}, ModuleCommands::RestartKind::Reboot);
+    commands.AdvancedSetting({&loopback});
+    EXPECT_EQ(manager->GetJobCount(), 0);
+    EXPECT_TRUE(workers.empty());
+    EXPECT_TRUE(prompts.opened.empty());
+    for (const DeviceRecord* r : {&noLease, &another, &loopback, &reader}) {
+        EXPECT_EQ(r->status, kStatusAddressUnusable) << r->macText;
+        EXPECT_EQ(r->action, kActionNone);
+    }
+    EXPECT_EQ(prompts.skipped.size(), 5u);  // the loopback one as already logged in, then for its reboot
+    EXPECT_EQ(prompts.skipped.back().second, SkipReason::AddressUnusable);
+
+    // A reader takes its settings by a broadcast to its MAC: the way to give it an address.
+    commands.Setting({&reader});
+    EXPECT_EQ(reader.status, kStatusQueueSetting);
+    EXPECT_EQ(manager->GetJobCount(), 1);
+    EXPECT_EQ(workers.size(), 1u);
+    commands.Setting({&loopback});
+    EXPECT_EQ(manager->GetJobCount(), 1);
+    EXPECT_EQ(prompts.asked.back(), "reader") << "no settings sheet, no in-use message for an unusable address";
+}
+
 TEST_F(ModuleCommandsTest, RebootAndFirmwareSkipModulesTheirModelDoesNotAllow)
 {
     DeviceRecord& door = Row(WebModule("192.0.2.10", "02:00:00:00:01:01"));

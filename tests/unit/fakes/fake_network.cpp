@@ -110,6 +110,13 @@ NeighbourKind FakeNeighbourTable::Lookup(std::uint32_t interfaceIndex, std::uint
     return it == entries.end() ? NeighbourKind::None : it->second.kind;
 }
 
+NeighbourEntry FakeNeighbourTable::Find(std::uint32_t interfaceIndex, std::uint32_t address)
+{
+    ++calls;
+    const auto it = entries.find({interfaceIndex, address});
+    return it == entries.end() ? NeighbourEntry{} : NeighbourEntry{it->second.kind, it->second.mac};
+}
+
 bool FakeNeighbourTable::AddPermanent(std::uint32_t interfaceIndex, std::uint32_t address,
                                       const std::array<std::uint8_t, 6>& hardwareAddress)
 {

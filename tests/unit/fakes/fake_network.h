@@ -88,6 +88,7 @@ public:
         NeighbourKind kind;
     };
     NeighbourKind Lookup(std::uint32_t interfaceIndex, std::uint32_t address) override;
+    NeighbourEntry Find(std::uint32_t interfaceIndex, std::uint32_t address) override;
     bool AddPermanent(std::uint32_t interfaceIndex, std::uint32_t address,
                       const std::array<std::uint8_t, 6>& hardwareAddress) override;
     NeighbourChange MakePermanent(std::uint32_t interfaceIndex, std::uint32_t address,
