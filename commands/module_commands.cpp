@@ -148,7 +148,7 @@ bool ModuleCommands::SettingOfWebModule(DeviceRecord& r)
     }
     if (read->result != kHttpSuccess) {
         r.action = kActionNone;
-        r.status = kStatusSettingFailed;
+        r.status = SettingsReadFailureStatus(read->result);
         Report(r);
         return true;
     }

@@ -89,23 +89,19 @@ void CControllerManager::RunStep(DeviceRecord& record)
             }
             return;
         }
+        std::int32_t result = kHttpNoTarget;
         if (change != nullptr) {
             // Read here, not when queued: of many modules changed at once, each is read just before
             // its write, and every field but the changed ones goes back as the module has it.
-            auto read = std::make_shared<ModuleSettings>();
-            read->target = HttpTarget::ForRecord(record);
-            if (ReadModuleSettings(read.get(), http) != kHttpSuccess) {
-                record.status = kStatusSettingFailed;
-                return;
-            }
-            read->newLoginName = read->target.userName;
-            read->newAdminPassword = read->target.password;
-            ApplySettingsChange(*change, *read);
-            payload = std::move(read);
+            auto changed = std::make_shared<ModuleSettings>();
+            result = ChangeModuleSettings(*change, HttpTarget::ForRecord(record), http, *changed);
+            payload = std::move(changed);
+        } else if (const auto* whole = dynamic_cast<const ModuleSettings*>(payload.get())) {
+            result = WriteModuleSettings(whole, http);
         }
         const auto* settings = dynamic_cast<const ModuleSettings*>(payload.get());
-        if (settings == nullptr || WriteModuleSettings(settings, http) != 0) {
-            record.status = kStatusSettingFailed;
+        if (settings == nullptr || result != kHttpSuccess) {
+            record.status = SettingsReadFailureStatus(result);
             return;
         }
         record.userName = settings->newLoginName;

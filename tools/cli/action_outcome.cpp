@@ -56,6 +56,9 @@ std::string FailureWords(const DeviceRecord& r)
         return "the module refused the login";
     case kStatusSettingFailed:
         return "the module's settings could not be read or written";
+    case kStatusSettingsUnreadable:
+        return "the configuration page of " + r.macText + " at " + r.ipText +
+               " lacked values its form posts back (a busy or login page?); nothing was written";
     case kStatusRebootFailed:
         return "the module refused the reboot";
     case kStatusSetDefaultFailed:

@@ -121,7 +121,7 @@ TEST_F(ModuleCommandsTest, SetLoginQueuesOnlyModulesThatTakeALogin)
 TEST_F(ModuleCommandsTest, SettingOfAWebModuleReadsEditsAndQueuesACopy)
 {
     DeviceRecord& r = Row(WebModule());
-    http.handler = [](const HttpRequest&) { return Answer("<script>var va_machname = 'Door';</script>"); };
+    http.handler = [](const HttpRequest&) { return Answer(testing::SettingsPage()); };
     prompts.editSettings = [](ModuleSettings& s) { s.machineName = "Door 7"; };
     commands.Setting(All());
 
@@ -139,7 +139,7 @@ TEST_F(ModuleCommandsTest, SettingOfAWebModuleReadsEditsAndQueuesACopy)
 TEST_F(ModuleCommandsTest, SettingThatIsCancelledOrCannotBeReadQueuesNothing)
 {
     DeviceRecord& r = Row(WebModule());
-    http.handler = [](const HttpRequest&) { return Answer("<script>var va_machname = 'Door';</script>"); };
+    http.handler = [](const HttpRequest&) { return Answer(testing::SettingsPage()); };
     prompts.accept = false;
     commands.Setting(All());
     EXPECT_EQ(r.action, kActionNone);
@@ -153,6 +153,19 @@ TEST_F(ModuleCommandsTest, SettingThatIsCancelledOrCannotBeReadQueuesNothing)
     EXPECT_EQ(r.status, kStatusSettingFailed);
     EXPECT_EQ(manager->GetJobCount(), 0);
     EXPECT_TRUE(manager->ReserveAddress(r.ip));  // every path gives the address back
+}
+
+TEST_F(ModuleCommandsTest, SettingsPageWithoutItsValuesShowsNoSheet)
+{
+    DeviceRecord& r = Row(WebModule());
+    http.handler = [](const HttpRequest&) { return Answer("<script>var va_machname = 'Door';</script>"); };
+    commands.Setting(All());
+    EXPECT_TRUE(prompts.asked.empty());
+    EXPECT_EQ(r.action, kActionNone);
+    EXPECT_EQ(r.status, kStatusSettingsUnreadable);
+    EXPECT_EQ(r.pendingPayload, nullptr);
+    EXPECT_EQ(manager->GetJobCount(), 0);
+    EXPECT_TRUE(manager->ReserveAddress(r.ip));
 }
 
 TEST_F(ModuleCommandsTest, SettingOnABusyAddressSaysSoAndChangesNothing)
@@ -282,7 +295,7 @@ TEST_F(ModuleCommandsTest, ReadersAreNotOfferedRestartOrFirmwareAndSaySo)
 TEST_F(ModuleCommandsTest, AbandonedSettingsReadKeepsTheAddressUntilItEnds)
 {
     DeviceRecord& r = Row(WebModule());
-    http.handler = [](const HttpRequest&) { return Answer("<script>var va_machname = 'Door';</script>"); };
+    http.handler = [](const HttpRequest&) { return Answer(testing::SettingsPage()); };
     prompts.giveUpWaiting = true;
     commands.Setting(All());
     EXPECT_EQ(r.action, kActionNone);
@@ -297,7 +310,7 @@ TEST_F(ModuleCommandsTest, AbandonedSettingsReadKeepsTheAddressUntilItEnds)
 TEST_F(ModuleCommandsTest, SettingWhoseWorkerCannotStartIsPutBack)
 {
     DeviceRecord& r = Row(WebModule());
-    http.handler = [](const HttpRequest&) { return Answer("<script>var va_machname = 'Door';</script>"); };
+    http.handler = [](const HttpRequest&) { return Answer(testing::SettingsPage()); };
     workersStart = false;
     commands.Setting(All());
     EXPECT_EQ(r.action, kActionNone);

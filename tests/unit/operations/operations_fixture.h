@@ -47,6 +47,18 @@ public:
     std::string path;  // ends with "/"
 };
 
+// A configuration page carrying every value its form posts back; `extra` is put in front, so that its
+// variables are the ones found first.
+inline std::string SettingsPage(const std::string& extra = {})
+{
+    return extra + "<script>var va_machname = 'Door'; var va_EnableDHCP = 0; var va_IpAddr = '192.0.2.10';"
+                   "var va_NetMask = '255.255.255.0'; var va_Gateway = '192.0.2.254';"
+                   "var va_DNServer = '192.0.2.53'; var va_SendtoServer = 2; var va_ServerAddress = '0.0.0.0';"
+                   "var va_MyName = 'me'; var va_ddns = 0; var va_HostName = ''; var va_UserName = 'du';"
+                   "var va_DDNSPasswd = 'dp'; var va_3Des1 = 'k1'; var va_3Des2 = 'k2'; var va_3Des3 = 'k3';"
+                   "var va_DevicePort = '4001';</script>";
+}
+
 inline HttpResult Answer(std::string body, long status = 200)
 {
     return HttpResult{0, status, std::move(body)};
