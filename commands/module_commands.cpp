@@ -272,6 +272,7 @@ void ModuleCommands::FirmwareUpdate(const std::vector<DeviceRecord*>& selected)
     ForLoggedIn(selected, Offer::FirmwareUpdate, &CanUpdateFirmware, [&](DeviceRecord& r) {
         r.firmwareFile = path;
         r.firmwareFile2.clear();
+        r.expectedVersion.clear();  // any version but the one before counts
         Start(r, kActionFirmwareUpdate, kStatusQueueFirmwareUpdate);
     });
 }
@@ -283,7 +284,8 @@ void ModuleCommands::FirmwareUpdateToLatest(const std::vector<DeviceRecord*>& se
     const IniReader list = ReadFirmwareList(folder);
     ForLoggedIn(selected, Offer::FirmwareUpdateToLatest, nullptr, [&](DeviceRecord& r) {
         const std::int32_t latest =
-            CheckLatestFirmware(list, folder, r.model, r.version, &r.firmwareFile, &r.firmwareFile2);
+            CheckLatestFirmware(list, folder, r.model, r.version, &r.firmwareFile, &r.firmwareFile2,
+                                &r.expectedVersion);
         if (latest == -1) {
             r.status = kStatusUnknown;
             Report(r);

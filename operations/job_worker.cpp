@@ -2,6 +2,7 @@
 #include "discovery/controller_manager.h"
 #include "discovery/address_text.h"
 #include "discovery/dactyl_settings.h"
+#include "operations/firmware_folder.h"
 #include "operations/firmware_upload.h"
 #include "operations/login.h"
 #include "operations/module_settings.h"
@@ -62,6 +63,10 @@ void CControllerManager::RunStep(DeviceRecord& record)
         record.status = (record.kind == ModuleKind::BinaryDactyl ? LoginByCgi(&record, http) : LoginByPage(&record, http)) == 0
                             ? kStatusLoginSuccessfully
                             : kStatusLoginFailed;
+        // Back after a firmware update: the requery refreshed its version, which must be the new one.
+        if (record.status == kStatusLoginSuccessfully && !FirmwareUpdateTook(record)) {
+            record.status = kStatusFirmwareNotTaken;
+        }
         return;
     case kStatusQueueSetting: {
         if (record.kind == ModuleKind::LongReply) {
@@ -122,6 +127,7 @@ void CControllerManager::RunStep(DeviceRecord& record)
         return;
     }
     case kStatusQueueFirmwareUpdate: {
+        record.versionBefore = record.version;
         const std::int32_t next = record.firmwareFile2.empty() ? kStatusWaitForLogin : kStatusWaitForFirmwareUpdate;
         record.status = RunFirmwareUpload(*this, &record, 0) ? next : kStatusFirmwareUpdateFailed;
         if (record.status == kStatusWaitForFirmwareUpdate) {

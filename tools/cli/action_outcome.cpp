@@ -65,6 +65,10 @@ std::string FailureWords(const DeviceRecord& r)
         return "the module refused the factory default";
     case kStatusFirmwareUpdateFailed:
         return "the firmware update failed";
+    case kStatusFirmwareNotTaken:
+        return "the module came back with version " + r.version +
+               (r.expectedVersion.empty() ? ", the one it had before the update"
+                                          : ", not the updated " + r.expectedVersion);
     case kStatusUnknown:
         return "the firmware folder lists no firmware for model " + r.model;
     default:

@@ -187,15 +187,16 @@ struct OperationsFixture : ::testing::Test {
         return r;
     }
     // Web modules answer a requery from the address they were asked at; readers answer a broadcast.
-    void ModulesAnswer(const std::string& mac = "02:00:00:00:01:01")
+    void ModulesAnswer(const std::string& mac = "02:00:00:00:01:01", const std::string& version = "V3.10R2")
     {
-        sockets.responder = [mac](const FakeUdpSockets::Sent& s) -> std::vector<FakeUdpSockets::Answer> {
+        sockets.responder = [mac, version](const FakeUdpSockets::Sent& s) -> std::vector<FakeUdpSockets::Answer> {
             if (s.port == CControllerManager::kBinaryProbePort) {
                 return {{5, BinaryReply()}};
             }
             TextReplyFields f;
             f.ip = FormatIp(s.address);
             f.mac = mac;
+            f.version = version;
             return {{5, TextReply(252, f)}};
         };
     }
