@@ -134,6 +134,7 @@ void CControllerManager::RunStep(DeviceRecord& record)
             WaitWithProgress(&record, m_timing.firmwarePauseMs, 0, 100);
             record.status = RunFirmwareUpload(*this, &record, 1) ? kStatusWaitForLogin : kStatusFirmwareUpdateFailed;
         }
+        record.pendingPayload.reset();
         return;
     }
     default:

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "discovery/dactyl_settings.h"
+#include "operations/firmware_upload.h"
 #include "operations/module_settings.h"
 #include "tests/unit/operations/operations_fixture.h"
 #include "commands/module_commands.h"
@@ -221,6 +222,10 @@ TEST_F(ModuleCommandsTest, RebootAndFirmwareSkipModulesTheirModelDoesNotAllow)
     EXPECT_EQ(door.firmwareFile, "/fw/new.bin");
     EXPECT_EQ(door.firmwareFile2, "");
     EXPECT_EQ(old.action, kActionNone);  // too old a controller for a new firmware
+    // The file's digest is taken as the batch begins; a file that could not be read has none.
+    const auto* batch = dynamic_cast<const FirmwareBatch*>(door.pendingPayload.get());
+    ASSERT_NE(batch, nullptr);
+    EXPECT_FALSE(batch->digests[0]);
 }
 
 TEST_F(ModuleCommandsTest, LatestFirmwareShowsCurrentAndUnknownWithoutQueueing)
@@ -242,6 +247,7 @@ TEST_F(ModuleCommandsTest, LatestFirmwareShowsCurrentAndUnknownWithoutQueueing)
     EXPECT_EQ(current.action | unknown.action, kActionNone);
     EXPECT_EQ(older.action, kActionFirmwareUpdateToLatest);
     EXPECT_EQ(older.firmwareFile2, folder.path + "b.bin");
+    EXPECT_EQ(older.expectedVersion, "V9.0.0-1");  // what it must report once it runs the listed firmware
     EXPECT_EQ(manager->GetJobCount(), 1);
 }
 
