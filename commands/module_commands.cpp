@@ -9,6 +9,7 @@
 #include "discovery/dactyl_settings.h"
 #include "discovery/module_address.h"
 #include "operations/firmware_folder.h"
+#include "operations/firmware_upload.h"
 #include "operations/module_settings.h"
 
 namespace tarrowind {
@@ -180,7 +181,7 @@ bool ModuleCommands::SettingOfWebModule(DeviceRecord& r)
     }
     if (read->result != kHttpSuccess) {
         r.action = kActionNone;
-        r.status = kStatusSettingFailed;
+        r.status = SettingsReadFailureStatus(read->result);
         Report(r);
         return true;
     }
@@ -313,9 +314,12 @@ void ModuleCommands::FirmwareUpdate(const std::vector<DeviceRecord*>& selected)
     if (!m_prompts.AskFirmwareFile(*selected.front(), path)) {
         return;
     }
+    FirmwareBatchDigests digests;  // taken as the batch begins: every module gets these bytes or none
     ForLoggedIn(selected, Offer::FirmwareUpdate, &CanUpdateFirmware, [&](DeviceRecord& r) {
         r.firmwareFile = path;
         r.firmwareFile2.clear();
+        r.expectedVersion.clear();  // any version but the one before counts
+        r.pendingPayload = digests.For(r.firmwareFile, r.firmwareFile2);
         Start(r, kActionFirmwareUpdate, kStatusQueueFirmwareUpdate);
     });
 }
@@ -325,9 +329,11 @@ void ModuleCommands::FirmwareUpdateToLatest(const std::vector<DeviceRecord*>& se
     // One reading of the list for the whole selection: every module is judged against the same list.
     const std::string folder = m_manager.FirmwareFolder();
     const IniReader list = ReadFirmwareList(folder);
+    FirmwareBatchDigests digests;
     ForLoggedIn(selected, Offer::FirmwareUpdateToLatest, nullptr, [&](DeviceRecord& r) {
         const std::int32_t latest =
-            CheckLatestFirmware(list, folder, r.model, r.version, &r.firmwareFile, &r.firmwareFile2);
+            CheckLatestFirmware(list, folder, r.model, r.version, &r.firmwareFile, &r.firmwareFile2,
+                                &r.expectedVersion);
         if (latest == -1) {
             r.status = kStatusUnknown;
             Report(r);
@@ -335,6 +341,7 @@ void ModuleCommands::FirmwareUpdateToLatest(const std::vector<DeviceRecord*>& se
             r.status = kStatusLatestVersion;
             Report(r);
         } else if (latest == 1) {
+            r.pendingPayload = digests.For(r.firmwareFile, r.firmwareFile2);
             Start(r, kActionFirmwareUpdateToLatest, kStatusQueueFirmwareUpdate);
         }
     });

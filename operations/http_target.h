@@ -15,6 +15,7 @@ enum HttpResultCode : std::int32_t {
     kHttpNoTarget = -1,
     kHttpRefused = -2,
     kHttpNoFirmwareData = -3,
+    kHttpPageIncomplete = -4,  // a configuration page without every value its form posts back
 };
 
 // Where a request goes and with which credentials.

@@ -2,6 +2,7 @@
 #include "discovery/controller_manager.h"
 #include "discovery/address_text.h"
 #include "discovery/dactyl_settings.h"
+#include "operations/firmware_folder.h"
 #include "operations/firmware_upload.h"
 #include "operations/login.h"
 #include "operations/module_settings.h"
@@ -62,6 +63,10 @@ void CControllerManager::RunStep(DeviceRecord& record)
         record.status = (record.kind == ModuleKind::BinaryDactyl ? LoginByCgi(&record, http) : LoginByPage(&record, http)) == 0
                             ? kStatusLoginSuccessfully
                             : kStatusLoginFailed;
+        // Back after a firmware update: the requery refreshed its version, which must be the new one.
+        if (record.status == kStatusLoginSuccessfully && !FirmwareUpdateTook(record)) {
+            record.status = kStatusFirmwareNotTaken;
+        }
         return;
     case kStatusQueueSetting: {
         if (record.kind == ModuleKind::LongReply) {
@@ -89,23 +94,19 @@ void CControllerManager::RunStep(DeviceRecord& record)
             }
             return;
         }
+        std::int32_t result = kHttpNoTarget;
         if (change != nullptr) {
             // Read here, not when queued: of many modules changed at once, each is read just before
             // its write, and every field but the changed ones goes back as the module has it.
-            auto read = std::make_shared<ModuleSettings>();
-            read->target = HttpTarget::ForRecord(record);
-            if (ReadModuleSettings(read.get(), http) != kHttpSuccess) {
-                record.status = kStatusSettingFailed;
-                return;
-            }
-            read->newLoginName = read->target.userName;
-            read->newAdminPassword = read->target.password;
-            ApplySettingsChange(*change, *read);
-            payload = std::move(read);
+            auto changed = std::make_shared<ModuleSettings>();
+            result = ChangeModuleSettings(*change, HttpTarget::ForRecord(record), http, *changed);
+            payload = std::move(changed);
+        } else if (const auto* whole = dynamic_cast<const ModuleSettings*>(payload.get())) {
+            result = WriteModuleSettings(whole, http);
         }
         const auto* settings = dynamic_cast<const ModuleSettings*>(payload.get());
-        if (settings == nullptr || WriteModuleSettings(settings, http) != 0) {
-            record.status = kStatusSettingFailed;
+        if (settings == nullptr || result != kHttpSuccess) {
+            record.status = SettingsReadFailureStatus(result);
             return;
         }
         record.userName = settings->newLoginName;
@@ -126,12 +127,14 @@ void CControllerManager::RunStep(DeviceRecord& record)
         return;
     }
     case kStatusQueueFirmwareUpdate: {
+        record.versionBefore = record.version;
         const std::int32_t next = record.firmwareFile2.empty() ? kStatusWaitForLogin : kStatusWaitForFirmwareUpdate;
         record.status = RunFirmwareUpload(*this, &record, 0) ? next : kStatusFirmwareUpdateFailed;
         if (record.status == kStatusWaitForFirmwareUpdate) {
             WaitWithProgress(&record, m_timing.firmwarePauseMs, 0, 100);
             record.status = RunFirmwareUpload(*this, &record, 1) ? kStatusWaitForLogin : kStatusFirmwareUpdateFailed;
         }
+        record.pendingPayload.reset();
         return;
     }
     default:

@@ -172,7 +172,12 @@ QVariant ControllerListModel::data(const QModelIndex& index, int role) const
         return DisplayText(*shown, index.column());
     case Qt::ToolTipRole: {
         // Names and texts come from the network: shown literally, never as markup.
-        const QString text = CellText(*shown, index.column());
+        QString text = CellText(*shown, index.column());
+        // After a firmware update the version and status cells say what it ran before and after.
+        if (!shown->versionBefore.empty() && (index.column() == kColumnVersion || index.column() == kColumnStatus)) {
+            text += QStringLiteral("\n") + QString::fromStdString(shown->versionBefore) + QStringLiteral(" \u2192 ") +
+                    QString::fromStdString(shown->version);
+        }
         if (text.isEmpty()) {
             return {};
         }
@@ -416,6 +421,7 @@ DeviceRecord ControllerListModel::ShownFields(const DeviceRecord& record)
     shown.maskText = record.maskText;
     shown.gatewayText = record.gatewayText;
     shown.version = record.version;
+    shown.versionBefore = record.versionBefore;  // for the tooltip after a firmware update
     shown.model = record.model;
     shown.action = record.action;
     shown.status = record.status;

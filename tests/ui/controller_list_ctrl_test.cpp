@@ -278,6 +278,17 @@ void ControllerListCtrlTest::snapshotsChangeOnlyOnRefresh()
     QCOMPARE(list.RecordAt(2), live);
     QCOMPARE(changed.count(), 0);  // reports are coalesced by the window
 
+    // After a firmware update the version and status tell what ran before, literally, not as markup.
+    live->versionBefore = "V1.0.0-1";
+    live->version = "V<b>2";
+    QVERIFY(list.Refresh(*live));
+    const int row = list.RecordAt(0) == live ? 0 : list.RecordAt(1) == live ? 1 : 2;
+    for (const int column : {ControllerListModel::kColumnVersion, ControllerListModel::kColumnStatus}) {
+        const QString tip = list.model()->index(row, column).data(Qt::ToolTipRole).toString();
+        QVERIFY2(tip.contains(QString::fromUtf8("V1.0.0-1 \u2192 V&lt;b&gt;2")), qPrintable(tip));
+    }
+    QVERIFY(!list.model()->index(row, ControllerListModel::kColumnIp).data(Qt::ToolTipRole).toString().contains("V1.0"));
+
     // Not in the list: an outside record, and the same after Clear.
     const DeviceRecord stranger = *live;
     QVERIFY(!list.Refresh(stranger));

@@ -461,7 +461,7 @@ private:
             using nlohmann::ordered_json;
             const ordered_json nothing;
             const auto text = [&](const std::string& t) { return t.empty() ? nothing : ordered_json(t); };
-            const ordered_json line = {
+            ordered_json line = {
                 {"final", true},
                 {"mac", r != nullptr ? ordered_json(r->macText) : text(missing->mac)},
                 {"ip", r != nullptr ? ordered_json(r->ipText) : text(missing->ip)},
@@ -472,15 +472,23 @@ private:
                 {"result", ResultName(outcome.result)},
                 {"reason", outcome.reason},
             };
+            if (FirmwareAction() && r != nullptr) {
+                line["versionBefore"] = text(r->versionBefore);
+                line["versionAfter"] = r->version;
+            }
             m_out << line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
         } else if (r != nullptr) {
             m_out << r->macText << '\t' << r->ipText << '\t' << ActionName(r->action) << '\t' << r->status << '\t'
                   << StatusName(r->status) << '\t' << r->progress << '\t' << ResultName(outcome.result) << '\t'
-                  << outcome.reason << '\n';
+                  << outcome.reason;
+            if (FirmwareAction()) {
+                m_out << '\t' << (r->versionBefore.empty() ? "-" : r->versionBefore) << '\t' << r->version;
+            }
+            m_out << '\n';
         } else {
             const auto dash = [](const std::string& t) { return t.empty() ? std::string("-") : t; };
             m_out << dash(missing->mac) << '\t' << dash(missing->ip) << "\t-\t-\t-\t-\t" << ResultName(outcome.result)
-                  << '\t' << outcome.reason << '\n';
+                  << '\t' << outcome.reason << (FirmwareAction() ? "\t-\t-\n" : "\n");
         }
     }
 
@@ -488,9 +496,14 @@ private:
     {
         std::vector<ModuleResult> results;
         if (!m_options.json) {
-            m_out << "MAC\tIP\tACTION\tSTATUS\tSTATUS NAME\tPROGRESS\tRESULT\tREASON\n";
+            m_out << "MAC\tIP\tACTION\tSTATUS\tSTATUS NAME\tPROGRESS\tRESULT\tREASON"
+                  << (FirmwareAction() ? "\tVERSION BEFORE\tVERSION AFTER\n" : "\n");
         }
-        for (const DeviceRecord* r : chosen) {
+        for (DeviceRecord* r : chosen) {
+            if (m_options.allowSameVersion && m_options.action == CliAction::Firmware &&
+                r->status == kStatusFirmwareNotTaken && r->version == r->versionBefore) {
+                r->status = kStatusLoginSuccessfully;  // the same version was asked for: logged in as any other
+            }
             ModuleOutcome outcome = m_tracker.Of(*r);
             const auto expected = m_expectedIp.find(r);
             if (outcome.result == ModuleResult::Done && expected != m_expectedIp.end() && r->ip != expected->second) {
@@ -506,6 +519,11 @@ private:
             Line(nullptr, &missing, outcome);
         }
         return ExitCode(results);
+    }
+
+    bool FirmwareAction() const
+    {
+        return m_options.action == CliAction::Firmware || m_options.action == CliAction::Latest;
     }
 
     const ActionOptions& m_options;

@@ -57,12 +57,19 @@ std::string FailureWords(const DeviceRecord& r)
         return "the module refused the login";
     case kStatusSettingFailed:
         return "the module's settings could not be read or written";
+    case kStatusSettingsUnreadable:
+        return "the configuration page of " + r.macText + " at " + r.ipText +
+               " lacked values its form posts back (a busy or login page?); nothing was written";
     case kStatusRebootFailed:
         return "the module refused the reboot";
     case kStatusSetDefaultFailed:
         return "the module refused the factory default";
     case kStatusFirmwareUpdateFailed:
         return "the firmware update failed";
+    case kStatusFirmwareNotTaken:
+        return "the module came back with version " + r.version +
+               (r.expectedVersion.empty() ? ", the one it had before the update"
+                                          : ", not the updated " + r.expectedVersion);
     case kStatusUnknown:
         return "the firmware folder lists no firmware for model " + r.model;
     case kStatusAddressUnusable:

@@ -210,6 +210,11 @@ void WebServer::route(httplib::Server& server, WebScheme scheme)
         Exchange exchange(*this, scheme, WebPage::Hidden, request, response);
         const ModulePtr module = exchange.begin();
         if (!module) return;
+        if (module->faults().busySettingsPage) {
+            exchange.answer(503, busySettingsPage(module->snapshot()));
+            exchange.note(" (busy)");
+            return;
+        }
         auto page = std::make_shared<std::string>(settingsPage(module->snapshot()));
         if (!module->faults().oversizedBody) {
             exchange.answer(200, std::move(*page));
@@ -287,7 +292,7 @@ void WebServer::route(httplib::Server& server, WebScheme scheme)
         const ModulePtr module = exchange.begin();
         if (!module) return;
         RestartChanges changes;
-        changes.version = module->uploadedVersion();
+        if (!module->faults().keepVersion) changes.version = module->uploadedVersion();
         exchange.answerThenRestart(acceptedPage("Rebooting"), std::move(changes));
     });
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "discovery/dactyl_settings.h"
+#include "operations/firmware_upload.h"
 #include "operations/module_settings.h"
 #include "tests/unit/operations/operations_fixture.h"
 #include "commands/module_commands.h"
@@ -121,7 +122,7 @@ TEST_F(ModuleCommandsTest, SetLoginQueuesOnlyModulesThatTakeALogin)
 TEST_F(ModuleCommandsTest, SettingOfAWebModuleReadsEditsAndQueuesACopy)
 {
     DeviceRecord& r = Row(WebModule());
-    http.handler = [](const HttpRequest&) { return Answer("<script>var va_machname = 'Door';</script>"); };
+    http.handler = [](const HttpRequest&) { return Answer(testing::SettingsPage()); };
     prompts.editSettings = [](ModuleSettings& s) { s.machineName = "Door 7"; };
     commands.Setting(All());
 
@@ -139,7 +140,7 @@ TEST_F(ModuleCommandsTest, SettingOfAWebModuleReadsEditsAndQueuesACopy)
 TEST_F(ModuleCommandsTest, SettingThatIsCancelledOrCannotBeReadQueuesNothing)
 {
     DeviceRecord& r = Row(WebModule());
-    http.handler = [](const HttpRequest&) { return Answer("<script>var va_machname = 'Door';</script>"); };
+    http.handler = [](const HttpRequest&) { return Answer(testing::SettingsPage()); };
     prompts.accept = false;
     commands.Setting(All());
     EXPECT_EQ(r.action, kActionNone);
@@ -153,6 +154,19 @@ TEST_F(ModuleCommandsTest, SettingThatIsCancelledOrCannotBeReadQueuesNothing)
     EXPECT_EQ(r.status, kStatusSettingFailed);
     EXPECT_EQ(manager->GetJobCount(), 0);
     EXPECT_TRUE(manager->ReserveAddress(r.ip));  // every path gives the address back
+}
+
+TEST_F(ModuleCommandsTest, SettingsPageWithoutItsValuesShowsNoSheet)
+{
+    DeviceRecord& r = Row(WebModule());
+    http.handler = [](const HttpRequest&) { return Answer("<script>var va_machname = 'Door';</script>"); };
+    commands.Setting(All());
+    EXPECT_TRUE(prompts.asked.empty());
+    EXPECT_EQ(r.action, kActionNone);
+    EXPECT_EQ(r.status, kStatusSettingsUnreadable);
+    EXPECT_EQ(r.pendingPayload, nullptr);
+    EXPECT_EQ(manager->GetJobCount(), 0);
+    EXPECT_TRUE(manager->ReserveAddress(r.ip));
 }
 
 TEST_F(ModuleCommandsTest, SettingOnABusyAddressSaysSoAndChangesNothing)
@@ -239,6 +253,10 @@ TEST_F(ModuleCommandsTest, RebootAndFirmwareSkipModulesTheirModelDoesNotAllow)
     EXPECT_EQ(door.firmwareFile, "/fw/new.bin");
     EXPECT_EQ(door.firmwareFile2, "");
     EXPECT_EQ(old.action, kActionNone);  // too old a controller for a new firmware
+    // The file's digest is taken as the batch begins; a file that could not be read has none.
+    const auto* batch = dynamic_cast<const FirmwareBatch*>(door.pendingPayload.get());
+    ASSERT_NE(batch, nullptr);
+    EXPECT_FALSE(batch->digests[0]);
 }
 
 TEST_F(ModuleCommandsTest, LatestFirmwareShowsCurrentAndUnknownWithoutQueueing)
@@ -260,6 +278,7 @@ TEST_F(ModuleCommandsTest, LatestFirmwareShowsCurrentAndUnknownWithoutQueueing)
     EXPECT_EQ(current.action | unknown.action, kActionNone);
     EXPECT_EQ(older.action, kActionFirmwareUpdateToLatest);
     EXPECT_EQ(older.firmwareFile2, folder.path + "b.bin");
+    EXPECT_EQ(older.expectedVersion, "V9.0.0-1");  // what it must report once it runs the listed firmware
     EXPECT_EQ(manager->GetJobCount(), 1);
 }
 
@@ -313,7 +332,7 @@ TEST_F(ModuleCommandsTest, ReadersAreNotOfferedRestartOrFirmwareAndSaySo)
 TEST_F(ModuleCommandsTest, AbandonedSettingsReadKeepsTheAddressUntilItEnds)
 {
     DeviceRecord& r = Row(WebModule());
-    http.handler = [](const HttpRequest&) { return Answer("<script>var va_machname = 'Door';</script>"); };
+    http.handler = [](const HttpRequest&) { return Answer(testing::SettingsPage()); };
     prompts.giveUpWaiting = true;
     commands.Setting(All());
     EXPECT_EQ(r.action, kActionNone);
@@ -328,7 +347,7 @@ TEST_F(ModuleCommandsTest, AbandonedSettingsReadKeepsTheAddressUntilItEnds)
 TEST_F(ModuleCommandsTest, SettingWhoseWorkerCannotStartIsPutBack)
 {
     DeviceRecord& r = Row(WebModule());
-    http.handler = [](const HttpRequest&) { return Answer("<script>var va_machname = 'Door';</script>"); };
+    http.handler = [](const HttpRequest&) { return Answer(testing::SettingsPage()); };
     workersStart = false;
     commands.Setting(All());
     EXPECT_EQ(r.action, kActionNone);

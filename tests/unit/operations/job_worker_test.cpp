@@ -172,13 +172,14 @@ TEST_F(JobWorkerTest, SettingsThatCannotBeSentFail)
 TEST_F(JobWorkerTest, UpdateWithTwoFilesPausesBetweenThem)
 {
     testing::TempDir dir;
-    ModulesAnswer();
+    ModulesAnswer("02:00:00:00:01:01", "V3.11.0-5");
     http.handler = [](const HttpRequest& r) {
         return Answer(r.path == "/Eng/FMUpProcess.htm" ? "var va_Finish = 4; var va_Total = 4;" : "ok");
     };
     DeviceRecord r = WebModule();
     r.action = kActionFirmwareUpdateToLatest;
     r.status = kStatusQueueFirmwareUpdate;
+    r.expectedVersion = "V3.11.0-5";
     r.firmwareFile = dir.Write("a.bin", "first");
     r.firmwareFile2 = dir.Write("b.bin", "second");
     EXPECT_EQ(Run(r), (Statuses{kStatusFirmwareUploading, kStatusFirmwareUpdating, kStatusWaitForFirmwareUpdate,
@@ -202,6 +203,48 @@ TEST_F(JobWorkerTest, UpdateWithTwoFilesPausesBetweenThem)
     EXPECT_EQ(Run(failing), (Statuses{kStatusFirmwareUploading, kStatusFirmwareUpdateFailed}));
     EXPECT_EQ(failing.action, kActionNone);
     EXPECT_EQ(http.Requests().size(), 7u);
+}
+
+TEST_F(JobWorkerTest, UpdateIsDoneOnlyWhenTheModuleComesBackWithTheNewVersion)
+{
+    testing::TempDir dir;
+    http.handler = [](const HttpRequest& r) {
+        return Answer(r.path == "/Eng/FMUpProcess.htm" ? "var va_Finish = 4; var va_Total = 4;" : "ok");
+    };
+    const std::string file = dir.Write("a.bin", "image");
+    struct Case {
+        std::int32_t action;
+        std::string expected, comesBackWith;
+        std::int32_t ends;
+    };
+    const Case cases[] = {
+        {kActionFirmwareUpdateToLatest, "V3.11.0-5", "V3.11.0-5", kStatusLoginSuccessfully},
+        {kActionFirmwareUpdateToLatest, "V3.11.0-5", "V3.10R2", kStatusFirmwareNotTaken},
+        {kActionFirmwareUpdateToLatest, "V3.11.0-5", "V3.11.0-4", kStatusFirmwareNotTaken},  // not the listed build
+        {kActionFirmwareUpdate, "", "V3.10R2", kStatusFirmwareNotTaken},
+        {kActionFirmwareUpdate, "", "V3.10R3", kStatusLoginSuccessfully},
+    };
+    for (const Case& c : cases) {
+        ModulesAnswer("02:00:00:00:01:01", c.comesBackWith);
+        DeviceRecord r = WebModule();
+        r.action = c.action;
+        r.status = kStatusQueueFirmwareUpdate;
+        r.firmwareFile = file;
+        r.expectedVersion = c.expected;
+        const Statuses shown = Run(r);
+        ASSERT_FALSE(shown.empty());
+        EXPECT_EQ(shown.back(), c.ends) << c.comesBackWith;
+        EXPECT_EQ(r.action, kActionNone);
+        EXPECT_EQ(r.versionBefore, "V3.10R2");
+        EXPECT_EQ(r.version, c.comesBackWith);
+    }
+    // A login of its own is never judged by a version.
+    ModulesAnswer();
+    DeviceRecord plain = WebModule();
+    plain.action = kActionSetLogin;
+    plain.status = kStatusQueueLogin;
+    plain.versionBefore = "V0";
+    EXPECT_EQ(Run(plain), (Statuses{kStatusLogin, kStatusLoginSuccessfully}));
 }
 
 }  // namespace

@@ -320,6 +320,28 @@ TEST_F(WebServerTest, ProgressFaults)
     EXPECT_EQ(answer->body.find("va_Total"), std::string::npos);
 }
 
+TEST_F(WebServerTest, BusySettingsPageAndAnUpdateThatKeepsTheOldVersion)
+{
+    ModuleConfig faulty = module(ModuleKind::Web, true);
+    faulty.faults.busySettingsPage = true;
+    faulty.faults.keepVersion = true;
+    start({faulty});
+    auto page = https()->Get("/Eng/Hidden.htm");
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->status, 503);
+    EXPECT_NE(page->body.find("var va_IpAddr = '"), std::string::npos);
+    EXPECT_EQ(page->body.find("va_NetMask"), std::string::npos);
+
+    const std::string file = "SIMFW version=V9.9.9-9\n" + std::string(4096, 'x');
+    auto upload = https()->Post("/ETHUpload.cgi", kUploadHeaders, uploadBody(file), "");
+    ASSERT_TRUE(upload);
+    EXPECT_EQ(upload->status, 200);
+    ASSERT_TRUE(https()->Post("/ConfigReboot", "RedirectUrl=https\r\n", ""));
+    auto posted = restarts();
+    ASSERT_EQ(posted.size(), 1u);
+    EXPECT_FALSE(posted[0].changes.version);
+}
+
 TEST_F(WebServerTest, ManyParallelClients)
 {
     start({module(ModuleKind::Web, true)});
