@@ -1,6 +1,7 @@
 #include "commands/module_commands.h"
 
 #include <memory>
+#include <set>
 
 #include "commands/address_plan.h"
 #include "commands/command_state.h"
@@ -215,6 +216,9 @@ void ModuleCommands::SettingOfReader(DeviceRecord& r)
 
 void ModuleCommands::ChangeSettings(const std::vector<std::pair<DeviceRecord*, SettingsChange>>& changes)
 {
+    // Addresses of the changes queued here: modules sharing one (new ones on their factory address) park
+    // behind each other and are worked on one after another, each reached by its own MAC.
+    std::set<std::uint32_t> queuedHere;
     for (const auto& [r, change] : changes) {
         if (r == nullptr) {
             continue;
@@ -234,13 +238,17 @@ void ModuleCommands::ChangeSettings(const std::vector<std::pair<DeviceRecord*, S
         // As for the settings command: queued under the reservation, so that it parks, and started by
         // the release; another action on the address meanwhile cannot slip in.
         const std::uint32_t address = r->ip;
-        if (!m_manager.ReserveAddress(address)) {
+        const bool reserved = m_manager.ReserveAddress(address);
+        if (!reserved && queuedHere.count(address) == 0) {
             m_prompts.Skipped(*r, SkipReason::AddressInUse);
             continue;
         }
+        queuedHere.insert(address);
         r->pendingPayload = std::make_shared<SettingsChange>(change);
         Start(*r, kActionSetting, kStatusQueueSetting);
-        Release(address);
+        if (reserved) {
+            Release(address);
+        }
     }
 }
 

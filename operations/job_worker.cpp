@@ -177,7 +177,7 @@ void CControllerManager::JobWorker(DeviceRecord* record)
 {
     while (record != nullptr) {
         // Held before the action: a settings action that changes the address still frees the old one.
-        const std::uint32_t heldAddress = record->ip;
+        std::uint32_t heldAddress = record->ip;
         // The entry is removed as it was made, also when the action gave the module a new address.
         DeviceRecord arpEntry;
         arpEntry.adapterIndex = record->adapterIndex;
@@ -187,6 +187,12 @@ void CControllerManager::JobWorker(DeviceRecord* record)
         RunStep(*record);
         RemoveStaticArp(arpEntry);
         if (record->status == kStatusWaitForLogin) {
+            if (record->ip != heldAddress) {
+                // The module leaves its old address: the next one parked there (modules sharing a factory
+                // address) is worked on while this one restarts; each is reached by its own MAC.
+                ReleaseAddress(heldAddress);
+                heldAddress = 0;
+            }
             WaitForModuleToReturn(*record);
         } else {
             record->action = kActionNone;

@@ -150,6 +150,11 @@ QString CApplyPlanDlg::ProblemText(const PlanProblem& problem)
         row.skip = problem.skip;
         return CAssignAddressesDlg::NoteText(row);
     }
+    case PlanProblemKind::Unusable:
+        return CAssignAddressesDlg::RuleText(problem.rule) + QStringLiteral(" (") + FieldName(problem.field) +
+               QStringLiteral(": ") + Q(problem.value) + ')';
+    case PlanProblemKind::CannotTellApart:
+        return Q(Text("ORB_IDS_NOTE_CANNOT_TELL_APART"));
     }
     return {};
 }

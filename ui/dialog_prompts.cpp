@@ -13,6 +13,7 @@
 #include "ui/firmware_update_dlg.h"
 #include "ui/login_dlg.h"
 #include "ui/module_wait_dlg.h"
+#include "ui/network_config_page.h"
 
 namespace tarrowind {
 
@@ -79,6 +80,9 @@ bool DialogPrompts::EditModuleSettings(ModuleSettings& settings)
 {
     CControllerPropertySheet sheet(QString::fromStdString(Text("ORB_IDS_CONTROLLER_SETTING")), m_parent);
     sheet.settings = settings;
+    if (otherModuleAddresses) {
+        sheet.NetworkPage()->SetOtherModuleAddresses(otherModuleAddresses(settings.target.record));
+    }
     if (sheet.exec() != QDialog::Accepted) {
         return false;
     }

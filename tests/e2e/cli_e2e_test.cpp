@@ -430,5 +430,86 @@ TEST_F(CliE2E, FirmwareThatTheModuleDoesNotTakeIsNoSuccess)
     std::filesystem::remove_all(folderTemplate);
 }
 
+TEST_F(CliE2E, SetIpFromMovesEveryModuleOffTheFactoryAddressTheyShare)
+{
+    // New modules straight from the box: one address, told apart only by their MACs.
+    const std::string a = "02:00:00:00:24:01", b = "02:00:00:00:24:02", dactyl = "02:00:00:00:24:03",
+                      reader = "02:00:00:00:24:04";
+    lab::Simulator sim(json{{"restartSilenceMs", 300},
+                            {"modules",
+                             {LabModule("Web", a, "192.0.2.100"), LabModule("Web", b, "192.0.2.100"),
+                              LabModule("WebDactyl", dactyl, "192.0.2.100"),
+                              LabModule("BinaryDactyl", reader, "192.0.2.100")}}});
+    const std::vector<std::string> args = {"set", "--all", "--user", "admin", "--password-env", kPasswordVariable,
+                                           "--ip-from", "192.0.2.110", "--json", "--search-ms", "1500"};
+    std::vector<std::string> dry = args;
+    dry.push_back("--dry-run");
+    const CliRun preview = RunCli(dry);
+    EXPECT_EQ(preview.exitCode, 0) << preview.out << preview.err;
+    const JsonRun planned = ParseJsonLines(preview.out);
+    ASSERT_EQ(planned.plan.size(), 4u) << preview.out;
+    EXPECT_EQ(planned.plan[0]["note"], "assigned (4 modules on 192.0.2.100: moved one after another)");
+
+    const CliRun run = RunCli(args);
+    EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
+    const JsonRun done = ParseJsonLines(run.out);
+    ASSERT_EQ(done.final.size(), 4u) << run.out;
+    const std::pair<std::string, std::string> moved[] = {
+        {a, "192.0.2.110"}, {b, "192.0.2.111"}, {dactyl, "192.0.2.112"}, {reader, "192.0.2.113"}};
+    for (const auto& [mac, ip] : moved) {
+        EXPECT_EQ(done.final.at(mac)["result"], "done") << run.out;
+        EXPECT_EQ(done.final.at(mac)["ip"], ip) << run.out;
+        EXPECT_EQ(done.final.at(mac)["statusName"], "LOGIN_SUCCESSFULLY");
+    }
+    const auto listed = SearchCsv();
+    for (const auto& [mac, ip] : moved) {
+        EXPECT_EQ(listed.at(mac).second, ip) << mac;
+    }
+    // Logged in again at their own addresses: a reboot of all of them reaches each one.
+    const CliRun again = RunCli({"reboot", "--all", "--user", "admin", "--password-env", kPasswordVariable, "--json",
+                                 "--search-ms", "1500"});
+    const JsonRun rebooted = ParseJsonLines(again.out);
+    for (const std::string& mac : {a, b, dactyl}) {
+        EXPECT_EQ(rebooted.final.at(mac)["result"], "done") << again.out;
+    }
+}
+
+TEST_F(CliE2E, SetGivesNoModuleATakenSharedOrUnusableAddress)
+{
+    const std::string a = "02:00:00:00:25:01", b = "02:00:00:00:25:02";
+    lab::Simulator sim(json{{"restartSilenceMs", 300},
+                            {"modules", {LabModule("Web", a, "192.0.2.120"), LabModule("Web", b, "192.0.2.121")}}});
+    const auto set = [](std::vector<std::string> extra) {
+        std::vector<std::string> argv = {"set", "--user", "admin", "--password-env", kPasswordVariable, "--json",
+                                         "--search-ms", "1500"};
+        argv.insert(argv.end(), extra.begin(), extra.end());
+        return RunCli(argv);
+    };
+    struct Case {
+        std::vector<std::string> extra;
+        int exitCode;
+        const char* says;
+    };
+    const Case cases[] = {
+        {{"--mac", a, "--new-ip", "192.0.2.121"}, 1, "is that of 02:00:00:00:25:02"},
+        {{"--mac", a, "--ip", "192.0.2.121"}, 1, "is that of 02:00:00:00:25:02"},  // the one --ip after --mac
+        {{"--mac", a, "--mac", b, "--new-ip", "192.0.2.130"}, 2, "2 modules the one address 192.0.2.130"},
+        {{"--mac", a, "--new-ip", "192.0.2.131", "--gateway", "192.0.2.131"}, 1, "the module's own address"},
+        {{"--mac", a, "--mask", "255.255.255.252"}, 1, "not a host address"},  // .120 is its /30's network
+        {{"--mac", a, "--new-ip", "198.51.100.40"}, 1, "gateway 192.0.2.254 is not a host address"},
+        {{"--mac", a, "--gateway", "192.0.2.121"}, 1, "address of another module"},
+        {{"--all", "--ip-from", "192.0.2.253"}, 1, "nothing was changed"},  // .254 would be the kept gateway
+    };
+    for (const Case& c : cases) {
+        const CliRun run = set(c.extra);
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.extra.back() << run.out << run.err;
+        EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
+        EXPECT_TRUE(ParseJsonLines(run.out).final.empty()) << run.out;
+    }
+    const auto listed = SearchCsv();
+    EXPECT_EQ(listed.at(a).second, "192.0.2.120");
+    EXPECT_EQ(listed.at(b).second, "192.0.2.121");
+}
+
 }  // namespace
 }  // namespace tarrowind

@@ -12,6 +12,7 @@
 #include "discovery/controller_manager.h"
 #include "operations/module_settings.h"
 #include "commands/address_plan.h"
+#include "commands/address_rules.h"
 #include "commands/module_commands.h"
 #include "commands/settings_plan.h"
 #include "platform/process_environment.h"
@@ -283,6 +284,12 @@ public:
             std::sort(chosen.begin(), chosen.end(),
                       [](const DeviceRecord* a, const DeviceRecord* b) { return a->macText < b->macText; });
         }
+        const bool plainSet = m_options.action == CliAction::Set && !set.ipFrom && !set.planFile;
+        if (plainSet) {
+            if (const int code = CheckSetAddresses(chosen); code != kExitDone) {
+                return code;
+            }
+        }
         OptionPrompts prompts(m_options, password, newPassword, m_tracker, m_err);
         ModuleCommands commands(*m_manager, prompts);
         // As the window's user would: log in first, then the action on the modules that logged in.
@@ -290,6 +297,9 @@ public:
         m_manager->WaitUntilIdle();
         if (StopExitCode() != 0) {
             return StopExitCode();
+        }
+        if (plainSet && !CanReachAlone(chosen)) {
+            return kExitFailed;
         }
         if (m_options.action != CliAction::Login) {
             m_tracker.BeginAction();
@@ -353,27 +363,102 @@ private:
         return listed;
     }
 
+    // What `set` gives every chosen module keeps the rules of plans: a new address is free and given to
+    // one module only, and the addressing each module is left with is usable. Checked before anything is
+    // done, so that a refusal changes nothing.
+    int CheckSetAddresses(const std::vector<DeviceRecord*>& chosen)
+    {
+        const SetOptions& o = m_options.set;
+        SettingsChange change;
+        std::uint32_t value = 0;
+        const auto take = [&](const std::optional<std::string>& text, std::optional<std::uint32_t>& into) {
+            if (text && NetworkOrder(text, value)) {
+                into = value;
+            }
+        };
+        take(o.ip, change.ip);
+        take(o.mask, change.mask);
+        take(o.gateway, change.gateway);
+        change.dhcp = o.dhcp;
+        if (change.ip && chosen.size() > 1) {
+            m_err << "tarrowind-cli: --new-ip would give " << chosen.size() << " modules the one address "
+                  << FormatIp(*change.ip) << "; each module needs an address of its own (--ip-from gives "
+                  << "consecutive ones); nothing was changed\n";
+            return kExitUsage;
+        }
+        for (const DeviceRecord* r : chosen) {
+            const auto otherHas = [&](std::uint32_t address) {
+                return std::any_of(m_records.begin(), m_records.end(),
+                                   [&](const auto& o) { return o.get() != r && o->ip == address; });
+            };
+            if (change.ip && *change.ip != r->ip && otherHas(*change.ip)) {
+                const auto holder = std::find_if(m_records.begin(), m_records.end(), [&](const auto& o) {
+                    return o.get() != r && o->ip == *change.ip;
+                });
+                m_err << "tarrowind-cli: the address " << FormatIp(*change.ip) << " is that of " << (*holder)->macText
+                      << "; a module is only given a free address; nothing was changed\n";
+                return kExitFailed;
+            }
+            if (!ChangesAddressing(change)) {
+                continue;
+            }
+            const Addressing after = AddressingAfter(*r, change);
+            if (const AddressRule rule = CheckAddressing(after, otherHas); rule != AddressRule::Usable) {
+                m_err << "tarrowind-cli: " << r->macText << ": " << DescribeAddressRule(rule, after)
+                      << "; nothing was changed\n";
+                return kExitFailed;
+            }
+        }
+        return kExitDone;
+    }
+
+    // Modules that share one address are reached one by one through static neighbour entries; without
+    // them nothing tells which one answers.
+    bool CanReachAlone(const std::vector<DeviceRecord*>& chosen)
+    {
+        const bool entries = !m_manager->StaticArp().Refused();
+        for (const DeviceRecord* r : chosen) {
+            const auto sharing = std::count_if(m_records.begin(), m_records.end(),
+                                               [&](const auto& o) { return o->ip == r->ip; });
+            if (sharing > 1 && !ReachableAlone(*r, entries)) {
+                m_err << "tarrowind-cli: " << sharing << " modules are on " << r->ipText << " and cannot be told "
+                      << "apart without static neighbour (ARP) entries, which this user may not make; nothing was "
+                      << "changed\n";
+                return false;
+            }
+        }
+        return true;
+    }
+
     // The modules the plan's rows name, to log in before the plan is matched.
     std::vector<DeviceRecord*> PlanModules() { return ModulesNamedBy(m_plan, Listed()); }
 
     int AssignAddresses(ModuleCommands& commands, const std::vector<DeviceRecord*>& chosen)
     {
         const auto listed = Listed();
-        const AddressPlan plan = PlanAddresses(chosen, {listed.begin(), listed.end()}, *m_options.set.ipFrom,
-                                               m_options.set.mask.value_or(""), m_options.set.gateway.value_or(""));
+        const AddressPlan plan =
+            PlanAddresses(chosen, {listed.begin(), listed.end()}, *m_options.set.ipFrom, m_options.set.mask.value_or(""),
+                          m_options.set.gateway.value_or(""), !m_manager->StaticArp().Refused());
         if (plan.error != AddressPlanError::None) {
             m_err << "tarrowind-cli: " << DescribeAddressPlanError(plan.error) << "; nothing was changed\n";
             return kExitUsage;
         }
         PrintAddressPlan(plan, m_options.json, m_out);
+        std::size_t refused = 0;
         for (const AddressPlanRow& row : plan.rows) {
             if (row.note == AddressNote::NotOffered) {
                 m_tracker.Skipped(*row.record, row.skip);
-            } else if (row.note == AddressNote::InUse) {
-                m_tracker.SkippedBecause(*row.record, AddressNoteText(row));
-            } else {
+            } else if (row.note == AddressNote::Assigned) {
                 m_expectedIp[row.record] = row.newIp;
+            } else {
+                ++refused;
             }
+        }
+        // As for a plan file: a module the run cannot give its address stops the whole run.
+        if (refused > 0) {
+            m_err << "tarrowind-cli: " << refused << (refused == 1 ? " module" : " modules")
+                  << " cannot take the planned address (see the plan's notes); nothing was changed\n";
+            return kExitFailed;
         }
         if (m_options.set.dryRun) {
             return DryRunCode(chosen);
@@ -385,7 +470,7 @@ private:
 
     int ApplyPlan(ModuleCommands& commands)
     {
-        const PlanMatch match = MatchSettingsPlan(m_plan, Listed());
+        const PlanMatch match = MatchSettingsPlan(m_plan, Listed(), !m_manager->StaticArp().Refused());
         PrintPlanMatch(match, m_options.json, m_out);
         if (const int code = PlanProblemExitCode(match); code != kExitDone) {
             m_err << "tarrowind-cli: the plan has " << match.problems.size()

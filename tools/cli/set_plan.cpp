@@ -31,7 +31,16 @@ std::string AddressNoteText(const AddressPlanRow& row)
 {
     switch (row.note) {
     case AddressNote::Assigned:
+        if (row.sharing > 1) {
+            return "assigned (" + std::to_string(row.sharing) + " modules on " + FormatIp(row.oldIp) +
+                   ": moved one after another)";
+        }
         return row.newIp == row.oldIp ? "assigned (its address already)" : "assigned";
+    case AddressNote::Unusable:
+        return "not usable: " + DescribeAddressRule(row.rule, row.addressing) + "; left as it is";
+    case AddressNote::CannotTellApart:
+        return std::to_string(row.sharing) + " modules on " + FormatIp(row.oldIp) +
+               " cannot be told apart without static neighbour (ARP) entries: left as it is";
     case AddressNote::InUse:
         return "in use by " + (row.usedBy != nullptr ? row.usedBy->macText : std::string("?")) +
                ": left as it is";
@@ -105,6 +114,8 @@ int PlanProblemExitCode(const PlanMatch& match)
         case PlanProblemKind::UnknownMac:
         case PlanProblemKind::AddressTaken:
         case PlanProblemKind::NotOffered:
+        case PlanProblemKind::Unusable:
+        case PlanProblemKind::CannotTellApart:
             code = kExitFailed;
             break;
         }

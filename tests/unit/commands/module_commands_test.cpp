@@ -434,5 +434,33 @@ TEST_F(ModuleCommandsTest, ChangeSettingsWithoutAWorkerPutsTheModuleBack)
     EXPECT_TRUE(manager->ReserveAddress(r.ip));
 }
 
+TEST_F(ModuleCommandsTest, ChangeSettingsQueuesModulesOnOneAddressOneAfterAnother)
+{
+    // New modules on one factory address: the first starts, the others park behind it; another action
+    // that holds an address still keeps a change off it.
+    DeviceRecord& a = Row(WebModule("192.0.2.100", "02:00:00:00:01:01"));
+    DeviceRecord& b = Row(WebModule("192.0.2.100", "02:00:00:00:01:02"));
+    DeviceRecord& c = Row(WebModule("192.0.2.100", "02:00:00:00:01:03"));
+    DeviceRecord& held = Row(WebModule("192.0.2.101", "02:00:00:00:01:04"));
+    DeviceRecord& alsoHeld = Row(WebModule("192.0.2.101", "02:00:00:00:01:05"));
+    ASSERT_TRUE(manager->ReserveAddress(held.ip));
+    std::vector<std::pair<DeviceRecord*, SettingsChange>> changes;
+    for (DeviceRecord* r : All()) {
+        SettingsChange change;
+        change.name = "New " + r->macText;
+        changes.emplace_back(r, change);
+    }
+    workersStart = true;
+    commands.ChangeSettings(changes);
+    for (DeviceRecord* queued : {&a, &b, &c}) {
+        EXPECT_EQ(queued->status, kStatusQueueSetting);
+    }
+    EXPECT_EQ(workers.size(), 1u);
+    EXPECT_EQ(manager->GetJobCount(), 3);
+    EXPECT_EQ(prompts.skipped, (std::vector<std::pair<std::string, SkipReason>>{
+                                   {held.macText, SkipReason::AddressInUse}, {alsoHeld.macText, SkipReason::AddressInUse}}));
+    EXPECT_TRUE(manager->ReleaseAddress(held.ip));
+}
+
 }  // namespace
 }  // namespace tarrowind

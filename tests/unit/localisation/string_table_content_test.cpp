@@ -27,7 +27,7 @@ namespace {
 constexpr std::array<const char*, 8> kLanguages{"EN", "TW", "CN", "JP", "DE", "FR", "ES", "AR"};
 
 // Every key the program looks up.
-constexpr std::array<const char*, 148> kKeys{
+constexpr std::array<const char*, 156> kKeys{
     // Main window, toolbar, context menu, about box
     "ORB_IDS_READY", "ORB_IDS_SEARCHING_SEC", "ORB_IDS_SEARCH", "ORB_IDS_STOP", "ORB_IDS_SET_LOGIN",
     "ORB_IDS_SETTING", "ORB_IDS_ADVANCEDSETTING", "ORB_IDS_REBOOT", "ORB_IDS_DEFAULT", "ORB_IDS_FIRMWARE_UPDATE",
@@ -69,7 +69,11 @@ constexpr std::array<const char*, 148> kKeys{
     "ORB_IDS_ASSIGN_ADDRESSES_TITLE", "ORB_IDS_START_ADDRESS", "ORB_IDS_GATEWAY_KEEP_HINT", "ORB_IDS_OLD_ADDRESS",
     "ORB_IDS_NEW_ADDRESS", "ORB_IDS_NOTE", "ORB_IDS_NOTE_IN_USE", "ORB_IDS_NOTE_NOT_LOGGED_IN",
     "ORB_IDS_NOTE_NOT_OFFERED", "ORB_IDS_NOTE_BUSY", "ORB_IDS_ASSIGN_SUMMARY", "ORB_IDS_PLAN_BAD_START",
-    "ORB_IDS_PLAN_BAD_MASK", "ORB_IDS_PLAN_PAST_SUBNET", "ORB_IDS_PLAN_BAD_GATEWAY",
+    "ORB_IDS_PLAN_BAD_MASK", "ORB_IDS_PLAN_PAST_SUBNET", "ORB_IDS_PLAN_BAD_GATEWAY", "ORB_IDS_NOTE_SHARED_ADDRESS",
+    "ORB_IDS_NOTE_CANNOT_TELL_APART",
+    // Address rules: the settings sheet, address assignment and plans
+    "ORB_IDS_ADDRESS_NOT_HOST", "ORB_IDS_GATEWAY_OFF_SUBNET", "ORB_IDS_GATEWAY_IS_ADDRESS", "ORB_IDS_GATEWAY_IS_MODULE",
+    "ORB_IDS_MASK_TOO_NARROW", "ORB_IDS_ADDRESS_TAKEN",
     // Apply plan dialog
     "ORB_IDS_APPLY_PLAN_TITLE", "ORB_IDS_PLAN_CHANGES", "ORB_IDS_FIELD", "ORB_IDS_OLD_VALUE", "ORB_IDS_NEW_VALUE",
     "ORB_IDS_PLAN_PROBLEMS", "ORB_IDS_PLAN_LINE", "ORB_IDS_PLAN_NO_MODULE", "ORB_IDS_PLAN_MAC_TWICE",
@@ -88,6 +92,7 @@ const std::map<std::string, std::string> kConversions{
     {"ORB_IDS_ADDRESS_COUNT", "d"},
     {"ORB_IDS_ASSIGN_SUMMARY", "dd"},
     {"ORB_IDS_PLAN_SUMMARY", "d"},
+    {"ORB_IDS_NOTE_SHARED_ADDRESS", "d"},
 };
 
 // Texts the program shows an item after (a field caption or a message naming its subject); every other
