@@ -7,6 +7,9 @@ void StaticArpSet::AddStaticArp(const DeviceRecord& record)
     if (record.adapterIndex == kBroadcastAdapterIndex) {
         return;  // no interface to attach it to; the exchange goes on without
     }
+    if (!record.addressConfirmed) {
+        return;  // a reply naming another host's address must never point the PC at that MAC
+    }
     if (m_refused.load()) {
         return;
     }

@@ -175,9 +175,15 @@ void CControllerManager::JobWorker(DeviceRecord* record)
         arpEntry.adapterIndex = record->adapterIndex;
         arpEntry.ip = record->ip;
         arpEntry.mac = record->mac;
-        AddStaticArp(arpEntry);
-        RunStep(*record);
-        RemoveStaticArp(arpEntry);
+        arpEntry.addressConfirmed = record->addressConfirmed;
+        if (!record->addressConfirmed) {
+            // The commands refuse such a record; should one be queued all the same, nothing is sent.
+            record->status = kStatusAddressNotConfirmed;
+        } else {
+            AddStaticArp(arpEntry);
+            RunStep(*record);
+            RemoveStaticArp(arpEntry);
+        }
         if (record->status == kStatusWaitForLogin) {
             WaitForModuleToReturn(*record);
         } else {
