@@ -46,6 +46,17 @@ void ModuleCommands::PutBack(DeviceRecord& r)
     Report(r);
 }
 
+bool ModuleCommands::RefusedUnconfirmed(DeviceRecord& r)
+{
+    if (r.addressConfirmed || r.action != kActionNone) {
+        return false;
+    }
+    r.status = kStatusAddressNotConfirmed;
+    Report(r);
+    m_prompts.Skipped(r, SkipReason::AddressNotConfirmed);
+    return true;
+}
+
 void ModuleCommands::Queue(DeviceRecord& r, std::int32_t statusIfRefused)
 {
     if (m_manager.QueueJob(&r) == 0) {
@@ -67,7 +78,7 @@ void ModuleCommands::SetLogin(const std::vector<DeviceRecord*>& selected)
         return;
     }
     for (DeviceRecord* r : selected) {
-        if (r == nullptr) {
+        if (r == nullptr || RefusedUnconfirmed(*r)) {
             continue;
         }
         if (!TakesLogin(*r)) {
@@ -83,6 +94,9 @@ void ModuleCommands::SetLogin(const std::vector<DeviceRecord*>& selected)
 void ModuleCommands::Setting(const std::vector<DeviceRecord*>& selected)
 {
     DeviceRecord* r = selected.empty() ? nullptr : selected.front();
+    if (r != nullptr && RefusedUnconfirmed(*r)) {
+        return;
+    }
     if (r == nullptr || r->action != kActionNone || r->status < kStatusLoginSuccessfully) {
         if (r != nullptr) {
             m_prompts.Skipped(*r, SkipReason::NotEligible);
@@ -183,7 +197,7 @@ void ModuleCommands::SettingOfReader(DeviceRecord& r)
 void ModuleCommands::ChangeSettings(const std::vector<std::pair<DeviceRecord*, SettingsChange>>& changes)
 {
     for (const auto& [r, change] : changes) {
-        if (r == nullptr) {
+        if (r == nullptr || RefusedUnconfirmed(*r)) {
             continue;
         }
         if (const auto reason = SettingNotOfferedReason(*r)) {
@@ -217,7 +231,7 @@ void ModuleCommands::ForLoggedIn(const std::vector<DeviceRecord*>& selected, Off
                                  const std::function<void(DeviceRecord&)>& act)
 {
     for (DeviceRecord* r : selected) {
-        if (r == nullptr) {
+        if (r == nullptr || RefusedUnconfirmed(*r)) {
             continue;
         }
         if (!IsLoggedIn(*r)) {

@@ -154,6 +154,8 @@ QString CAssignAddressesDlg::NoteText(const AddressPlanRow& row)
     case SkipReason::NotOffered:
     case SkipReason::KindNotOffered:
         return Q(Text("ORB_IDS_NOTE_NOT_OFFERED"));
+    case SkipReason::AddressNotConfirmed:
+        return Q(Text("ORB_IDS_SS_ADDRESS_NOT_CONFIRMED"));
     }
     return {};
 }

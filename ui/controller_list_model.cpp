@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <numeric>
 
+#include "discovery/address_text.h"
 #include "localisation/string_table.h"
 
 // Outside any namespace, as Q_INIT_RESOURCE requires; the resources live in a static library, so
@@ -171,6 +172,9 @@ QVariant ControllerListModel::data(const QModelIndex& index, int role) const
     case Qt::DisplayRole:
         return DisplayText(*shown, index.column());
     case Qt::ToolTipRole: {
+        if (!shown->addressConfirmed) {
+            return Qt::convertFromPlainText(UnconfirmedText(*shown), Qt::WhiteSpaceNormal);
+        }
         // Names and texts come from the network: shown literally, never as markup.
         const QString text = CellText(*shown, index.column());
         if (text.isEmpty()) {
@@ -181,6 +185,11 @@ QVariant ControllerListModel::data(const QModelIndex& index, int role) const
     case Qt::ForegroundRole:
         if (const auto color = CellColor(*shown, index.column())) {
             return *color;
+        }
+        return {};
+    case Qt::BackgroundRole:
+        if (!shown->addressConfirmed) {
+            return UnconfirmedBackground();
         }
         return {};
     case Qt::DecorationRole:
@@ -424,7 +433,22 @@ DeviceRecord ControllerListModel::ShownFields(const DeviceRecord& record)
     shown.ownerQueue = record.ownerQueue;
     shown.useHttps = record.useHttps;
     shown.dhcp = record.dhcp;
+    shown.addressConfirmed = record.addressConfirmed;
+    shown.replyFrom = record.replyFrom;
     return shown;
+}
+
+QString ControllerListModel::UnconfirmedText(const DeviceRecord& record)
+{
+    QString text = TextOf("ORB_IDS_TIP_ADDRESS_NOT_CONFIRMED");
+    text.replace(QStringLiteral("{from}"), LeftToRight(FromUtf8(FormatIp(record.replyFrom))));
+    text.replace(QStringLiteral("{named}"), LeftToRight(FromUtf8(record.ipText)));
+    return text;
+}
+
+QColor ControllerListModel::UnconfirmedBackground()
+{
+    return QColor(255, 226, 190);
 }
 
 QString ControllerListModel::DisplayText(const DeviceRecord& record, int column)

@@ -1,6 +1,7 @@
 #include "tools/cli/action_outcome.h"
 
 #include "commands/module_csv.h"
+#include "discovery/address_text.h"
 #include "tools/cli/status_names.h"
 
 namespace tarrowind {
@@ -64,6 +65,8 @@ std::string FailureWords(const DeviceRecord& r)
         return "the firmware update failed";
     case kStatusUnknown:
         return "the firmware folder lists no firmware for model " + r.model;
+    case kStatusAddressNotConfirmed:
+        return SkipReasonWords(r, SkipReason::AddressNotConfirmed, CliAction::Login);
     default:
         return std::string("the action ended in status ") + StatusName(r.status);
     }
@@ -91,6 +94,9 @@ std::string SkipReasonWords(const DeviceRecord& r, SkipReason reason, CliAction 
         return "another action holds the module's address " + r.ipText;
     case SkipReason::NoWorker:
         return "no worker could be started for the module";
+    case SkipReason::AddressNotConfirmed:
+        return "its reply came from " + FormatIp(r.replyFrom) + " but names " + r.ipText +
+               "; no password is sent to it";
     }
     return "left alone";
 }
