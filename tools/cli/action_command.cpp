@@ -14,6 +14,7 @@
 #include "commands/address_plan.h"
 #include "commands/module_commands.h"
 #include "commands/settings_plan.h"
+#include "commands/terminal_text.h"
 #include "platform/process_environment.h"
 #include "tools/cli/action_outcome.h"
 #include "tools/cli/search_command.h"
@@ -77,9 +78,9 @@ public:
             const nlohmann::ordered_json line = {{"mac", r.macText},        {"ip", r.ipText},
                                                  {"action", ActionName(r.action)}, {"status", r.status},
                                                  {"statusName", StatusName(r.status)}, {"progress", r.progress}};
-            m_out << line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+            m_out << JsonTerminalSafe(line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)) << '\n';
         } else {
-            m_out << r.macText << '\t' << r.ipText << '\t' << ActionName(r.action) << '\t' << r.status << '\t'
+            m_out << TerminalSafe(r.macText) << '\t' << TerminalSafe(r.ipText) << '\t' << ActionName(r.action) << '\t' << r.status << '\t'
                   << StatusName(r.status) << '\t' << r.progress << '\n';
         }
         m_out.flush();
@@ -100,6 +101,14 @@ private:
 class Collector final : public CoreEvents {
 public:
     void OnModuleFound(const DeviceRecord& record) override { records.push_back(std::make_unique<DeviceRecord>(record)); }
+    void OnModuleConfirmed(const DeviceRecord& record) override
+    {
+        for (auto& r : records) {
+            if (r->macText == record.macText) {
+                *r = record;
+            }
+        }
+    }
     std::vector<std::unique_ptr<DeviceRecord>> records;
 };
 
@@ -449,15 +458,15 @@ private:
                 {"result", ResultName(outcome.result)},
                 {"reason", outcome.reason},
             };
-            m_out << line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+            m_out << JsonTerminalSafe(line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)) << '\n';
         } else if (r != nullptr) {
-            m_out << r->macText << '\t' << r->ipText << '\t' << ActionName(r->action) << '\t' << r->status << '\t'
-                  << StatusName(r->status) << '\t' << r->progress << '\t' << ResultName(outcome.result) << '\t'
-                  << outcome.reason << '\n';
+            m_out << TerminalSafe(r->macText) << '\t' << TerminalSafe(r->ipText) << '\t' << ActionName(r->action) << '\t'
+                  << r->status << '\t' << StatusName(r->status) << '\t' << r->progress << '\t'
+                  << ResultName(outcome.result) << '\t' << TerminalSafe(outcome.reason) << '\n';
         } else {
-            const auto dash = [](const std::string& t) { return t.empty() ? std::string("-") : t; };
+            const auto dash = [](const std::string& t) { return t.empty() ? std::string("-") : TerminalSafe(t); };
             m_out << dash(missing->mac) << '\t' << dash(missing->ip) << "\t-\t-\t-\t-\t" << ResultName(outcome.result)
-                  << '\t' << outcome.reason << '\n';
+                  << '\t' << TerminalSafe(outcome.reason) << '\n';
         }
     }
 
