@@ -27,7 +27,7 @@ namespace {
 constexpr std::array<const char*, 8> kLanguages{"EN", "TW", "CN", "JP", "DE", "FR", "ES", "AR"};
 
 // Every key the program looks up.
-constexpr std::array<const char*, 144> kKeys{
+constexpr std::array<const char*, 149> kKeys{
     // Main window, toolbar, context menu, about box
     "ORB_IDS_READY", "ORB_IDS_SEARCHING_SEC", "ORB_IDS_SEARCH", "ORB_IDS_STOP", "ORB_IDS_SET_LOGIN",
     "ORB_IDS_SETTING", "ORB_IDS_ADVANCEDSETTING", "ORB_IDS_REBOOT", "ORB_IDS_DEFAULT", "ORB_IDS_FIRMWARE_UPDATE",
