@@ -190,7 +190,7 @@ void CAssignAddressesDlg::Replan()
                 m_preview->setItem(i, column, item);
             }
             item->setText(cells[column]);
-            item->setToolTip(cells[column]);
+            item->setToolTip(ControllerListModel::PlainToolTip(cells[column]));
             item->setForeground(flagged ? QBrush(QColor(200, 0, 0)) : QBrush());
         }
     }

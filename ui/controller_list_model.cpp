@@ -180,7 +180,7 @@ QVariant ControllerListModel::data(const QModelIndex& index, int role) const
         if (text.isEmpty()) {
             return {};
         }
-        return Qt::convertFromPlainText(text, Qt::WhiteSpaceNoWrap);
+        return PlainToolTip(text);
     }
     case Qt::ForegroundRole:
         if (const auto color = CellColor(*shown, index.column())) {
@@ -444,6 +444,11 @@ QString ControllerListModel::UnconfirmedText(const DeviceRecord& record)
     text.replace(QStringLiteral("{from}"), LeftToRight(FromUtf8(FormatIp(record.replyFrom))));
     text.replace(QStringLiteral("{named}"), LeftToRight(FromUtf8(record.ipText)));
     return text;
+}
+
+QString ControllerListModel::PlainToolTip(const QString& text)
+{
+    return text.isEmpty() ? QString() : Qt::convertFromPlainText(text, Qt::WhiteSpaceNoWrap);
 }
 
 QColor ControllerListModel::UnconfirmedBackground()
