@@ -9,6 +9,7 @@
 #include "discovery/dactyl_settings.h"
 #include "operations/firmware_folder.h"
 #include "operations/module_settings.h"
+#include "platform/secret_wipe.h"
 
 namespace tarrowind {
 namespace {
@@ -74,9 +75,11 @@ void ModuleCommands::SetLogin(const std::vector<DeviceRecord*>& selected)
         return;
     }
     std::string loginId, password;
+    const WipeOnExit wipePassword(password);
     if (!m_prompts.AskLogin(loginId, password)) {
         return;
     }
+    KeepSecretsOutOfDumps();
     for (DeviceRecord* r : selected) {
         if (r == nullptr || RefusedUnconfirmed(*r)) {
             continue;

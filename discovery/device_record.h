@@ -5,6 +5,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/secret_wipe.h"
+
 namespace tarrowind {
 
 class CControllerManager;
@@ -113,6 +115,9 @@ struct DeviceRecord {
     // than versionBefore counts).
     std::string versionBefore;
     std::string expectedVersion;
+
+    // Every copy of a record overwrites its password when it goes.
+    ~DeviceRecord() { WipeString(password); }
 };
 
 }  // namespace tarrowind

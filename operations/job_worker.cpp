@@ -62,6 +62,9 @@ void CControllerManager::RunStep(DeviceRecord& record)
         record.status = (record.kind == ModuleKind::BinaryDactyl ? LoginByCgi(&record, http) : LoginByPage(&record, http)) == 0
                             ? kStatusLoginSuccessfully
                             : kStatusLoginFailed;
+        if (record.status == kStatusLoginFailed) {
+            WipeString(record.password);  // refused: the next login asks for one again
+        }
         return;
     case kStatusQueueSetting: {
         if (record.kind == ModuleKind::LongReply) {

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/secret_wipe.h"
+
 namespace tarrowind {
 
 // A request body produced while it is sent, so that a large one (a firmware file) is never held in
@@ -42,6 +44,13 @@ struct HttpRequest {
     long connectTimeoutMs = 60000;
     long sendTimeoutMs = 30000;     // no byte could be sent for this long
     long receiveTimeoutMs = 30000;  // no byte arrived for this long
+
+    // The password and a path that may carry one (a login page's query) go with the request.
+    ~HttpRequest()
+    {
+        WipeString(password);
+        WipeString(path);
+    }
 };
 
 struct HttpResult {

@@ -16,6 +16,7 @@
 #include "commands/settings_plan.h"
 #include "commands/terminal_text.h"
 #include "platform/process_environment.h"
+#include "platform/secret_wipe.h"
 #include "tools/cli/action_outcome.h"
 #include "tools/cli/search_command.h"
 #include "tools/cli/set_plan.h"
@@ -112,9 +113,13 @@ public:
     std::vector<std::unique_ptr<DeviceRecord>> records;
 };
 
+constexpr std::size_t kSecretLineReserve = 1024;
+
 bool ReadSecret(const std::string& variable, bool fromStdin, std::istream& in, std::string& secret, std::ostream& err)
 {
+    KeepSecretsOutOfDumps();
     if (fromStdin) {
+        secret.reserve(kSecretLineReserve);  // a line that fits never leaves a copy in a grown-out buffer
         if (!std::getline(in, secret)) {
             err << "tarrowind-cli: no password on standard input\n";
             return false;
@@ -124,12 +129,14 @@ bool ReadSecret(const std::string& variable, bool fromStdin, std::istream& in, s
         }
         return true;
     }
-    const auto value = EnvironmentVariable(variable);
+    // Taken out of the environment, so that no child process inherits it.
+    auto value = TakeEnvironmentSecret(variable);
     if (!value) {
         err << "tarrowind-cli: the environment variable " << variable << " is not set\n";
         return false;
     }
     secret = *value;
+    WipeString(*value);
     return true;
 }
 
@@ -594,10 +601,12 @@ int RunActionCommand(const ActionOptions& options, std::istream& in, std::ostrea
         }
     }
     std::string password;
+    const WipeOnExit wipePassword(password);
     if (!ReadSecret(options.passwordEnv, options.passwordStdin, in, password, err)) {
         return kExitUsage;
     }
     std::string newPassword;
+    const WipeOnExit wipeNewPassword(newPassword);
     if (options.set.newUser) {
         if (options.set.newPasswordEnv.empty()) {
             err << "tarrowind-cli: --new-user needs --new-password-env\n";
