@@ -12,6 +12,7 @@
 #include "operations/firmware_folder.h"
 #include "operations/firmware_upload.h"
 #include "operations/module_settings.h"
+#include "platform/secret_wipe.h"
 
 namespace tarrowind {
 namespace {
@@ -62,6 +63,17 @@ bool ModuleCommands::RefuseUnusable(DeviceRecord& r)
     return true;
 }
 
+bool ModuleCommands::RefusedUnconfirmed(DeviceRecord& r)
+{
+    if (r.addressConfirmed || r.action != kActionNone) {
+        return false;
+    }
+    r.status = kStatusAddressNotConfirmed;
+    Report(r);
+    m_prompts.Skipped(r, SkipReason::AddressNotConfirmed);
+    return true;
+}
+
 void ModuleCommands::Queue(DeviceRecord& r, std::int32_t statusIfRefused)
 {
     if (m_manager.QueueJob(&r) == 0) {
@@ -83,11 +95,13 @@ void ModuleCommands::SetLogin(const std::vector<DeviceRecord*>& selected)
         return;
     }
     std::string loginId, password;
+    const WipeOnExit wipePassword(password);
     if (!m_prompts.AskLogin(loginId, password)) {
         return;
     }
+    KeepSecretsOutOfDumps();
     for (DeviceRecord* r : selected) {
-        if (r == nullptr) {
+        if (r == nullptr || RefusedUnconfirmed(*r)) {
             continue;
         }
         if (!TakesLogin(*r)) {
@@ -106,6 +120,9 @@ void ModuleCommands::SetLogin(const std::vector<DeviceRecord*>& selected)
 void ModuleCommands::Setting(const std::vector<DeviceRecord*>& selected)
 {
     DeviceRecord* r = selected.empty() ? nullptr : selected.front();
+    if (r != nullptr && RefusedUnconfirmed(*r)) {
+        return;
+    }
     if (r == nullptr || r->action != kActionNone || r->status < kStatusLoginSuccessfully) {
         if (r != nullptr) {
             m_prompts.Skipped(*r, SkipReason::NotEligible);
@@ -220,7 +237,7 @@ void ModuleCommands::ChangeSettings(const std::vector<std::pair<DeviceRecord*, S
     // behind each other and are worked on one after another, each reached by its own MAC.
     std::set<std::uint32_t> queuedHere;
     for (const auto& [r, change] : changes) {
-        if (r == nullptr) {
+        if (r == nullptr || RefusedUnconfirmed(*r)) {
             continue;
         }
         if (const auto reason = SettingNotOfferedReason(*r)) {
@@ -266,7 +283,7 @@ void ModuleCommands::ForLoggedIn(const std::vector<DeviceRecord*>& selected, Off
                                  const std::function<void(DeviceRecord&)>& act)
 {
     for (DeviceRecord* r : selected) {
-        if (r == nullptr) {
+        if (r == nullptr || RefusedUnconfirmed(*r)) {
             continue;
         }
         if (!IsLoggedIn(*r)) {

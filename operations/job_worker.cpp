@@ -67,6 +67,9 @@ void CControllerManager::RunStep(DeviceRecord& record)
         if (record.status == kStatusLoginSuccessfully && !FirmwareUpdateTook(record)) {
             record.status = kStatusFirmwareNotTaken;
         }
+        if (record.status == kStatusLoginFailed) {
+            WipeString(record.password);  // refused: the next login asks for one again
+        }
         return;
     case kStatusQueueSetting: {
         if (record.kind == ModuleKind::LongReply) {
@@ -183,9 +186,15 @@ void CControllerManager::JobWorker(DeviceRecord* record)
         arpEntry.adapterIndex = record->adapterIndex;
         arpEntry.ip = record->ip;
         arpEntry.mac = record->mac;
-        AddStaticArp(arpEntry);
-        RunStep(*record);
-        RemoveStaticArp(arpEntry);
+        arpEntry.addressConfirmed = record->addressConfirmed;
+        if (!record->addressConfirmed) {
+            // The commands refuse such a record; should one be queued all the same, nothing is sent.
+            record->status = kStatusAddressNotConfirmed;
+        } else {
+            AddStaticArp(arpEntry);
+            RunStep(*record);
+            RemoveStaticArp(arpEntry);
+        }
         if (record->status == kStatusWaitForLogin) {
             if (record->ip != heldAddress) {
                 // The module leaves its old address: the next one parked there (modules sharing a factory

@@ -40,7 +40,7 @@ void AddRow(QTableWidget& table, const QStringList& cells)
     table.insertRow(row);
     for (int column = 0; column < static_cast<int>(cells.size()); ++column) {
         auto* item = new QTableWidgetItem(cells[column]);
-        item->setToolTip(cells[column]);
+        item->setToolTip(ControllerListModel::PlainToolTip(cells[column]));
         table.setItem(row, column, item);
     }
 }

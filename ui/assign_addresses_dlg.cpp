@@ -183,6 +183,8 @@ QString CAssignAddressesDlg::NoteText(const AddressPlanRow& row)
     case SkipReason::KindNotOffered:
     case SkipReason::AddressUnusable:
         return Q(Text("ORB_IDS_NOTE_NOT_OFFERED"));
+    case SkipReason::AddressNotConfirmed:
+        return Q(Text("ORB_IDS_SS_ADDRESS_NOT_CONFIRMED"));
     }
     return {};
 }
@@ -217,7 +219,7 @@ void CAssignAddressesDlg::Replan()
                 m_preview->setItem(i, column, item);
             }
             item->setText(cells[column]);
-            item->setToolTip(cells[column]);
+            item->setToolTip(ControllerListModel::PlainToolTip(cells[column]));
             item->setForeground(flagged ? QBrush(QColor(200, 0, 0)) : QBrush());
         }
     }

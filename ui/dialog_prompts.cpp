@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "localisation/string_table.h"
+#include "platform/secret_wipe.h"
 #include "operations/module_settings.h"
 #include "ui/controller_property_sheet.h"
 #include "ui/dactyl_setting_dlg.h"
@@ -65,8 +66,10 @@ void DialogPrompts::Ended(const std::shared_ptr<PendingRead>& read)
 
 bool DialogPrompts::AskLogin(std::string& loginId, std::string& password)
 {
+    KeepSecretsOutOfDumps();  // the password is typed into this process from here on
     CLoginDlg dialog(m_parent);
     dialog.loginId = lastLoginId;
+    const WipeOnExit wipeTyped(dialog.password);
     if (dialog.exec() != QDialog::Accepted) {
         return false;
     }

@@ -15,8 +15,10 @@
 #include "commands/address_rules.h"
 #include "commands/module_commands.h"
 #include "commands/settings_plan.h"
+#include "commands/terminal_text.h"
 #include "platform/process_environment.h"
 #include "platform/stop_signals.h"
+#include "platform/secret_wipe.h"
 #include "tools/cli/action_outcome.h"
 #include "tools/cli/search_command.h"
 #include "tools/cli/set_plan.h"
@@ -86,9 +88,9 @@ public:
             const nlohmann::ordered_json line = {{"mac", r.macText},        {"ip", r.ipText},
                                                  {"action", ActionName(r.action)}, {"status", r.status},
                                                  {"statusName", StatusName(r.status)}, {"progress", r.progress}};
-            m_out << line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+            m_out << JsonTerminalSafe(line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)) << '\n';
         } else {
-            m_out << r.macText << '\t' << r.ipText << '\t' << ActionName(r.action) << '\t' << r.status << '\t'
+            m_out << TerminalSafe(r.macText) << '\t' << TerminalSafe(r.ipText) << '\t' << ActionName(r.action) << '\t' << r.status << '\t'
                   << StatusName(r.status) << '\t' << r.progress << '\n';
         }
         m_out.flush();
@@ -109,12 +111,24 @@ private:
 class Collector final : public CoreEvents {
 public:
     void OnModuleFound(const DeviceRecord& record) override { records.push_back(std::make_unique<DeviceRecord>(record)); }
+    void OnModuleConfirmed(const DeviceRecord& record) override
+    {
+        for (auto& r : records) {
+            if (r->macText == record.macText) {
+                *r = record;
+            }
+        }
+    }
     std::vector<std::unique_ptr<DeviceRecord>> records;
 };
 
+constexpr std::size_t kSecretLineReserve = 1024;
+
 bool ReadSecret(const std::string& variable, bool fromStdin, std::istream& in, std::string& secret, std::ostream& err)
 {
+    KeepSecretsOutOfDumps();
     if (fromStdin) {
+        secret.reserve(kSecretLineReserve);  // a line that fits never leaves a copy in a grown-out buffer
         if (!std::getline(in, secret)) {
             err << "tarrowind-cli: no password on standard input\n";
             return false;
@@ -124,12 +138,14 @@ bool ReadSecret(const std::string& variable, bool fromStdin, std::istream& in, s
         }
         return true;
     }
-    const auto value = EnvironmentVariable(variable);
+    // Taken out of the environment, so that no child process inherits it.
+    auto value = TakeEnvironmentSecret(variable);
     if (!value) {
         err << "tarrowind-cli: the environment variable " << variable << " is not set\n";
         return false;
     }
     secret = *value;
+    WipeString(*value);
     return true;
 }
 
@@ -561,19 +577,20 @@ private:
                 line["versionBefore"] = text(r->versionBefore);
                 line["versionAfter"] = r->version;
             }
-            m_out << line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+            m_out << JsonTerminalSafe(line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)) << '\n';
         } else if (r != nullptr) {
-            m_out << r->macText << '\t' << r->ipText << '\t' << ActionName(r->action) << '\t' << r->status << '\t'
-                  << StatusName(r->status) << '\t' << r->progress << '\t' << ResultName(outcome.result) << '\t'
-                  << outcome.reason;
+            m_out << TerminalSafe(r->macText) << '\t' << TerminalSafe(r->ipText) << '\t' << ActionName(r->action) << '\t'
+                  << r->status << '\t' << StatusName(r->status) << '\t' << r->progress << '\t'
+                  << ResultName(outcome.result) << '\t' << TerminalSafe(outcome.reason);
             if (FirmwareAction()) {
-                m_out << '\t' << (r->versionBefore.empty() ? "-" : r->versionBefore) << '\t' << r->version;
+                m_out << '\t' << (r->versionBefore.empty() ? "-" : TerminalSafe(r->versionBefore)) << '\t'
+                      << TerminalSafe(r->version);
             }
             m_out << '\n';
         } else {
-            const auto dash = [](const std::string& t) { return t.empty() ? std::string("-") : t; };
+            const auto dash = [](const std::string& t) { return t.empty() ? std::string("-") : TerminalSafe(t); };
             m_out << dash(missing->mac) << '\t' << dash(missing->ip) << "\t-\t-\t-\t-\t" << ResultName(outcome.result)
-                  << '\t' << outcome.reason << (FirmwareAction() ? "\t-\t-\n" : "\n");
+                  << '\t' << TerminalSafe(outcome.reason) << (FirmwareAction() ? "\t-\t-\n" : "\n");
         }
     }
 
@@ -711,10 +728,12 @@ int RunActionCommand(const ActionOptions& options, std::istream& in, std::ostrea
         }
     }
     std::string password;
+    const WipeOnExit wipePassword(password);
     if (!ReadSecret(options.passwordEnv, options.passwordStdin, in, password, err)) {
         return kExitUsage;
     }
     std::string newPassword;
+    const WipeOnExit wipeNewPassword(newPassword);
     if (options.set.newUser) {
         if (options.set.newPasswordEnv.empty()) {
             err << "tarrowind-cli: --new-user needs --new-password-env\n";

@@ -74,6 +74,8 @@ std::string FailureWords(const DeviceRecord& r)
         return "the firmware folder lists no firmware for model " + r.model;
     case kStatusAddressUnusable:
         return "the module's address " + FormatIp(r.ip) + " cannot be reached; nothing was sent to it";
+    case kStatusAddressNotConfirmed:
+        return SkipReasonWords(r, SkipReason::AddressNotConfirmed, CliAction::Login);
     default:
         return std::string("the action ended in status ") + StatusName(r.status);
     }
@@ -103,6 +105,9 @@ std::string SkipReasonWords(const DeviceRecord& r, SkipReason reason, CliAction 
         return "no worker could be started for the module";
     case SkipReason::AddressUnusable:
         return "the module's address " + FormatIp(r.ip) + " cannot be reached; nothing was sent to it";
+    case SkipReason::AddressNotConfirmed:
+        return "its reply came from " + FormatIp(r.replyFrom) + " but names " + r.ipText +
+               "; no password is sent to it";
     }
     return "left alone";
 }

@@ -464,3 +464,36 @@ TEST_F(ModuleCommandsTest, ChangeSettingsQueuesModulesOnOneAddressOneAfterAnothe
 
 }  // namespace
 }  // namespace tarrowind
+
+namespace tarrowind {
+namespace {
+
+TEST_F(ModuleCommandsTest, AModuleWhoseReplyCameFromElsewhereIsSentNoCredentials)
+{
+    DeviceRecord& impostor = Row(WebModule("192.0.2.10", "02:00:00:00:01:01"), kStatusNone);
+    impostor.addressConfirmed = false;
+    DeviceRecord& real = Row(WebModule("192.0.2.11", "02:00:00:00:01:02"), kStatusNone);
+    commands.SetLogin(All());
+    EXPECT_EQ(impostor.status, kStatusAddressNotConfirmed);
+    EXPECT_EQ(impostor.action, kActionNone);
+    EXPECT_EQ(impostor.password, "secret") << "the typed password is never stored in it";
+    EXPECT_EQ(real.status, kStatusQueueLogin);
+    RunWorkers();
+
+    // Its refusal status sorts above "logged in"; no command may take it for one.
+    const std::size_t requests = http.Requests().size();
+    prompts.skipped.clear();
+    commands.RebootOrDefault({&impostor}, ModuleCommands::RestartKind::Reboot);
+    commands.FirmwareUpdate({&impostor});
+    commands.Setting({&impostor});
+    commands.ChangeSettings({{&impostor, SettingsChange{}}});
+    EXPECT_EQ(manager->GetJobCount(), 0);
+    EXPECT_EQ(http.Requests().size(), requests);
+    EXPECT_EQ(prompts.skipped.size(), 4u);
+    for (const auto& [mac, reason] : prompts.skipped) {
+        EXPECT_EQ(reason, SkipReason::AddressNotConfirmed) << mac;
+    }
+}
+
+}  // namespace
+}  // namespace tarrowind

@@ -27,7 +27,7 @@ namespace {
 constexpr std::array<const char*, 8> kLanguages{"EN", "TW", "CN", "JP", "DE", "FR", "ES", "AR"};
 
 // Every key the program looks up.
-constexpr std::array<const char*, 156> kKeys{
+constexpr std::array<const char*, 157> kKeys{
     // Main window, toolbar, context menu, about box
     "ORB_IDS_READY", "ORB_IDS_SEARCHING_SEC", "ORB_IDS_SEARCH", "ORB_IDS_STOP", "ORB_IDS_SET_LOGIN",
     "ORB_IDS_SETTING", "ORB_IDS_ADVANCEDSETTING", "ORB_IDS_REBOOT", "ORB_IDS_DEFAULT", "ORB_IDS_FIRMWARE_UPDATE",
@@ -48,7 +48,7 @@ constexpr std::array<const char*, 156> kKeys{
     "ORB_IDS_SS_FIRMWARE_UPDATING", "ORB_IDS_SS_FIRMWARE_UPDATE_FAILED", "ORB_IDS_SS_LATEST_VERSION",
     "ORB_IDS_SS_UNKNOWN", "ORB_IDS_SS_WAIT_FOR_FIRMWARE_UPDATE", "ORB_IDS_SS_WAIT_FOR_LOGIN",
     "ORB_IDS_SS_FIRMWARE_NOT_TAKEN", "ORB_IDS_SS_CERTIFICATE_CHANGED", "ORB_IDS_SS_ADDRESS_UNUSABLE",
-    "ORB_IDS_SS_ADDRESS_NOT_CONFIRMED", "ORB_IDS_SS_SETTINGS_UNREADABLE",
+    "ORB_IDS_SS_ADDRESS_NOT_CONFIRMED", "ORB_IDS_SS_SETTINGS_UNREADABLE", "ORB_IDS_TIP_ADDRESS_NOT_CONFIRMED",
     // Settings sheet, Dactyl, login and firmware dialogs
     "ORB_IDS_NETWORK", "ORB_IDS_MACHINE_NAME", "ORB_IDS_DHCP_CLIENT", "ORB_IDS_ENABLE_DHCP",
     "ORB_IDS_DNS_SERVER", "ORB_IDS_SERVER_IP", "ORB_IDS_HOST_NAME", "ORB_IDS_USERNAME", "ORB_IDS_PASSWORD",

@@ -297,3 +297,23 @@ TEST_F(JobWorkerTest, UpdateIsDoneOnlyWhenTheModuleComesBackWithTheNewVersion)
 
 }  // namespace
 }  // namespace tarrowind
+
+namespace tarrowind {
+namespace {
+
+TEST_F(JobWorkerTest, AnUnconfirmedRecordQueuedAnywayIsSentNothing)
+{
+    for (const bool reader : {false, true}) {
+        DeviceRecord r = reader ? DactylReader() : WebModule();
+        r.addressConfirmed = false;
+        r.action = kActionSetLogin;
+        r.status = kStatusQueueLogin;
+        EXPECT_EQ(Run(r), (Statuses{kStatusAddressNotConfirmed}));
+        EXPECT_EQ(r.action, kActionNone);
+        EXPECT_EQ(neighbours.calls, 0);
+    }
+    EXPECT_TRUE(http.Requests().empty());
+}
+
+}  // namespace
+}  // namespace tarrowind
