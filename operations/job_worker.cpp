@@ -3,7 +3,9 @@
 #include "discovery/address_text.h"
 #include "discovery/dactyl_settings.h"
 #include "operations/firmware_upload.h"
+#include "operations/known_modules.h"
 #include "operations/login.h"
+#include "operations/module_request.h"
 #include "operations/module_settings.h"
 #include "operations/settings_change.h"
 
@@ -53,16 +55,16 @@ void CControllerManager::RunStep(DeviceRecord& record)
 {
     HttpClient& http = *m_services.http;
     switch (record.status) {
-    case kStatusQueueLogin:
+    case kStatusQueueLogin: {
         if (record.kind == ModuleKind::LongReply) {
             return;
         }
         record.status = kStatusLogin;
         Report(record);
-        record.status = (record.kind == ModuleKind::BinaryDactyl ? LoginByCgi(&record, http) : LoginByPage(&record, http)) == 0
-                            ? kStatusLoginSuccessfully
-                            : kStatusLoginFailed;
+        const std::int32_t result = record.kind == ModuleKind::BinaryDactyl ? LoginByCgi(&record, http) : LoginByPage(&record, http);
+        record.status = result == 0 ? kStatusLoginSuccessfully : FailureStatus(result, kStatusLoginFailed);
         return;
+    }
     case kStatusQueueSetting: {
         if (record.kind == ModuleKind::LongReply) {
             return;
@@ -94,8 +96,8 @@ void CControllerManager::RunStep(DeviceRecord& record)
             // its write, and every field but the changed ones goes back as the module has it.
             auto read = std::make_shared<ModuleSettings>();
             read->target = HttpTarget::ForRecord(record);
-            if (ReadModuleSettings(read.get(), http) != kHttpSuccess) {
-                record.status = kStatusSettingFailed;
+            if (const std::int32_t result = ReadModuleSettings(read.get(), http); result != kHttpSuccess) {
+                record.status = FailureStatus(result, kStatusSettingFailed);
                 return;
             }
             read->newLoginName = read->target.userName;
@@ -104,8 +106,9 @@ void CControllerManager::RunStep(DeviceRecord& record)
             payload = std::move(read);
         }
         const auto* settings = dynamic_cast<const ModuleSettings*>(payload.get());
-        if (settings == nullptr || WriteModuleSettings(settings, http) != 0) {
-            record.status = kStatusSettingFailed;
+        const std::int32_t written = settings != nullptr ? WriteModuleSettings(settings, http) : kHttpNoTarget;
+        if (written != 0) {
+            record.status = FailureStatus(written, kStatusSettingFailed);
             return;
         }
         record.userName = settings->newLoginName;
@@ -121,8 +124,9 @@ void CControllerManager::RunStep(DeviceRecord& record)
         const ModuleSettings request = RestartRequest(record, restoreDefault);
         record.status = restoreDefault ? kStatusSetDefault : kStatusReboot;
         Report(record);
-        const bool sent = WriteModuleSettings(&request, http) == 0;
-        record.status = sent ? kStatusWaitForLogin : (restoreDefault ? kStatusSetDefaultFailed : kStatusRebootFailed);
+        const std::int32_t sent = WriteModuleSettings(&request, http);
+        record.status = sent == 0 ? kStatusWaitForLogin
+                                  : FailureStatus(sent, restoreDefault ? kStatusSetDefaultFailed : kStatusRebootFailed);
         return;
     }
     case kStatusQueueFirmwareUpdate: {
@@ -131,6 +135,11 @@ void CControllerManager::RunStep(DeviceRecord& record)
         if (record.status == kStatusWaitForFirmwareUpdate) {
             WaitWithProgress(&record, m_timing.firmwarePauseMs, 0, 100);
             record.status = RunFirmwareUpload(*this, &record, 1) ? kStatusWaitForLogin : kStatusFirmwareUpdateFailed;
+        }
+        // The upload reports only whether it worked; a refused key shows as what it was.
+        if (record.status == kStatusFirmwareUpdateFailed && m_services.knownModules != nullptr &&
+            m_services.knownModules->Refused(MacKey(record.mac))) {
+            record.status = kStatusCertificateChanged;
         }
         return;
     }
@@ -152,6 +161,11 @@ void CControllerManager::WaitForModuleToReturn(DeviceRecord& record)
     }
     record.progress = 100;
     if (back) {
+        // The login that follows never takes a new key by itself: a module that made one on its
+        // restart is shown as changed, for the user to decide.
+        if (m_services.knownModules != nullptr) {
+            m_services.knownModules->WithdrawAllowance(MacKey(record.mac));
+        }
         record.status = kStatusQueueLogin;
         Report(record);
         // Last, as a module on a new address starts on another worker at once: from here on the

@@ -59,6 +59,12 @@ struct HttpRequest {
 };
 
 struct HttpResult {
+    HttpResult() = default;
+    HttpResult(int c, long s, std::string b, std::optional<KeyFingerprint> key = std::nullopt)
+        : code(c), status(s), body(std::move(b)), serverKey(key)
+    {
+    }
+
     // 0 when the request was sent and the whole answer read; otherwise the HTTP layer's error number
     // (never -1, -2 or -3).
     int code = 0;
