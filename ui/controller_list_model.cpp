@@ -172,7 +172,8 @@ QVariant ControllerListModel::data(const QModelIndex& index, int role) const
         return DisplayText(*shown, index.column());
     case Qt::ToolTipRole: {
         // Names and texts come from the network: shown literally, never as markup.
-        const QString text = CellText(*shown, index.column());
+        const QString note = index.column() == kColumnStatus && statusNote ? statusNote(*shown) : QString();
+        const QString text = note.isEmpty() ? CellText(*shown, index.column()) : note;
         if (text.isEmpty()) {
             return {};
         }
