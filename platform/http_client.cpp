@@ -130,21 +130,6 @@ CURLcode OnSslContext(CURL*, void* context, void* user)
     return CURLE_OK;
 }
 
-std::vector<LocalAddress> OwnAddresses(AdapterTable& table)
-{
-    std::vector<LocalAddress> own;
-    for (const SystemAdapter& adapter : table.Read().value_or(std::vector<SystemAdapter>{})) {
-        for (const AdapterAddress& a : adapter.addresses) {
-            const auto address = DottedIpv4(a.ipText);
-            const auto mask = DottedIpv4(a.maskText);
-            if (address) {
-                own.push_back(LocalAddress{*address, mask.value_or(0)});
-            }
-        }
-    }
-    return own;
-}
-
 class CurlHttpClient final : public HttpClient {
 public:
     explicit CurlHttpClient(const HttpClientOptions& options)

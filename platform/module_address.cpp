@@ -1,7 +1,43 @@
 #include "platform/module_address.h"
 
+#include <optional>
+#include <string>
+
+#include "platform/adapter_table.h"
+
 namespace tarrowind {
 namespace {
+
+// Four decimal numbers of 0 to 255 with dots between, in network byte order.
+std::optional<std::uint32_t> Dotted(const std::string& text)
+{
+    std::uint32_t value = 0;
+    std::size_t at = 0;
+    for (int part = 0; part < 4; ++part) {
+        if (part > 0 && (at >= text.size() || text[at++] != '.')) {
+            return std::nullopt;
+        }
+        unsigned number = 0;
+        std::size_t digits = 0;
+        for (; at < text.size() && text[at] >= '0' && text[at] <= '9' && digits < 4; ++at, ++digits) {
+            number = number * 10 + static_cast<unsigned>(text[at] - '0');
+        }
+        if (digits == 0 || number > 255) {
+            return std::nullopt;
+        }
+        value |= number << (8 * part);
+    }
+    if (at != text.size()) {
+        return std::nullopt;
+    }
+    // The first number belongs in the lowest-addressed byte.
+    std::uint32_t network = 0;
+    auto* bytes = reinterpret_cast<std::uint8_t*>(&network);
+    for (int i = 0; i < 4; ++i) {
+        bytes[i] = static_cast<std::uint8_t>(value >> (8 * i));
+    }
+    return network;
+}
 
 // The first dotted number sits in the lowest-addressed byte.
 std::uint32_t HostOrder(std::uint32_t networkOrder)
@@ -30,6 +66,19 @@ bool IsModuleAddress(std::uint32_t address, std::span<const LocalAddress> own)
         }
     }
     return true;
+}
+
+std::vector<LocalAddress> OwnAddresses(AdapterTable& table)
+{
+    std::vector<LocalAddress> own;
+    for (const SystemAdapter& adapter : table.Read().value_or(std::vector<SystemAdapter>{})) {
+        for (const AdapterAddress& a : adapter.addresses) {
+            if (const auto address = Dotted(a.ipText)) {
+                own.push_back(LocalAddress{*address, Dotted(a.maskText).value_or(0)});
+            }
+        }
+    }
+    return own;
 }
 
 }  // namespace tarrowind

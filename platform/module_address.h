@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <span>
+#include <vector>
 
 namespace tarrowind {
 
@@ -15,5 +16,9 @@ struct LocalAddress {
 // may carry credentials: not 0.0.0.0, not loopback (127/8), not multicast (224/4) or the limited
 // broadcast, not one of this computer's own addresses nor the directed broadcast of one of its subnets.
 bool IsModuleAddress(std::uint32_t address, std::span<const LocalAddress> own);
+
+class AdapterTable;
+// This computer's addresses as the adapter table lists them now; none when it cannot be read.
+std::vector<LocalAddress> OwnAddresses(AdapterTable& table);
 
 }  // namespace tarrowind
