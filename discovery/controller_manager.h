@@ -28,6 +28,8 @@
 
 namespace tarrowind {
 
+class KnownModules;
+
 // Protocol time-outs and waits; tests shorten them, the product uses the defaults.
 struct ManagerTiming {
     std::uint32_t searchMs = 5000;
@@ -53,6 +55,8 @@ struct ManagerServices {
     UdpSockets* sockets = &UdpSockets::System();
     Clock* clock = &Clock::System();
     HttpClient* http = &HttpClient::System();
+    // Modules' keys as first seen, checked before credentials go out; null: none is checked (tests).
+    KnownModules* knownModules = nullptr;
     WorkerStarter startWorker;  // empty: a std::thread of the manager's, joined before it goes
 };
 
@@ -156,6 +160,7 @@ public:
     const std::string& FirmwareFolder() const { return m_firmwareFolder; }
     void SetFirmwareFolder(std::string folder) { m_firmwareFolder = std::move(folder); }
     HttpClient& Http() const { return *m_services.http; }
+    KnownModules* KnownModuleKeys() const { return m_services.knownModules; }
     Clock& ClockService() const { return *m_services.clock; }
 
     const std::vector<AdapterRecord>& Adapters() const { return m_adapters; }

@@ -9,6 +9,8 @@
 
 namespace tarrowind {
 
+class KnownModules;
+
 // Result of every request to a module's web server. Any other value is the HTTP layer's error number
 // of the step that failed.
 enum HttpResultCode : std::int32_t {
@@ -25,14 +27,14 @@ struct HttpTarget {
     std::string host;  // dotted IPv4 address
     std::string userName;
     std::string password;
-    DeviceRecord* record = nullptr;  // read for useHttps only
+    DeviceRecord* record = nullptr;  // read for useHttps and the MAC only
+    // Where the module's key is remembered and checked before credentials go out; null: no check.
+    KnownModules* knownModules = nullptr;
 
     ~HttpTarget() { WipeString(password); }
 
-    static HttpTarget ForRecord(DeviceRecord& record)
-    {
-        return HttpTarget{record.reportWindow, record.ipText, record.userName, record.password, &record};
-    }
+    // From the record, checked against the known modules of the queue that took it.
+    static HttpTarget ForRecord(DeviceRecord& record);
 };
 
 }  // namespace tarrowind

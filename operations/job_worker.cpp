@@ -4,7 +4,9 @@
 #include "discovery/dactyl_settings.h"
 #include "operations/firmware_folder.h"
 #include "operations/firmware_upload.h"
+#include "operations/known_modules.h"
 #include "operations/login.h"
+#include "operations/module_request.h"
 #include "operations/module_settings.h"
 #include "operations/settings_change.h"
 
@@ -54,15 +56,14 @@ void CControllerManager::RunStep(DeviceRecord& record)
 {
     HttpClient& http = *m_services.http;
     switch (record.status) {
-    case kStatusQueueLogin:
+    case kStatusQueueLogin: {
         if (record.kind == ModuleKind::LongReply) {
             return;
         }
         record.status = kStatusLogin;
         Report(record);
-        record.status = (record.kind == ModuleKind::BinaryDactyl ? LoginByCgi(&record, http) : LoginByPage(&record, http)) == 0
-                            ? kStatusLoginSuccessfully
-                            : kStatusLoginFailed;
+        const std::int32_t result = record.kind == ModuleKind::BinaryDactyl ? LoginByCgi(&record, http) : LoginByPage(&record, http);
+        record.status = result == 0 ? kStatusLoginSuccessfully : FailureStatus(result, kStatusLoginFailed);
         // Back after a firmware update: the requery refreshed its version, which must be the new one.
         if (record.status == kStatusLoginSuccessfully && !FirmwareUpdateTook(record)) {
             record.status = kStatusFirmwareNotTaken;
@@ -71,6 +72,7 @@ void CControllerManager::RunStep(DeviceRecord& record)
             WipeString(record.password);  // refused: the next login asks for one again
         }
         return;
+    }
     case kStatusQueueSetting: {
         if (record.kind == ModuleKind::LongReply) {
             return;
@@ -125,8 +127,9 @@ void CControllerManager::RunStep(DeviceRecord& record)
         const ModuleSettings request = RestartRequest(record, restoreDefault);
         record.status = restoreDefault ? kStatusSetDefault : kStatusReboot;
         Report(record);
-        const bool sent = WriteModuleSettings(&request, http) == 0;
-        record.status = sent ? kStatusWaitForLogin : (restoreDefault ? kStatusSetDefaultFailed : kStatusRebootFailed);
+        const std::int32_t sent = WriteModuleSettings(&request, http);
+        record.status = sent == 0 ? kStatusWaitForLogin
+                                  : FailureStatus(sent, restoreDefault ? kStatusSetDefaultFailed : kStatusRebootFailed);
         return;
     }
     case kStatusQueueFirmwareUpdate: {
@@ -138,6 +141,11 @@ void CControllerManager::RunStep(DeviceRecord& record)
             record.status = RunFirmwareUpload(*this, &record, 1) ? kStatusWaitForLogin : kStatusFirmwareUpdateFailed;
         }
         record.pendingPayload.reset();
+        // The upload reports only whether it worked; a refused key shows as what it was.
+        if (record.status == kStatusFirmwareUpdateFailed && m_services.knownModules != nullptr &&
+            m_services.knownModules->Refused(MacKey(record.mac))) {
+            record.status = kStatusCertificateChanged;
+        }
         return;
     }
     default:
@@ -158,6 +166,11 @@ void CControllerManager::WaitForModuleToReturn(DeviceRecord& record)
     }
     record.progress = 100;
     if (back) {
+        // The login that follows never takes a new key by itself: a module that made one on its
+        // restart is shown as changed, for the user to decide.
+        if (m_services.knownModules != nullptr) {
+            m_services.knownModules->WithdrawAllowance(MacKey(record.mac));
+        }
         record.status = kStatusQueueLogin;
         Report(record);
         // Last, as a module on a new address starts on another worker at once: from here on the

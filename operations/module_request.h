@@ -14,8 +14,10 @@ namespace tarrowind {
 enum class AnswerText { Utf8, Ansi };
 
 // One exchange with a module's web server in the one pattern every operation follows: a connection
-// of its own, port 443 with TLS (no certificate check) or port 80, Basic credentials unless told
-// otherwise, the whole answer read, refusals recognised by text in the body alone.
+// of its own, port 443 with TLS or port 80, Basic credentials unless told otherwise, the whole answer
+// read, refusals recognised by text in the body alone. Over TLS the module's key must be the one it
+// showed on first contact (the target's known modules); a module known to speak HTTPS is never
+// spoken to in plain HTTP.
 struct ModuleRequest {
     std::string method = "GET";
     std::string path;
@@ -33,8 +35,15 @@ struct ModuleRequest {
     ~ModuleRequest() { WipeString(path); }  // a login page's query carries the password
 };
 
-// Runs the request against `target`; the answer as text goes to `answer` when given.
+// Runs the request against `target`; the answer as text goes to `answer` when given. A changed key or
+// plain HTTP where HTTPS was known gives HttpClient::kCertificateChanged, and nothing was sent; what the
+// module showed is noted in the known modules for the user to take, or is taken at once when the
+// command line allowed it for this module.
 std::int32_t RunModuleRequest(HttpClient& http, const HttpTarget* target, const ModuleRequest& request,
                               std::string* answer = nullptr);
+
+// The status an action ends with when its request gave `result`: the changed certificate and the
+// refused address have statuses of their own, every other failure gives `failure`.
+std::int32_t FailureStatus(std::int32_t result, std::int32_t failure);
 
 }  // namespace tarrowind

@@ -137,7 +137,7 @@ bool ParseModuleSettingsPage(std::string_view page, ModuleSettings& s)
 
 std::int32_t SettingsReadFailureStatus(std::int32_t result)
 {
-    return result == kHttpPageIncomplete ? kStatusSettingsUnreadable : kStatusSettingFailed;
+    return result == kHttpPageIncomplete ? kStatusSettingsUnreadable : FailureStatus(result, kStatusSettingFailed);
 }
 
 std::int32_t ReadModuleSettings(ModuleSettings* settings, HttpClient& http)

@@ -2,12 +2,18 @@
 
 #include <arpa/inet.h>
 #include <curl/curl.h>
+#include <openssl/evp.h>
+#include <openssl/ssl.h>
+#include <openssl/x509.h>
 #include <strings.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <mutex>
+
+#include "platform/adapter_table.h"
+#include "platform/module_address.h"
 
 namespace tarrowind {
 namespace {
@@ -77,20 +83,79 @@ int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
     return abandon->load() ? 1 : 0;
 }
 
-bool IsDottedIpv4(const std::string& host)
+std::optional<std::uint32_t> DottedIpv4(const std::string& host)
 {
     in_addr address{};
-    return ::inet_pton(AF_INET, host.c_str(), &address) == 1;
+    if (::inet_pton(AF_INET, host.c_str(), &address) != 1) {
+        return std::nullopt;
+    }
+    return address.s_addr;
+}
+
+// What the handshake learns of the server's key, and what it must be.
+struct KeyCheck {
+    std::optional<KeyFingerprint> expected;
+    std::optional<KeyFingerprint> seen;
+    bool refused = false;
+};
+
+std::optional<KeyFingerprint> Fingerprint(X509* certificate)
+{
+    unsigned char* der = nullptr;
+    const int length = certificate == nullptr ? -1 : i2d_X509_PUBKEY(X509_get_X509_PUBKEY(certificate), &der);
+    if (length <= 0) {
+        return std::nullopt;
+    }
+    KeyFingerprint hash{};
+    unsigned int size = 0;
+    const bool ok = EVP_Digest(der, static_cast<std::size_t>(length), hash.data(), &size, EVP_sha256(), nullptr) == 1 &&
+                    size == hash.size();
+    OPENSSL_free(der);
+    return ok ? std::optional<KeyFingerprint>(hash) : std::nullopt;
+}
+
+// Takes the place of the chain check, which self-made module certificates never pass: the key alone
+// decides. Failing here ends the handshake, so nothing of the request has left yet.
+int CheckServerKey(X509_STORE_CTX* store, void* user)
+{
+    auto* check = static_cast<KeyCheck*>(user);
+    check->seen = Fingerprint(X509_STORE_CTX_get0_cert(store));
+    if (!check->seen || (check->expected && *check->expected != *check->seen)) {
+        check->refused = true;
+        X509_STORE_CTX_set_error(store, X509_V_ERR_APPLICATION_VERIFICATION);
+        return 0;
+    }
+    return 1;
+}
+
+CURLcode OnSslContext(CURL*, void* context, void* user)
+{
+    auto* ctx = static_cast<SSL_CTX*>(context);
+    // The mode must ask for the check, or a failed one would not end the handshake.
+    SSL_CTX_set_verify(ctx, SSL_VERIFY_PEER, nullptr);
+    SSL_CTX_set_cert_verify_callback(ctx, CheckServerKey, user);
+    return CURLE_OK;
 }
 
 class CurlHttpClient final : public HttpClient {
 public:
+    explicit CurlHttpClient(const HttpClientOptions& options)
+        : m_adapters(options.adapters != nullptr ? *options.adapters : AdapterTable::System()),
+          m_allowLoopback(options.allowLoopbackForTests)
+    {
+    }
+
     HttpResult Perform(const HttpRequest& r) override
     {
         HttpResult result;
         // The host comes from a module's reply; only a plain address may go into the address line.
-        if (!IsDottedIpv4(r.host)) {
+        const auto address = DottedIpv4(r.host);
+        if (!address) {
             result.code = kBadHost;
+            return result;
+        }
+        if (!MayConnect(*address)) {
+            result.code = kAddressRefused;
             return result;
         }
         GlobalInit();
@@ -120,8 +185,9 @@ public:
         curl_easy_setopt(h, CURLOPT_USERAGENT, "Tarrowind");
         curl_easy_setopt(h, CURLOPT_PROXY, "");  // modules sit on the local network: never via a proxy
         curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
-        curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
-        curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, r.https ? "https" : "http,https");
+        // A redirect would take the credentials and the body to wherever the answer points.
+        curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 0L);
+        curl_easy_setopt(h, CURLOPT_MAXREDIRS, 0L);
         curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.get());
         curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, OnData);
         curl_easy_setopt(h, CURLOPT_WRITEDATA, &answer);
@@ -131,9 +197,18 @@ public:
         // long is ended, which is what both mean.
         curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
         curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, std::max(r.sendTimeoutMs, r.receiveTimeoutMs) / 1000);
+        KeyCheck keyCheck{r.expectedKey, std::nullopt, false};
         if (r.https) {
+            // No chain or name check: the key check below replaces it. A resumed session would skip it.
             curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 0L);
             curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 0L);
+            curl_easy_setopt(h, CURLOPT_SSL_SESSIONID_CACHE, 0L);
+            if (curl_easy_setopt(h, CURLOPT_SSL_CTX_FUNCTION, OnSslContext) != CURLE_OK ||
+                curl_easy_setopt(h, CURLOPT_SSL_CTX_DATA, &keyCheck) != CURLE_OK) {
+                // A layer that cannot check the key sends nothing over TLS.
+                result.code = kCertificateChanged;
+                return result;
+            }
         }
         if (r.basicAuth) {
             curl_easy_setopt(h, CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_BASIC));
@@ -161,6 +236,11 @@ public:
             curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
         }
         const CURLcode code = curl_easy_perform(h);
+        result.serverKey = keyCheck.seen;
+        if (keyCheck.refused) {
+            result.code = kCertificateChanged;
+            return result;
+        }
         if (upload.failed) {
             result.code = kBodySourceFailed;
             return result;
@@ -171,11 +251,28 @@ public:
         }
         result.code = static_cast<int>(code);
         curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &result.status);
+        if (code == CURLE_OK && result.status >= 300 && result.status < 400) {
+            result.code = kRedirectRefused;
+            return result;
+        }
+        if (code == CURLE_OK && r.https && !keyCheck.seen) {
+            result.code = kCertificateChanged;  // the key was never checked
+            return result;
+        }
         result.body = std::move(answer.body);
         return result;
     }
 
 private:
+    bool MayConnect(std::uint32_t address) const
+    {
+        if (m_allowLoopback && (ntohl(address) >> 24) == 127) {
+            return true;
+        }
+        const std::vector<LocalAddress> own = OwnAddresses(m_adapters);
+        return IsModuleAddress(address, own);
+    }
+
     static bool HasHeader(const std::vector<std::string>& headers, std::string_view name)
     {
         for (const std::string& h : headers) {
@@ -185,6 +282,9 @@ private:
         }
         return false;
     }
+
+    AdapterTable& m_adapters;
+    const bool m_allowLoopback;
 };
 
 }  // namespace
@@ -197,8 +297,13 @@ void HttpClient::GlobalInit()
 
 HttpClient& HttpClient::System()
 {
-    static CurlHttpClient client;
+    static CurlHttpClient client{HttpClientOptions{}};
     return client;
+}
+
+std::unique_ptr<HttpClient> HttpClient::Make(const HttpClientOptions& options)
+{
+    return std::make_unique<CurlHttpClient>(options);
 }
 
 }  // namespace tarrowind

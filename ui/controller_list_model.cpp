@@ -176,7 +176,8 @@ QVariant ControllerListModel::data(const QModelIndex& index, int role) const
             return Qt::convertFromPlainText(UnconfirmedText(*shown), Qt::WhiteSpaceNormal);
         }
         // Names and texts come from the network: shown literally, never as markup.
-        QString text = CellText(*shown, index.column());
+        const QString note = index.column() == kColumnStatus && statusNote ? statusNote(*shown) : QString();
+        QString text = note.isEmpty() ? CellText(*shown, index.column()) : note;
         // After a firmware update the version and status cells say what it ran before and after.
         if (!shown->versionBefore.empty() && (index.column() == kColumnVersion || index.column() == kColumnStatus)) {
             text += QStringLiteral("\n") + QString::fromStdString(shown->versionBefore) + QStringLiteral(" \u2192 ") +

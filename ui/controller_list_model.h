@@ -96,6 +96,9 @@ public:
     // names and the queued settings payload, which need not live in the view.
     static DeviceRecord ShownFields(const DeviceRecord& record);
 
+    // A longer note for the status cell's tooltip of a row (empty: the status text alone).
+    std::function<QString(const DeviceRecord& shown)> statusNote;
+
     // The cell texts of a record (the model passes its snapshots).
     static QString CellText(const DeviceRecord& record, int column);
     // The cell text as shown: addresses and model codes isolated left to right, names by their own

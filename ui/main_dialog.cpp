@@ -30,6 +30,7 @@
 #include "commands/module_csv.h"
 #include "commands/settings_plan.h"
 #include "localisation/string_table.h"
+#include "operations/known_modules.h"
 #include "ui/about_box.h"
 #include "ui/apply_plan_dlg.h"
 #include "ui/assign_addresses_dlg.h"
@@ -106,7 +107,20 @@ constexpr int kToolbarBitmaps[] = {
 
 }  // namespace
 
-MainDialog::MainDialog() : MainDialog(ManagerServices{}, ManagerTiming{}, nullptr, true) {}
+namespace {
+
+// The window's services, with the known modules of the user's file (shared with the command line).
+ManagerServices UserServices()
+{
+    static KnownModules known(KnownModules::UserFilePath());
+    ManagerServices services;
+    services.knownModules = &known;
+    return services;
+}
+
+}  // namespace
+
+MainDialog::MainDialog() : MainDialog(UserServices(), ManagerTiming{}, nullptr, true) {}
 
 MainDialog::MainDialog(const ManagerServices& services, ManagerTiming timing, CommandPrompts* prompts,
                        bool rememberState)
@@ -140,6 +154,7 @@ MainDialog::MainDialog(const ManagerServices& services, ManagerTiming timing, Co
 
     BuildToolbar();
     m_list = new CControllerListCtrl(m_gate, this, this);
+    m_list->Model()->statusNote = [this](const DeviceRecord& shown) { return CertificateNote(shown); };
     BuildStatusBar();
 
     auto* layout = new QVBoxLayout(this);
@@ -513,6 +528,14 @@ bool MainDialog::RowCommandEnabled(int id, const std::vector<const DeviceRecord*
         return m_list->RowCount() > 0;
     case kCommandCopy:
         return selection != nullptr ? !selection->empty() : m_list->SelectedCount() > 0;
+    case kCommandTrustNewCertificate:
+        for (const DeviceRecord* shown : selection != nullptr ? *selection : SelectedForState()) {
+            if (shown->status == kStatusCertificateChanged && shown->action == kActionNone &&
+                m_manager.KnownModuleKeys() != nullptr) {
+                return true;
+            }
+        }
+        return false;
     default:
         return false;
     }
@@ -587,6 +610,9 @@ void MainDialog::RunCommand(int id)
     case kCommandApplyPlan:
         ChoosePlanFile();
         break;
+    case kCommandTrustNewCertificate:
+        TrustNewCertificates();
+        break;
     case kMenuAbout:
         ShowAbout();
         break;
@@ -645,11 +671,49 @@ std::unique_ptr<QMenu> MainDialog::MakeContextMenu()
     add(kMenuFirmwareUpdateToLatest, "ORB_IDC_FIRMWARE_UPDATE_TO_LATEST", s.firmwareUpdateToLatest != 0);
     menu->addSeparator();
     add(kMenuCancelQueueItems, "ORB_IDC_CANCEL_QUEUE_ITEMS", s.cancelQueueItems != 0);
+    add(kCommandTrustNewCertificate, "ORB_IDS_TRUST_NEW_CERTIFICATE", RowCommandEnabled(kCommandTrustNewCertificate));
     // The desktop gives a window no system menu to carry the about entry, so it comes last here.
     menu->addSeparator();
     QAction* about = menu->addAction(Q(Text("ORB_IDS_ABOUTBOX")) + QStringLiteral("..."));
     about->setData(static_cast<int>(kMenuAbout));
     return menu;
+}
+
+void MainDialog::TrustNewCertificates()
+{
+    KnownModules* known = m_manager.KnownModuleKeys();
+    if (known == nullptr) {
+        return;
+    }
+    // Only what the module showed when it was refused is taken: the user saw that key in the row.
+    for (DeviceRecord* r : m_list->SelectedRecords()) {
+        if (r->status == kStatusCertificateChanged && r->action == kActionNone && known->TakeRefused(MacKey(r->mac))) {
+            r->status = kStatusNone;
+            m_list->Refresh(*r);
+        }
+    }
+}
+
+QString MainDialog::CertificateNote(const DeviceRecord& shown) const
+{
+    KnownModules* known = m_manager.KnownModuleKeys();
+    if (shown.status != kStatusCertificateChanged || known == nullptr) {
+        return {};
+    }
+    const std::string mac = MacKey(shown.mac);
+    const std::optional<KnownModule> before = known->Find(mac);
+    const auto now = known->Refused(mac);
+    QString note = Q(Text("ORB_IDS_SS_CERTIFICATE_CHANGED"));
+    if (before) {
+        note += QStringLiteral("\n") + Q(Text("ORB_IDS_CERT_KNOWN_KEY")) + QStringLiteral(": ") +
+                (before->https ? Q(FingerprintHex(before->key)) : Q(Text("ORB_IDS_CERT_PLAIN_HTTP"))) +
+                QStringLiteral("\n") + Q(Text("ORB_IDS_CERT_FIRST_SEEN")) + QStringLiteral(": ") + Q(before->firstSeen);
+    }
+    if (now) {
+        note += QStringLiteral("\n") + Q(Text("ORB_IDS_CERT_SHOWN_KEY")) + QStringLiteral(": ") +
+                (*now ? Q(FingerprintHex(**now)) : Q(Text("ORB_IDS_CERT_PLAIN_HTTP")));
+    }
+    return note;
 }
 
 void MainDialog::ShowAbout()

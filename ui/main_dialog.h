@@ -52,6 +52,8 @@ public:
         kCommandSearchAddresses = 50022,
         kCommandAssignAddresses = 50023,
         kCommandApplyPlan = 50024,
+        // The selected rows' changed certificates are taken as the modules' own.
+        kCommandTrustNewCertificate = 50025,
     };
     static constexpr QSize kButtonSize{68, 56};
     static constexpr QSize kImageSize{32, 32};
@@ -138,6 +140,9 @@ private:
     void ShowContextMenu(QPoint globalPos);
     void ShowContextMenuAtCurrentRow();
     void ShowAbout();
+    void TrustNewCertificates();
+    // The certificate change of a row, as its status tooltip tells it; empty for other rows.
+    QString CertificateNote(const DeviceRecord& shown) const;
     // The command state follows reports, at most once every few tens of milliseconds.
     void ScheduleCommandUi();
     // The rows the commands act on: a row whose last report showed an action is a worker's, so the

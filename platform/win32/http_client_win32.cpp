@@ -2,11 +2,17 @@
 
 #include <winsock2.h>
 #include <ws2tcpip.h>
+#include <windows.h>
+#include <bcrypt.h>
+#include <wincrypt.h>
 #include <winhttp.h>
 
 #include <algorithm>
+#include <optional>
 #include <vector>
 
+#include "platform/adapter_table.h"
+#include "platform/module_address.h"
 #include "platform/win32/wide_text.h"
 
 namespace tarrowind {
@@ -23,6 +29,8 @@ public:
             ::WinHttpCloseHandle(m_h);
         }
     }
+    // The handle was closed elsewhere (the key check ends a request by closing it).
+    void Forget() { m_h = nullptr; }
     Handle(const Handle&) = delete;
     Handle& operator=(const Handle&) = delete;
     HINTERNET get() const { return m_h; }
@@ -45,10 +53,72 @@ private:
     std::wstring m_text;
 };
 
-bool IsDottedIpv4(const std::string& host)
+std::optional<std::uint32_t> DottedIpv4(const std::string& host)
 {
     in_addr address{};
-    return ::inet_pton(AF_INET, host.c_str(), &address) == 1;
+    if (::inet_pton(AF_INET, host.c_str(), &address) != 1) {
+        return std::nullopt;
+    }
+    return address.s_addr;
+}
+
+// What the key check learns of the server's key, and what it must be.
+struct KeyCheck {
+    std::optional<KeyFingerprint> expected;
+    std::optional<KeyFingerprint> seen;
+    bool refused = false;
+};
+
+std::optional<KeyFingerprint> Sha256(const BYTE* data, DWORD size)
+{
+    BCRYPT_ALG_HANDLE algorithm = nullptr;
+    if (!BCRYPT_SUCCESS(::BCryptOpenAlgorithmProvider(&algorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0))) {
+        return std::nullopt;
+    }
+    KeyFingerprint hash{};
+    BCRYPT_HASH_HANDLE h = nullptr;
+    bool ok = BCRYPT_SUCCESS(::BCryptCreateHash(algorithm, &h, nullptr, 0, nullptr, 0, 0));
+    ok = ok && BCRYPT_SUCCESS(::BCryptHashData(h, const_cast<BYTE*>(data), size, 0)) &&
+         BCRYPT_SUCCESS(::BCryptFinishHash(h, hash.data(), static_cast<ULONG>(hash.size()), 0));
+    if (h != nullptr) {
+        ::BCryptDestroyHash(h);
+    }
+    ::BCryptCloseAlgorithmProvider(algorithm, 0);
+    return ok ? std::optional<KeyFingerprint>(hash) : std::nullopt;
+}
+
+// SHA-256 of the certificate's DER SubjectPublicKeyInfo.
+std::optional<KeyFingerprint> Fingerprint(PCCERT_CONTEXT certificate)
+{
+    BYTE* der = nullptr;
+    DWORD size = 0;
+    if (!::CryptEncodeObjectEx(X509_ASN_ENCODING, X509_PUBLIC_KEY_INFO, &certificate->pCertInfo->SubjectPublicKeyInfo,
+                               CRYPT_ENCODE_ALLOC_FLAG, nullptr, &der, &size)) {
+        return std::nullopt;
+    }
+    const auto hash = Sha256(der, size);
+    ::LocalFree(der);
+    return hash;
+}
+
+// Told when the request is about to be sent, after the handshake: the key decides, and a refused one
+// closes the request there. The body is written only after this passed.
+void CALLBACK OnStatus(HINTERNET request, DWORD_PTR context, DWORD status, LPVOID, DWORD)
+{
+    auto* check = reinterpret_cast<KeyCheck*>(context);
+    if (check == nullptr || status != WINHTTP_CALLBACK_STATUS_SENDING_REQUEST || check->seen || check->refused) {
+        return;
+    }
+    PCCERT_CONTEXT certificate = nullptr;
+    DWORD size = sizeof certificate;
+    if (::WinHttpQueryOption(request, WINHTTP_OPTION_SERVER_CERT_CONTEXT, &certificate, &size) && certificate != nullptr) {
+        check->seen = Fingerprint(certificate);
+        ::CertFreeCertificateContext(certificate);
+    }
+    if (!check->seen || (check->expected && *check->expected != *check->seen)) {
+        check->refused = true;
+        ::WinHttpCloseHandle(request);
+    }
 }
 
 int LastError()
@@ -85,12 +155,24 @@ bool WriteBody(HINTERNET request, HttpBodySource& source, const std::atomic<bool
 // WinHTTP, synchronous: a session, a connection and a request of their own for every request.
 class WinHttpClient final : public HttpClient {
 public:
+    explicit WinHttpClient(const HttpClientOptions& options)
+        : m_adapters(options.adapters != nullptr ? *options.adapters : AdapterTable::System()),
+          m_allowLoopback(options.allowLoopbackForTests)
+    {
+    }
+
     HttpResult Perform(const HttpRequest& r) override
     {
         HttpResult result;
         // The host comes from a module's reply; only a plain address may go into the address line.
-        if (!IsDottedIpv4(r.host)) {
+        const auto address = DottedIpv4(r.host);
+        if (!address) {
             result.code = kBadHost;
+            return result;
+        }
+        const bool loopback = (::ntohl(*address) >> 24) == 127;
+        if (!(m_allowLoopback && loopback) && !IsModuleAddress(*address, OwnAddresses(m_adapters))) {
+            result.code = kAddressRefused;
             return result;
         }
         // Modules sit on the local network: never through a proxy.
@@ -112,7 +194,7 @@ public:
             return result;
         }
         // The path goes out as given; WinHTTP is asked to escape nothing in it.
-        const Handle request(::WinHttpOpenRequest(connection.get(), WideFromUtf8(r.method).c_str(),
+        Handle request(::WinHttpOpenRequest(connection.get(), WideFromUtf8(r.method).c_str(),
                                                   WideFromUtf8(r.path).c_str(), nullptr, WINHTTP_NO_REFERER,
                                                   WINHTTP_DEFAULT_ACCEPT_TYPES,
                                                   WINHTTP_FLAG_ESCAPE_DISABLE | WINHTTP_FLAG_ESCAPE_DISABLE_QUERY |
@@ -121,11 +203,25 @@ public:
             result.code = LastError();
             return result;
         }
+        // A redirect would take the credentials and the body to wherever the answer points.
+        DWORD never = WINHTTP_OPTION_REDIRECT_POLICY_NEVER;
+        DWORD noRedirects = WINHTTP_DISABLE_REDIRECTS;
+        if (!::WinHttpSetOption(request.get(), WINHTTP_OPTION_REDIRECT_POLICY, &never, sizeof never) ||
+            !::WinHttpSetOption(request.get(), WINHTTP_OPTION_DISABLE_FEATURE, &noRedirects, sizeof noRedirects)) {
+            result.code = LastError();
+            return result;
+        }
+        KeyCheck keyCheck{r.expectedKey, std::nullopt, false};
         if (r.https) {
-            // Unknown authority, wrong usage, name mismatch, expired: modules carry self-made certificates.
+            // Unknown authority, wrong usage, name mismatch, expired: modules carry self-made certificates,
+            // judged by their key alone.
             DWORD flags = SECURITY_FLAG_IGNORE_UNKNOWN_CA | SECURITY_FLAG_IGNORE_CERT_WRONG_USAGE |
                           SECURITY_FLAG_IGNORE_CERT_CN_INVALID | SECURITY_FLAG_IGNORE_CERT_DATE_INVALID;
-            if (!::WinHttpSetOption(request.get(), WINHTTP_OPTION_SECURITY_FLAGS, &flags, sizeof flags)) {
+            DWORD_PTR context = reinterpret_cast<DWORD_PTR>(&keyCheck);
+            if (!::WinHttpSetOption(request.get(), WINHTTP_OPTION_SECURITY_FLAGS, &flags, sizeof flags) ||
+                !::WinHttpSetOption(request.get(), WINHTTP_OPTION_CONTEXT_VALUE, &context, sizeof context) ||
+                ::WinHttpSetStatusCallback(request.get(), OnStatus, WINHTTP_CALLBACK_FLAG_SEND_REQUEST, 0) ==
+                    WINHTTP_INVALID_STATUS_CALLBACK) {
                 result.code = LastError();
                 return result;
             }
@@ -150,15 +246,36 @@ public:
             result.code = ERROR_INVALID_PARAMETER;
             return result;
         }
-        void* inlineBody = r.hasBody && !fromSource && !r.body.empty() ? const_cast<char*>(r.body.data()) : nullptr;
+        // Over TLS the body follows only once the key check passed; in plain HTTP it goes with the headers.
+        const bool bodyWithHeaders = !r.https && r.hasBody && !fromSource && !r.body.empty();
+        void* inlineBody = bodyWithHeaders ? const_cast<char*>(r.body.data()) : nullptr;
         const auto inlineSize = static_cast<DWORD>(inlineBody != nullptr ? bodySize : 0);
-        if (!::WinHttpSendRequest(request.get(), headers.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : headers.c_str(),
-                                  headers.empty() ? 0 : static_cast<DWORD>(-1L), inlineBody, inlineSize,
-                                  static_cast<DWORD>(bodySize), 0)) {
+        const bool sent = ::WinHttpSendRequest(request.get(), headers.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : headers.c_str(),
+                                               headers.empty() ? 0 : static_cast<DWORD>(-1L), inlineBody, inlineSize,
+                                               static_cast<DWORD>(bodySize), reinterpret_cast<DWORD_PTR>(r.https ? &keyCheck : nullptr));
+        result.serverKey = keyCheck.seen;
+        if (keyCheck.refused) {
+            request.Forget();  // closed by the check
+            result.code = kCertificateChanged;
+            return result;
+        }
+        if (!sent) {
             result.code = LastError();
             return result;
         }
+        if (r.https && !keyCheck.seen) {
+            result.code = kCertificateChanged;  // the key was never checked
+            return result;
+        }
         bool sourceFailed = false;
+        if (r.hasBody && !fromSource && !bodyWithHeaders && !r.body.empty()) {
+            DWORD written = 0;
+            if (!::WinHttpWriteData(request.get(), r.body.data(), static_cast<DWORD>(r.body.size()), &written) ||
+                written != r.body.size()) {
+                result.code = LastError();
+                return result;
+            }
+        }
         if (fromSource && !WriteBody(request.get(), *r.bodySource, r.abandon, sourceFailed)) {
             // Closing the request before the announced length is reached: the module never sees a whole body.
             result.code = sourceFailed ? kBodySourceFailed : LastError();
@@ -173,6 +290,10 @@ public:
         if (::WinHttpQueryHeaders(request.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
                                   WINHTTP_HEADER_NAME_BY_INDEX, &status, &statusSize, WINHTTP_NO_HEADER_INDEX)) {
             result.status = static_cast<long>(status);
+        }
+        if (result.status >= 300 && result.status < 400) {
+            result.code = kRedirectRefused;
+            return result;
         }
         return ReadBody(request.get(), result);
     }
@@ -205,6 +326,9 @@ private:
             result.body.append(chunk.data(), read);
         }
     }
+
+    AdapterTable& m_adapters;
+    const bool m_allowLoopback;
 };
 
 }  // namespace
@@ -213,8 +337,13 @@ void HttpClient::GlobalInit() {}
 
 HttpClient& HttpClient::System()
 {
-    static WinHttpClient client;
+    static WinHttpClient client{HttpClientOptions{}};
     return client;
+}
+
+std::unique_ptr<HttpClient> HttpClient::Make(const HttpClientOptions& options)
+{
+    return std::make_unique<WinHttpClient>(options);
 }
 
 }  // namespace tarrowind

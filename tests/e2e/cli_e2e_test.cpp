@@ -31,6 +31,12 @@ constexpr const char* kPasswordVariable = "TW_CLI_E2E_PASSWORD";
 
 using lab::CliRun;
 
+std::string ReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
 // The password goes in the CLI's environment, or on its standard input, never in its arguments.
 CliRun RunCli(const std::vector<std::string>& argv, const std::string& input = "")
 {
@@ -89,6 +95,63 @@ TEST_F(CliE2E, RebootAllRestartsTheWebModuleAndReportsTheReaderSkipped)
     const auto& r = statuses[reader];
     EXPECT_EQ(std::find(r.begin(), r.end(), "QUEUE_REBOOT"), r.end()) << "nothing was posted to the reader";
     EXPECT_EQ(run.exitCode, 3);
+}
+
+// The final line of one module's JSON output.
+json FinalLine(const std::string& out)
+{
+    std::istringstream lines(out);
+    json last;
+    for (std::string line; std::getline(lines, line);) {
+        const json j = json::parse(line);
+        if (j.contains("final")) {
+            last = j;
+        }
+    }
+    return last;
+}
+
+TEST_F(CliE2E, AChangedCertificateStopsEveryActionUntilTheUserTakesIt)
+{
+    const std::string mac = "02:00:00:00:20:31";
+    json module = LabModule("Web", mac, "192.0.2.75");
+    module["newKeyOnDefault"] = true;  // as a real module may: a factory default makes a new key
+    lab::Simulator sim(json{{"restartSilenceMs", 500}, {"modules", {module}}});
+    char folder[] = "/tmp/tw-trust-e2e.XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const std::string config = folder;
+    const std::vector<std::string> env{std::string(kPasswordVariable) + "=" + kPassword, "XDG_CONFIG_HOME=" + config};
+    const std::vector<std::string> common{"--mac", mac, "--user", "admin", "--password-env", kPasswordVariable, "--json",
+                                          "--search-ms", "1500"};
+    const auto cli = [&](std::vector<std::string> argv) {
+        argv.insert(argv.end(), common.begin(), common.end());
+        return lab::RunCli(argv, env);
+    };
+
+    // First contact learns the key; the login after the default meets the new one and is refused, even
+    // with the flag given for the action.
+    CliRun run = cli({"default", "--accept-new-certificate"});
+    EXPECT_EQ(FinalLine(run.out)["statusName"], "CERTIFICATE_CHANGED") << run.out << run.err;
+    EXPECT_EQ(run.exitCode, 1);
+    const std::string file = config + "/Tarrowind/known-modules";
+    const std::string before = ReadFile(file);
+    EXPECT_NE(before.find(mac + " 1 "), std::string::npos) << before;
+    EXPECT_EQ(std::filesystem::status(file).permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+
+    run = cli({"login"});
+    EXPECT_EQ(FinalLine(run.out)["statusName"], "CERTIFICATE_CHANGED") << run.out;
+    EXPECT_EQ(ReadFile(file), before);
+
+    run = cli({"login", "--accept-new-certificate"});
+    EXPECT_EQ(FinalLine(run.out)["statusName"], "LOGIN_SUCCESSFULLY") << run.out << run.err;
+    EXPECT_NE(run.err.find(mac + ": new certificate taken"), std::string::npos) << run.err;
+    EXPECT_NE(ReadFile(file), before);
+
+    run = cli({"login"});
+    EXPECT_EQ(FinalLine(run.out)["statusName"], "LOGIN_SUCCESSFULLY") << run.out;
+    EXPECT_EQ(run.exitCode, 0);
+    std::filesystem::remove_all(config);
 }
 
 TEST_F(CliE2E, LoginFromStandardInputNamesEveryResultInItsColumn)

@@ -5,6 +5,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <stdexcept>
 #include <thread>
 
@@ -29,6 +31,18 @@ CliRun RunCli(const std::vector<std::string>& arguments, const std::vector<std::
               const std::string& input, const std::string& user, const std::function<void(pid_t)>& meanwhile)
 {
     std::vector<std::string> env = environment;
+    // Modules' keys are remembered in the user's configuration: unless the caller names a folder, each
+    // run has a new one, so that no run meets keys of another run's simulator.
+    const bool ownConfig = std::none_of(environment.begin(), environment.end(),
+                                        [](const std::string& e) { return e.rfind("XDG_CONFIG_HOME=", 0) == 0; });
+    std::string config;
+    if (ownConfig && user.empty()) {
+        char folder[] = "/tmp/tw-cli-config.XXXXXX";
+        if (::mkdtemp(folder) != nullptr) {
+            config = folder;
+            env.emplace_back("XDG_CONFIG_HOME=" + config);
+        }
+    }
     if (!user.empty()) {
         // The user has no configuration of its own: nothing may come from root's.
         env.emplace_back("HOME=/nonexistent");
@@ -100,6 +114,10 @@ CliRun RunCli(const std::vector<std::string>& arguments, const std::vector<std::
         alongside.join();
     }
     run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
+    if (!config.empty()) {
+        std::error_code ignored;
+        std::filesystem::remove_all(config, ignored);
+    }
     return run;
 }
 

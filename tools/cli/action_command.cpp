@@ -10,6 +10,7 @@
 
 #include "discovery/address_text.h"
 #include "discovery/controller_manager.h"
+#include "operations/known_modules.h"
 #include "operations/module_settings.h"
 #include "commands/address_plan.h"
 #include "commands/address_rules.h"
@@ -260,7 +261,15 @@ public:
     {
         ManagerTiming timing;
         timing.searchMs = options.searchMs;
-        m_manager = std::make_unique<CControllerManager>(ManagerServices{}, timing);
+        ManagerServices services;
+        services.knownModules = &m_known;
+        m_known.onReplaced = [this](const std::string& mac, const std::optional<KnownModule>&, const KnownModule& now) {
+            std::lock_guard hold(m_errLock);
+            m_err << "tarrowind-cli: " << mac << ": new certificate taken, key SHA-256 "
+                  << (now.https ? FingerprintHex(now.key) : std::string("none (plain HTTP)")) << '\n'
+                  << std::flush;
+        };
+        m_manager = std::make_unique<CControllerManager>(services, timing);
         // Checked by the caller: no range set here is refused.
         m_manager->SetSearchRanges(std::move(ranges), options.rate);
         if (options.firmwareFolder) {
@@ -304,6 +313,11 @@ public:
         if (plainSet) {
             if (const int code = CheckSetAddresses(chosen); code != kExitDone) {
                 return code;
+            }
+        }
+        if (m_options.acceptNewCertificate) {
+            for (const DeviceRecord* r : chosen) {
+                m_known.AllowChange(MacKey(r->mac));
             }
         }
         OptionPrompts prompts(m_options, password, newPassword, m_tracker, m_err);
@@ -634,6 +648,8 @@ private:
     OutcomeTracker m_tracker;
     ChangePrinter m_printer;
     NeighbourNotice m_notice{m_err};
+    std::mutex m_errLock;
+    KnownModules m_known{KnownModules::UserFilePath()};
     std::unique_ptr<CControllerManager> m_manager;
     std::vector<std::unique_ptr<DeviceRecord>> m_records;
     std::vector<Missing> m_notFound;

@@ -47,6 +47,8 @@ struct ActionOptions {
     std::uint32_t searchMs = 5000;
     std::vector<std::string> ranges;  // also searched by unicast, as `search --range`
     std::uint32_t rate = kDefaultProbeRate;
+    // The chosen modules' changed certificates are taken and remembered (each named on standard error).
+    bool acceptNewCertificate = false;
 };
 
 // Searches once, logs the chosen modules in through the job queue, then queues the action for the modules

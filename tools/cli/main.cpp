@@ -59,6 +59,9 @@ void AddCommon(CLI::App* command, ActionOptions& o)
     command->add_option("--mac", o.macs, "Hardware address of a module (repeatable)");
     command->add_option("--ip", o.ips, "IPv4 address of a module (repeatable)");
     command->add_flag("--json", o.json, "One JSON object per change");
+    command->add_flag("--accept-new-certificate", o.acceptNewCertificate,
+                      "Take the chosen modules' new certificates where they changed (the login after a restart never "
+                      "takes one)");
     AddSearchOptions(command, o.searchMs, o.ranges, o.rate);
 }
 

@@ -51,6 +51,7 @@ bool ModuleState::willReturn() const
 void ModuleState::restart(Clock::time_point now, const RestartChanges& changes)
 {
     std::lock_guard guard(m_lock);
+    if (changes.factoryDefault && m_initial.newKeyOnDefault) ++m_keyGeneration;
     if (changes.factoryDefault) {
         // Settings go back to the configured ones; the firmware written since stays.
         std::string version = std::move(m_current.version);
@@ -75,6 +76,12 @@ void ModuleState::restart(Clock::time_point now, const RestartChanges& changes)
     m_firmware.reset();
     m_silentUntil = now + m_restartSilence;
     ++m_restarts;
+}
+
+unsigned ModuleState::keyGeneration() const
+{
+    std::lock_guard guard(m_lock);
+    return m_keyGeneration;
 }
 
 unsigned ModuleState::restartCount() const

@@ -70,6 +70,9 @@ public:
     // which it answers with the new values.
     void restart(Clock::time_point now, const RestartChanges& changes);
     unsigned restartCount() const;
+    // How many TLS keys the module has made itself (factory defaults with newKeyOnDefault); 0: it shows
+    // the simulator's shared certificate.
+    unsigned keyGeneration() const;
     Clock::time_point silentUntil() const;
 
     // The web login the module takes now (it changes with the configuration form).
@@ -89,6 +92,7 @@ private:
     ModuleConfig m_current;
     Clock::time_point m_silentUntil{};
     unsigned m_restarts = 0;
+    unsigned m_keyGeneration = 0;
 
     struct Firmware {
         std::int32_t blocks = 0;

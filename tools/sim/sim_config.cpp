@@ -76,7 +76,7 @@ namespace {
 
 const std::set<std::string> kTopKeys{"restartSilenceMs", "modules"};
 const std::set<std::string> kModuleKeys{"kind", "replyLength", "model", "name", "mac", "macText",
-                                        "ip", "mask", "gateway", "version", "dhcp", "useHttps", "webServer",
+                                        "ip", "mask", "gateway", "version", "dhcp", "useHttps", "webServer", "newKeyOnDefault",
                                         "link", "faults", "user", "password", "dns", "sendToServer",
                                         "serverAddress", "myName", "ddns", "hostName", "ddnsUser",
                                         "ddnsPassword", "des1", "des2", "des3", "devicePort",
@@ -291,6 +291,7 @@ public:
         module.dhcp = flag(m_object, "dhcp").value_or(false);
         module.useHttps = flag(m_object, "useHttps").value_or(module.kind != ModuleKind::BinaryDactyl);
         module.webServer = flag(m_object, "webServer").value_or(true);
+        module.newKeyOnDefault = flag(m_object, "newKeyOnDefault").value_or(false);
         module.link = text(m_object, "link").value_or(defaultLink);
         if (module.link.empty()) fail("\"link\" is required when no --link is given");
 

@@ -79,6 +79,9 @@ struct ModuleConfig {
     bool dhcp = false;
     bool useHttps = true;
     bool webServer = true;  // false: no web server, the UDP side only (a large search burst starts at once)
+    // A factory default makes the module a new TLS key, as real modules may: its HTTPS server then shows
+    // a certificate of its own (the other modules share the simulator's).
+    bool newKeyOnDefault = false;
     std::string link;
     FaultConfig faults;
 

@@ -8,6 +8,9 @@
 #include "password_chain.h"
 #include "web_pages.h"
 
+#include <arpa/inet.h>
+#include <sys/socket.h>
+
 #include <chrono>
 #include <iostream>
 #include <thread>
@@ -155,6 +158,7 @@ WebServer::WebServer(const ModuleTable& modules, RestartInbox& restarts, WebServ
     m_http = std::make_unique<FilteredHttpServer>(filter(WebScheme::Http));
     m_https = std::make_unique<FilteredHttpsServer>(m_identity.certificate(), m_identity.key(), filter(WebScheme::Https));
     if (!m_https->is_valid()) throw WebError("the HTTPS server did not take the certificate");
+    SSL_CTX_set_cert_cb(m_https->ssl_context(), chooseCertificate, this);
     route(*m_http, WebScheme::Http);
     route(*m_https, WebScheme::Https);
 }
@@ -162,6 +166,29 @@ WebServer::WebServer(const ModuleTable& modules, RestartInbox& restarts, WebServ
 WebServer::~WebServer()
 {
     stop();
+}
+
+int WebServer::chooseCertificate(SSL* ssl, void* server)
+{
+    auto* self = static_cast<WebServer*>(server);
+    sockaddr_in local{};
+    socklen_t length = sizeof local;
+    if (getsockname(SSL_get_fd(ssl), reinterpret_cast<sockaddr*>(&local), &length) != 0 || local.sin_family != AF_INET)
+        return 1;
+    const ModulePtr module = self->find(ntohl(local.sin_addr.s_addr), std::nullopt, WebScheme::Https, Clock::now());
+    const unsigned generation = module ? module->keyGeneration() : 0;
+    if (generation == 0) return 1;
+    const TlsIdentity& identity = self->identityOf(*module, generation);
+    return SSL_use_certificate(ssl, identity.certificate()) == 1 && SSL_use_PrivateKey(ssl, identity.key()) == 1 ? 1 : 0;
+}
+
+const TlsIdentity& WebServer::identityOf(const ModuleState& module, unsigned generation)
+{
+    std::lock_guard hold(m_identitiesLock);
+    const auto key = std::make_pair(module.mac(), generation);
+    auto it = m_identities.find(key);
+    if (it == m_identities.end()) it = m_identities.emplace(key, TlsIdentity::generate("tarrowind-sim module")).first;
+    return it->second;
 }
 
 ModulePtr moduleForConnection(const ModuleGeneration& generation, Ipv4Address local,

@@ -7,6 +7,7 @@
 
 #include <condition_variable>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -57,6 +58,9 @@ private:
     void route(httplib::Server& server, WebScheme scheme);
     ModulePtr find(Ipv4Address local, const std::optional<MacAddress>& destination, WebScheme scheme,
                    Clock::time_point now) const;
+    // Before each handshake: a module with a key of its own shows its own certificate.
+    static int chooseCertificate(SSL* ssl, void* server);
+    const TlsIdentity& identityOf(const ModuleState& module, unsigned generation);
     bool wait(std::chrono::milliseconds delay);
     void log(const std::string& line);
 
@@ -64,6 +68,8 @@ private:
     RestartInbox& m_restarts;
     const WebServerOptions m_options;
     TlsIdentity m_identity;
+    std::mutex m_identitiesLock;
+    std::map<std::pair<MacAddress, unsigned>, TlsIdentity> m_identities;  // keys modules made themselves
     std::unique_ptr<FilteredHttpServer> m_http;
     std::unique_ptr<FilteredHttpsServer> m_https;
     std::thread m_httpThread;

@@ -27,7 +27,7 @@ namespace {
 constexpr std::array<const char*, 8> kLanguages{"EN", "TW", "CN", "JP", "DE", "FR", "ES", "AR"};
 
 // Every key the program looks up.
-constexpr std::array<const char*, 157> kKeys{
+constexpr std::array<const char*, 162> kKeys{
     // Main window, toolbar, context menu, about box
     "ORB_IDS_READY", "ORB_IDS_SEARCHING_SEC", "ORB_IDS_SEARCH", "ORB_IDS_STOP", "ORB_IDS_SET_LOGIN",
     "ORB_IDS_SETTING", "ORB_IDS_ADVANCEDSETTING", "ORB_IDS_REBOOT", "ORB_IDS_DEFAULT", "ORB_IDS_FIRMWARE_UPDATE",
@@ -81,6 +81,9 @@ constexpr std::array<const char*, 157> kKeys{
     "ORB_IDS_PLAN_TOO_LARGE", "ORB_IDS_PLAN_NOTHING", "ORB_IDS_PLAN_SUMMARY",
     // Status bar notice of a user who may not make static neighbour entries
     "ORB_IDS_NO_STATIC_ARP", "ORB_IDS_NO_STATIC_ARP_TIP",
+    // A module's changed certificate: the command that takes it and the row's note
+    "ORB_IDS_TRUST_NEW_CERTIFICATE", "ORB_IDS_CERT_KNOWN_KEY", "ORB_IDS_CERT_FIRST_SEEN", "ORB_IDS_CERT_SHOWN_KEY",
+    "ORB_IDS_CERT_PLAIN_HTTP",
 };
 
 // Keys that take arguments, with the conversions their callers supply.

@@ -14,6 +14,7 @@
 #include "discovery/address_text.h"
 #include "discovery/controller_manager.h"
 #include "discovery/reply_parser.h"
+#include "operations/known_modules.h"
 #include "tests/unit/fakes/fake_http.h"
 #include "tests/unit/fakes/fake_network.h"
 #include "tests/unit/fakes/reply_bytes.h"
@@ -110,6 +111,7 @@ struct OperationsFixture : ::testing::Test {
     FakeAdapterTable adapters;
     FakeNeighbourTable neighbours;
     FakeHttpClient http;
+    KnownModules known{""};  // in memory
     ReportLog log;
     std::vector<std::function<void()>> workers;
     bool workersStart = true;
@@ -135,6 +137,7 @@ struct OperationsFixture : ::testing::Test {
         services.sockets = &sockets;
         services.clock = &clock;
         services.http = &http;
+        services.knownModules = &known;
         services.startWorker = [this](std::function<void()> work) {
             if (workersStart) {
                 workers.push_back(std::move(work));

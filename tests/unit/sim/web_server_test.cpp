@@ -3,6 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <openssl/ssl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -105,7 +110,55 @@ protected:
     std::unique_ptr<WebServer> server;
 };
 
+// The public key the HTTPS server shows on 127.0.0.1 (DER), empty when no handshake took place.
+std::string shownKey(int port)
+{
+    std::string key;
+    SSL_CTX* ctx = SSL_CTX_new(TLS_client_method());
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(static_cast<std::uint16_t>(port));
+    to.sin_addr.s_addr = htonl(kLoopback);
+    SSL* ssl = SSL_new(ctx);
+    if (connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0 && SSL_set_fd(ssl, fd) == 1 && SSL_connect(ssl) == 1) {
+        if (X509* cert = SSL_get1_peer_certificate(ssl)) {
+            unsigned char* der = nullptr;
+            const int n = i2d_X509_PUBKEY(X509_get_X509_PUBKEY(cert), &der);
+            if (n > 0) key.assign(reinterpret_cast<char*>(der), static_cast<std::size_t>(n));
+            OPENSSL_free(der);
+            X509_free(cert);
+        }
+        SSL_shutdown(ssl);
+    }
+    SSL_free(ssl);
+    close(fd);
+    SSL_CTX_free(ctx);
+    return key;
+}
+
 } // namespace
+
+TEST_F(WebServerTest, AFactoryDefaultGivesAModuleThatAsksForItANewKey)
+{
+    ModuleConfig changing = module(ModuleKind::Web, true);
+    changing.newKeyOnDefault = true;
+    start({changing}, 50);
+    const std::string shared = shownKey(server->httpsPort());
+    ASSERT_FALSE(shared.empty());
+    first()->restart(Clock::now(), RestartChanges{});  // a reboot keeps the key
+    std::this_thread::sleep_for(100ms);
+    EXPECT_EQ(shownKey(server->httpsPort()), shared);
+    RestartChanges defaults;
+    defaults.factoryDefault = true;
+    first()->restart(Clock::now(), defaults);
+    std::this_thread::sleep_for(100ms);
+    const std::string own = shownKey(server->httpsPort());
+    EXPECT_FALSE(own.empty());
+    EXPECT_NE(own, shared);
+    EXPECT_EQ(shownKey(server->httpsPort()), own);  // kept until the next default
+    EXPECT_EQ(first()->keyGeneration(), 1u);
+}
 
 TEST_F(WebServerTest, SettingsPageNeedsTheModulesLogin)
 {

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <span>
 #include <string>
+#include <memory>
 #include <thread>
 
 #include "platform/http_client.h"
@@ -87,6 +88,13 @@ std::string Answer(const std::string& body, const std::string& status = "200 OK"
     return "HTTP/1.1 " + status + "\r\nContent-Length: " + std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
 }
 
+// The layer with the tests' allowance for their loopback servers.
+HttpClient& Client()
+{
+    static const std::unique_ptr<HttpClient> client = HttpClient::Make(HttpClientOptions{nullptr, true});
+    return *client;
+}
+
 HttpRequest To(const OneShotServer& server, const std::string& method, const std::string& path)
 {
     HttpRequest r;
@@ -108,7 +116,7 @@ TEST(WinHttp, SendsThePatternsRequestAndReadsTheWholeAnswer)
     r.headers = {"Referer: http://127.0.0.1/"};
     r.hasBody = true;
     r.body = "RedirectUrl=https\r\n";
-    const HttpResult result = HttpClient::System().Perform(r);
+    const HttpResult result = Client().Perform(r);
     EXPECT_EQ(result.code, 0);
     EXPECT_EQ(result.status, 401);  // read, not judged: the caller looks for refusal texts
     EXPECT_EQ(result.body, "<html>401 Unauthorized</html>");
@@ -126,16 +134,16 @@ TEST(WinHttp, RefusesHostsThatAreNoAddressAndReportsFailedSteps)
 {
     HttpRequest r;
     r.host = "127.0.0.1\r\nX: y";
-    EXPECT_EQ(HttpClient::System().Perform(r).code, HttpClient::kBadHost);
+    EXPECT_EQ(Client().Perform(r).code, HttpClient::kBadHost);
     r.host = "localhost";
-    EXPECT_EQ(HttpClient::System().Perform(r).code, HttpClient::kBadHost);
+    EXPECT_EQ(Client().Perform(r).code, HttpClient::kBadHost);
 
     std::uint16_t closed = 0;
     UdpSockets::System().Open();
     ::closesocket(testing::BoundLoopbackSocket(SOCK_STREAM, closed));
     r.host = "127.0.0.1";
     r.port = closed;
-    const int code = HttpClient::System().Perform(r).code;
+    const int code = Client().Perform(r).code;
     EXPECT_NE(code, 0);
     EXPECT_GT(code, 0);  // never -1, -2 or -3, which the operations keep for themselves
 }
@@ -143,7 +151,7 @@ TEST(WinHttp, RefusesHostsThatAreNoAddressAndReportsFailedSteps)
 TEST(WinHttp, AnAnswerPastTheCapEndsTheRequest)
 {
     OneShotServer server(Answer(std::string(HttpClient::kMaxBodyBytes + 1, 'x')));
-    const HttpResult result = HttpClient::System().Perform(To(server, "GET", "/big"));
+    const HttpResult result = Client().Perform(To(server, "GET", "/big"));
     EXPECT_EQ(result.code, HttpClient::kBodyTooLarge);
     EXPECT_TRUE(result.body.empty());
 }
@@ -175,7 +183,7 @@ TEST(WinHttp, StreamsABodySourceAndStopsShortWhenItFails)
         HttpRequest r = To(server, "POST", "/ETHUpload.cgi");
         r.hasBody = true;
         r.bodySource = &source;
-        const HttpResult result = HttpClient::System().Perform(r);
+        const HttpResult result = Client().Perform(r);
         EXPECT_EQ(result.code, 0);
         EXPECT_EQ(result.body, "ok");
         EXPECT_EQ(server.Request().substr(server.Request().find("\r\n\r\n") + 4), std::string(300000, 'f'));
@@ -185,9 +193,41 @@ TEST(WinHttp, StreamsABodySourceAndStopsShortWhenItFails)
     HttpRequest r = To(server, "POST", "/ETHUpload.cgi");
     r.hasBody = true;
     r.bodySource = &source;
-    EXPECT_EQ(HttpClient::System().Perform(r).code, HttpClient::kBodySourceFailed);
+    EXPECT_EQ(Client().Perform(r).code, HttpClient::kBodySourceFailed);
     // The server has seen less than the announced length.
     EXPECT_LT(server.Request().size() - server.Request().find("\r\n\r\n") - 4, 300000u);
+}
+
+TEST(WinHttp, ARedirectIsAFailureAndIsNotFollowed)
+{
+    OneShotServer elsewhere(Answer("taken"));
+    OneShotServer server("HTTP/1.1 307 Temporary Redirect\r\nLocation: http://127.0.0.1:" + std::to_string(elsewhere.Port()) +
+                         "/ConfigHidden\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+    HttpRequest r = To(server, "POST", "/ConfigHidden");
+    r.hasBody = true;
+    r.body = "AdminPasswd=new";
+    const HttpResult result = Client().Perform(r);
+    EXPECT_EQ(result.code, HttpClient::kRedirectRefused);
+    EXPECT_EQ(result.status, 307);
+    EXPECT_NE(server.Request().find("AdminPasswd=new"), std::string::npos);
+    // Nothing reached the address the answer pointed to; its server gives up waiting when it is closed.
+    HttpRequest wake = To(elsewhere, "GET", "/");
+    EXPECT_EQ(Client().Perform(wake).code, 0);
+    EXPECT_EQ(elsewhere.Request().rfind("GET / ", 0), 0u) << elsewhere.Request();
+}
+
+TEST(WinHttp, AddressesThatCannotBeAModuleAreRefusedBeforeAnyConnection)
+{
+    OneShotServer server(Answer("ok"));
+    HttpRequest r = To(server, "GET", "/");
+    EXPECT_EQ(HttpClient::System().Perform(r).code, HttpClient::kAddressRefused);  // no test allowance
+    for (const char* host : {"0.0.0.0", "224.0.0.1", "255.255.255.255"}) {
+        r.host = host;
+        EXPECT_EQ(Client().Perform(r).code, HttpClient::kAddressRefused) << host;
+    }
+    r.host = "127.0.0.1";
+    EXPECT_EQ(Client().Perform(r).code, 0);
+    EXPECT_EQ(server.Request().rfind("GET / ", 0), 0u);  // the first request that reached it
 }
 
 }  // namespace
