@@ -1,15 +1,18 @@
 #include "commands/module_commands.h"
 
 #include <memory>
+#include <set>
 
 #include "commands/address_plan.h"
 #include "commands/command_state.h"
 #include "discovery/address_text.h"
 #include "discovery/core_events.h"
 #include "discovery/dactyl_settings.h"
+#include "discovery/module_address.h"
 #include "operations/firmware_folder.h"
 #include "operations/firmware_upload.h"
 #include "operations/module_settings.h"
+#include "platform/secret_wipe.h"
 
 namespace tarrowind {
 namespace {
@@ -47,9 +50,37 @@ void ModuleCommands::PutBack(DeviceRecord& r)
     Report(r);
 }
 
+bool ModuleCommands::RefuseUnusable(DeviceRecord& r)
+{
+    if (IsUsableModuleAddress(r.ip)) {
+        return false;
+    }
+    r.action = kActionNone;
+    r.status = kStatusAddressUnusable;
+    r.pendingPayload.reset();
+    Report(r);
+    m_prompts.Skipped(r, SkipReason::AddressUnusable);
+    return true;
+}
+
+bool ModuleCommands::RefusedUnconfirmed(DeviceRecord& r)
+{
+    if (r.addressConfirmed || r.action != kActionNone) {
+        return false;
+    }
+    r.status = kStatusAddressNotConfirmed;
+    Report(r);
+    m_prompts.Skipped(r, SkipReason::AddressNotConfirmed);
+    return true;
+}
+
 void ModuleCommands::Queue(DeviceRecord& r, std::int32_t statusIfRefused)
 {
     if (m_manager.QueueJob(&r) == 0) {
+        if (r.status == kStatusAddressUnusable) {
+            m_prompts.Skipped(r, SkipReason::AddressUnusable);
+            return;
+        }
         r.action = kActionNone;
         r.status = statusIfRefused;
         r.pendingPayload.reset();
@@ -64,15 +95,20 @@ void ModuleCommands::SetLogin(const std::vector<DeviceRecord*>& selected)
         return;
     }
     std::string loginId, password;
+    const WipeOnExit wipePassword(password);
     if (!m_prompts.AskLogin(loginId, password)) {
         return;
     }
+    KeepSecretsOutOfDumps();
     for (DeviceRecord* r : selected) {
-        if (r == nullptr) {
+        if (r == nullptr || RefusedUnconfirmed(*r)) {
             continue;
         }
         if (!TakesLogin(*r)) {
             m_prompts.Skipped(*r, SkipReason::NotEligible);
+            continue;
+        }
+        if (RefuseUnusable(*r)) {
             continue;
         }
         r->userName = loginId;
@@ -84,6 +120,9 @@ void ModuleCommands::SetLogin(const std::vector<DeviceRecord*>& selected)
 void ModuleCommands::Setting(const std::vector<DeviceRecord*>& selected)
 {
     DeviceRecord* r = selected.empty() ? nullptr : selected.front();
+    if (r != nullptr && RefusedUnconfirmed(*r)) {
+        return;
+    }
     if (r == nullptr || r->action != kActionNone || r->status < kStatusLoginSuccessfully) {
         if (r != nullptr) {
             m_prompts.Skipped(*r, SkipReason::NotEligible);
@@ -92,6 +131,17 @@ void ModuleCommands::Setting(const std::vector<DeviceRecord*>& selected)
     }
     if (!CanConfigure(r->model, r->version)) {
         m_prompts.Skipped(*r, SkipReason::NotOffered);
+        return;
+    }
+    if (r->kind == ModuleKind::BinaryDactyl && !IsUsableModuleAddress(r->ip)) {
+        // Its settings go out by broadcast to its MAC: the way to give a reader without one an address.
+        // Such an address cannot be reserved; the reader's row is the only one that acts on it here.
+        r->action = kActionSetting;
+        Report(*r);
+        SettingOfReader(*r);
+        return;
+    }
+    if (RefuseUnusable(*r)) {
         return;
     }
     // The reservation keeps every other action off this address while the user edits; the record queued
@@ -183,24 +233,39 @@ void ModuleCommands::SettingOfReader(DeviceRecord& r)
 
 void ModuleCommands::ChangeSettings(const std::vector<std::pair<DeviceRecord*, SettingsChange>>& changes)
 {
+    // Addresses of the changes queued here: modules sharing one (new ones on their factory address) park
+    // behind each other and are worked on one after another, each reached by its own MAC.
+    std::set<std::uint32_t> queuedHere;
     for (const auto& [r, change] : changes) {
-        if (r == nullptr) {
+        if (r == nullptr || RefusedUnconfirmed(*r)) {
             continue;
         }
         if (const auto reason = SettingNotOfferedReason(*r)) {
             m_prompts.Skipped(*r, *reason);
             continue;
         }
+        if (r->kind == ModuleKind::BinaryDactyl && !IsUsableModuleAddress(r->ip)) {
+            r->pendingPayload = std::make_shared<SettingsChange>(change);
+            Start(*r, kActionSetting, kStatusQueueSetting);  // by broadcast, as in Setting
+            continue;
+        }
+        if (RefuseUnusable(*r)) {
+            continue;
+        }
         // As for the settings command: queued under the reservation, so that it parks, and started by
         // the release; another action on the address meanwhile cannot slip in.
         const std::uint32_t address = r->ip;
-        if (!m_manager.ReserveAddress(address)) {
+        const bool reserved = m_manager.ReserveAddress(address);
+        if (!reserved && queuedHere.count(address) == 0) {
             m_prompts.Skipped(*r, SkipReason::AddressInUse);
             continue;
         }
+        queuedHere.insert(address);
         r->pendingPayload = std::make_shared<SettingsChange>(change);
         Start(*r, kActionSetting, kStatusQueueSetting);
-        Release(address);
+        if (reserved) {
+            Release(address);
+        }
     }
 }
 
@@ -208,7 +273,7 @@ void ModuleCommands::AdvancedSetting(const std::vector<DeviceRecord*>& selected)
 {
     const DeviceRecord* r = selected.empty() ? nullptr : selected.front();
     if (r == nullptr || r->action != kActionNone || r->status == kStatusNotSupported ||
-        r->status == kStatusCannotAccess) {
+        r->status == kStatusCannotAccess || !IsUsableModuleAddress(r->ip)) {
         return;
     }
     m_prompts.OpenAddress(WebAddress(*r));
@@ -218,7 +283,7 @@ void ModuleCommands::ForLoggedIn(const std::vector<DeviceRecord*>& selected, Off
                                  const std::function<void(DeviceRecord&)>& act)
 {
     for (DeviceRecord* r : selected) {
-        if (r == nullptr) {
+        if (r == nullptr || RefusedUnconfirmed(*r)) {
             continue;
         }
         if (!IsLoggedIn(*r)) {
@@ -243,6 +308,10 @@ void ModuleCommands::ForLoggedIn(const std::vector<DeviceRecord*>& selected, Off
 
 void ModuleCommands::Start(DeviceRecord& r, std::int32_t action, std::int32_t status)
 {
+    const bool byBroadcast = r.kind == ModuleKind::BinaryDactyl && status == kStatusQueueSetting;
+    if (!byBroadcast && RefuseUnusable(r)) {
+        return;
+    }
     const std::int32_t before = r.status;
     r.action = action;
     r.status = status;

@@ -22,6 +22,7 @@
 #include "platform/clock.h"
 #include "platform/http_client.h"
 #include "platform/neighbour_table.h"
+#include "platform/stoppable_http_client.h"
 #include "platform/udp_sockets.h"
 #include "platform/wake_event.h"
 
@@ -46,10 +47,13 @@ using WorkerStarter = std::function<bool(std::function<void()> work)>;
 struct ManagerServices {
     AdapterTable* adapters = &AdapterTable::System();
     NeighbourTable* neighbours = &NeighbourTable::System();
+    // Where made neighbour entries are noted; null: the user's file when `neighbours` is the system's
+    // table, none for any other table.
+    NeighbourRegistry* neighbourRegistry = nullptr;
     UdpSockets* sockets = &UdpSockets::System();
     Clock* clock = &Clock::System();
     HttpClient* http = &HttpClient::System();
-    WorkerStarter startWorker;  // empty: a detached std::thread
+    WorkerStarter startWorker;  // empty: a std::thread of the manager's, joined before it goes
 };
 
 // The one object of the main window that owns the search, the static ARP entries, the adapter list,
@@ -118,7 +122,10 @@ public:
 
     // Job queue. At most kMaxWorkers workers run, never two on one module address.
     static constexpr int kMaxWorkers = 32;
-    // Hands the record to a worker, or parks it; 0 when no record is given or no worker can run it.
+    // Hands the record to a worker, or parks it; 0 when no record is given, no worker can run it or the
+    // queue was stopped. A record whose address cannot be reached (IsUsableModuleAddress) is not queued
+    // but ends at once in status ADDRESS_UNUSABLE, reported; only a reader's settings, which go out by
+    // broadcast, are queued whatever its address.
     int QueueJob(DeviceRecord* record);
     // The next parked record whose address is free, after `finishedAddress` was released. When there is
     // none the caller's worker ends: the running count is lowered in the same hold of the lock.
@@ -138,6 +145,12 @@ public:
     void WaitWithProgress(DeviceRecord* record, std::uint32_t milliseconds, std::int32_t from, std::int32_t to);
     // Blocks until no job is queued, parked or running (the command-line companion; tests).
     void WaitUntilIdle();
+    // Ends the queue for good (the session or the process ends): the search is stopped, nothing is
+    // queued any more, running exchanges and waits end at once and their workers finish as after a
+    // failure. The parked records are withdrawn, their payloads freed, and returned for the caller to
+    // put back. Safe from any thread.
+    std::vector<DeviceRecord*> StopJobs();
+    bool JobsStopped() const { return m_closing.load(); }
 
     // The management software's firmware folder ("" when it is not installed); ends with a separator.
     const std::string& FirmwareFolder() const { return m_firmwareFolder; }
@@ -156,15 +169,21 @@ private:
     const AdapterRecord* AdapterForAddress(std::uint32_t address) const;
     // A reply to a range probe belongs to the adapter of its module's subnet, else it came through a router.
     void AttributeRangeReply(DeviceRecord& record) const;
-    // One datagram of the search from the socket of `adapterSlot` (the adapter count: the range
-    // socket): the module is stored and reported when it is new to this search.
-    void TakeReply(std::span<const std::uint8_t> datagram, int length, std::size_t adapterSlot);
+    // One datagram of the search from `sender`, on the socket of `adapterSlot` (the adapter count: the
+    // range socket): the module is stored and reported when it is new to this search, or when it was
+    // stored with an unconfirmed address and this reply confirms it.
+    void TakeReply(std::span<const std::uint8_t> datagram, int length, std::size_t adapterSlot,
+                   std::uint32_t sender);
     int RequeryUnicast(DeviceRecord& record, std::span<const std::uint8_t> probe, std::uint16_t port);
     int RequeryBroadcast(DeviceRecord& record);
-    // Waits on `sockets` for a reply to `record` for the requery time, reporting progress.
+    // Waits on `sockets` for a reply to `record` for the requery time, reporting progress. Only a reply
+    // that came from the address it names counts, and with `expectedFrom` (not 0) only one from there.
     int AwaitRequeryReply(DeviceRecord& record, const std::vector<int>& sockets,
-                          const std::vector<const AdapterRecord*>& adapterOfSocket);
+                          const std::vector<const AdapterRecord*>& adapterOfSocket, std::uint32_t expectedFrom);
     bool StartWorker(DeviceRecord* record);
+    void WorkerEnded(std::thread::id id);
+    // Joins every worker thread started; called once none runs a job any more.
+    void JoinWorkers();
     void RunStep(DeviceRecord& record);
     void WaitForModuleToReturn(DeviceRecord& record);
 
@@ -172,7 +191,8 @@ private:
     ManagerTiming m_timing;
     std::atomic<bool> m_stop{false};              // the search's; cleared when the next one starts
     std::atomic<std::uint32_t> m_stopCount{0};    // Stop calls so far: a requery ends when it changes
-    std::atomic<bool> m_closing{false};           // the manager is going away: no requery waits any more
+    std::atomic<bool> m_closing{false};           // the queue was stopped: no exchange or wait goes on
+    StoppableHttpClient m_http;                   // the services' client, cut short by m_closing
     std::atomic<bool> m_searchRunning{false};     // until the search thread has sent its last event
     WakeEvent m_wake;  // signalled with the stop flag so blocked waits see it at once
     std::thread m_searchThread;
@@ -193,6 +213,11 @@ private:
     int m_runningCount = 0;
     std::set<std::uint32_t> m_busyAddresses;
     std::deque<DeviceRecord*> m_parked;
+
+    // The workers' threads, started under the queue lock; a worker moves its own to the ended ones.
+    std::mutex m_workerLock;
+    std::map<std::thread::id, std::thread> m_workers;
+    std::vector<std::thread> m_endedWorkers;
 
     std::string m_firmwareFolder;
 };

@@ -7,6 +7,7 @@
 #include <set>
 
 #include "discovery/device_record.h"
+#include "platform/neighbour_registry.h"
 #include "platform/neighbour_table.h"
 
 namespace tarrowind {
@@ -15,15 +16,20 @@ namespace tarrowind {
 // them can be removed at the next search and at exit. The user's own permanent entries are never
 // replaced or deleted. A process that may not change the table (a normal user) talks to the modules
 // without entries, as it does when the system refuses one; `onRefused` hears of it once.
+// With a registry every entry is noted there before it is made and forgotten once removed, so that what
+// a killed run left behind is removed by the next one; an entry that cannot be noted is not made.
 class StaticArpSet {
 public:
-    explicit StaticArpSet(NeighbourTable& table, std::function<void()> onRefused = {})
-        : m_table(table), m_onRefused(std::move(onRefused))
+    explicit StaticArpSet(NeighbourTable& table, std::function<void()> onRefused = {},
+                          NeighbourRegistry* registry = nullptr)
+        : m_table(table), m_onRefused(std::move(onRefused)), m_registry(registry)
     {
     }
 
     void AddStaticArp(const DeviceRecord& record);
     void RemoveStaticArp(const DeviceRecord& record);
+    // Removes every entry made, and those that runs which have ended left in this table: each only
+    // while the table still holds it as made (permanent, the same hardware address).
     void RemoveAllStaticArp();
 
     // Keys of the entries made and not removed yet: interface index high, address low.
@@ -39,6 +45,7 @@ public:
 private:
     NeighbourTable& m_table;
     std::function<void()> m_onRefused;  // called without the lock: it may wait for the window thread
+    NeighbourRegistry* m_registry;
     std::atomic<bool> m_refused{false};
     mutable std::mutex m_lock;  // held across the system call and the change of the set
     std::set<std::uint64_t> m_entries;

@@ -5,6 +5,7 @@
 
 #include "discovery/core_events.h"
 #include "discovery/device_record.h"
+#include "platform/secret_wipe.h"
 
 namespace tarrowind {
 
@@ -25,6 +26,8 @@ struct HttpTarget {
     std::string userName;
     std::string password;
     DeviceRecord* record = nullptr;  // read for useHttps only
+
+    ~HttpTarget() { WipeString(password); }
 
     static HttpTarget ForRecord(DeviceRecord& record)
     {

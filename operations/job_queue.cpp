@@ -4,8 +4,18 @@
 #include <thread>
 
 #include "discovery/controller_manager.h"
+#include "discovery/module_address.h"
 
 namespace tarrowind {
+namespace {
+
+// A reader takes its settings by a broadcast naming its MAC: its address need not be reachable.
+bool ReachedByBroadcast(const DeviceRecord& record)
+{
+    return record.kind == ModuleKind::BinaryDactyl && record.status == kStatusQueueSetting;
+}
+
+}  // namespace
 
 int CControllerManager::QueueJob(DeviceRecord* record)
 {
@@ -13,7 +23,18 @@ int CControllerManager::QueueJob(DeviceRecord* record)
         return 0;
     }
     record->ownerQueue = this;
+    if (!IsUsableModuleAddress(record->ip) && !ReachedByBroadcast(*record)) {
+        // Nothing can be sent there; parked behind another such module it would wait for ever.
+        record->action = kActionNone;
+        record->status = kStatusAddressUnusable;
+        record->pendingPayload.reset();
+        Report(*record);
+        return 0;
+    }
     std::lock_guard hold(m_queueLock);
+    if (m_closing) {
+        return 0;
+    }
     ++m_jobCount;
     if (m_runningCount >= kMaxWorkers || m_busyAddresses.count(record->ip) != 0) {
         m_parked.push_back(record);
@@ -38,15 +59,59 @@ int CControllerManager::QueueJob(DeviceRecord* record)
 
 bool CControllerManager::StartWorker(DeviceRecord* record)
 {
-    auto work = [this, record] { JobWorker(record); };
     if (m_services.startWorker) {
-        return m_services.startWorker(work);
+        return m_services.startWorker([this, record] { JobWorker(record); });
     }
+    std::lock_guard hold(m_workerLock);
+    // Workers that have ended are joined here, each a moment after its end, so that none outlives the
+    // manager and their number stays small.
+    for (std::thread& ended : m_endedWorkers) {
+        ended.join();
+    }
+    m_endedWorkers.clear();
     try {
-        std::thread(work).detach();
+        std::thread worker([this, record] {
+            JobWorker(record);
+            WorkerEnded(std::this_thread::get_id());
+        });
+        const std::thread::id id = worker.get_id();
+        m_workers.emplace(id, std::move(worker));
         return true;
     } catch (const std::system_error&) {
         return false;
+    }
+}
+
+void CControllerManager::WorkerEnded(std::thread::id id)
+{
+    std::lock_guard hold(m_workerLock);
+    const auto it = m_workers.find(id);
+    if (it != m_workers.end()) {
+        m_endedWorkers.push_back(std::move(it->second));
+        m_workers.erase(it);
+    }
+}
+
+void CControllerManager::JoinWorkers()
+{
+    for (;;) {
+        std::vector<std::thread> joining;
+        {
+            std::lock_guard hold(m_workerLock);
+            joining = std::move(m_endedWorkers);
+            m_endedWorkers.clear();
+            for (auto& [id, worker] : m_workers) {
+                joining.push_back(std::move(worker));
+            }
+            m_workers.clear();
+        }
+        if (joining.empty()) {
+            return;
+        }
+        // Without the lock: a worker still on its way out takes it to say it ended.
+        for (std::thread& worker : joining) {
+            worker.join();
+        }
     }
 }
 
@@ -54,11 +119,12 @@ bool CControllerManager::TakeNextJob(DeviceRecord*& record, std::uint32_t finish
 {
     std::lock_guard hold(m_queueLock);
     --m_jobCount;
-    if (finishedAddress != 0) {
-        m_busyAddresses.erase(finishedAddress);
-    }
-    const auto next = std::find_if(m_parked.begin(), m_parked.end(),
-                                   [this](const DeviceRecord* r) { return m_busyAddresses.count(r->ip) == 0; });
+    // Also address 0: a reader without an address holds it while its settings go out by broadcast.
+    m_busyAddresses.erase(finishedAddress);
+    const auto next = m_closing ? m_parked.end()
+                                : std::find_if(m_parked.begin(), m_parked.end(), [this](const DeviceRecord* r) {
+                                      return m_busyAddresses.count(r->ip) == 0;
+                                  });
     if (next == m_parked.end()) {
         // Ending in the same hold of the lock: a record parked from now on starts a worker of its own.
         --m_runningCount;
@@ -84,6 +150,21 @@ bool CControllerManager::CancelJob(DeviceRecord* record)
     record->pendingPayload.reset();
     m_queueChanged.notify_all();
     return true;
+}
+
+std::vector<DeviceRecord*> CControllerManager::StopJobs()
+{
+    m_closing = true;
+    Stop();
+    std::lock_guard hold(m_queueLock);
+    std::vector<DeviceRecord*> withdrawn(m_parked.begin(), m_parked.end());
+    for (DeviceRecord* record : withdrawn) {
+        record->pendingPayload.reset();
+    }
+    m_jobCount -= static_cast<int>(m_parked.size());
+    m_parked.clear();
+    m_queueChanged.notify_all();
+    return withdrawn;
 }
 
 bool CControllerManager::ReserveAddress(std::uint32_t address)
@@ -136,6 +217,8 @@ int CControllerManager::GetRunningCount() const
 
 void CControllerManager::WaitUntilIdle()
 {
+    // Every job ends within its exchanges' time-outs, and at once after StopJobs; nothing parked can
+    // stay behind an address that is never freed.
     std::unique_lock hold(m_queueLock);
     m_queueChanged.wait(hold, [this] { return m_jobCount == 0 && m_runningCount == 0; });
 }

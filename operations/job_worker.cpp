@@ -47,7 +47,7 @@ void CControllerManager::WaitWithProgress(DeviceRecord* record, std::uint32_t mi
                               : static_cast<std::uint64_t>(elapsed) * static_cast<std::uint32_t>(to) / milliseconds;
         record->progress = static_cast<std::int32_t>(std::min<std::uint64_t>(from + moved, static_cast<std::uint32_t>(to)));
         Report(*record);
-    } while (elapsed < milliseconds);
+    } while (elapsed < milliseconds && !m_closing);
 }
 
 void CControllerManager::RunStep(DeviceRecord& record)
@@ -66,6 +66,9 @@ void CControllerManager::RunStep(DeviceRecord& record)
         // Back after a firmware update: the requery refreshed its version, which must be the new one.
         if (record.status == kStatusLoginSuccessfully && !FirmwareUpdateTook(record)) {
             record.status = kStatusFirmwareNotTaken;
+        }
+        if (record.status == kStatusLoginFailed) {
+            WipeString(record.password);  // refused: the next login asks for one again
         }
         return;
     case kStatusQueueSetting: {
@@ -146,7 +149,7 @@ void CControllerManager::WaitForModuleToReturn(DeviceRecord& record)
 {
     WaitWithProgress(&record, m_timing.settleMs, 0, 16);
     bool back = false;
-    for (int i = 0; i < kRequeryTries && !back; ++i) {
+    for (int i = 0; i < kRequeryTries && !back && !m_closing; ++i) {
         record.progress = kFirstTryProgress + kProgressPerTry * i;
         Report(record);
         if (Requery(&record) == 1) {
@@ -158,8 +161,13 @@ void CControllerManager::WaitForModuleToReturn(DeviceRecord& record)
         record.status = kStatusQueueLogin;
         Report(record);
         // Last, as a module on a new address starts on another worker at once: from here on the
-        // record is that worker's.
-        QueueJob(&record);
+        // record is that worker's. Refused (a stopped queue), it is left not logged in; a module back
+        // at an address that cannot be reached was already given its status by the queue.
+        if (QueueJob(&record) == 0 && record.status == kStatusQueueLogin) {
+            record.action = kActionNone;
+            record.status = kStatusNone;
+            Report(record);
+        }
         return;
     }
     Report(record);
@@ -172,16 +180,28 @@ void CControllerManager::JobWorker(DeviceRecord* record)
 {
     while (record != nullptr) {
         // Held before the action: a settings action that changes the address still frees the old one.
-        const std::uint32_t heldAddress = record->ip;
+        std::uint32_t heldAddress = record->ip;
         // The entry is removed as it was made, also when the action gave the module a new address.
         DeviceRecord arpEntry;
         arpEntry.adapterIndex = record->adapterIndex;
         arpEntry.ip = record->ip;
         arpEntry.mac = record->mac;
-        AddStaticArp(arpEntry);
-        RunStep(*record);
-        RemoveStaticArp(arpEntry);
+        arpEntry.addressConfirmed = record->addressConfirmed;
+        if (!record->addressConfirmed) {
+            // The commands refuse such a record; should one be queued all the same, nothing is sent.
+            record->status = kStatusAddressNotConfirmed;
+        } else {
+            AddStaticArp(arpEntry);
+            RunStep(*record);
+            RemoveStaticArp(arpEntry);
+        }
         if (record->status == kStatusWaitForLogin) {
+            if (record->ip != heldAddress) {
+                // The module leaves its old address: the next one parked there (modules sharing a factory
+                // address) is worked on while this one restarts; each is reached by its own MAC.
+                ReleaseAddress(heldAddress);
+                heldAddress = 0;
+            }
             WaitForModuleToReturn(*record);
         } else {
             record->action = kActionNone;

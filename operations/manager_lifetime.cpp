@@ -4,33 +4,48 @@
 #include "operations/firmware_folder.h"
 
 namespace tarrowind {
+namespace {
+
+NeighbourRegistry* RegistryFor(const ManagerServices& services)
+{
+    if (services.neighbourRegistry != nullptr) {
+        return services.neighbourRegistry;
+    }
+    return services.neighbours == &NeighbourTable::System() ? NeighbourEntryFile::System() : nullptr;
+}
+
+}  // namespace
 
 CControllerManager::CControllerManager() : CControllerManager(ManagerServices{}) {}
 
 CControllerManager::CControllerManager(const ManagerServices& services, ManagerTiming timing)
     : m_services(services),
       m_timing(timing),
+      m_http(*services.http, m_closing),
       m_arp(*services.neighbours,
             [this] {
                 if (CoreEvents* window = m_progressWindow.load()) {
                     window->OnNeighbourEntriesRefused();
                 }
-            }),
+            },
+            RegistryFor(services)),
       m_firmwareFolder(LoadFirmwareFolder())
 {
+    m_services.http = &m_http;
     HttpClient::GlobalInit();
 }
 
 CControllerManager::~CControllerManager()
 {
-    m_closing = true;
-    Stop();
+    // The window never closes with work pending; a stopped command line or session may: its workers
+    // end soon after the stop and are joined before anything they use goes.
+    StopJobs();
     WaitForSearch();
-    // The window never closes with work pending; this only guards callers that would.
     {
         std::unique_lock hold(m_queueLock);
         m_queueChanged.wait(hold, [this] { return m_runningCount == 0; });
     }
+    JoinWorkers();
     m_arp.RemoveAllStaticArp();
 }
 

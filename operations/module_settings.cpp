@@ -78,12 +78,12 @@ std::uint32_t CorrectPort(std::uint32_t port)
     return port < 1025 || port > 65535 ? kDefaultDevicePort : port;
 }
 
-}  // namespace
+// Room for the form's names and numbers; the texts are added on top, escaped at most threefold.
+constexpr std::size_t kFormReserve = 512;
 
-std::string EscapeFormValue(const std::string& value)
+void AppendFormValue(std::string& out, const std::string& value)
 {
     static constexpr std::string_view kEscaped = " \"#$&+,;<=>?@[\\]^`{|}";
-    std::string out;
     for (const char c : value) {
         const auto b = static_cast<unsigned char>(c);
         if (b < 0x20 || b > 0x7E || kEscaped.find(c) != std::string_view::npos) {
@@ -94,6 +94,15 @@ std::string EscapeFormValue(const std::string& value)
             out += c;
         }
     }
+}
+
+}  // namespace
+
+std::string EscapeFormValue(const std::string& value)
+{
+    std::string out;
+    out.reserve(3 * value.size());
+    AppendFormValue(out, value);
     return out;
 }
 
@@ -161,8 +170,13 @@ std::int32_t ReadModuleSettings(ModuleSettings* settings, HttpClient& http)
 std::string ModuleSettingsForm(const ModuleSettings& settings)
 {
     ModuleSettings s = settings;
-    std::string body = "Reboot=" + std::to_string(s.reboot != 0 ? 1 : 0) +
-                       "&Default=" + std::to_string(s.restoreDefault != 0 ? 1 : 0);
+    // The form holds the passwords: built in a buffer that never grows, and wiped once converted.
+    std::string body;
+    body.reserve(kFormReserve + 3 * (s.machineName.size() + s.myName.size() + s.hostName.size() +
+                                     s.ddnsUserName.size() + s.ddnsPassword.size() + s.des1.size() + s.des2.size() +
+                                     s.des3.size() + s.newLoginName.size() + s.newAdminPassword.size()));
+    body += "Reboot=" + std::to_string(s.reboot != 0 ? 1 : 0) +
+            "&Default=" + std::to_string(s.restoreDefault != 0 ? 1 : 0);
     if (s.reboot == 0 && s.restoreDefault == 0) {
         const bool loginChange = s.newLoginName != s.target.userName || s.newAdminPassword != s.target.password;
         CorrectNumbers(s);
@@ -181,7 +195,8 @@ std::string ModuleSettingsForm(const ModuleSettings& settings)
         body += "&MyName=" + text(s.myName);
         body += "&HostName=" + text(s.hostName);
         body += "&UserName=" + text(s.ddnsUserName);
-        body += "&DDNSPasswd=" + text(s.ddnsPassword);
+        body += "&DDNSPasswd=";
+        AppendFormValue(body, s.ddnsPassword);  // straight into the form: no copy of a password
         body += "&3Des1=" + text(s.des1);
         body += "&3Des2=" + text(s.des2);
         body += "&3Des3=" + text(s.des3);
@@ -189,11 +204,14 @@ std::string ModuleSettingsForm(const ModuleSettings& settings)
         body += "&LoginChange=" + std::to_string(loginChange ? 1 : 0);
         if (loginChange) {
             body += "&LoginName=" + text(s.newLoginName);
-            body += "&AdminPasswd=" + text(s.newAdminPassword);
+            body += "&AdminPasswd=";
+            AppendFormValue(body, s.newAdminPassword);
         }
     }
     body += "&Submit=Submit\r\n";
-    return Utf8ToAnsi(body);
+    std::string form = Utf8ToAnsi(body);
+    WipeString(body);
+    return form;
 }
 
 std::int32_t WriteModuleSettings(const ModuleSettings* settings, HttpClient& http)
@@ -201,7 +219,8 @@ std::int32_t WriteModuleSettings(const ModuleSettings* settings, HttpClient& htt
     if (settings == nullptr) {
         return kHttpNoTarget;
     }
-    const std::string body = ModuleSettingsForm(*settings);
+    std::string body = ModuleSettingsForm(*settings);
+    const WipeOnExit wipeBody(body);
     ModuleRequest request;
     request.method = "POST";
     request.path = "/ConfigHidden";

@@ -5,6 +5,7 @@
 
 #include "operations/http_target.h"
 #include "platform/http_client.h"
+#include "platform/secret_wipe.h"
 
 namespace tarrowind {
 
@@ -37,6 +38,12 @@ struct ModuleSettings final : PendingPayload {
     std::string controllerVersion;  // shown, not posted
     std::string newLoginName;
     std::string newAdminPassword;
+
+    ~ModuleSettings() override
+    {
+        WipeString(newAdminPassword);
+        WipeString(ddnsPassword);
+    }
 };
 
 // Reads the configuration page into `settings`. On a refusal (kHttpRefused), or a page without every

@@ -70,6 +70,13 @@ int OnSeek(void* user, curl_off_t offset, int origin)
     return CURL_SEEKFUNC_OK;
 }
 
+// Ends the transfer once the program stops; the layer asks at least about once a second.
+int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
+{
+    const auto* abandon = static_cast<const std::atomic<bool>*>(user);
+    return abandon->load() ? 1 : 0;
+}
+
 bool IsDottedIpv4(const std::string& host)
 {
     in_addr address{};
@@ -93,7 +100,8 @@ public:
             return result;
         }
         CURL* h = handle.get();
-        const std::string url = std::string(r.https ? "https://" : "http://") + r.host + ":" + std::to_string(r.port) + r.path;
+        std::string url = std::string(r.https ? "https://" : "http://") + r.host + ":" + std::to_string(r.port) + r.path;
+        const WipeOnExit wipeUrl(url);  // a login page's query carries the password
         Answer answer;
         std::unique_ptr<curl_slist, ListCleanup> headers;
         curl_slist* list = nullptr;
@@ -146,6 +154,11 @@ public:
             curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(r.body.size()));
         } else if (r.method != "GET") {
             curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, r.method.c_str());
+        }
+        if (r.abandon != nullptr) {
+            curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, OnProgress);
+            curl_easy_setopt(h, CURLOPT_XFERINFODATA, const_cast<std::atomic<bool>*>(r.abandon));
+            curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
         }
         const CURLcode code = curl_easy_perform(h);
         if (upload.failed) {

@@ -1,11 +1,14 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "platform/secret_wipe.h"
 
 namespace tarrowind {
 
@@ -42,6 +45,15 @@ struct HttpRequest {
     long connectTimeoutMs = 60000;
     long sendTimeoutMs = 30000;     // no byte could be sent for this long
     long receiveTimeoutMs = 30000;  // no byte arrived for this long
+    // When set, the request ends soon after this turns true, with kAborted (the program is stopping).
+    const std::atomic<bool>* abandon = nullptr;
+
+    // The password and a path that may carry one (a login page's query) go with the request.
+    ~HttpRequest()
+    {
+        WipeString(password);
+        WipeString(path);
+    }
 };
 
 struct HttpResult {
@@ -60,6 +72,7 @@ public:
     static constexpr int kBodyTooLarge = 63;  // the layer's own "maximum file size exceeded"
     static constexpr int kBadHost = 3;        // the layer's own "malformed address"
     static constexpr int kBodySourceFailed = 42;  // the layer's own "aborted by callback"
+    static constexpr int kAborted = 42;           // the same: ended by `abandon`
 
     virtual ~HttpClient() = default;
     virtual HttpResult Perform(const HttpRequest& request) = 0;

@@ -6,6 +6,7 @@
 #include <netinet/in.h>
 
 #include <cerrno>
+#include <cstring>
 #include <ctime>
 #include <memory>
 #include <vector>
@@ -84,25 +85,41 @@ class RtnetlinkNeighbourTable final : public NeighbourTable {
 public:
     NeighbourKind Lookup(std::uint32_t interfaceIndex, std::uint32_t address) override
     {
+        return Find(interfaceIndex, address).kind;
+    }
+
+    NeighbourEntry Find(std::uint32_t interfaceIndex, std::uint32_t address) override
+    {
         NetlinkSocket socket = OpenRoute();
         if (!socket) {
-            return NeighbourKind::None;
+            return {};
         }
         alignas(nlmsghdr) char buffer[kRequestSize];
         nlmsghdr* request = StartNeighbourMessage(buffer, RTM_GETNEIGH, 0, interfaceIndex, address, 0, NextSequence());
-        NeighbourKind kind = NeighbourKind::None;
+        NeighbourEntry found;
         const int error = Exchange(socket.get(), request, [&](const nlmsghdr* message) {
             if (message->nlmsg_type != RTM_NEWNEIGH || mnl_nlmsg_get_payload_len(message) < sizeof(ndmsg)) {
                 return;
             }
             const auto* entry = static_cast<const ndmsg*>(mnl_nlmsg_get_payload(message));
             if (entry->ndm_state & (NUD_PERMANENT | NUD_NOARP)) {
-                kind = NeighbourKind::Permanent;
+                found.kind = NeighbourKind::Permanent;
             } else {
-                kind = NeighbourKind::Dynamic;
+                found.kind = NeighbourKind::Dynamic;
             }
+            mnl_attr_parse(
+                message, sizeof(ndmsg),
+                [](const nlattr* attribute, void* data) {
+                    if (mnl_attr_get_type(attribute) == NDA_LLADDR && mnl_attr_get_payload_len(attribute) == 6) {
+                        auto& mac = *static_cast<std::optional<std::array<std::uint8_t, 6>>*>(data);
+                        mac.emplace();
+                        std::memcpy(mac->data(), mnl_attr_get_payload(attribute), 6);
+                    }
+                    return MNL_CB_OK;
+                },
+                &found.hardwareAddress);
         });
-        return error == 0 ? kind : NeighbourKind::None;
+        return error == 0 ? found : NeighbourEntry{};
     }
 
     bool AddPermanent(std::uint32_t interfaceIndex, std::uint32_t address,

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 
 namespace tarrowind {
 
@@ -9,6 +10,11 @@ enum class NeighbourKind {
     None,       // no entry for that interface and address
     Dynamic,    // learnt by the system; may be replaced or deleted freely
     Permanent,  // configured: permanent or no-ARP
+};
+
+struct NeighbourEntry {
+    NeighbourKind kind = NeighbourKind::None;
+    std::optional<std::array<std::uint8_t, 6>> hardwareAddress;  // when the system gave one
 };
 
 enum class NeighbourChange {
@@ -22,6 +28,11 @@ class NeighbourTable {
 public:
     virtual ~NeighbourTable() = default;
     virtual NeighbourKind Lookup(std::uint32_t interfaceIndex, std::uint32_t address) = 0;
+    // As Lookup, with the entry's hardware address.
+    virtual NeighbourEntry Find(std::uint32_t interfaceIndex, std::uint32_t address)
+    {
+        return NeighbourEntry{Lookup(interfaceIndex, address), std::nullopt};
+    }
     // Creates or replaces a permanent entry; true when the system accepted it.
     virtual bool AddPermanent(std::uint32_t interfaceIndex, std::uint32_t address,
                               const std::array<std::uint8_t, 6>& hardwareAddress) = 0;

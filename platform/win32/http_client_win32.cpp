@@ -58,13 +58,18 @@ int LastError()
 }
 
 // Writes the announced body from its source, in pieces, after the headers went out.
-bool WriteBody(HINTERNET request, HttpBodySource& source, bool& sourceFailed)
+bool WriteBody(HINTERNET request, HttpBodySource& source, const std::atomic<bool>* abandon, bool& sourceFailed)
 {
     std::vector<char> chunk(64 * 1024);
     std::uint64_t offset = 0;
     while (offset < source.Size()) {
         const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size(), source.Size() - offset));
         if (!source.ReadAt(offset, std::span<char>(chunk.data(), n))) {
+            sourceFailed = true;
+            return false;
+        }
+        // A synchronous request cannot be interrupted; a long body at least ends between two pieces.
+        if (abandon != nullptr && abandon->load()) {
             sourceFailed = true;
             return false;
         }
@@ -154,7 +159,7 @@ public:
             return result;
         }
         bool sourceFailed = false;
-        if (fromSource && !WriteBody(request.get(), *r.bodySource, sourceFailed)) {
+        if (fromSource && !WriteBody(request.get(), *r.bodySource, r.abandon, sourceFailed)) {
             // Closing the request before the announced length is reached: the module never sees a whole body.
             result.code = sourceFailed ? kBodySourceFailed : LastError();
             return result;

@@ -22,6 +22,11 @@ class IpHelperNeighbourTable final : public NeighbourTable {
 public:
     NeighbourKind Lookup(std::uint32_t interfaceIndex, std::uint32_t address) override
     {
+        return Find(interfaceIndex, address).kind;
+    }
+
+    NeighbourEntry Find(std::uint32_t interfaceIndex, std::uint32_t address) override
+    {
         ULONG size = 0;
         std::vector<unsigned char> buffer;
         DWORD error = ERROR_INSUFFICIENT_BUFFER;
@@ -32,7 +37,7 @@ public:
             error = ::GetIpNetTable(reinterpret_cast<MIB_IPNETTABLE*>(buffer.data()), &size, FALSE);
         }
         if (error != NO_ERROR) {
-            return NeighbourKind::None;
+            return {};
         }
         const auto* table = reinterpret_cast<const MIB_IPNETTABLE*>(buffer.data());
         for (DWORD i = 0; i < table->dwNumEntries; ++i) {
@@ -40,17 +45,24 @@ public:
             if (row.dwIndex != interfaceIndex || row.dwAddr != address) {
                 continue;
             }
+            NeighbourEntry found;
+            if (row.dwPhysAddrLen == 6) {
+                found.hardwareAddress.emplace();
+                std::memcpy(found.hardwareAddress->data(), row.bPhysAddr, 6);
+            }
             switch (row.dwType) {
             case MIB_IPNET_TYPE_STATIC:
-                return NeighbourKind::Permanent;
+                found.kind = NeighbourKind::Permanent;
+                return found;
             case MIB_IPNET_TYPE_DYNAMIC:
             case MIB_IPNET_TYPE_OTHER:
-                return NeighbourKind::Dynamic;
+                found.kind = NeighbourKind::Dynamic;
+                return found;
             default:
-                return NeighbourKind::None;  // an invalid row holds nothing
+                return {};  // an invalid row holds nothing
             }
         }
-        return NeighbourKind::None;
+        return {};
     }
 
     bool AddPermanent(std::uint32_t interfaceIndex, std::uint32_t address,

@@ -1,16 +1,22 @@
 // The built tarrowind-cli against simulated modules in the lab: what it reports per module and its exit code.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <thread>
 #include <sstream>
 #include <stdexcept>
 #include <vector>
 
 #include "commands/settings_plan.h"
+#include "discovery/address_text.h"
+#include "platform/neighbour_table.h"
 #include "tests/e2e/cli_runner.h"
 #include "tests/e2e/lab_simulator.h"
 
@@ -272,6 +278,44 @@ TEST_F(CliE2E, RangeReachesModulesBehindTheRouterForAnAction)
     EXPECT_EQ(RunCli(ranged).exitCode, 2) << "a rate of 0 is refused before anything is sent";
 }
 
+TEST_F(CliE2E, AStoppedRunEndsItsExchangesAndLeavesNoNeighbourEntry)
+{
+    const std::vector<std::string> ips{"192.0.2.90", "192.0.2.91", "192.0.2.92"};
+    json modules = json::array();
+    for (std::size_t i = 0; i < ips.size(); ++i) {
+        json m = LabModule("Web", "02:00:00:00:90:0" + std::to_string(i), ips[i]);
+        m["faults"] = {{"httpDelayMs", 60000}};  // the login is still running when the signal comes
+        modules.push_back(m);
+    }
+    lab::Simulator sim(json{{"modules", modules}});
+    const std::uint32_t pc0 = lab::AdapterIndex("pc0");
+    const auto permanent = [&] {
+        return std::count_if(ips.begin(), ips.end(), [&](const std::string& ip) {
+            return NeighbourTable::System().Lookup(pc0, ParseIpText(ip)) == NeighbourKind::Permanent;
+        });
+    };
+    for (const auto& [signal, code] : std::vector<std::pair<int, int>>{{SIGTERM, 143}, {SIGINT, 130}, {SIGHUP, 129}}) {
+        bool allRunning = false;
+        const auto started = std::chrono::steady_clock::now();
+        const CliRun run = lab::RunCli({"login", "--all", "--user", "admin", "--password-env", kPasswordVariable,
+                                        "--search-ms", "1000"},
+                                       {std::string(kPasswordVariable) + "=" + kPassword}, "", "",
+                                       [&, signal = signal](pid_t pid) {
+                                      const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+                                      while (!(allRunning = permanent() == 3) &&
+                                             std::chrono::steady_clock::now() < deadline) {
+                                          std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                                      }
+                                      ::kill(pid, signal);
+                                  });
+        ASSERT_TRUE(allRunning) << run.out << run.err;
+        EXPECT_EQ(run.exitCode, code) << run.err;
+        EXPECT_NE(run.err.find("stopped"), std::string::npos) << run.err;
+        EXPECT_EQ(permanent(), 0) << "signal " << signal;
+        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(25)) << "not the 30 s time-out";
+    }
+}
+
 }  // namespace
 }  // namespace tarrowind
 
@@ -384,6 +428,87 @@ TEST_F(CliE2E, FirmwareThatTheModuleDoesNotTakeIsNoSuccess)
     EXPECT_NE(same.out.find("\tdone\t\tV3.1.0-2\tV3.1.0-2"), std::string::npos) << same.out;
     EXPECT_EQ(same.exitCode, 0);
     std::filesystem::remove_all(folderTemplate);
+}
+
+TEST_F(CliE2E, SetIpFromMovesEveryModuleOffTheFactoryAddressTheyShare)
+{
+    // New modules straight from the box: one address, told apart only by their MACs.
+    const std::string a = "02:00:00:00:24:01", b = "02:00:00:00:24:02", dactyl = "02:00:00:00:24:03",
+                      reader = "02:00:00:00:24:04";
+    lab::Simulator sim(json{{"restartSilenceMs", 300},
+                            {"modules",
+                             {LabModule("Web", a, "192.0.2.100"), LabModule("Web", b, "192.0.2.100"),
+                              LabModule("WebDactyl", dactyl, "192.0.2.100"),
+                              LabModule("BinaryDactyl", reader, "192.0.2.100")}}});
+    const std::vector<std::string> args = {"set", "--all", "--user", "admin", "--password-env", kPasswordVariable,
+                                           "--ip-from", "192.0.2.110", "--json", "--search-ms", "1500"};
+    std::vector<std::string> dry = args;
+    dry.push_back("--dry-run");
+    const CliRun preview = RunCli(dry);
+    EXPECT_EQ(preview.exitCode, 0) << preview.out << preview.err;
+    const JsonRun planned = ParseJsonLines(preview.out);
+    ASSERT_EQ(planned.plan.size(), 4u) << preview.out;
+    EXPECT_EQ(planned.plan[0]["note"], "assigned (4 modules on 192.0.2.100: moved one after another)");
+
+    const CliRun run = RunCli(args);
+    EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
+    const JsonRun done = ParseJsonLines(run.out);
+    ASSERT_EQ(done.final.size(), 4u) << run.out;
+    const std::pair<std::string, std::string> moved[] = {
+        {a, "192.0.2.110"}, {b, "192.0.2.111"}, {dactyl, "192.0.2.112"}, {reader, "192.0.2.113"}};
+    for (const auto& [mac, ip] : moved) {
+        EXPECT_EQ(done.final.at(mac)["result"], "done") << run.out;
+        EXPECT_EQ(done.final.at(mac)["ip"], ip) << run.out;
+        EXPECT_EQ(done.final.at(mac)["statusName"], "LOGIN_SUCCESSFULLY");
+    }
+    const auto listed = SearchCsv();
+    for (const auto& [mac, ip] : moved) {
+        EXPECT_EQ(listed.at(mac).second, ip) << mac;
+    }
+    // Logged in again at their own addresses: a reboot of all of them reaches each one.
+    const CliRun again = RunCli({"reboot", "--all", "--user", "admin", "--password-env", kPasswordVariable, "--json",
+                                 "--search-ms", "1500"});
+    const JsonRun rebooted = ParseJsonLines(again.out);
+    for (const std::string& mac : {a, b, dactyl}) {
+        EXPECT_EQ(rebooted.final.at(mac)["result"], "done") << again.out;
+    }
+}
+
+TEST_F(CliE2E, SetGivesNoModuleATakenSharedOrUnusableAddress)
+{
+    const std::string a = "02:00:00:00:25:01", b = "02:00:00:00:25:02";
+    lab::Simulator sim(json{{"restartSilenceMs", 300},
+                            {"modules", {LabModule("Web", a, "192.0.2.120"), LabModule("Web", b, "192.0.2.121")}}});
+    const auto set = [](std::vector<std::string> extra) {
+        std::vector<std::string> argv = {"set", "--user", "admin", "--password-env", kPasswordVariable, "--json",
+                                         "--search-ms", "1500"};
+        argv.insert(argv.end(), extra.begin(), extra.end());
+        return RunCli(argv);
+    };
+    struct Case {
+        std::vector<std::string> extra;
+        int exitCode;
+        const char* says;
+    };
+    const Case cases[] = {
+        {{"--mac", a, "--new-ip", "192.0.2.121"}, 1, "is that of 02:00:00:00:25:02"},
+        {{"--mac", a, "--ip", "192.0.2.121"}, 1, "is that of 02:00:00:00:25:02"},  // the one --ip after --mac
+        {{"--mac", a, "--mac", b, "--new-ip", "192.0.2.130"}, 2, "2 modules the one address 192.0.2.130"},
+        {{"--mac", a, "--new-ip", "192.0.2.131", "--gateway", "192.0.2.131"}, 1, "the module's own address"},
+        {{"--mac", a, "--mask", "255.255.255.252"}, 1, "not a host address"},  // .120 is its /30's network
+        {{"--mac", a, "--new-ip", "198.51.100.40"}, 1, "gateway 192.0.2.254 is not a host address"},
+        {{"--mac", a, "--gateway", "192.0.2.121"}, 1, "address of another module"},
+        {{"--all", "--ip-from", "192.0.2.253"}, 1, "nothing was changed"},  // .254 would be the kept gateway
+    };
+    for (const Case& c : cases) {
+        const CliRun run = set(c.extra);
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.extra.back() << run.out << run.err;
+        EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
+        EXPECT_TRUE(ParseJsonLines(run.out).final.empty()) << run.out;
+    }
+    const auto listed = SearchCsv();
+    EXPECT_EQ(listed.at(a).second, "192.0.2.120");
+    EXPECT_EQ(listed.at(b).second, "192.0.2.121");
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <stdexcept>
+#include <thread>
 
 extern char** environ;
 
@@ -25,7 +26,7 @@ std::vector<char*> Pointers(std::vector<std::string>& strings)
 }  // namespace
 
 CliRun RunCli(const std::vector<std::string>& arguments, const std::vector<std::string>& environment,
-              const std::string& input, const std::string& user)
+              const std::string& input, const std::string& user, const std::function<void(pid_t)>& meanwhile)
 {
     std::vector<std::string> env = environment;
     if (!user.empty()) {
@@ -66,6 +67,10 @@ CliRun RunCli(const std::vector<std::string>& arguments, const std::vector<std::
     }
     [[maybe_unused]] const auto written = ::write(in[1], input.data(), input.size());
     ::close(in[1]);
+    std::thread alongside;
+    if (meanwhile) {
+        alongside = std::thread(meanwhile, pid);
+    }
 
     CliRun run;
     pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
@@ -91,7 +96,10 @@ CliRun RunCli(const std::vector<std::string>& arguments, const std::vector<std::
     }
     int status = 0;
     ::waitpid(pid, &status, 0);
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    if (alongside.joinable()) {
+        alongside.join();
+    }
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
     return run;
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/process_environment.h"
+#include "platform/stop_signals.h"
 #include "tools/cli/action_command.h"
 #include "tools/cli/action_outcome.h"
 #include "tools/cli/search_command.h"
@@ -157,7 +158,15 @@ int main(int argc, char** argv)
     for (const Entry& e : entries) {
         if (e.command->parsed()) {
             action.action = e.kind;
-            return tarrowind::RunActionCommand(action, std::cin, std::cout, std::cerr);
+            // Stopped, a run ends its exchanges and removes its neighbour entries before it exits.
+            tarrowind::CatchStopSignals();
+            int code = tarrowind::RunActionCommand(action, std::cin, std::cout, std::cerr);
+            if (const int stop = tarrowind::StopExitCode(); stop != 0) {
+                std::cerr << "tarrowind-cli: stopped before the actions ended\n";
+                code = stop;
+            }
+            tarrowind::ReleaseStopSignals();
+            return code;
         }
     }
     return tarrowind::kExitUsage;

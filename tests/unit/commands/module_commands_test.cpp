@@ -199,6 +199,37 @@ TEST_F(ModuleCommandsTest, ReaderSettingStartsFromItsAddressesInHostOrder)
     EXPECT_EQ(r.status, kStatusQueueSetting);
 }
 
+TEST_F(ModuleCommandsTest, ModulesWithoutAReachableAddressAreListedButOnlyAReaderSettingIsQueued)
+{
+    DeviceRecord& noLease = Row(WebModule("0.0.0.0", "02:00:00:00:01:01"), kStatusNone);
+    DeviceRecord& another = Row(WebModule("0.0.0.0", "02:00:00:00:01:02"), kStatusNone);
+    DeviceRecord& loopback = Row(WebModule("127.0.0.5", "02:00:00:00:01:03"));
+    DeviceRecord& reader = Row(DactylReader(), kStatusNone);
+    reader.ip = 0;
+    reader.ipText = "0.0.0.0";
+    commands.SetLogin(All());
+    commands.RebootOrDefault({&loopback}, ModuleCommands::RestartKind::Reboot);
+    commands.AdvancedSetting({&loopback});
+    EXPECT_EQ(manager->GetJobCount(), 0);
+    EXPECT_TRUE(workers.empty());
+    EXPECT_TRUE(prompts.opened.empty());
+    for (const DeviceRecord* r : {&noLease, &another, &loopback, &reader}) {
+        EXPECT_EQ(r->status, kStatusAddressUnusable) << r->macText;
+        EXPECT_EQ(r->action, kActionNone);
+    }
+    EXPECT_EQ(prompts.skipped.size(), 5u);  // the loopback one as already logged in, then for its reboot
+    EXPECT_EQ(prompts.skipped.back().second, SkipReason::AddressUnusable);
+
+    // A reader takes its settings by a broadcast to its MAC: the way to give it an address.
+    commands.Setting({&reader});
+    EXPECT_EQ(reader.status, kStatusQueueSetting);
+    EXPECT_EQ(manager->GetJobCount(), 1);
+    EXPECT_EQ(workers.size(), 1u);
+    commands.Setting({&loopback});
+    EXPECT_EQ(manager->GetJobCount(), 1);
+    EXPECT_EQ(prompts.asked.back(), "reader") << "no settings sheet, no in-use message for an unusable address";
+}
+
 TEST_F(ModuleCommandsTest, RebootAndFirmwareSkipModulesTheirModelDoesNotAllow)
 {
     DeviceRecord& door = Row(WebModule("192.0.2.10", "02:00:00:00:01:01"));
@@ -401,6 +432,67 @@ TEST_F(ModuleCommandsTest, ChangeSettingsWithoutAWorkerPutsTheModuleBack)
     EXPECT_EQ(prompts.skipped, (std::vector<std::pair<std::string, SkipReason>>{{r.macText, SkipReason::NoWorker}}));
     EXPECT_EQ(manager->GetJobCount(), 0);
     EXPECT_TRUE(manager->ReserveAddress(r.ip));
+}
+
+TEST_F(ModuleCommandsTest, ChangeSettingsQueuesModulesOnOneAddressOneAfterAnother)
+{
+    // New modules on one factory address: the first starts, the others park behind it; another action
+    // that holds an address still keeps a change off it.
+    DeviceRecord& a = Row(WebModule("192.0.2.100", "02:00:00:00:01:01"));
+    DeviceRecord& b = Row(WebModule("192.0.2.100", "02:00:00:00:01:02"));
+    DeviceRecord& c = Row(WebModule("192.0.2.100", "02:00:00:00:01:03"));
+    DeviceRecord& held = Row(WebModule("192.0.2.101", "02:00:00:00:01:04"));
+    DeviceRecord& alsoHeld = Row(WebModule("192.0.2.101", "02:00:00:00:01:05"));
+    ASSERT_TRUE(manager->ReserveAddress(held.ip));
+    std::vector<std::pair<DeviceRecord*, SettingsChange>> changes;
+    for (DeviceRecord* r : All()) {
+        SettingsChange change;
+        change.name = "New " + r->macText;
+        changes.emplace_back(r, change);
+    }
+    workersStart = true;
+    commands.ChangeSettings(changes);
+    for (DeviceRecord* queued : {&a, &b, &c}) {
+        EXPECT_EQ(queued->status, kStatusQueueSetting);
+    }
+    EXPECT_EQ(workers.size(), 1u);
+    EXPECT_EQ(manager->GetJobCount(), 3);
+    EXPECT_EQ(prompts.skipped, (std::vector<std::pair<std::string, SkipReason>>{
+                                   {held.macText, SkipReason::AddressInUse}, {alsoHeld.macText, SkipReason::AddressInUse}}));
+    EXPECT_TRUE(manager->ReleaseAddress(held.ip));
+}
+
+}  // namespace
+}  // namespace tarrowind
+
+namespace tarrowind {
+namespace {
+
+TEST_F(ModuleCommandsTest, AModuleWhoseReplyCameFromElsewhereIsSentNoCredentials)
+{
+    DeviceRecord& impostor = Row(WebModule("192.0.2.10", "02:00:00:00:01:01"), kStatusNone);
+    impostor.addressConfirmed = false;
+    DeviceRecord& real = Row(WebModule("192.0.2.11", "02:00:00:00:01:02"), kStatusNone);
+    commands.SetLogin(All());
+    EXPECT_EQ(impostor.status, kStatusAddressNotConfirmed);
+    EXPECT_EQ(impostor.action, kActionNone);
+    EXPECT_EQ(impostor.password, "secret") << "the typed password is never stored in it";
+    EXPECT_EQ(real.status, kStatusQueueLogin);
+    RunWorkers();
+
+    // Its refusal status sorts above "logged in"; no command may take it for one.
+    const std::size_t requests = http.Requests().size();
+    prompts.skipped.clear();
+    commands.RebootOrDefault({&impostor}, ModuleCommands::RestartKind::Reboot);
+    commands.FirmwareUpdate({&impostor});
+    commands.Setting({&impostor});
+    commands.ChangeSettings({{&impostor, SettingsChange{}}});
+    EXPECT_EQ(manager->GetJobCount(), 0);
+    EXPECT_EQ(http.Requests().size(), requests);
+    EXPECT_EQ(prompts.skipped.size(), 4u);
+    for (const auto& [mac, reason] : prompts.skipped) {
+        EXPECT_EQ(reason, SkipReason::AddressNotConfirmed) << mac;
+    }
 }
 
 }  // namespace

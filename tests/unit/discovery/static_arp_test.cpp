@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "discovery/controller_manager.h"
 #include "tests/unit/fakes/fake_network.h"
 #include "tests/unit/fakes/reply_bytes.h"
@@ -139,6 +141,103 @@ TEST(StaticArp, EntryWhoseDeleteFailedGoesWhenTheManagerEnds)
         table.refuseChanges = false;
     }
     EXPECT_TRUE(table.entries.empty());
+}
+
+// Notes in memory, and what the table held when each note was taken.
+struct MemoryRegistry final : NeighbourRegistry {
+    FakeNeighbourTable* table = nullptr;
+    std::vector<MadeNeighbourEntry> notes;
+    std::vector<std::uint64_t> ended;  // processes whose notes a sweep hands over
+    bool full = false;
+    bool entryExistedWhenNoted = false;
+
+    bool Note(std::uint32_t i, std::uint32_t a, const std::array<std::uint8_t, 6>& mac) override
+    {
+        entryExistedWhenNoted = entryExistedWhenNoted || table->entries.count({i, a}) != 0;
+        if (full) {
+            return false;
+        }
+        Forget(i, a);
+        notes.push_back({i, a, mac, 1, 0});
+        return true;
+    }
+    void Forget(std::uint32_t i, std::uint32_t a) override
+    {
+        std::erase_if(notes, [&](const MadeNeighbourEntry& e) { return e.process == 1 && e.interfaceIndex == i && e.address == a; });
+    }
+    void SweepAbandoned(const std::function<void(const MadeNeighbourEntry&)>& remove) override
+    {
+        std::erase_if(notes, [&](const MadeNeighbourEntry& e) {
+            const bool gone = std::find(ended.begin(), ended.end(), e.process) != ended.end();
+            if (gone) {
+                remove(e);
+            }
+            return gone;
+        });
+    }
+};
+
+TEST(StaticArp, EntriesAreNotedBeforeTheyAreMadeAndForgottenOnceRemoved)
+{
+    FakeNeighbourTable table;
+    MemoryRegistry registry;
+    registry.table = &table;
+    StaticArpSet arp(table, {}, &registry);
+    const DeviceRecord a = Module(3, Ip(192, 0, 2, 7));
+    const DeviceRecord b = Module(3, Ip(192, 0, 2, 8));
+    arp.AddStaticArp(a);
+    arp.AddStaticArp(b);
+    EXPECT_FALSE(registry.entryExistedWhenNoted);
+    EXPECT_EQ(registry.notes.size(), 2u);
+    arp.RemoveStaticArp(a);
+    ASSERT_EQ(registry.notes.size(), 1u);
+    EXPECT_EQ(registry.notes[0].address, b.ip);
+
+    // A failed entry leaves no note; one that cannot be noted is not made.
+    table.refuseChanges = true;
+    arp.AddStaticArp(a);
+    EXPECT_EQ(registry.notes.size(), 1u);
+    table.refuseChanges = false;
+    registry.full = true;
+    arp.AddStaticArp(a);
+    EXPECT_EQ(table.entries.count({3, a.ip}), 0u);
+    registry.full = false;
+
+    arp.RemoveAllStaticArp();
+    EXPECT_TRUE(registry.notes.empty());
+    EXPECT_TRUE(table.entries.empty());
+}
+
+TEST(StaticArp, WhatAKilledRunLeftIsRemovedOnlyWhileTheTableHoldsItAsMade)
+{
+    FakeNeighbourTable table;
+    MemoryRegistry registry;
+    registry.table = &table;
+    const std::array<std::uint8_t, 6> killedMac{2, 0, 0, 0, 0, 0x41};
+    const std::array<std::uint8_t, 6> usersMac{2, 0, 0, 0, 0, 0x42};
+    // A killed run (process 9) made three entries; since then the user configured the second address
+    // anew, and the system learnt the third.
+    registry.notes = {{3, Ip(192, 0, 2, 41), killedMac, 9, 0},
+                      {3, Ip(192, 0, 2, 42), killedMac, 9, 0},
+                      {3, Ip(192, 0, 2, 43), killedMac, 9, 0},
+                      {3, Ip(192, 0, 2, 44), killedMac, 10, 0}};  // a run still going
+    table.entries[{3, Ip(192, 0, 2, 41)}] = {killedMac, NeighbourKind::Permanent};
+    table.entries[{3, Ip(192, 0, 2, 42)}] = {usersMac, NeighbourKind::Permanent};
+    table.entries[{3, Ip(192, 0, 2, 43)}] = {killedMac, NeighbourKind::Dynamic};
+    table.entries[{3, Ip(192, 0, 2, 44)}] = {killedMac, NeighbourKind::Permanent};
+    registry.ended = {9};
+
+    StaticArpSet arp(table, {}, &registry);
+    // Before the sweep the left entry looks like the user's own and is not taken over.
+    arp.AddStaticArp(Module(3, Ip(192, 0, 2, 41)));
+    EXPECT_TRUE(arp.Entries().empty());
+    arp.RemoveAllStaticArp();
+    EXPECT_EQ(table.entries.count({3, Ip(192, 0, 2, 41)}), 0u);
+    EXPECT_EQ(table.entries.at({3, Ip(192, 0, 2, 42)}).mac, usersMac);
+    EXPECT_EQ(table.entries.count({3, Ip(192, 0, 2, 43)}), 1u);
+    EXPECT_EQ(table.entries.count({3, Ip(192, 0, 2, 44)}), 1u);
+    ASSERT_EQ(registry.notes.size(), 1u);
+    EXPECT_EQ(registry.notes[0].process, 10u);
 }
 
 }  // namespace

@@ -110,7 +110,7 @@ TEST_F(SettingsChangeTest, ReaderGetsItsCurrentValuesWithTheChange)
         request = s.data;
         std::vector<std::uint8_t> ack(12, 0);
         ack[0] = 0xFA, ack[9] = 0x02, ack[8] = 0x11, ack[7] = 0x22, ack[5] = 0xFD, ack[4] = 0x01, ack[3] = 0x02;
-        return {{5, ack}};
+        return {{5, ack, Ip(192, 0, 2, 40)}};
     };
     SettingsChange change;
     change.ip = Ip(192, 0, 2, 41);

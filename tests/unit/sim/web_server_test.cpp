@@ -357,3 +357,35 @@ TEST_F(WebServerTest, ManyParallelClients)
     for (auto& client : clients) client.join();
     EXPECT_EQ(answered.load(), 96);
 }
+
+TEST(WebConnection, ModulesOnOneAddressAreToldApartByTheMacTheClientSentTo)
+{
+    ModuleConfig a = module(ModuleKind::Web, true);
+    ModuleConfig b = a;
+    b.mac = {0x02, 0, 0, 0, 0x01, 0x02};
+    ModuleConfig plain = a;
+    plain.mac = {0x02, 0, 0, 0, 0x01, 0x03};
+    plain.useHttps = false;
+    SimConfig config;
+    config.modules = {a, b, plain};
+    ModuleTable table;
+    table.load(config);
+    const auto generation = table.current();
+    const auto now = Clock::now();
+    EXPECT_EQ(moduleForConnection(*generation, kLoopback, b.mac, WebScheme::Https, now), generation->all[1]);
+    EXPECT_EQ(moduleForConnection(*generation, kLoopback, a.mac, WebScheme::Https, now), generation->all[0]);
+    EXPECT_EQ(moduleForConnection(*generation, kLoopback, std::nullopt, WebScheme::Https, now), generation->all[0]);
+    // A frame to a module that does not serve that scheme or address reaches nobody else.
+    EXPECT_EQ(moduleForConnection(*generation, kLoopback, plain.mac, WebScheme::Https, now), nullptr);
+    EXPECT_EQ(moduleForConnection(*generation, kLoopback + 1, b.mac, WebScheme::Https, now), nullptr);
+
+    // The SYN as the kernel keeps it: Ethernet header, then IPv4; loopback's MACs are all zero.
+    std::vector<std::uint8_t> syn(14 + 40, 0);
+    std::copy(b.mac.begin(), b.mac.end(), syn.begin());
+    syn[12] = 0x08;
+    syn[14] = 0x45;
+    EXPECT_EQ(destinationOfSyn(syn), b.mac);
+    EXPECT_EQ(destinationOfSyn(std::span(syn).subspan(14)), std::nullopt);  // no link header kept
+    std::fill_n(syn.begin(), 6, 0);
+    EXPECT_EQ(destinationOfSyn(syn), std::nullopt);
+}
