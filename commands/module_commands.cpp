@@ -199,7 +199,7 @@ bool ModuleCommands::SettingOfWebModule(DeviceRecord& r)
     }
     if (read->result != kHttpSuccess) {
         r.action = kActionNone;
-        r.status = SettingsReadFailureStatus(read->result);
+        r.status = SettingsFailureStatus(read->result);
         Report(r);
         return true;
     }

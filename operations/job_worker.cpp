@@ -111,7 +111,7 @@ void CControllerManager::RunStep(DeviceRecord& record)
         }
         const auto* settings = dynamic_cast<const ModuleSettings*>(payload.get());
         if (settings == nullptr || result != kHttpSuccess) {
-            record.status = SettingsReadFailureStatus(result);
+            record.status = SettingsFailureStatus(result);
             return;
         }
         record.userName = settings->newLoginName;

@@ -135,7 +135,7 @@ bool ParseModuleSettingsPage(std::string_view page, ModuleSettings& s)
     return read.Complete();
 }
 
-std::int32_t SettingsReadFailureStatus(std::int32_t result)
+std::int32_t SettingsFailureStatus(std::int32_t result)
 {
     return result == kHttpPageIncomplete ? kStatusSettingsUnreadable : FailureStatus(result, kStatusSettingFailed);
 }

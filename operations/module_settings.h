@@ -50,9 +50,9 @@ struct ModuleSettings final : PendingPayload {
 // value the form posts back (kHttpPageIncomplete: an empty answer, a busy or login page), no field is
 // touched, so nothing half read can be posted.
 std::int32_t ReadModuleSettings(ModuleSettings* settings, HttpClient& http);
-// The status of a settings action whose read gave `result`: unreadable for an incomplete page, failed
-// otherwise.
-std::int32_t SettingsReadFailureStatus(std::int32_t result);
+// The status of a settings action that failed with `result`: unreadable when the page was incomplete
+// (nothing was written), failed otherwise.
+std::int32_t SettingsFailureStatus(std::int32_t result);
 // Posts the configuration, or only the reboot or default request when a flag is set.
 std::int32_t WriteModuleSettings(const ModuleSettings* settings, HttpClient& http);
 // The form body WriteModuleSettings posts.

@@ -189,8 +189,8 @@ TEST_F(SettingsExchange, APageLackingAnyPostedValueIsIncompleteAndLeavesEveryFie
         http.handler = [&](const HttpRequest&) { return Answer(page); };
         EXPECT_EQ(ReadModuleSettings(&settings, http), kHttpSuccess) << shown;
     }
-    EXPECT_EQ(SettingsReadFailureStatus(kHttpPageIncomplete), kStatusSettingsUnreadable);
-    EXPECT_EQ(SettingsReadFailureStatus(kHttpRefused), kStatusSettingFailed);
+    EXPECT_EQ(SettingsFailureStatus(kHttpPageIncomplete), kStatusSettingsUnreadable);
+    EXPECT_EQ(SettingsFailureStatus(kHttpRefused), kStatusSettingFailed);
 }
 
 TEST_F(SettingsExchange, RestartRequestsCarryOnlyTheirFlags)
