@@ -40,6 +40,9 @@ struct FaultConfig {
     bool oversizedBody = false;  // the settings page is padded far beyond any sane size
     bool noTotal = false;        // the progress page lacks its total
     bool stallProgress = false;  // the progress page never advances
+    // The discovery reply names this address instead of the module's own, which it still comes from:
+    // an impostor that claims another host's address.
+    std::optional<Ipv4Address> namesAddress;
 
     Refusal refusal(WebPage page) const { return refuse[static_cast<std::size_t>(page)]; }
     bool drops(WebPage page) const { return dropConnection[static_cast<std::size_t>(page)]; }
