@@ -124,6 +124,8 @@ TEST_F(CliE2E, AnImpostorNamingAModulesAddressGetsNoPasswordAndTheModuleStillLog
     EXPECT_EQ(lines[1]["replyFrom"], "192.0.2.76");
     EXPECT_EQ(lines[1]["name"], "Door\x1b]52;c;SGk=\x07");
     EXPECT_EQ(search.out.find('\x1b'), std::string::npos) << "no control reaches the terminal";
+    EXPECT_NE(search.err.find(mac + ": this reply came from 192.0.2.77 but names 192.0.2.76"), std::string::npos)
+        << search.err;
 
     const CliRun plain = RunCli({"search", "--search-ms", "1500"});
     EXPECT_EQ(plain.out.find('\x1b'), std::string::npos);
