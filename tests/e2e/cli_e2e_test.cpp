@@ -54,6 +54,21 @@ json LabModule(const std::string& kind, const std::string& mac, const std::strin
     return m;
 }
 
+// The final line of each module of a --json action run, by MAC.
+using JsonLines = std::map<std::string, json>;
+JsonLines FinalLines(const std::string& out)
+{
+    JsonLines final;
+    std::istringstream lines(out);
+    for (std::string line; std::getline(lines, line);) {
+        const json j = json::parse(line);
+        if (j.contains("final")) {
+            final[j["mac"]] = j;
+        }
+    }
+    return final;
+}
+
 class CliE2E : public ::testing::Test {
 protected:
     void SetUp() override
@@ -152,6 +167,59 @@ TEST_F(CliE2E, AChangedCertificateStopsEveryActionUntilTheUserTakesIt)
     EXPECT_EQ(FinalLine(run.out)["statusName"], "LOGIN_SUCCESSFULLY") << run.out;
     EXPECT_EQ(run.exitCode, 0);
     std::filesystem::remove_all(config);
+}
+
+TEST_F(CliE2E, AnImpostorNamingAModulesAddressGetsNoPasswordAndTheModuleStillLogsIn)
+{
+    const std::string mac = "02:00:00:00:24:01";
+    json real = LabModule("Web", mac, "192.0.2.76");
+    real["name"] = "Door\x1b]52;c;SGk=\x07";
+    real["faults"] = {{"delayMs", 300}};  // the impostor answers first
+    json impostor = LabModule("Web", "02:00:00:00:24:99", "192.0.2.77");
+    impostor["macText"] = mac;
+    impostor["faults"] = {{"namesAddress", "192.0.2.76"}};
+    lab::Simulator sim(json{{"modules", {real, impostor}}});
+
+    const CliRun search = RunCli({"search", "--json", "--search-ms", "1500"});
+    std::vector<json> lines;
+    std::istringstream out(search.out);
+    for (std::string line; std::getline(out, line);) {
+        const json j = json::parse(line);
+        if (j.contains("mac") && j["mac"] == mac) {
+            lines.push_back(j);
+        }
+    }
+    ASSERT_EQ(lines.size(), 2u) << search.out;
+    EXPECT_EQ(lines[0]["addressConfirmed"], false);
+    EXPECT_EQ(lines[0]["replyFrom"], "192.0.2.77");
+    EXPECT_EQ(lines[1]["addressConfirmed"], true) << "the module's own reply takes its place";
+    EXPECT_EQ(lines[1]["replyFrom"], "192.0.2.76");
+    EXPECT_EQ(lines[1]["name"], "Door\x1b]52;c;SGk=\x07");
+    EXPECT_EQ(search.out.find('\x1b'), std::string::npos) << "no control reaches the terminal";
+    EXPECT_NE(search.err.find(mac + ": this reply came from 192.0.2.77 but names 192.0.2.76"), std::string::npos)
+        << search.err;
+
+    const CliRun plain = RunCli({"search", "--search-ms", "1500"});
+    EXPECT_EQ(plain.out.find('\x1b'), std::string::npos);
+    EXPECT_NE(plain.out.find("Door\\x1b]52;c;SGk=\\x07"), std::string::npos) << plain.out;
+
+    const std::vector<std::string> login = {"login", "--all", "--user", "admin", "--password-env", kPasswordVariable,
+                                            "--json", "--search-ms", "1500"};
+    JsonLines done = FinalLines(RunCli(login).out);
+    ASSERT_EQ(done.count(mac), 1u);
+    EXPECT_EQ(done[mac]["result"], "done");
+    EXPECT_EQ(done[mac]["ip"], "192.0.2.76");
+
+    // Alone, the impostor is listed but sent nothing.
+    impostor["password"] = kPassword;
+    sim.Reload(json{{"modules", {impostor}}});
+    const CliRun refused = RunCli(login);
+    done = FinalLines(refused.out);
+    ASSERT_EQ(done.count(mac), 1u) << refused.out;
+    EXPECT_EQ(done[mac]["result"], "failed");
+    EXPECT_EQ(done[mac]["statusName"], "ADDRESS_NOT_CONFIRMED");
+    EXPECT_NE(done[mac]["reason"].get<std::string>().find("came from 192.0.2.77"), std::string::npos);
+    EXPECT_EQ(refused.exitCode, 1);
 }
 
 TEST_F(CliE2E, LoginFromStandardInputNamesEveryResultInItsColumn)

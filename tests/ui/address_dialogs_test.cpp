@@ -71,7 +71,7 @@ void AddressDialogsTest::assignAddressesPreviewsFlagsAndRefusesBadPlans()
                                       LoggedIn("02:00:00:00:05:02", "192.0.2.100"),
                                       LoggedIn("02:00:00:00:05:03", "192.0.2.100")};
     modules[2].status = kStatusNone;  // not logged in: skipped, takes no address
-    DeviceRecord onSite = LoggedIn("02:00:00:00:01:01", "192.0.2.22", "Door 1");
+    DeviceRecord onSite = LoggedIn("02:00:00:00:01:01", "192.0.2.22", "<i>Door 1</i>");
     std::vector<DeviceRecord*> selected;
     std::vector<const DeviceRecord*> listed{&onSite};
     for (DeviceRecord& r : modules) {
@@ -88,7 +88,9 @@ void AddressDialogsTest::assignAddressesPreviewsFlagsAndRefusesBadPlans()
     QCOMPARE(preview.rowCount(), 3);
     QCOMPARE(Cell(preview, 0, CAssignAddressesDlg::kNewAddress), QStringLiteral("192.0.2.21"));
     QCOMPARE(Cell(preview, 1, CAssignAddressesDlg::kNewAddress), QStringLiteral("192.0.2.22"));
-    QVERIFY(Cell(preview, 1, CAssignAddressesDlg::kNote).contains(QStringLiteral("Door 1")));
+    QVERIFY(Cell(preview, 1, CAssignAddressesDlg::kNote).contains(QStringLiteral("<i>Door 1</i>")));
+    // The module's name in the tooltip is text, not markup.
+    QVERIFY(preview.item(1, CAssignAddressesDlg::kNote)->toolTip().contains(QStringLiteral("&lt;i&gt;Door 1")));
     QCOMPARE(Cell(preview, 0, CAssignAddressesDlg::kName), QStringLiteral("QT-DC410"));
     QVERIFY(Cell(preview, 2, CAssignAddressesDlg::kNewAddress).isEmpty());
     QVERIFY(!Cell(preview, 2, CAssignAddressesDlg::kNote).isEmpty());

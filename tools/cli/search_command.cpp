@@ -5,6 +5,8 @@
 
 #include "commands/module_csv.h"
 #include "commands/row_filter.h"
+#include "commands/terminal_text.h"
+#include "discovery/address_text.h"
 #include "discovery/controller_manager.h"
 #include "tools/cli/device_output.h"
 #include "tools/cli/status_names.h"
@@ -14,8 +16,8 @@ namespace {
 
 class SearchPrinter final : public CoreEvents {
 public:
-    SearchPrinter(const SearchOptions& options, std::ostream& out)
-        : m_options(options), m_out(out), m_filter(options.filter)
+    SearchPrinter(const SearchOptions& options, std::ostream& out, std::ostream& err)
+        : m_options(options), m_out(out), m_err(err), m_filter(options.filter)
     {
     }
 
@@ -25,6 +27,12 @@ public:
         if (!m_filter.Matches(RowFilter::Haystack({record.name, record.model, record.version, record.macText,
                                                    record.ipText, record.adapterName, status}))) {
             return;
+        }
+        if (!record.addressConfirmed) {
+            // In every output form: whoever reads the list learns why a listed module is never acted on.
+            m_err << "tarrowind-cli: " << TerminalSafe(record.macText) << ": this reply came from "
+                  << FormatIp(record.replyFrom) << " but names " << TerminalSafe(record.ipText)
+                  << "; no password or static entry will be sent to it\n";
         }
         m_shown.emplace(record.macText, m_rows.size());
         if (m_options.csv) {
@@ -56,6 +64,7 @@ public:
 private:
     const SearchOptions& m_options;
     std::ostream& m_out;
+    std::ostream& m_err;
     RowFilter m_filter;
     int m_count = 0;
     std::vector<ModuleRowTexts> m_rows;
@@ -95,7 +104,7 @@ int RunSearchCommand(const SearchOptions& options, std::ostream& out, std::ostre
         err << "tarrowind-cli: the ranges or the probe rate are out of bounds\n";
         return 2;
     }
-    SearchPrinter printer(options, out);
+    SearchPrinter printer(options, out, err);
     manager.Init(nullptr, &printer);
     manager.RemoveAllStaticArp();
     if (manager.EnumerateAdapters() != 1) {

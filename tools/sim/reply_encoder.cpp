@@ -60,7 +60,7 @@ Bytes encodeTextReply(const ModuleConfig& module)
                                                            : kLayout252;
     Bytes out(module.replyLength, 0);
     putText(out, layout.name, layout.nameWidth, module.name);
-    putText(out, layout.ip, layout.ipWidth, formatIpv4(module.ip));
+    putText(out, layout.ip, layout.ipWidth, formatIpv4(module.faults.namesAddress.value_or(module.ip)));
     putText(out, layout.mac, kMacWidth, module.macText ? *module.macText : formatMac(module.mac));
     putText(out, layout.mask, kShortWidth, formatIpv4(module.mask));
     putText(out, layout.gateway, kShortWidth, formatIpv4(module.gateway));
@@ -83,7 +83,7 @@ Bytes encodeBinaryReply(const ModuleConfig& module)
     out[1] = 84;
     out[2] = 0x02;
     out[3] = module.dhcp ? 1 : 0;
-    putIpv4(out, 5, module.ip);
+    putIpv4(out, 5, module.faults.namesAddress.value_or(module.ip));
     for (std::size_t i = 0; i < 6; ++i) out[14 - i] = module.mac[i];
     const BinaryVersion version = parseBinaryVersion(module.version).value_or(BinaryVersion{});
     out[16] = version.release;

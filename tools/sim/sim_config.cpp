@@ -84,7 +84,8 @@ const std::set<std::string> kModuleKeys{"kind", "replyLength", "model", "name", 
 const std::set<std::string> kFaultKeys{"badChecksum", "silent", "delayMs", "alsoOnLink",
                                        "replyLength", "refuse", "dropConnection", "neverReturn",
                                        "httpDelayMs", "oversizedBody", "noTotal", "stallProgress",
-                                       "busySettingsPage", "keepVersion"};
+                                       "busySettingsPage", "keepVersion",
+                                       "namesAddress"};
 
 // Longest wait a web fault or the firmware write may ask for.
 constexpr std::uint32_t kMaxWebWaitMs = 600000;
@@ -321,6 +322,10 @@ public:
             module.faults.delayMs = count(faults, "delayMs", "faults.").value_or(0);
             module.faults.alsoOnLink = text(faults, "alsoOnLink", "faults.").value_or("");
             module.faults.replyLength = count(faults, "replyLength", "faults.").value_or(0);
+            if (const auto named = text(faults, "namesAddress", "faults.")) {
+                module.faults.namesAddress = parseIpv4(*named);
+                if (!module.faults.namesAddress) fail("bad IPv4 address in \"faults.namesAddress\": \"" + *named + "\"");
+            }
             if (module.faults.badChecksum && module.kind != ModuleKind::BinaryDactyl)
                 fail("faults.badChecksum applies to BinaryDactyl only");
             if (module.faults.alsoOnLink == module.link)

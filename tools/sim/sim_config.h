@@ -42,6 +42,9 @@ struct FaultConfig {
     bool stallProgress = false;  // the progress page never advances
     bool busySettingsPage = false; // the settings page answers 503 with only its first variables
     bool keepVersion = false;    // takes and writes an upload, then restarts with its old version
+    // The discovery reply names this address instead of the module's own, which it still comes from:
+    // an impostor that claims another host's address.
+    std::optional<Ipv4Address> namesAddress;
 
     Refusal refusal(WebPage page) const { return refuse[static_cast<std::size_t>(page)]; }
     bool drops(WebPage page) const { return dropConnection[static_cast<std::size_t>(page)]; }

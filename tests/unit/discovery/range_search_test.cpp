@@ -163,6 +163,7 @@ TEST_F(RangeSearchTest, RepliesMergeWithBroadcastsByMacAndBelongToTheSubnetsAdap
         EXPECT_TRUE(byMac[mac].routed) << mac;
         EXPECT_EQ(byMac[mac].adapterIndex, kBroadcastAdapterIndex);
         EXPECT_EQ(byMac[mac].adapterName, "Routed");
+        EXPECT_TRUE(byMac[mac].addressConfirmed) << "through the router, a reply still comes from its module";
     }
     EXPECT_EQ(byMac["02:11:22:FD:01:02"].kind, ModuleKind::BinaryDactyl);
     EXPECT_EQ(manager->FoundDevices().size(), 4u);

@@ -103,6 +103,17 @@ TEST(TextReply, MacTextOverrideIsSentVerbatim)
     EXPECT_EQ(field(encodeTextReply(m), 40, 18), "02-11-2a-0a-0b-0c");
 }
 
+TEST(TextReply, AnImpostorNamesAnotherAddressInBothReplies)
+{
+    ModuleConfig m = textModule(252);
+    m.faults.namesAddress = 0xC0000201u; // 192.0.2.1
+    EXPECT_EQ(field(encodeTextReply(m), 100, 20), "192.0.2.1");
+    ModuleConfig reader = binaryModule();
+    reader.faults.namesAddress = 0xC0000201u;
+    const Bytes reply = encodeBinaryReply(reader);
+    EXPECT_EQ(Bytes(reply.begin() + 5, reply.begin() + 9), (Bytes{192, 0, 2, 1}));
+}
+
 TEST(TextReply, TextAsLongAsItsFieldFillsItWithoutNul)
 {
     ModuleConfig m = textModule(172);
