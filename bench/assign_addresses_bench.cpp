@@ -1,8 +1,9 @@
 // Assigning addresses to many modules at once in the lab: every simulated web module logged in, then one
 // ChangeSettings for all of them through the queue's workers; how many come back at their new address
-// logged in, and the wall time.
+// logged in, and the wall time. With --shared-address every module starts on one factory address, so
+// they are moved one after another, each reached by its MAC.
 //   scripts/lab run --prefix twassign -- build/release/bench/assign_addresses_bench [--modules N]
-//       [--restart-ms R] [--settle-ms S]
+//       [--restart-ms R] [--settle-ms S] [--shared-address]
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -41,15 +42,18 @@ public:
     int skipped = 0;
 };
 
-// Web modules on pc0's link at 192.0.2.2 on; they move to 203.0.113.0/24, which the lab also keeps on that
-// link (reached by the default route), so that none of the new addresses is taken.
-nlohmann::json WebModules(int count, int restartMs)
+constexpr const char* kFactoryAddress = "192.0.2.100";
+
+// Web modules on pc0's link at 192.0.2.2 on (or all at the factory address); they move to 203.0.113.0/24,
+// which the lab also keeps on that link (reached by the default route), so that none of the new addresses
+// is taken.
+nlohmann::json WebModules(int count, int restartMs, bool shared)
 {
     nlohmann::json modules = nlohmann::json::array();
     for (int i = 0; i < count; ++i) {
         char mac[18];
         std::snprintf(mac, sizeof mac, "02:44:00:00:%02X:%02X", (i >> 8) & 0xFF, i & 0xFF);
-        modules.push_back(lab::Module("Web", mac, "192.0.2." + std::to_string(2 + i)));
+        modules.push_back(lab::Module("Web", mac, shared ? kFactoryAddress : "192.0.2." + std::to_string(2 + i)));
     }
     return {{"restartSilenceMs", restartMs}, {"modules", modules}};
 }
@@ -66,13 +70,17 @@ int main(int argc, char** argv)
     int modules = 200;
     int restartMs = 300;
     int settleMs = static_cast<int>(ManagerTiming{}.settleMs);
-    for (int i = 1; i + 1 < argc; i += 2) {
-        if (std::strcmp(argv[i], "--modules") == 0) {
-            modules = std::atoi(argv[i + 1]);
-        } else if (std::strcmp(argv[i], "--restart-ms") == 0) {
-            restartMs = std::atoi(argv[i + 1]);
-        } else if (std::strcmp(argv[i], "--settle-ms") == 0) {
-            settleMs = std::atoi(argv[i + 1]);
+    bool shared = false;
+    for (int i = 1; i < argc; ++i) {
+        const bool hasValue = i + 1 < argc;
+        if (std::strcmp(argv[i], "--shared-address") == 0) {
+            shared = true;
+        } else if (hasValue && std::strcmp(argv[i], "--modules") == 0) {
+            modules = std::atoi(argv[++i]);
+        } else if (hasValue && std::strcmp(argv[i], "--restart-ms") == 0) {
+            restartMs = std::atoi(argv[++i]);
+        } else if (hasValue && std::strcmp(argv[i], "--settle-ms") == 0) {
+            settleMs = std::atoi(argv[++i]);
         }
     }
     if (!lab::InLab() || modules < 1 || modules > 250 || restartMs < 0 || settleMs < 0) {
@@ -80,7 +88,7 @@ int main(int argc, char** argv)
                      argv[0]);
         return 2;
     }
-    lab::Simulator sim(WebModules(modules, restartMs));
+    lab::Simulator sim(WebModules(modules, restartMs, shared));
     ManagerTiming timing;
     timing.searchMs = 3000;
     timing.settleMs = static_cast<std::uint32_t>(settleMs);
@@ -106,6 +114,11 @@ int main(int argc, char** argv)
                 CControllerManager::kMaxWorkers);
     std::printf("simulator restart silence %d ms, settle wait after a setting %d ms, requery %u ms per try\n",
                 restartMs, settleMs, timing.requeryMs);
+    if (shared) {
+        std::printf("every module starts on the one factory address %s: moved one after another, each reached "
+                    "by its MAC through a static neighbour entry\n",
+                    kFactoryAddress);
+    }
     std::printf("found %zu of %d web modules, %d logged in (%.2f s)\n", selected.size(), modules, loggedIn,
                 Since(start));
 
@@ -124,8 +137,8 @@ int main(int argc, char** argv)
     for (const auto& [r, change] : changes) {
         back += ModuleCommands::IsLoggedIn(*r) && r->ip == *change.ip && r->ipText == FormatIp(*change.ip) ? 1 : 0;
     }
-    std::printf("addresses for %zu modules at once (203.0.113.1 on, one ChangeSettings): %d back at their new "
+    std::printf("addresses for %zu modules at once (203.0.113.1 on, one ChangeSettings): %d of %d back at their new "
                 "address and logged in, %d skipped, wall %.2f s\n",
-                changes.size(), back, prompts.skipped, wall);
-    return back == static_cast<int>(changes.size()) ? 0 : 1;
+                changes.size(), back, modules, prompts.skipped, wall);
+    return back == modules ? 0 : 1;
 }

@@ -1,6 +1,7 @@
 #include "commands/address_plan.h"
 
 #include <unordered_map>
+#include <unordered_set>
 
 #include "discovery/address_text.h"
 #include "operations/firmware_folder.h"
@@ -109,6 +110,8 @@ std::string DescribeAddressPlanError(AddressPlanError error)
         return "the gateway is not a host address of the modules' subnet";
     case AddressPlanError::GatewayAssigned:
         return "the gateway is one of the addresses given to the modules";
+    case AddressPlanError::GatewayIsModule:
+        return "the gateway is the address of a listed module";
     }
     return "unknown error";
 }
@@ -124,8 +127,15 @@ std::vector<std::pair<DeviceRecord*, SettingsChange>> AddressPlan::Changes() con
     return changes;
 }
 
+bool ReachableAlone(const DeviceRecord& r, bool neighbourEntries)
+{
+    return r.kind == ModuleKind::BinaryDactyl ||
+           (neighbourEntries && !r.routed && r.adapterIndex != kBroadcastAdapterIndex);
+}
+
 AddressPlan PlanAddresses(const std::vector<DeviceRecord*>& selected, const std::vector<const DeviceRecord*>& listed,
-                          std::string_view start, std::string_view mask, std::string_view gateway)
+                          std::string_view start, std::string_view mask, std::string_view gateway,
+                          bool neighbourEntries)
 {
     AddressPlan plan;
     const auto fail = [&plan](AddressPlanError error) {
@@ -226,8 +236,18 @@ AddressPlan PlanAddresses(const std::vector<DeviceRecord*>& selected, const std:
         if (g >= startHost && g < next) {
             return fail(AddressPlanError::GatewayAssigned);
         }
+        if (used.count(*gatewayValue) != 0) {
+            return fail(AddressPlanError::GatewayIsModule);
+        }
+    }
+    std::unordered_set<std::uint32_t> given;
+    for (const AddressPlanRow& row : plan.rows) {
+        if (row.note != AddressNote::NotOffered) {
+            given.insert(row.newIp);
+        }
     }
     for (AddressPlanRow& row : plan.rows) {
+        row.sharing = static_cast<int>(used.count(row.oldIp));
         if (row.note != AddressNote::Assigned) {
             continue;
         }
@@ -236,8 +256,28 @@ AddressPlan PlanAddresses(const std::vector<DeviceRecord*>& selected, const std:
             row.change.mask = *givenMask;
         }
         row.change.gateway = gatewayValue;
-        if (row.record->dhcp != 0) {
-            row.change.dhcp = false;
+        row.change.dhcp = false;
+        // A kept gateway is checked as well: the new address may be it, or on another subnet than it.
+        row.addressing = AddressingAfter(*row.record, row.change);
+        const DeviceRecord* self = row.record;
+        row.rule = CheckAddressing(row.addressing, [&](std::uint32_t address) {
+            const auto [from, to] = used.equal_range(address);
+            for (auto it = from; it != to; ++it) {
+                if (it->second != self) {
+                    return true;
+                }
+            }
+            return address != row.newIp && given.count(address) != 0;
+        });
+        if (row.record->dhcp == 0) {
+            row.change.dhcp.reset();
+        }
+        if (row.rule != AddressRule::Usable) {
+            row.note = AddressNote::Unusable;
+            row.change = {};
+        } else if (row.sharing > 1 && !ReachableAlone(*row.record, neighbourEntries)) {
+            row.note = AddressNote::CannotTellApart;
+            row.change = {};
         }
     }
     return plan;

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "commands/address_rules.h"
 #include "commands/module_commands.h"
 #include "operations/settings_change.h"
 
@@ -22,15 +23,19 @@ enum class AddressPlanError {
     GatewayNotAddress,   // the gateway is not a dotted IPv4 address
     GatewayNotOnSubnet,  // the gateway is not a host address of the subnet
     GatewayAssigned,     // the gateway is one of the addresses the run gives
+    GatewayIsModule,     // the gateway is the address of a listed module
 };
 
 // English, for the command line and the window's message.
 std::string DescribeAddressPlanError(AddressPlanError error);
 
 enum class AddressNote {
-    Assigned,    // gets `newIp`
-    InUse,       // `newIp` is used by `usedBy`: the module is not changed
-    NotOffered,  // the settings command is not offered for it (`skip`): it takes no address
+    Assigned,         // gets `newIp`; with `sharing` above 1 after the others on its old address
+    InUse,            // `newIp` is used by `usedBy`: the module is not changed
+    NotOffered,       // the settings command is not offered for it (`skip`): it takes no address
+    Unusable,         // with what it keeps the new address breaks `rule`: the module is not changed
+    CannotTellApart,  // `sharing` modules have its address and this process cannot reach one of them
+                      // alone (no static neighbour entries): none of them is changed
 };
 
 struct AddressPlanRow {
@@ -40,6 +45,9 @@ struct AddressPlanRow {
     AddressNote note = AddressNote::Assigned;
     const DeviceRecord* usedBy = nullptr;       // for InUse
     SkipReason skip = SkipReason::NotEligible;  // for NotOffered
+    AddressRule rule = AddressRule::Usable;     // for Unusable
+    Addressing addressing;                      // for Unusable: what the module would have
+    int sharing = 1;                            // listed modules on `oldIp`, this one included
     SettingsChange change;                      // what to queue for Assigned
 };
 
@@ -67,8 +75,16 @@ std::optional<SkipReason> SettingNotOfferedReason(const DeviceRecord& record);
 // Gives the offered modules of `selected` consecutive addresses from `start`, in the order given. `mask`
 // empty: each module keeps its mask, which must be the same for all of them. `gateway` empty: each keeps
 // its gateway. A module with its DHCP client on has it turned off, as it would ignore a fixed address.
-// `listed` is every record of the list, for the in-use check.
+// `listed` is every record of the list, for the in-use check. Modules that share one address (new ones
+// on their factory address) are moved one after another, each reached by its MAC through a static
+// neighbour entry; without `neighbourEntries` (the process may not make them) they cannot be told apart
+// and none of them is moved, except readers, whose settings go by broadcast with their MAC.
 AddressPlan PlanAddresses(const std::vector<DeviceRecord*>& selected, const std::vector<const DeviceRecord*>& listed,
-                          std::string_view start, std::string_view mask, std::string_view gateway);
+                          std::string_view start, std::string_view mask, std::string_view gateway,
+                          bool neighbourEntries = true);
+
+// Whether this process can reach `record` alone among the modules on its address: a reader always (by
+// broadcast with its MAC), another module only through a static neighbour entry on a local adapter.
+bool ReachableAlone(const DeviceRecord& record, bool neighbourEntries);
 
 }  // namespace tarrowind

@@ -1,6 +1,7 @@
 #include "commands/module_commands.h"
 
 #include <memory>
+#include <set>
 
 #include "commands/address_plan.h"
 #include "commands/command_state.h"
@@ -9,7 +10,9 @@
 #include "discovery/dactyl_settings.h"
 #include "discovery/module_address.h"
 #include "operations/firmware_folder.h"
+#include "operations/firmware_upload.h"
 #include "operations/module_settings.h"
+#include "platform/secret_wipe.h"
 
 namespace tarrowind {
 namespace {
@@ -60,6 +63,17 @@ bool ModuleCommands::RefuseUnusable(DeviceRecord& r)
     return true;
 }
 
+bool ModuleCommands::RefusedUnconfirmed(DeviceRecord& r)
+{
+    if (r.addressConfirmed || r.action != kActionNone) {
+        return false;
+    }
+    r.status = kStatusAddressNotConfirmed;
+    Report(r);
+    m_prompts.Skipped(r, SkipReason::AddressNotConfirmed);
+    return true;
+}
+
 void ModuleCommands::Queue(DeviceRecord& r, std::int32_t statusIfRefused)
 {
     if (m_manager.QueueJob(&r) == 0) {
@@ -81,11 +95,13 @@ void ModuleCommands::SetLogin(const std::vector<DeviceRecord*>& selected)
         return;
     }
     std::string loginId, password;
+    const WipeOnExit wipePassword(password);
     if (!m_prompts.AskLogin(loginId, password)) {
         return;
     }
+    KeepSecretsOutOfDumps();
     for (DeviceRecord* r : selected) {
-        if (r == nullptr) {
+        if (r == nullptr || RefusedUnconfirmed(*r)) {
             continue;
         }
         if (!TakesLogin(*r)) {
@@ -104,6 +120,9 @@ void ModuleCommands::SetLogin(const std::vector<DeviceRecord*>& selected)
 void ModuleCommands::Setting(const std::vector<DeviceRecord*>& selected)
 {
     DeviceRecord* r = selected.empty() ? nullptr : selected.front();
+    if (r != nullptr && RefusedUnconfirmed(*r)) {
+        return;
+    }
     if (r == nullptr || r->action != kActionNone || r->status < kStatusLoginSuccessfully) {
         if (r != nullptr) {
             m_prompts.Skipped(*r, SkipReason::NotEligible);
@@ -180,7 +199,7 @@ bool ModuleCommands::SettingOfWebModule(DeviceRecord& r)
     }
     if (read->result != kHttpSuccess) {
         r.action = kActionNone;
-        r.status = kStatusSettingFailed;
+        r.status = SettingsReadFailureStatus(read->result);
         Report(r);
         return true;
     }
@@ -214,8 +233,11 @@ void ModuleCommands::SettingOfReader(DeviceRecord& r)
 
 void ModuleCommands::ChangeSettings(const std::vector<std::pair<DeviceRecord*, SettingsChange>>& changes)
 {
+    // Addresses of the changes queued here: modules sharing one (new ones on their factory address) park
+    // behind each other and are worked on one after another, each reached by its own MAC.
+    std::set<std::uint32_t> queuedHere;
     for (const auto& [r, change] : changes) {
-        if (r == nullptr) {
+        if (r == nullptr || RefusedUnconfirmed(*r)) {
             continue;
         }
         if (const auto reason = SettingNotOfferedReason(*r)) {
@@ -233,13 +255,17 @@ void ModuleCommands::ChangeSettings(const std::vector<std::pair<DeviceRecord*, S
         // As for the settings command: queued under the reservation, so that it parks, and started by
         // the release; another action on the address meanwhile cannot slip in.
         const std::uint32_t address = r->ip;
-        if (!m_manager.ReserveAddress(address)) {
+        const bool reserved = m_manager.ReserveAddress(address);
+        if (!reserved && queuedHere.count(address) == 0) {
             m_prompts.Skipped(*r, SkipReason::AddressInUse);
             continue;
         }
+        queuedHere.insert(address);
         r->pendingPayload = std::make_shared<SettingsChange>(change);
         Start(*r, kActionSetting, kStatusQueueSetting);
-        Release(address);
+        if (reserved) {
+            Release(address);
+        }
     }
 }
 
@@ -257,7 +283,7 @@ void ModuleCommands::ForLoggedIn(const std::vector<DeviceRecord*>& selected, Off
                                  const std::function<void(DeviceRecord&)>& act)
 {
     for (DeviceRecord* r : selected) {
-        if (r == nullptr) {
+        if (r == nullptr || RefusedUnconfirmed(*r)) {
             continue;
         }
         if (!IsLoggedIn(*r)) {
@@ -313,9 +339,12 @@ void ModuleCommands::FirmwareUpdate(const std::vector<DeviceRecord*>& selected)
     if (!m_prompts.AskFirmwareFile(*selected.front(), path)) {
         return;
     }
+    FirmwareBatchDigests digests;  // taken as the batch begins: every module gets these bytes or none
     ForLoggedIn(selected, Offer::FirmwareUpdate, &CanUpdateFirmware, [&](DeviceRecord& r) {
         r.firmwareFile = path;
         r.firmwareFile2.clear();
+        r.expectedVersion.clear();  // any version but the one before counts
+        r.pendingPayload = digests.For(r.firmwareFile, r.firmwareFile2);
         Start(r, kActionFirmwareUpdate, kStatusQueueFirmwareUpdate);
     });
 }
@@ -325,9 +354,11 @@ void ModuleCommands::FirmwareUpdateToLatest(const std::vector<DeviceRecord*>& se
     // One reading of the list for the whole selection: every module is judged against the same list.
     const std::string folder = m_manager.FirmwareFolder();
     const IniReader list = ReadFirmwareList(folder);
+    FirmwareBatchDigests digests;
     ForLoggedIn(selected, Offer::FirmwareUpdateToLatest, nullptr, [&](DeviceRecord& r) {
         const std::int32_t latest =
-            CheckLatestFirmware(list, folder, r.model, r.version, &r.firmwareFile, &r.firmwareFile2);
+            CheckLatestFirmware(list, folder, r.model, r.version, &r.firmwareFile, &r.firmwareFile2,
+                                &r.expectedVersion);
         if (latest == -1) {
             r.status = kStatusUnknown;
             Report(r);
@@ -335,6 +366,7 @@ void ModuleCommands::FirmwareUpdateToLatest(const std::vector<DeviceRecord*>& se
             r.status = kStatusLatestVersion;
             Report(r);
         } else if (latest == 1) {
+            r.pendingPayload = digests.For(r.firmwareFile, r.firmwareFile2);
             Start(r, kActionFirmwareUpdateToLatest, kStatusQueueFirmwareUpdate);
         }
     });

@@ -32,6 +32,7 @@ enum class SkipReason {
     AddressInUse,       // another action holds its address
     NoWorker,           // the queue could not start a worker for it
     AddressUnusable,    // its address cannot be reached (0.0.0.0, loopback, multicast, broadcast)
+    AddressNotConfirmed,  // its reply named an address other than the one it came from
 };
 
 // What the commands ask the user. The window shows its dialogs; the command line answers from its options.
@@ -98,6 +99,9 @@ private:
     // (`offer`) and whose model and firmware take it (`offered`, when given); the others are skipped.
     void ForLoggedIn(const std::vector<DeviceRecord*>& selected, Offer offer, OfferedTo offered,
                      const std::function<void(DeviceRecord&)>& act);
+    // A record whose reply did not come from the address it names is sent no credentials: it gets the
+    // status that says so and is reported as skipped. False for every other record.
+    bool RefusedUnconfirmed(DeviceRecord& record);
     // Sets the action and its first status, reports it and queues the record.
     void Start(DeviceRecord& record, std::int32_t action, std::int32_t status);
     // True, with status ADDRESS_UNUSABLE shown and the skip told, when nothing can be sent to the

@@ -1,5 +1,6 @@
 #include "commands/module_csv.h"
 
+#include <algorithm>
 #include <string_view>
 
 namespace tarrowind {
@@ -7,11 +8,24 @@ namespace {
 
 const std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
-// Spreadsheets run a cell starting with one of these as a formula; a leading apostrophe makes it text.
-// A field that starts with an apostrophe gets one more, so that reading a plan back can always drop one.
+// Spreadsheets run a cell starting with one of these as a formula, some also after leading spaces or
+// in the full-width forms an input method types; a leading apostrophe makes it text. A field that starts
+// with an apostrophe gets one more, so that reading a plan back can always drop one.
 bool NeedsGuard(std::string_view field)
 {
-    return !field.empty() && std::string_view("=+-@\t\r'").find(field.front()) != std::string_view::npos;
+    if (!field.empty() && std::string_view("=+-@\t\r\n'").find(field.front()) != std::string_view::npos) {
+        return true;
+    }
+    field.remove_prefix(std::min(field.find_first_not_of(' '), field.size()));
+    if (!field.empty() && std::string_view("=+-@").find(field.front()) != std::string_view::npos) {
+        return true;
+    }
+    for (const std::string_view fullWidth : {"\xEF\xBC\x9D", "\xEF\xBC\x8B", "\xEF\xBC\x8D", "\xEF\xBC\xA0"}) {
+        if (field.substr(0, fullWidth.size()) == fullWidth) {
+            return true;
+        }
+    }
+    return false;
 }
 
 std::string Guarded(std::string_view field)
@@ -19,10 +33,14 @@ std::string Guarded(std::string_view field)
     return NeedsGuard(field) ? "'" + std::string(field) : std::string(field);
 }
 
+}  // namespace
+
 std::string CsvField(std::string_view raw)
 {
     const std::string field = Guarded(raw);
-    if (field.find_first_of(",\"\r\n") == std::string::npos) {
+    // Quoted whenever it holds a separator any spreadsheet may split on, so that "Door;=1+2" stays one
+    // cell (whose start is guarded) where the semicolon is the list separator.
+    if (field.find_first_of(",;\t\"\r\n") == std::string::npos) {
         return field;
     }
     std::string quoted = "\"";
@@ -34,6 +52,8 @@ std::string CsvField(std::string_view raw)
     }
     return quoted + '"';
 }
+
+namespace {
 
 std::string TabField(std::string_view raw)
 {

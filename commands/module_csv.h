@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "discovery/device_record.h"
@@ -21,9 +22,14 @@ const char* ModuleKindText(ModuleKind kind);
 // The record's texts; action and status are the caller's, as it shows them.
 ModuleRowTexts RowTextsOf(const DeviceRecord& record, std::string actionText, std::string statusText);
 
-// A CSV file: UTF-8 byte-order mark, the header line, one line per row, CRLF line ends, fields quoted
-// when they hold a comma, quote or line break. A field that a spreadsheet would take for a formula
-// (starting with =, +, -, @, tab or CR) gets a leading apostrophe.
+// One CSV field: a field that a spreadsheet would take for a formula (starting with =, +, -, @, tab, CR
+// or LF, with =, +, - or @ after leading spaces, or with their full-width forms) or that starts with an
+// apostrophe gets a leading apostrophe; then it is quoted when it holds a comma, semicolon, tab, quote
+// or line break.
+std::string CsvField(std::string_view raw);
+
+// A CSV file: UTF-8 byte-order mark, the header line, one line per row, CRLF line ends, each field as
+// CsvField writes it.
 std::string CsvDocument(const std::vector<ModuleRowTexts>& rows);
 
 // Tab-separated lines for the clipboard, the header line first when asked; tabs and line breaks inside

@@ -336,6 +336,11 @@ std::string DescribePlanProblem(const PlanProblem& p)
     case PlanProblemKind::AddressTaken:
         return text + "the address " + p.value + " is that of " + (p.other != nullptr ? p.other->macText : "?") +
                " (a module is only given a free address, so that two never meet on one)";
+    case PlanProblemKind::Unusable:
+        return text + "the module " + p.mac + ": " + DescribeAddressRule(p.rule, p.addressing);
+    case PlanProblemKind::CannotTellApart:
+        return text + "the module " + p.mac + " shares its address with another, and without static neighbour (ARP) "
+                      "entries this user cannot reach one of them alone";
     case PlanProblemKind::NotOffered:
         switch (p.skip) {
         case SkipReason::NotEligible:
@@ -376,7 +381,7 @@ std::vector<DeviceRecord*> ModulesNamedBy(const SettingsPlan& plan, const std::v
     return out;
 }
 
-PlanMatch MatchSettingsPlan(const SettingsPlan& plan, const std::vector<DeviceRecord*>& listed)
+PlanMatch MatchSettingsPlan(const SettingsPlan& plan, const std::vector<DeviceRecord*>& listed, bool neighbourEntries)
 {
     PlanMatch match;
     std::unordered_map<std::uint64_t, DeviceRecord*> byMac;
@@ -578,6 +583,49 @@ PlanMatch MatchSettingsPlan(const SettingsPlan& plan, const std::vector<DeviceRe
         PlanProblem& p = problem(PlanProblemKind::AddressTaken, plan.rows[c.row], c.record->macText);
         p.value = FormatIp(address);
         p.other = holder;
+    }
+
+    // What each module is left with, kept values included, keeps the address rules; a gateway is no
+    // module's address, now or after the plan.
+    std::unordered_set<std::uint32_t> newAddresses;
+    for (const Candidate& c : candidates) {
+        if (c.planned.change.ip) {
+            newAddresses.insert(*c.planned.change.ip);
+        }
+    }
+    for (Candidate& c : candidates) {
+        if (c.rejected) {
+            continue;
+        }
+        const DeviceRecord* self = c.record;
+        const std::uint32_t ownNew = c.planned.change.ip.value_or(0);
+        if (ChangesAddressing(c.planned.change)) {
+            const Addressing after = AddressingAfter(*c.record, c.planned.change);
+            const AddressRule rule = CheckAddressing(after, [&](std::uint32_t address) {
+                const auto [from, to] = heldBy.equal_range(address);
+                for (auto it = from; it != to; ++it) {
+                    if (it->second != self) {
+                        return true;
+                    }
+                }
+                return address != ownNew && newAddresses.count(address) != 0;
+            });
+            if (rule != AddressRule::Usable) {
+                c.rejected = true;
+                PlanProblem& p = problem(PlanProblemKind::Unusable, plan.rows[c.row], c.record->macText);
+                p.rule = rule;
+                p.addressing = after;
+                p.field = rule == AddressRule::MaskNotMask || rule == AddressRule::MaskTooNarrow ? "Mask"
+                          : rule == AddressRule::AddressNotHost                                  ? "IP"
+                                                                                                 : "Gateway";
+                p.value = FormatIp(p.field == "Mask" ? after.mask : p.field == "IP" ? after.ip : after.gateway);
+                continue;
+            }
+        }
+        if (heldBy.count(c.record->ip) > 1 && !ReachableAlone(*c.record, neighbourEntries)) {
+            c.rejected = true;
+            problem(PlanProblemKind::CannotTellApart, plan.rows[c.row], c.record->macText);
+        }
     }
 
     for (Candidate& c : candidates) {

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "commands/address_rules.h"
 #include "commands/module_commands.h"
 #include "operations/settings_change.h"
 
@@ -52,6 +53,9 @@ enum class PlanProblemKind {
     AddressTwice,  // another row (`otherLine`) gives the same address
     AddressTaken,  // the address is now that of `other`, another listed module (also one the plan moves)
     NotOffered,    // the settings command is not offered for the module (`skip`)
+    Unusable,      // the addressing the row leaves the module with breaks `rule` (`field` and `value` name
+                   // the value at fault, which may be one the row keeps)
+    CannotTellApart,  // the module shares its address with another and cannot be reached alone
 };
 
 struct PlanProblem {
@@ -63,6 +67,8 @@ struct PlanProblem {
     std::size_t otherLine = 0;
     const DeviceRecord* other = nullptr;
     SkipReason skip = SkipReason::NotEligible;
+    AddressRule rule = AddressRule::Usable;
+    Addressing addressing;  // for Unusable
 };
 // One English sentence, starting with the line number.
 std::string DescribePlanProblem(const PlanProblem& problem);
@@ -91,6 +97,9 @@ struct PlanMatch {
 std::vector<DeviceRecord*> ModulesNamedBy(const SettingsPlan& plan, const std::vector<DeviceRecord*>& listed);
 
 // Matches the plan's rows to the listed records by MAC text (case and separators "-" or ":" aside).
-PlanMatch MatchSettingsPlan(const SettingsPlan& plan, const std::vector<DeviceRecord*>& listed);
+// `neighbourEntries`: whether this process may make static neighbour entries, without which modules
+// sharing one address cannot be told apart (see PlanAddresses).
+PlanMatch MatchSettingsPlan(const SettingsPlan& plan, const std::vector<DeviceRecord*>& listed,
+                            bool neighbourEntries = true);
 
 }  // namespace tarrowind

@@ -169,14 +169,17 @@ private:
     const AdapterRecord* AdapterForAddress(std::uint32_t address) const;
     // A reply to a range probe belongs to the adapter of its module's subnet, else it came through a router.
     void AttributeRangeReply(DeviceRecord& record) const;
-    // One datagram of the search from the socket of `adapterSlot` (the adapter count: the range
-    // socket): the module is stored and reported when it is new to this search.
-    void TakeReply(std::span<const std::uint8_t> datagram, int length, std::size_t adapterSlot);
+    // One datagram of the search from `sender`, on the socket of `adapterSlot` (the adapter count: the
+    // range socket): the module is stored and reported when it is new to this search, or when it was
+    // stored with an unconfirmed address and this reply confirms it.
+    void TakeReply(std::span<const std::uint8_t> datagram, int length, std::size_t adapterSlot,
+                   std::uint32_t sender);
     int RequeryUnicast(DeviceRecord& record, std::span<const std::uint8_t> probe, std::uint16_t port);
     int RequeryBroadcast(DeviceRecord& record);
-    // Waits on `sockets` for a reply to `record` for the requery time, reporting progress.
+    // Waits on `sockets` for a reply to `record` for the requery time, reporting progress. Only a reply
+    // that came from the address it names counts, and with `expectedFrom` (not 0) only one from there.
     int AwaitRequeryReply(DeviceRecord& record, const std::vector<int>& sockets,
-                          const std::vector<const AdapterRecord*>& adapterOfSocket);
+                          const std::vector<const AdapterRecord*>& adapterOfSocket, std::uint32_t expectedFrom);
     bool StartWorker(DeviceRecord* record);
     void WorkerEnded(std::thread::id id);
     // Joins every worker thread started; called once none runs a job any more.

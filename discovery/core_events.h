@@ -20,6 +20,10 @@ public:
     virtual void OnSearchState(SearchState state, int seconds) { (void)state, (void)seconds; }
     // A module heard for the first time in this search; the receiver keeps its own copy.
     virtual void OnModuleFound(const DeviceRecord& record) { (void)record; }
+    // A module reported with an unconfirmed address answered again from the address it names: the
+    // receiver replaces its copy of the record with the same `macText` by this one. An impostor that
+    // answered first never keeps the real module out of the list.
+    virtual void OnModuleConfirmed(const DeviceRecord& record) { (void)record; }
     // The action, status or progress of the record changed.
     virtual void OnReport(DeviceRecord& record) { (void)record; }
     // Once per manager: the system refused this process a static neighbour entry (a normal user's right

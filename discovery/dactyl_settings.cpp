@@ -84,9 +84,16 @@ int CControllerManager::SendDactylSettings(const DeviceRecord* record)
         return 0;
     }
     const auto* request = dynamic_cast<const DactylSettingsRequest*>(record->pendingPayload.get());
-    if (request == nullptr) {
+    if (request == nullptr || !record->addressConfirmed) {
         return 0;
     }
+    // An acknowledgement counts only from the reader: from the address it was found at, or from the
+    // fixed address the request gives it. The MAC inside proves nothing, anyone can write it.
+    std::uint32_t newIp = 0, newMask = 0;
+    const bool toFixedAddress = DactylRequestedAddress(request->bytes, newIp, newMask);
+    const auto fromReader = [&](std::uint32_t sender) {
+        return sender != 0 && (sender == record->ip || (toFixedAddress && sender == newIp));
+    };
     UdpSockets& net = *m_services.sockets;
     Clock& clock = *m_services.clock;
     const int s = net.Open();
@@ -124,9 +131,10 @@ int CControllerManager::SendDactylSettings(const DeviceRecord* record)
         }
         // A Stop does not cut this short: the reader may already have taken the new settings.
         if (net.WaitReadable(sockets, static_cast<int>(m_timing.acknowledgementMs - elapsed), UdpSockets::kNoSocket) == 0) {
-            const int length = net.Receive(s, buffer);
+            std::uint32_t sender = 0;
+            const int length = net.Receive(s, buffer, &sender);
             const std::string acknowledged = AcknowledgedMacText(buffer.data(), length);
-            if (!acknowledged.empty() && acknowledged == record->macText) {
+            if (!acknowledged.empty() && acknowledged == record->macText && fromReader(sender)) {
                 result = 1;
                 break;
             }

@@ -5,6 +5,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/secret_wipe.h"
+
 namespace tarrowind {
 
 class CControllerManager;
@@ -107,10 +109,15 @@ struct DeviceRecord {
     // The reply's address text named the address it was sent from. A record whose reply named another
     // address is listed but never given credentials or a static neighbour entry.
     bool addressConfirmed = true;
+    // The address the record's reply came from (network order; 0 when unknown).
+    std::uint32_t replyFrom = 0;
     // A firmware update's version before it began and the version it must end with (empty: any other
     // than versionBefore counts).
     std::string versionBefore;
     std::string expectedVersion;
+
+    // Every copy of a record overwrites its password when it goes.
+    ~DeviceRecord() { WipeString(password); }
 };
 
 }  // namespace tarrowind

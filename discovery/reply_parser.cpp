@@ -156,4 +156,15 @@ int ParseReply(DeviceRecord& record, const std::uint8_t* data, std::int32_t leng
     return 1;
 }
 
+bool NamesItsSender(const DeviceRecord& record, std::uint32_t sender)
+{
+    return sender != 0 && record.ip == sender && record.ipText == FormatIp(sender);
+}
+
+void NoteReplySender(DeviceRecord& record, std::uint32_t sender)
+{
+    record.replyFrom = sender;
+    record.addressConfirmed = NamesItsSender(record, sender);
+}
+
 }  // namespace tarrowind

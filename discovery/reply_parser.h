@@ -20,4 +20,14 @@ std::uint8_t ReplyChecksum(const std::uint8_t* data, std::size_t count);
 int ParseReply(DeviceRecord& record, const std::uint8_t* data, std::int32_t length, std::uint32_t adapterIndex,
                const std::string& adapterName);
 
+// True when a reply parsed into `record` came from the address it names: `sender` (network order) is
+// the record's `ip`, and the address text is that address written plainly (so that nothing but that
+// address can ever be reached through the text).
+bool NamesItsSender(const DeviceRecord& record, std::uint32_t sender);
+
+// Notes where the reply just parsed into `record` came from: `replyFrom`, and `addressConfirmed` by
+// NamesItsSender. Any host can answer with a module's MAC and another host's address; such a record is
+// listed, but it is never sent credentials or given a static neighbour entry.
+void NoteReplySender(DeviceRecord& record, std::uint32_t sender);
+
 }  // namespace tarrowind

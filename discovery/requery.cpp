@@ -58,8 +58,9 @@ int CControllerManager::RequeryUnicast(DeviceRecord& record, std::span<const std
         AddStaticArp(arpEntry);
     }
     int result = 0;
+    // Asked at its address, the module answers from there; an answer from anywhere else is not its.
     if (net.SendTo(s, record.ip, port, probe)) {
-        result = AwaitRequeryReply(record, {s}, {chosen});
+        result = AwaitRequeryReply(record, {s}, {chosen}, record.ip);
     }
     if (result == 1 && chosen != &kRouted && chosen != &kNoAdapter) {
         record.routed = false;  // it moved onto a local subnet
@@ -90,7 +91,9 @@ int CControllerManager::RequeryBroadcast(DeviceRecord& record)
         sockets.push_back(s);
         adapterOfSocket.push_back(&adapter);
     }
-    const int result = AwaitRequeryReply(record, sockets, adapterOfSocket);
+    // A reader may come back on an address nobody told this program (its DHCP client), so any address
+    // counts that the reply came from and names.
+    const int result = AwaitRequeryReply(record, sockets, adapterOfSocket, 0);
     for (const int s : sockets) {
         net.Close(s);
     }
@@ -98,7 +101,8 @@ int CControllerManager::RequeryBroadcast(DeviceRecord& record)
 }
 
 int CControllerManager::AwaitRequeryReply(DeviceRecord& record, const std::vector<int>& sockets,
-                                          const std::vector<const AdapterRecord*>& adapterOfSocket)
+                                          const std::vector<const AdapterRecord*>& adapterOfSocket,
+                                          std::uint32_t expectedFrom)
 {
     UdpSockets& net = *m_services.sockets;
     Clock& clock = *m_services.clock;
@@ -124,11 +128,14 @@ int CControllerManager::AwaitRequeryReply(DeviceRecord& record, const std::vecto
         const int wait = static_cast<int>(std::min(kReportIntervalMs, timeout - std::min(elapsed, timeout)));
         const int ready = net.WaitReadable(sockets, wait, -1);
         if (ready >= 0) {
-            const int length = net.Receive(sockets[static_cast<std::size_t>(ready)], buffer);
+            std::uint32_t sender = 0;
+            const int length = net.Receive(sockets[static_cast<std::size_t>(ready)], buffer, &sender);
             const AdapterRecord& adapter = *adapterOfSocket[static_cast<std::size_t>(ready)];
             DeviceRecord reply = before;
             if (ParseReply(reply, buffer.data(), length, adapter.adapterIndex, adapter.description) == 1 &&
-                reply.macText == record.macText) {
+                reply.macText == record.macText && NamesItsSender(reply, sender) &&
+                (expectedFrom == 0 || sender == expectedFrom)) {
+                NoteReplySender(reply, sender);
                 record = reply;
                 Report(record);
                 return 1;

@@ -117,17 +117,32 @@ void CControllerManager::AttributeRangeReply(DeviceRecord& record) const
     }
 }
 
-void CControllerManager::TakeReply(std::span<const std::uint8_t> datagram, int length, std::size_t adapterSlot)
+void CControllerManager::TakeReply(std::span<const std::uint8_t> datagram, int length, std::size_t adapterSlot,
+                                   std::uint32_t sender)
 {
     DeviceRecord record;
     const bool fromRange = adapterSlot == m_adapters.size();
     const AdapterRecord& adapter = m_adapters[fromRange ? adapterSlot - 1 : adapterSlot];
-    if (ParseReply(record, datagram.data(), length, adapter.adapterIndex, adapter.description) != 1 ||
-        m_found.count(record.macText) != 0) {
+    if (ParseReply(record, datagram.data(), length, adapter.adapterIndex, adapter.description) != 1) {
+        return;
+    }
+    NoteReplySender(record, sender);
+    const auto known = m_found.find(record.macText);
+    // The first reply per MAC is listed; a later one replaces it only when it confirms an address the
+    // first could not, so a host racing the real module with its MAC cannot keep it out.
+    const bool confirms = known != m_found.end() && !known->second.addressConfirmed && record.addressConfirmed;
+    if (known != m_found.end() && !confirms) {
         return;
     }
     if (fromRange) {
         AttributeRangeReply(record);
+    }
+    if (confirms) {
+        known->second = record;
+        if (CoreEvents* window = m_deviceWindow.load()) {
+            window->OnModuleConfirmed(known->second);
+        }
+        return;
     }
     const DeviceRecord& stored = m_found.emplace(record.macText, record).first->second;
     if (CoreEvents* window = m_deviceWindow.load()) {
@@ -210,6 +225,7 @@ int CControllerManager::Search()
 
     std::vector<std::uint8_t> batch(kReceiveBatch * kReceiveBufferSize);
     std::array<int, kReceiveBatch> lengths{};
+    std::array<std::uint32_t, kReceiveBatch> senders{};
     std::uint32_t timeout = searchEnd();
     const std::uint32_t start = clock.TickMs();
     std::uint32_t elapsed = 0;
@@ -259,10 +275,10 @@ int CControllerManager::Search()
             // Up to a batch of the socket's waiting datagrams per pass: a burst of thousands of replies is
             // taken faster than it arrives instead of overflowing the receive buffer.
             const std::size_t slot = static_cast<std::size_t>(ready);
-            const std::size_t taken = net.ReceiveBatch(readSet[slot], batch, kReceiveBufferSize, lengths);
+            const std::size_t taken = net.ReceiveBatch(readSet[slot], batch, kReceiveBufferSize, lengths, senders);
             for (std::size_t i = 0; i < taken; ++i) {
                 TakeReply(std::span(batch).subspan(i * kReceiveBufferSize, kReceiveBufferSize), lengths[i],
-                          adapterOfSocket[slot]);
+                          adapterOfSocket[slot], senders[i]);
             }
         }
         elapsed = clock.TickMs() - start;

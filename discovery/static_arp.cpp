@@ -9,6 +9,9 @@ void StaticArpSet::AddStaticArp(const DeviceRecord& record)
     if (record.adapterIndex == kBroadcastAdapterIndex || !IsUsableModuleAddress(record.ip)) {
         return;  // no interface to attach it to, or no address a module can have: the exchange goes on without
     }
+    if (!record.addressConfirmed) {
+        return;  // a reply naming another host's address must never point the PC at that MAC
+    }
     if (m_refused.load()) {
         return;
     }

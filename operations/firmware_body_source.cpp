@@ -3,10 +3,13 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/file_path.h"
+
 namespace tarrowind {
 
-FirmwareBodySource::FirmwareBodySource(const std::string& path, std::string head, std::string_view tail)
-    : m_file(path, std::ios::binary), m_head(std::move(head)), m_tail(tail)
+FirmwareBodySource::FirmwareBodySource(const std::string& path, std::string head, std::string_view tail,
+                                       std::optional<Sha256Digest> expected)
+    : m_file(PathFromUtf8(path), std::ios::binary), m_head(std::move(head)), m_tail(tail), m_expected(expected)
 {
     if (!m_file) {
         return;
@@ -53,6 +56,12 @@ bool FirmwareBodySource::ReadAt(std::uint64_t offset, std::span<char> buffer)
 
 bool FirmwareBodySource::ReadFile(std::uint64_t offset, std::span<char> out)
 {
+    if (offset == 0) {
+        // The layer sends the body again: so is the file hashed again.
+        m_hash.Finish();
+        m_hashed = 0;
+        m_inOrder = true;
+    }
     if (offset != m_filePosition) {
         m_file.clear();
         m_file.seekg(static_cast<std::streamoff>(offset));
@@ -67,7 +76,17 @@ bool FirmwareBodySource::ReadFile(std::uint64_t offset, std::span<char> out)
     if (m_filePosition == m_fileSize && m_file.peek() != std::ifstream::traits_type::eof()) {
         return false;
     }
-    return true;
+    if (!m_expected) {
+        return true;
+    }
+    if (offset == m_hashed) {
+        m_hash.Update(std::string_view(out.data(), out.size()));
+        m_hashed += out.size();
+    } else {
+        m_inOrder = false;
+    }
+    // Read once, hashed as it passes: the last piece is held back until the whole file is known the same.
+    return m_filePosition != m_fileSize || (m_inOrder && m_hash.Finish() == m_expected);
 }
 
 }  // namespace tarrowind

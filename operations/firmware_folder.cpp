@@ -130,7 +130,8 @@ std::int32_t CheckLatestFirmware(const std::string& folder, const std::string& m
 }
 
 std::int32_t CheckLatestFirmware(const IniReader& list, const std::string& folder, const std::string& model,
-                                 const std::string& version, std::string* firmwareFile, std::string* firmwareFile2)
+                                 const std::string& version, std::string* firmwareFile, std::string* firmwareFile2,
+                                 std::string* listedVersion)
 {
     const auto mine = ModuleVersion(version);
     const std::string myKey = VersionKey(mine[0], mine[1], mine[2]);
@@ -150,7 +151,22 @@ std::int32_t CheckLatestFirmware(const IniReader& list, const std::string& folde
         *firmwareFile = file;
         *firmwareFile2 = file2;
     }
+    if (newer && listedVersion != nullptr) {
+        *listedVersion = "V" + std::to_string(listed[0]) + "." + std::to_string(listed[1]) + "." +
+                         std::to_string(listed[2]) + "-" + std::to_string(build);
+    }
     return newer ? 1 : 0;
+}
+
+bool FirmwareUpdateTook(const DeviceRecord& record)
+{
+    if (record.action != kActionFirmwareUpdate && record.action != kActionFirmwareUpdateToLatest) {
+        return true;
+    }
+    if (record.expectedVersion.empty()) {
+        return record.version != record.versionBefore;
+    }
+    return ModuleVersion(record.version) == ModuleVersion(record.expectedVersion);
 }
 
 bool CanConfigure(const std::string& model, const std::string& version)

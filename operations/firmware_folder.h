@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "discovery/device_record.h"
 #include "localisation/ini_reader.h"
 
 namespace tarrowind {
@@ -41,8 +42,15 @@ bool ReadFirmwareInfo(const IniReader& list, const std::string& folder, const st
 // not offered for the module, -1 when the list cannot be used.
 std::int32_t CheckLatestFirmware(const std::string& folder, const std::string& model, const std::string& version,
                                  std::string* firmwareFile, std::string* firmwareFile2);
+// With `listedVersion`, a newer firmware's version as the module will report it once it runs it.
 std::int32_t CheckLatestFirmware(const IniReader& list, const std::string& folder, const std::string& model,
-                                 const std::string& version, std::string* firmwareFile, std::string* firmwareFile2);
+                                 const std::string& version, std::string* firmwareFile, std::string* firmwareFile2,
+                                 std::string* listedVersion = nullptr);
+
+// Whether a module logged in again after an action runs the firmware it was to get: after an update to
+// a listed version, that version (numbers compared); after an update from a file, any version other than
+// the one before. True after every other action.
+bool FirmwareUpdateTook(const DeviceRecord& record);
 
 bool CanConfigure(const std::string& model, const std::string& version);
 bool CanUpdateFirmware(const std::string& model, const std::string& version);

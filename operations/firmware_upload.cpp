@@ -33,6 +33,23 @@ void ReadProgressValue(std::string_view page, std::string_view key, std::int32_t
 
 }  // namespace
 
+std::shared_ptr<FirmwareBatch> FirmwareBatchDigests::For(const std::string& file, const std::string& file2)
+{
+    auto batch = std::make_shared<FirmwareBatch>();
+    const std::string* files[] = {&file, &file2};
+    for (std::size_t i = 0; i < 2; ++i) {
+        if (files[i]->empty()) {
+            continue;
+        }
+        auto [at, added] = m_taken.try_emplace(*files[i]);
+        if (added) {
+            at->second = Sha256OfFile(*files[i]);
+        }
+        batch->digests[i] = at->second;
+    }
+    return batch;
+}
+
 std::string FirmwareUploadBody(const std::string& firmwarePath, std::string_view file)
 {
     const std::string head = UploadHead(firmwarePath);
@@ -50,7 +67,7 @@ std::int32_t UploadFirmware(const FirmwareTarget* target, HttpClient& http)
         return kHttpNoTarget;
     }
     // The file's bytes are read while they are sent: an upload never holds the file in memory.
-    FirmwareBodySource source(target->firmwarePath, UploadHead(target->firmwarePath), kUploadTail);
+    FirmwareBodySource source(target->firmwarePath, UploadHead(target->firmwarePath), kUploadTail, target->digest);
     if (!source.IsOpen()) {
         return kHttpNoFirmwareData;  // nothing is sent
     }
@@ -118,6 +135,12 @@ bool RunFirmwareUpload(CControllerManager& manager, DeviceRecord* record, int wh
     FirmwareTarget target{HttpTarget::ForRecord(*record), which == 0 ? record->firmwareFile : record->firmwareFile2};
     record->status = kStatusFirmwareUploading;
     Report(*record);
+    if (const auto* batch = dynamic_cast<const FirmwareBatch*>(record->pendingPayload.get())) {
+        target.digest = batch->digests[which];
+        if (!target.digest) {
+            return false;  // unreadable when the batch began: whatever is there now is another file
+        }
+    }
     // A failed upload ends the file at once: there is nothing for the module to write.
     if (UploadFirmware(&target, http) != kHttpSuccess) {
         return false;

@@ -5,6 +5,7 @@
 
 #include "discovery/core_events.h"
 #include "discovery/device_record.h"
+#include "platform/secret_wipe.h"
 
 namespace tarrowind {
 
@@ -15,6 +16,7 @@ enum HttpResultCode : std::int32_t {
     kHttpNoTarget = -1,
     kHttpRefused = -2,
     kHttpNoFirmwareData = -3,
+    kHttpPageIncomplete = -4,  // a configuration page without every value its form posts back
 };
 
 // Where a request goes and with which credentials.
@@ -24,6 +26,8 @@ struct HttpTarget {
     std::string userName;
     std::string password;
     DeviceRecord* record = nullptr;  // read for useHttps only
+
+    ~HttpTarget() { WipeString(password); }
 
     static HttpTarget ForRecord(DeviceRecord& record)
     {

@@ -2,6 +2,7 @@
 #include "discovery/controller_manager.h"
 #include "discovery/address_text.h"
 #include "discovery/dactyl_settings.h"
+#include "operations/firmware_folder.h"
 #include "operations/firmware_upload.h"
 #include "operations/login.h"
 #include "operations/module_settings.h"
@@ -62,6 +63,13 @@ void CControllerManager::RunStep(DeviceRecord& record)
         record.status = (record.kind == ModuleKind::BinaryDactyl ? LoginByCgi(&record, http) : LoginByPage(&record, http)) == 0
                             ? kStatusLoginSuccessfully
                             : kStatusLoginFailed;
+        // Back after a firmware update: the requery refreshed its version, which must be the new one.
+        if (record.status == kStatusLoginSuccessfully && !FirmwareUpdateTook(record)) {
+            record.status = kStatusFirmwareNotTaken;
+        }
+        if (record.status == kStatusLoginFailed) {
+            WipeString(record.password);  // refused: the next login asks for one again
+        }
         return;
     case kStatusQueueSetting: {
         if (record.kind == ModuleKind::LongReply) {
@@ -89,23 +97,19 @@ void CControllerManager::RunStep(DeviceRecord& record)
             }
             return;
         }
+        std::int32_t result = kHttpNoTarget;
         if (change != nullptr) {
             // Read here, not when queued: of many modules changed at once, each is read just before
             // its write, and every field but the changed ones goes back as the module has it.
-            auto read = std::make_shared<ModuleSettings>();
-            read->target = HttpTarget::ForRecord(record);
-            if (ReadModuleSettings(read.get(), http) != kHttpSuccess) {
-                record.status = kStatusSettingFailed;
-                return;
-            }
-            read->newLoginName = read->target.userName;
-            read->newAdminPassword = read->target.password;
-            ApplySettingsChange(*change, *read);
-            payload = std::move(read);
+            auto changed = std::make_shared<ModuleSettings>();
+            result = ChangeModuleSettings(*change, HttpTarget::ForRecord(record), http, *changed);
+            payload = std::move(changed);
+        } else if (const auto* whole = dynamic_cast<const ModuleSettings*>(payload.get())) {
+            result = WriteModuleSettings(whole, http);
         }
         const auto* settings = dynamic_cast<const ModuleSettings*>(payload.get());
-        if (settings == nullptr || WriteModuleSettings(settings, http) != 0) {
-            record.status = kStatusSettingFailed;
+        if (settings == nullptr || result != kHttpSuccess) {
+            record.status = SettingsReadFailureStatus(result);
             return;
         }
         record.userName = settings->newLoginName;
@@ -126,12 +130,14 @@ void CControllerManager::RunStep(DeviceRecord& record)
         return;
     }
     case kStatusQueueFirmwareUpdate: {
+        record.versionBefore = record.version;
         const std::int32_t next = record.firmwareFile2.empty() ? kStatusWaitForLogin : kStatusWaitForFirmwareUpdate;
         record.status = RunFirmwareUpload(*this, &record, 0) ? next : kStatusFirmwareUpdateFailed;
         if (record.status == kStatusWaitForFirmwareUpdate) {
             WaitWithProgress(&record, m_timing.firmwarePauseMs, 0, 100);
             record.status = RunFirmwareUpload(*this, &record, 1) ? kStatusWaitForLogin : kStatusFirmwareUpdateFailed;
         }
+        record.pendingPayload.reset();
         return;
     }
     default:
@@ -174,16 +180,28 @@ void CControllerManager::JobWorker(DeviceRecord* record)
 {
     while (record != nullptr) {
         // Held before the action: a settings action that changes the address still frees the old one.
-        const std::uint32_t heldAddress = record->ip;
+        std::uint32_t heldAddress = record->ip;
         // The entry is removed as it was made, also when the action gave the module a new address.
         DeviceRecord arpEntry;
         arpEntry.adapterIndex = record->adapterIndex;
         arpEntry.ip = record->ip;
         arpEntry.mac = record->mac;
-        AddStaticArp(arpEntry);
-        RunStep(*record);
-        RemoveStaticArp(arpEntry);
+        arpEntry.addressConfirmed = record->addressConfirmed;
+        if (!record->addressConfirmed) {
+            // The commands refuse such a record; should one be queued all the same, nothing is sent.
+            record->status = kStatusAddressNotConfirmed;
+        } else {
+            AddStaticArp(arpEntry);
+            RunStep(*record);
+            RemoveStaticArp(arpEntry);
+        }
         if (record->status == kStatusWaitForLogin) {
+            if (record->ip != heldAddress) {
+                // The module leaves its old address: the next one parked there (modules sharing a factory
+                // address) is worked on while this one restarts; each is reached by its own MAC.
+                ReleaseAddress(heldAddress);
+                heldAddress = 0;
+            }
             WaitForModuleToReturn(*record);
         } else {
             record->action = kActionNone;

@@ -4,6 +4,7 @@
 #include <random>
 
 #include "operations/module_request.h"
+#include "platform/secret_wipe.h"
 #include "platform/utf16.h"
 
 namespace tarrowind {
@@ -31,12 +32,16 @@ std::string EncodePassword(const std::string& password)
         return {};
     }
     std::uint8_t byte = RandomByte();
+    std::u16string units = ToUtf16(password);
+    // Reserved at once, so that growing leaves no copy behind; the units are wiped after use.
     std::string out;
+    out.reserve(3 * (units.size() + 1));
     AppendByte(out, byte);
-    for (const char16_t unit : ToUtf16(password)) {
+    for (const char16_t unit : units) {
         byte = static_cast<std::uint8_t>(byte ^ (unit & 0xFFu));
         AppendByte(out, byte);
     }
+    WipeBytes(units.data(), units.size() * sizeof(char16_t));
     return out;
 }
 
@@ -44,6 +49,7 @@ std::string EscapeQueryValue(const std::string& value)
 {
     static constexpr std::string_view kReserved = " &#%+=?";
     std::string out;
+    out.reserve(3 * value.size());  // no growth: no copy left behind
     for (const char c : value) {
         const auto b = static_cast<unsigned char>(c);
         if (b < 0x20 || b >= 0x7F || kReserved.find(c) != std::string_view::npos) {
@@ -76,7 +82,15 @@ std::int32_t LoginByCgi(DeviceRecord* record, HttpClient& http)
     }
     const HttpTarget target = HttpTarget::ForRecord(*record);
     ModuleRequest request;
-    request.path = "/login.cgi?user=" + EscapeQueryValue(record->userName) + "&pswd=" + EncodePassword(record->password);
+    // Built in one buffer of its final size: the path holds the encoded password and is wiped with the
+    // request.
+    std::string user = EscapeQueryValue(record->userName);
+    std::string password = EncodePassword(record->password);
+    const std::string_view start = "/login.cgi?user=", middle = "&pswd=";
+    request.path.reserve(start.size() + user.size() + middle.size() + password.size());
+    request.path.append(start).append(user).append(middle).append(password);
+    WipeString(user);
+    WipeString(password);
     request.basicAuth = false;
     request.refusals = {"Login Fail"};
     return RunModuleRequest(http, &target, request);

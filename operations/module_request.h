@@ -29,6 +29,8 @@ struct ModuleRequest {
     long connectTimeoutMs = 60000;
     long sendTimeoutMs = 30000;
     long receiveTimeoutMs = 30000;
+
+    ~ModuleRequest() { WipeString(path); }  // a login page's query carries the password
 };
 
 // Runs the request against `target`; the answer as text goes to `answer` when given.

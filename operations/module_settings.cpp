@@ -1,6 +1,7 @@
 #include "operations/module_settings.h"
 
 #include <cstdio>
+#include <optional>
 
 #include "discovery/address_text.h"
 #include "operations/module_request.h"
@@ -12,10 +13,45 @@ namespace {
 
 constexpr std::uint32_t kDefaultDevicePort = 4000;
 
-std::uint32_t AddressVariable(std::string_view page, std::string_view key)
-{
-    return InetAddr(Utf8ToAnsi(TextVariable(page, key)));
-}
+// Reads a page's variables and notes whether every one the form posts back was there: a gap would be
+// posted as an empty text, 0 or 255.255.255.255 and overwrite what the module has.
+class PageReader {
+public:
+    explicit PageReader(std::string_view page) : m_page(page) {}
+
+    std::string Text(std::string_view key)
+    {
+        std::optional<std::string> value = FindTextVariable(m_page, key);
+        m_complete = m_complete && value.has_value();
+        return std::move(value).value_or(std::string());
+    }
+    std::int32_t Number(std::string_view key)
+    {
+        const std::optional<std::int32_t> value = FindNumberVariable(m_page, key);
+        m_complete = m_complete && value.has_value();
+        return value.value_or(0);
+    }
+    std::uint32_t Address(std::string_view key)
+    {
+        const std::string text = Utf8ToAnsi(Text(key));
+        const std::uint32_t value = InetAddr(text);
+        m_complete = m_complete && (value != 0xFFFFFFFFu || text == "255.255.255.255");
+        return value;
+    }
+    std::int32_t DecimalText(std::string_view key)
+    {
+        std::int32_t value = 0;
+        m_complete = ReadDecimal(Text(key), value) && m_complete;
+        return value;
+    }
+    // Shown only, never posted: a gap there loses nothing.
+    std::string Shown(std::string_view key) const { return TextVariable(m_page, key); }
+    bool Complete() const { return m_complete; }
+
+private:
+    std::string_view m_page;
+    bool m_complete = true;
+};
 
 std::string Upper(std::string text)
 {
@@ -42,12 +78,12 @@ std::uint32_t CorrectPort(std::uint32_t port)
     return port < 1025 || port > 65535 ? kDefaultDevicePort : port;
 }
 
-}  // namespace
+// Room for the form's names and numbers; the texts are added on top, escaped at most threefold.
+constexpr std::size_t kFormReserve = 512;
 
-std::string EscapeFormValue(const std::string& value)
+void AppendFormValue(std::string& out, const std::string& value)
 {
     static constexpr std::string_view kEscaped = " \"#$&+,;<=>?@[\\]^`{|}";
-    std::string out;
     for (const char c : value) {
         const auto b = static_cast<unsigned char>(c);
         if (b < 0x20 || b > 0x7E || kEscaped.find(c) != std::string_view::npos) {
@@ -58,36 +94,50 @@ std::string EscapeFormValue(const std::string& value)
             out += c;
         }
     }
+}
+
+}  // namespace
+
+std::string EscapeFormValue(const std::string& value)
+{
+    std::string out;
+    out.reserve(3 * value.size());
+    AppendFormValue(out, value);
     return out;
 }
 
-void ParseModuleSettingsPage(std::string_view page, ModuleSettings& s)
+bool ParseModuleSettingsPage(std::string_view page, ModuleSettings& s)
 {
-    s.machineName = TextVariable(page, "var va_machname = ");
-    s.dhcp = NumberVariable(page, "var va_EnableDHCP = ") != 0 ? 1 : 0;
-    s.ip = AddressVariable(page, "var va_IpAddr = ");
-    s.mask = AddressVariable(page, "var va_NetMask = ");
-    s.gateway = AddressVariable(page, "var va_Gateway = ");
-    s.dns = AddressVariable(page, "var va_DNServer = ");
-    s.sendToServer = static_cast<std::uint32_t>(NumberVariable(page, "var va_SendtoServer = "));
-    s.serverAddress = AddressVariable(page, "var va_ServerAddress = ");
-    s.myName = TextVariable(page, "var va_MyName = ");
-    s.ddnsType = static_cast<std::uint32_t>(NumberVariable(page, "var va_ddns = "));
-    s.hostName = TextVariable(page, "var va_HostName = ");
-    s.ddnsUserName = TextVariable(page, "var va_UserName = ");
-    s.ddnsPassword = TextVariable(page, "var va_DDNSPasswd = ");
+    PageReader read(page);
+    s.machineName = read.Text("var va_machname = ");
+    s.dhcp = read.Number("var va_EnableDHCP = ") != 0 ? 1 : 0;
+    s.ip = read.Address("var va_IpAddr = ");
+    s.mask = read.Address("var va_NetMask = ");
+    s.gateway = read.Address("var va_Gateway = ");
+    s.dns = read.Address("var va_DNServer = ");
+    s.sendToServer = static_cast<std::uint32_t>(read.Number("var va_SendtoServer = "));
+    s.serverAddress = read.Address("var va_ServerAddress = ");
+    s.myName = read.Text("var va_MyName = ");
+    s.ddnsType = static_cast<std::uint32_t>(read.Number("var va_ddns = "));
+    s.hostName = read.Text("var va_HostName = ");
+    s.ddnsUserName = read.Text("var va_UserName = ");
+    s.ddnsPassword = read.Text("var va_DDNSPasswd = ");
     CorrectNumbers(s);
-    s.des1 = TextVariable(page, "var va_3Des1 = ");
-    s.des2 = TextVariable(page, "var va_3Des2 = ");
-    s.des3 = TextVariable(page, "var va_3Des3 = ");
-    std::int32_t port = 0;
-    ReadDecimal(TextVariable(page, "var va_DevicePort = "), port);
-    s.devicePort = static_cast<std::uint32_t>(port);
-    s.macText = Upper(TextVariable(page, "var va_Mac = "));
-    s.ethVersion = TextVariable(page, "var va_EthVer = ");
-    const std::string controller = TextVariable(page, "var va_DC4Ver = ");
+    s.des1 = read.Text("var va_3Des1 = ");
+    s.des2 = read.Text("var va_3Des2 = ");
+    s.des3 = read.Text("var va_3Des3 = ");
+    s.devicePort = static_cast<std::uint32_t>(read.DecimalText("var va_DevicePort = "));
+    s.macText = Upper(read.Shown("var va_Mac = "));
+    s.ethVersion = read.Shown("var va_EthVer = ");
+    const std::string controller = read.Shown("var va_DC4Ver = ");
     s.controllerVersion = controller.substr(0, controller.find(' '));
     s.devicePort = CorrectPort(s.devicePort);
+    return read.Complete();
+}
+
+std::int32_t SettingsReadFailureStatus(std::int32_t result)
+{
+    return result == kHttpPageIncomplete ? kStatusSettingsUnreadable : kStatusSettingFailed;
 }
 
 std::int32_t ReadModuleSettings(ModuleSettings* settings, HttpClient& http)
@@ -99,22 +149,34 @@ std::int32_t ReadModuleSettings(ModuleSettings* settings, HttpClient& http)
     request.path = "/Eng/Hidden.htm";
     std::string page;
     const std::int32_t result = RunModuleRequest(http, &settings->target, request, &page);
-    if (result != kHttpSuccess || page.empty()) {
+    if (result != kHttpSuccess) {
         return result;
+    }
+    if (page.empty()) {
+        return kHttpPageIncomplete;  // a busy module may answer with nothing at all
     }
     // One refusal at a time, in this order, as the page may carry both texts.
     if (page.find("401 Unauthorized") != std::string::npos || page.find("404 Not Found") != std::string::npos) {
         return kHttpRefused;
     }
-    ParseModuleSettingsPage(page, *settings);
+    ModuleSettings read = *settings;
+    if (!ParseModuleSettingsPage(page, read)) {
+        return kHttpPageIncomplete;
+    }
+    *settings = std::move(read);
     return kHttpSuccess;
 }
 
 std::string ModuleSettingsForm(const ModuleSettings& settings)
 {
     ModuleSettings s = settings;
-    std::string body = "Reboot=" + std::to_string(s.reboot != 0 ? 1 : 0) +
-                       "&Default=" + std::to_string(s.restoreDefault != 0 ? 1 : 0);
+    // The form holds the passwords: built in a buffer that never grows, and wiped once converted.
+    std::string body;
+    body.reserve(kFormReserve + 3 * (s.machineName.size() + s.myName.size() + s.hostName.size() +
+                                     s.ddnsUserName.size() + s.ddnsPassword.size() + s.des1.size() + s.des2.size() +
+                                     s.des3.size() + s.newLoginName.size() + s.newAdminPassword.size()));
+    body += "Reboot=" + std::to_string(s.reboot != 0 ? 1 : 0) +
+            "&Default=" + std::to_string(s.restoreDefault != 0 ? 1 : 0);
     if (s.reboot == 0 && s.restoreDefault == 0) {
         const bool loginChange = s.newLoginName != s.target.userName || s.newAdminPassword != s.target.password;
         CorrectNumbers(s);
@@ -133,7 +195,8 @@ std::string ModuleSettingsForm(const ModuleSettings& settings)
         body += "&MyName=" + text(s.myName);
         body += "&HostName=" + text(s.hostName);
         body += "&UserName=" + text(s.ddnsUserName);
-        body += "&DDNSPasswd=" + text(s.ddnsPassword);
+        body += "&DDNSPasswd=";
+        AppendFormValue(body, s.ddnsPassword);  // straight into the form: no copy of a password
         body += "&3Des1=" + text(s.des1);
         body += "&3Des2=" + text(s.des2);
         body += "&3Des3=" + text(s.des3);
@@ -141,11 +204,14 @@ std::string ModuleSettingsForm(const ModuleSettings& settings)
         body += "&LoginChange=" + std::to_string(loginChange ? 1 : 0);
         if (loginChange) {
             body += "&LoginName=" + text(s.newLoginName);
-            body += "&AdminPasswd=" + text(s.newAdminPassword);
+            body += "&AdminPasswd=";
+            AppendFormValue(body, s.newAdminPassword);
         }
     }
     body += "&Submit=Submit\r\n";
-    return Utf8ToAnsi(body);
+    std::string form = Utf8ToAnsi(body);
+    WipeString(body);
+    return form;
 }
 
 std::int32_t WriteModuleSettings(const ModuleSettings* settings, HttpClient& http)
@@ -153,7 +219,8 @@ std::int32_t WriteModuleSettings(const ModuleSettings* settings, HttpClient& htt
     if (settings == nullptr) {
         return kHttpNoTarget;
     }
-    const std::string body = ModuleSettingsForm(*settings);
+    std::string body = ModuleSettingsForm(*settings);
+    const WipeOnExit wipeBody(body);
     ModuleRequest request;
     request.method = "POST";
     request.path = "/ConfigHidden";

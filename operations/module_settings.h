@@ -5,6 +5,7 @@
 
 #include "operations/http_target.h"
 #include "platform/http_client.h"
+#include "platform/secret_wipe.h"
 
 namespace tarrowind {
 
@@ -37,16 +38,28 @@ struct ModuleSettings final : PendingPayload {
     std::string controllerVersion;  // shown, not posted
     std::string newLoginName;
     std::string newAdminPassword;
+
+    ~ModuleSettings() override
+    {
+        WipeString(newAdminPassword);
+        WipeString(ddnsPassword);
+    }
 };
 
-// Reads the configuration page into `settings`; on a refusal or an empty answer no field is touched.
+// Reads the configuration page into `settings`. On a refusal (kHttpRefused), or a page without every
+// value the form posts back (kHttpPageIncomplete: an empty answer, a busy or login page), no field is
+// touched, so nothing half read can be posted.
 std::int32_t ReadModuleSettings(ModuleSettings* settings, HttpClient& http);
+// The status of a settings action whose read gave `result`: unreadable for an incomplete page, failed
+// otherwise.
+std::int32_t SettingsReadFailureStatus(std::int32_t result);
 // Posts the configuration, or only the reboot or default request when a flag is set.
 std::int32_t WriteModuleSettings(const ModuleSettings* settings, HttpClient& http);
 // The form body WriteModuleSettings posts.
 std::string ModuleSettingsForm(const ModuleSettings& settings);
-// Fills the fields from the text of a configuration page.
-void ParseModuleSettingsPage(std::string_view page, ModuleSettings& settings);
+// Fills the fields from the text of a configuration page; false when a value the form posts back was
+// missing or unreadable (the fields are filled all the same).
+bool ParseModuleSettingsPage(std::string_view page, ModuleSettings& settings);
 // A form value: UTF-8 with control and non-ASCII bytes, and every character that means something in a
 // form or an address, as "%" and two lower-case hex digits. "%" itself stays.
 std::string EscapeFormValue(const std::string& value);

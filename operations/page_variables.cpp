@@ -31,36 +31,49 @@ bool ReadDecimal(std::string_view text, std::int32_t& value)
     return true;
 }
 
-std::string TextVariable(std::string_view page, std::string_view key)
+std::optional<std::string> FindTextVariable(std::string_view page, std::string_view key)
 {
     const std::size_t at = page.find(key);
     if (at == std::string_view::npos) {
-        return {};
+        return std::nullopt;
     }
     const std::size_t open = at + key.size();
     if (open >= page.size() || page[open] != '\'') {
-        return {};
+        return std::nullopt;
     }
     const std::size_t close = page.find("';", open + 1);
     if (close == std::string_view::npos) {
-        return {};
+        return std::nullopt;
     }
     return std::string(page.substr(open + 1, close - open - 1));
 }
 
-std::int32_t NumberVariable(std::string_view page, std::string_view key)
+std::optional<std::int32_t> FindNumberVariable(std::string_view page, std::string_view key)
 {
     const std::size_t at = page.find(key);
     if (at == std::string_view::npos) {
-        return 0;
+        return std::nullopt;
     }
     const std::size_t start = at + key.size();
     const std::size_t end = page.find(';', start);
     if (end == std::string_view::npos) {
-        return 0;
+        return std::nullopt;
     }
     std::int32_t value = 0;
-    return ReadDecimal(page.substr(start, end - start), value) ? value : 0;
+    if (!ReadDecimal(page.substr(start, end - start), value)) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::string TextVariable(std::string_view page, std::string_view key)
+{
+    return FindTextVariable(page, key).value_or(std::string());
+}
+
+std::int32_t NumberVariable(std::string_view page, std::string_view key)
+{
+    return FindNumberVariable(page, key).value_or(0);
 }
 
 }  // namespace tarrowind

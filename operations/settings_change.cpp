@@ -18,6 +18,21 @@ void ApplySettingsChange(const SettingsChange& change, ModuleSettings& s)
     s.gateway = change.gateway.value_or(s.gateway);
 }
 
+std::int32_t ChangeModuleSettings(const SettingsChange& change, const HttpTarget& target, HttpClient& http,
+                                  ModuleSettings& s)
+{
+    s = ModuleSettings{};
+    s.target = target;
+    const std::int32_t read = ReadModuleSettings(&s, http);
+    if (read != kHttpSuccess) {
+        return read;
+    }
+    s.newLoginName = target.userName;
+    s.newAdminPassword = target.password;
+    ApplySettingsChange(change, s);
+    return WriteModuleSettings(&s, http);
+}
+
 DactylSettingsBytes DactylRequestWithChange(const DeviceRecord& r, const SettingsChange& change)
 {
     // The request wants the first dotted number in the most significant byte.

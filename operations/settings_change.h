@@ -6,6 +6,8 @@
 
 #include "discovery/dactyl_settings.h"
 #include "discovery/device_record.h"
+#include "operations/http_target.h"
+#include "platform/http_client.h"
 
 namespace tarrowind {
 
@@ -26,6 +28,12 @@ struct SettingsChange final : PendingPayload {
 
 // Sets the fields of a web module's configuration that the change gives; the rest stay as read.
 void ApplySettingsChange(const SettingsChange& change, ModuleSettings& settings);
+
+// Reads the module's configuration from `target`, applies the change and posts the whole form back,
+// the login unchanged; `settings` receives what was posted. A read that fails, or that lacks a value the
+// form carries (kHttpPageIncomplete), posts nothing and gives its result.
+std::int32_t ChangeModuleSettings(const SettingsChange& change, const HttpTarget& target, HttpClient& http,
+                                  ModuleSettings& settings);
 
 // A reader's settings request: its current name, DHCP client and addresses, with the change's fields
 // in their place.

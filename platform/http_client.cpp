@@ -100,7 +100,8 @@ public:
             return result;
         }
         CURL* h = handle.get();
-        const std::string url = std::string(r.https ? "https://" : "http://") + r.host + ":" + std::to_string(r.port) + r.path;
+        std::string url = std::string(r.https ? "https://" : "http://") + r.host + ":" + std::to_string(r.port) + r.path;
+        const WipeOnExit wipeUrl(url);  // a login page's query carries the password
         Answer answer;
         std::unique_ptr<curl_slist, ListCleanup> headers;
         curl_slist* list = nullptr;

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/secret_wipe.h"
+
 namespace tarrowind {
 
 // A request body produced while it is sent, so that a large one (a firmware file) is never held in
@@ -45,6 +47,13 @@ struct HttpRequest {
     long receiveTimeoutMs = 30000;  // no byte arrived for this long
     // When set, the request ends soon after this turns true, with kAborted (the program is stopping).
     const std::atomic<bool>* abandon = nullptr;
+
+    // The password and a path that may carry one (a login page's query) go with the request.
+    ~HttpRequest()
+    {
+        WipeString(password);
+        WipeString(path);
+    }
 };
 
 struct HttpResult {

@@ -129,9 +129,15 @@ public:
         return -1;
     }
 
-    int Receive(int socket, std::span<std::uint8_t> buffer) override
+    int Receive(int socket, std::span<std::uint8_t> buffer, std::uint32_t* from) override
     {
-        const auto n = ::recv(socket, buffer.data(), buffer.size(), MSG_TRUNC | MSG_DONTWAIT);
+        sockaddr_in sender{};
+        socklen_t senderLength = sizeof sender;
+        const auto n = ::recvfrom(socket, buffer.data(), buffer.size(), MSG_TRUNC | MSG_DONTWAIT,
+                                  reinterpret_cast<sockaddr*>(&sender), &senderLength);
+        if (from != nullptr) {
+            *from = sender.sin_family == AF_INET ? sender.sin_addr.s_addr : 0;
+        }
         if (n < 0 || static_cast<std::size_t>(n) > buffer.size()) {
             return -1;
         }
@@ -139,16 +145,19 @@ public:
     }
 
     std::size_t ReceiveBatch(int socket, std::span<std::uint8_t> buffer, std::size_t slotSize,
-                             std::span<int> lengths) override
+                             std::span<int> lengths, std::span<std::uint32_t> senders) override
     {
         constexpr std::size_t kMaxBatch = 64;
         const std::size_t slots = std::min({lengths.size(), kMaxBatch, slotSize == 0 ? 0 : buffer.size() / slotSize});
         std::array<iovec, kMaxBatch> parts{};
         std::array<mmsghdr, kMaxBatch> messages{};
+        std::array<sockaddr_in, kMaxBatch> from{};
         for (std::size_t i = 0; i < slots; ++i) {
             parts[i] = iovec{buffer.data() + i * slotSize, slotSize};
             messages[i].msg_hdr.msg_iov = &parts[i];
             messages[i].msg_hdr.msg_iovlen = 1;
+            messages[i].msg_hdr.msg_name = &from[i];
+            messages[i].msg_hdr.msg_namelen = sizeof from[i];
         }
         int n;
         do {
@@ -160,6 +169,9 @@ public:
         for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i) {
             // A datagram cut to its slot is never handed on as if it were whole.
             lengths[i] = (messages[i].msg_hdr.msg_flags & MSG_TRUNC) != 0 ? -1 : static_cast<int>(messages[i].msg_len);
+            if (i < senders.size()) {
+                senders[i] = from[i].sin_family == AF_INET ? from[i].sin_addr.s_addr : 0;
+            }
         }
         return static_cast<std::size_t>(n);
     }

@@ -45,19 +45,22 @@ public:
     // passed. Returns the position in `sockets` of the first readable one, or -1.
     virtual int WaitReadable(std::span<const int> sockets, int timeoutMs, int wake) = 0;
     // Receives one datagram; returns its length, or -1 when the receive failed or the datagram did not
-    // fit into `buffer` (a truncated datagram is never handed on as if it were whole).
-    virtual int Receive(int socket, std::span<std::uint8_t> buffer) = 0;
+    // fit into `buffer` (a truncated datagram is never handed on as if it were whole). `from`, when
+    // given, gets the sender's address (network byte order; 0 when unknown): what a datagram says about
+    // its sender is believed only as far as this confirms it.
+    virtual int Receive(int socket, std::span<std::uint8_t> buffer, std::uint32_t* from = nullptr) = 0;
     // Receives up to lengths.size() waiting datagrams at once, datagram i into the i-th slot of
-    // `slotSize` bytes of `buffer`; lengths[i] is its length or -1 as Receive gives it. Returns how
-    // many slots were taken (0 when none waited). One call drains a burst of replies without a wait per
-    // datagram; the default takes one datagram through Receive.
+    // `slotSize` bytes of `buffer`; lengths[i] is its length or -1 as Receive gives it, and senders[i]
+    // (when `senders` is that long) its sender's address. Returns how many slots were taken (0 when
+    // none waited). One call drains a burst of replies without a wait per datagram; the default takes
+    // one datagram through Receive.
     virtual std::size_t ReceiveBatch(int socket, std::span<std::uint8_t> buffer, std::size_t slotSize,
-                                     std::span<int> lengths)
+                                     std::span<int> lengths, std::span<std::uint32_t> senders = {})
     {
         if (lengths.empty() || buffer.size() < slotSize) {
             return 0;
         }
-        lengths[0] = Receive(socket, buffer.first(slotSize));
+        lengths[0] = Receive(socket, buffer.first(slotSize), senders.empty() ? nullptr : &senders[0]);
         return 1;
     }
 

@@ -40,7 +40,7 @@ void AddRow(QTableWidget& table, const QStringList& cells)
     table.insertRow(row);
     for (int column = 0; column < static_cast<int>(cells.size()); ++column) {
         auto* item = new QTableWidgetItem(cells[column]);
-        item->setToolTip(cells[column]);
+        item->setToolTip(ControllerListModel::PlainToolTip(cells[column]));
         table.setItem(row, column, item);
     }
 }
@@ -150,6 +150,11 @@ QString CApplyPlanDlg::ProblemText(const PlanProblem& problem)
         row.skip = problem.skip;
         return CAssignAddressesDlg::NoteText(row);
     }
+    case PlanProblemKind::Unusable:
+        return CAssignAddressesDlg::RuleText(problem.rule) + QStringLiteral(" (") + FieldName(problem.field) +
+               QStringLiteral(": ") + Q(problem.value) + ')';
+    case PlanProblemKind::CannotTellApart:
+        return Q(Text("ORB_IDS_NOTE_CANNOT_TELL_APART"));
     }
     return {};
 }

@@ -32,8 +32,9 @@ std::string FieldText(const CIpAddressEdit& field)
 }  // namespace
 
 CAssignAddressesDlg::CAssignAddressesDlg(std::vector<DeviceRecord*> selected, std::vector<const DeviceRecord*> listed,
-                                         QWidget* parent)
-    : QDialog(parent), m_selected(std::move(selected)), m_listed(std::move(listed))
+                                         QWidget* parent, bool neighbourEntries)
+    : QDialog(parent), m_selected(std::move(selected)), m_listed(std::move(listed)),
+      m_neighbourEntries(neighbourEntries)
 {
     if (IsRightToLeft()) {
         setLayoutDirection(Qt::RightToLeft);
@@ -120,6 +121,29 @@ QString CAssignAddressesDlg::ErrorText(AddressPlanError error)
     case AddressPlanError::GatewayNotOnSubnet:
     case AddressPlanError::GatewayAssigned:
         return Q(Text("ORB_IDS_PLAN_BAD_GATEWAY"));
+    case AddressPlanError::GatewayIsModule:
+        return Q(Text("ORB_IDS_GATEWAY_IS_MODULE"));
+    }
+    return {};
+}
+
+QString CAssignAddressesDlg::RuleText(AddressRule rule)
+{
+    switch (rule) {
+    case AddressRule::Usable:
+        return {};
+    case AddressRule::MaskNotMask:
+        return Q(Text("ORB_IDS_PLAN_BAD_MASK"));
+    case AddressRule::MaskTooNarrow:
+        return Q(Text("ORB_IDS_MASK_TOO_NARROW"));
+    case AddressRule::AddressNotHost:
+        return Q(Text("ORB_IDS_ADDRESS_NOT_HOST"));
+    case AddressRule::GatewayOffSubnet:
+        return Q(Text("ORB_IDS_GATEWAY_OFF_SUBNET"));
+    case AddressRule::GatewayIsAddress:
+        return Q(Text("ORB_IDS_GATEWAY_IS_ADDRESS"));
+    case AddressRule::GatewayIsModule:
+        return Q(Text("ORB_IDS_GATEWAY_IS_MODULE"));
     }
     return {};
 }
@@ -128,7 +152,11 @@ QString CAssignAddressesDlg::NoteText(const AddressPlanRow& row)
 {
     switch (row.note) {
     case AddressNote::Assigned:
-        return {};
+        return row.sharing > 1 ? Q(Text("ORB_IDS_NOTE_SHARED_ADDRESS", row.sharing)) : QString();
+    case AddressNote::Unusable:
+        return RuleText(row.rule);
+    case AddressNote::CannotTellApart:
+        return Q(Text("ORB_IDS_NOTE_CANNOT_TELL_APART"));
     case AddressNote::InUse: {
         QString by;
         if (row.usedBy != nullptr) {
@@ -155,6 +183,8 @@ QString CAssignAddressesDlg::NoteText(const AddressPlanRow& row)
     case SkipReason::KindNotOffered:
     case SkipReason::AddressUnusable:
         return Q(Text("ORB_IDS_NOTE_NOT_OFFERED"));
+    case SkipReason::AddressNotConfirmed:
+        return Q(Text("ORB_IDS_SS_ADDRESS_NOT_CONFIRMED"));
     }
     return {};
 }
@@ -162,7 +192,7 @@ QString CAssignAddressesDlg::NoteText(const AddressPlanRow& row)
 void CAssignAddressesDlg::Replan()
 {
     const std::string start = FieldText(*m_start);
-    m_plan = PlanAddresses(m_selected, m_listed, start, FieldText(*m_mask), FieldText(*m_gateway));
+    m_plan = PlanAddresses(m_selected, m_listed, start, FieldText(*m_mask), FieldText(*m_gateway), m_neighbourEntries);
     const bool noStart = start.empty();
     m_preview->setRowCount(static_cast<int>(m_selected.size()));
     int assigned = 0;
@@ -181,7 +211,7 @@ void CAssignAddressesDlg::Replan()
             row != nullptr && row->note != AddressNote::NotOffered ? ltr(Q(FormatIp(row->newIp))) : QString(),
             row != nullptr ? NoteText(*row) : QString(),
         };
-        const bool flagged = row != nullptr && row->note == AddressNote::InUse;
+        const bool flagged = row != nullptr && row->note != AddressNote::Assigned && row->note != AddressNote::NotOffered;
         for (int column = 0; column < kColumnCount; ++column) {
             auto* item = m_preview->item(i, column);
             if (item == nullptr) {
@@ -189,7 +219,7 @@ void CAssignAddressesDlg::Replan()
                 m_preview->setItem(i, column, item);
             }
             item->setText(cells[column]);
-            item->setToolTip(cells[column]);
+            item->setToolTip(ControllerListModel::PlainToolTip(cells[column]));
             item->setForeground(flagged ? QBrush(QColor(200, 0, 0)) : QBrush());
         }
     }

@@ -24,9 +24,10 @@ public:
     enum PreviewColumn : int { kName = 0, kMac, kOldAddress, kNewAddress, kNote, kColumnCount };
 
     // `selected` in list order and `listed` (every module of the list) stay the caller's and must outlive
-    // the dialog. The mask and gateway start as the first selected module's.
+    // the dialog. The mask and gateway start as the first selected module's. `neighbourEntries`: whether
+    // this process may make static neighbour entries, which tell modules sharing one address apart.
     CAssignAddressesDlg(std::vector<DeviceRecord*> selected, std::vector<const DeviceRecord*> listed,
-                        QWidget* parent = nullptr);
+                        QWidget* parent = nullptr, bool neighbourEntries = true);
 
     CIpAddressEdit& StartField() const { return *m_start; }
     CIpAddressEdit& MaskField() const { return *m_mask; }
@@ -39,12 +40,15 @@ public:
     // The note of a preview row, in the window's language.
     static QString NoteText(const AddressPlanRow& row);
     static QString ErrorText(AddressPlanError error);
+    // What is wrong with an addressing, in the window's language (also the settings sheet's message).
+    static QString RuleText(AddressRule rule);
 
 private:
     void Replan();
 
     std::vector<DeviceRecord*> m_selected;
     std::vector<const DeviceRecord*> m_listed;
+    bool m_neighbourEntries;
     CIpAddressEdit* m_start;
     CIpAddressEdit* m_mask;
     CIpAddressEdit* m_gateway;

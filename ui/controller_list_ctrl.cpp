@@ -120,6 +120,40 @@ int CControllerListCtrl::AddModule(const DeviceRecord* record)
     return 0;
 }
 
+void CControllerListCtrl::OnModuleConfirmed(const DeviceRecord& record)
+{
+    m_gate.Call([&] { ReplaceModule(record); });
+}
+
+bool CControllerListCtrl::ReplaceModule(const DeviceRecord& record)
+{
+    const auto takeOver = [&](DeviceRecord& row) {
+        CoreEvents* const window = row.reportWindow;
+        row = record;
+        row.reportWindow = window;
+    };
+    for (auto& waiting : m_pending) {
+        if (waiting->macText == record.macText) {
+            takeOver(*waiting);
+            return true;
+        }
+    }
+    for (const auto& [shown, live] : m_model->AllRows()) {
+        if (live->macText != record.macText) {
+            continue;
+        }
+        // A row that is acted on belongs to its worker; an unconfirmed one never is.
+        if (live->action != kActionNone) {
+            return false;
+        }
+        takeOver(*live);
+        m_model->Refresh(*live);
+        emit itemChanged();
+        return true;
+    }
+    return false;
+}
+
 void CControllerListCtrl::FlushPendingRows()
 {
     m_flushTimer.stop();

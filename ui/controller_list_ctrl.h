@@ -44,6 +44,12 @@ public:
     // The add-module message's handling on the window thread: copies the record into the batch of rows
     // still to be shown (at the end, also while sorted); a null record is ignored. Returns 0.
     int AddModule(const DeviceRecord* record);
+    // From the search thread: a module listed with an unconfirmed address answered from the address it
+    // names; its row (shown or waiting) takes the confirmed record.
+    void OnModuleConfirmed(const DeviceRecord& record) override;
+    // Its handling on the window thread: the row with the record's MAC text takes over its fields, unless
+    // an action runs on it. False when no such row is held.
+    bool ReplaceModule(const DeviceRecord& record);
     // Inserts the waiting rows now, in one insertion (else the event loop does it at its next turn).
     void FlushPendingRows();
 

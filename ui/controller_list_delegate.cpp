@@ -139,6 +139,9 @@ void ControllerListDelegate::paint(QPainter* painter, const QStyleOptionViewItem
     if (selected) {
         PaintSelection(painter, option, focused);
         background = Highlight(focused).bottom;
+    } else if (!shown->addressConfirmed) {
+        background = ControllerListModel::UnconfirmedBackground();
+        painter->fillRect(option.rect, background);
     } else if (!m_themedSystem) {
         painter->fillRect(option.rect, background);
     } else if (index.column() == m_selectedColumn) {
@@ -180,7 +183,11 @@ bool ControllerListDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* vie
     if (event == nullptr || view == nullptr || event->type() != QEvent::ToolTip) {
         return QStyledItemDelegate::helpEvent(event, view, option, index);
     }
-    const bool cut = index.isValid() && IsCut(option, index);
+    // A cut cell shows its whole text; an unconfirmed row always tells why it is marked.
+    const auto* model = qobject_cast<const ControllerListModel*>(index.model());
+    const DeviceRecord* shown = model != nullptr && index.isValid() ? model->SnapshotAt(index.row()) : nullptr;
+    const bool warn = shown != nullptr && !shown->addressConfirmed;
+    const bool cut = index.isValid() && (warn || IsCut(option, index));
     const QString tip = cut ? index.data(Qt::ToolTipRole).toString() : QString();
     const QRect cell = view->visualRect(index);
     QToolTip::showText(event->globalPos(), tip, view, QRect(view->viewport()->mapTo(view, cell.topLeft()), cell.size()));

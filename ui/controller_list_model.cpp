@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <numeric>
 
+#include "discovery/address_text.h"
 #include "localisation/string_table.h"
 
 // Outside any namespace, as Q_INIT_RESOURCE requires; the resources live in a static library, so
@@ -171,16 +172,29 @@ QVariant ControllerListModel::data(const QModelIndex& index, int role) const
     case Qt::DisplayRole:
         return DisplayText(*shown, index.column());
     case Qt::ToolTipRole: {
+        if (!shown->addressConfirmed) {
+            return Qt::convertFromPlainText(UnconfirmedText(*shown), Qt::WhiteSpaceNormal);
+        }
         // Names and texts come from the network: shown literally, never as markup.
-        const QString text = CellText(*shown, index.column());
+        QString text = CellText(*shown, index.column());
+        // After a firmware update the version and status cells say what it ran before and after.
+        if (!shown->versionBefore.empty() && (index.column() == kColumnVersion || index.column() == kColumnStatus)) {
+            text += QStringLiteral("\n") + QString::fromStdString(shown->versionBefore) + QStringLiteral(" \u2192 ") +
+                    QString::fromStdString(shown->version);
+        }
         if (text.isEmpty()) {
             return {};
         }
-        return Qt::convertFromPlainText(text, Qt::WhiteSpaceNoWrap);
+        return PlainToolTip(text);
     }
     case Qt::ForegroundRole:
         if (const auto color = CellColor(*shown, index.column())) {
             return *color;
+        }
+        return {};
+    case Qt::BackgroundRole:
+        if (!shown->addressConfirmed) {
+            return UnconfirmedBackground();
         }
         return {};
     case Qt::DecorationRole:
@@ -416,6 +430,7 @@ DeviceRecord ControllerListModel::ShownFields(const DeviceRecord& record)
     shown.maskText = record.maskText;
     shown.gatewayText = record.gatewayText;
     shown.version = record.version;
+    shown.versionBefore = record.versionBefore;  // for the tooltip after a firmware update
     shown.model = record.model;
     shown.action = record.action;
     shown.status = record.status;
@@ -424,7 +439,27 @@ DeviceRecord ControllerListModel::ShownFields(const DeviceRecord& record)
     shown.ownerQueue = record.ownerQueue;
     shown.useHttps = record.useHttps;
     shown.dhcp = record.dhcp;
+    shown.addressConfirmed = record.addressConfirmed;
+    shown.replyFrom = record.replyFrom;
     return shown;
+}
+
+QString ControllerListModel::UnconfirmedText(const DeviceRecord& record)
+{
+    QString text = TextOf("ORB_IDS_TIP_ADDRESS_NOT_CONFIRMED");
+    text.replace(QStringLiteral("{from}"), LeftToRight(FromUtf8(FormatIp(record.replyFrom))));
+    text.replace(QStringLiteral("{named}"), LeftToRight(FromUtf8(record.ipText)));
+    return text;
+}
+
+QString ControllerListModel::PlainToolTip(const QString& text)
+{
+    return text.isEmpty() ? QString() : Qt::convertFromPlainText(text, Qt::WhiteSpaceNoWrap);
+}
+
+QColor ControllerListModel::UnconfirmedBackground()
+{
+    return QColor(255, 226, 190);
 }
 
 QString ControllerListModel::DisplayText(const DeviceRecord& record, int column)

@@ -109,6 +109,13 @@ public:
     static std::optional<QColor> StatusColor(std::int32_t status);
     // The text colour of a cell; none where the system text colour is used.
     static std::optional<QColor> CellColor(const DeviceRecord& record, int column);
+    // A tooltip that shows `text` literally: Qt takes a tooltip that looks like markup for rich text, and
+    // module names and plan texts come from the network and from files.
+    static QString PlainToolTip(const QString& text);
+    // A row whose reply named an address other than its sender's is marked with this background and
+    // this warning as every cell's tooltip.
+    static QColor UnconfirmedBackground();
+    static QString UnconfirmedText(const DeviceRecord& record);
     // Image 0 for Web and unknown kinds, 1 for both Dactyl kinds, 2 for LongReply.
     static int RowImageIndex(ModuleKind kind);
     // The row image `image` (image 0 for numbers outside the list).

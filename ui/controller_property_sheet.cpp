@@ -43,6 +43,7 @@ CControllerPropertySheet::CControllerPropertySheet(const QString& title, QWidget
     connect(buttons, &QDialogButtonBox::rejected, this, &CControllerPropertySheet::reject);
     connect(m_tabs, &QTabWidget::currentChanged, this, &CControllerPropertySheet::OnCurrentChanged);
     connect(m_other, &COtherConfigPage::ActivationRequested, this, [this] { m_tabs->setCurrentWidget(m_other); });
+    connect(m_network, &CNetworkConfigPage::ActivationRequested, this, [this] { m_tabs->setCurrentWidget(m_network); });
 }
 
 CControllerPropertySheet::~CControllerPropertySheet() = default;
@@ -84,7 +85,10 @@ void CControllerPropertySheet::accept()
     if (m_tabs->currentWidget() == m_other && !m_other->CheckValues()) {
         return;
     }
-    // The Network page refuses nothing; it writes again on the next OK if the Other page refuses.
+    // The Network page writes again on the next OK if the Other page refuses.
+    if (!m_network->CheckValues()) {
+        return;
+    }
     m_network->Apply();
     if (!m_other->Apply()) {
         return;

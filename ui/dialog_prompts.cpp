@@ -7,12 +7,14 @@
 #include <thread>
 
 #include "localisation/string_table.h"
+#include "platform/secret_wipe.h"
 #include "operations/module_settings.h"
 #include "ui/controller_property_sheet.h"
 #include "ui/dactyl_setting_dlg.h"
 #include "ui/firmware_update_dlg.h"
 #include "ui/login_dlg.h"
 #include "ui/module_wait_dlg.h"
+#include "ui/network_config_page.h"
 
 namespace tarrowind {
 
@@ -64,8 +66,10 @@ void DialogPrompts::Ended(const std::shared_ptr<PendingRead>& read)
 
 bool DialogPrompts::AskLogin(std::string& loginId, std::string& password)
 {
+    KeepSecretsOutOfDumps();  // the password is typed into this process from here on
     CLoginDlg dialog(m_parent);
     dialog.loginId = lastLoginId;
+    const WipeOnExit wipeTyped(dialog.password);
     if (dialog.exec() != QDialog::Accepted) {
         return false;
     }
@@ -79,6 +83,9 @@ bool DialogPrompts::EditModuleSettings(ModuleSettings& settings)
 {
     CControllerPropertySheet sheet(QString::fromStdString(Text("ORB_IDS_CONTROLLER_SETTING")), m_parent);
     sheet.settings = settings;
+    if (otherModuleAddresses) {
+        sheet.NetworkPage()->SetOtherModuleAddresses(otherModuleAddresses(settings.target.record));
+    }
     if (sheet.exec() != QDialog::Accepted) {
         return false;
     }

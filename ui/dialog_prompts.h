@@ -3,6 +3,8 @@
 #include <QObject>
 #include <QWidget>
 
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -29,6 +31,9 @@ public:
     int PendingReads() const { return static_cast<int>(m_reads.size()); }
     // The login ID offered by the login dialog: the one given last.
     std::string lastLoginId;
+    // The addresses of the listed modules other than `record` (network order), which the settings
+    // sheet gives no module; unset: none is known.
+    std::function<std::vector<std::uint32_t>(const DeviceRecord* record)> otherModuleAddresses;
 
     ~DialogPrompts() override;
 

@@ -124,6 +124,15 @@ MainDialog::MainDialog(const ManagerServices& services, ManagerTiming timing, Co
     m_idleText = Q(Text("ORB_IDS_READY"));
     if (prompts == nullptr) {
         m_ownPrompts = std::make_unique<DialogPrompts>(this, m_manager);
+        m_ownPrompts->otherModuleAddresses = [this](const DeviceRecord* record) {
+            std::vector<std::uint32_t> addresses;
+            for (const auto& [snapshot, live] : m_list->Model()->AllRows()) {
+                if (live != record) {
+                    addresses.push_back(snapshot->ip);
+                }
+            }
+            return addresses;
+        };
         prompts = m_ownPrompts.get();
     }
     m_prompts = prompts;
@@ -963,7 +972,7 @@ bool MainDialog::ApplyPlan(const QString& path)
     for (DeviceRecord& r : rows.all) {
         listed.push_back(&r);
     }
-    const PlanMatch match = MatchSettingsPlan(plan, listed);
+    const PlanMatch match = MatchSettingsPlan(plan, listed, !m_manager.StaticArp().Refused());
     CApplyPlanDlg dialog(match, path, this);
     dialog.setWindowIcon(m_icon);
     if (dialog.exec() != QDialog::Accepted || match.changes.empty()) {
@@ -981,7 +990,7 @@ void MainDialog::AssignAddresses()
     for (const DeviceRecord& r : rows.all) {
         listed.push_back(&r);
     }
-    CAssignAddressesDlg dialog(rows.SelectedCopies(), listed, this);
+    CAssignAddressesDlg dialog(rows.SelectedCopies(), listed, this, !m_manager.StaticArp().Refused());
     dialog.setWindowIcon(m_icon);
     if (dialog.exec() != QDialog::Accepted) {
         return;

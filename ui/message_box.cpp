@@ -54,6 +54,7 @@ QWidget* Owner()
 int ShowQtMessageBox(const std::string& text, unsigned type)
 {
     QMessageBox box(IconOf(type), Caption(), QString::fromStdString(text), QMessageBox::NoButton, Owner());
+    box.setTextFormat(Qt::PlainText);  // a module's name in a message is never markup
     if (type & message_box::kRtlReading) {
         box.setLayoutDirection(Qt::RightToLeft);
     }

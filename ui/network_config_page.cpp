@@ -19,7 +19,9 @@
 
 #include "discovery/device_record.h"
 #include "localisation/string_table.h"
+#include "ui/assign_addresses_dlg.h"
 #include "ui/ip_address_edit.h"
+#include "ui/message_box.h"
 
 namespace tarrowind {
 namespace {
@@ -245,6 +247,7 @@ void CNetworkConfigPage::Initialise()
 
     SetLimitedText(m_machineName, s.machineName, kMachineNameLimit);
     m_dhcp->setChecked(s.dhcp != 0);
+    m_read = Addressing{s.dhcp != 0, s.ip, s.mask, s.gateway};
     const std::array<std::uint32_t, 4> addresses{s.ip, s.mask, s.gateway, s.dns};
     for (std::size_t i = 0; i < m_addresses.size(); ++i) {
         m_addresses[i]->SetAddress(qFromBigEndian(addresses[i]));
@@ -294,6 +297,52 @@ void CNetworkConfigPage::OpenRegistration()
     } else {
         QDesktopServices::openUrl(url);
     }
+}
+
+Addressing CNetworkConfigPage::ShownAddressing() const
+{
+    return Addressing{m_dhcp->isChecked(), qToBigEndian(m_addresses[0]->Address()),
+                      qToBigEndian(m_addresses[1]->Address()), qToBigEndian(m_addresses[2]->Address())};
+}
+
+bool CNetworkConfigPage::CheckValues()
+{
+    if (!m_initialised) {
+        return true;
+    }
+    const Addressing shown = ShownAddressing();
+    if (shown.dhcp == m_read.dhcp && shown.ip == m_read.ip && shown.mask == m_read.mask &&
+        shown.gateway == m_read.gateway) {
+        return true;
+    }
+    const auto otherModule = [this](std::uint32_t address) {
+        return std::find(m_otherModules.begin(), m_otherModules.end(), address) != m_otherModules.end();
+    };
+    const auto refuse = [this](const QString& text, CIpAddressEdit* field) {
+        emit ActivationRequested();
+        ShowMessageText(text.toStdString(), message_box::kOk | message_box::kIconExclamation);
+        field->setFocus();
+        field->selectAll();
+        return false;
+    };
+    if (!shown.dhcp && shown.ip != m_read.ip && otherModule(shown.ip)) {
+        return refuse(QString::fromStdString(Text("ORB_IDS_ADDRESS_TAKEN")), m_addresses[0]);
+    }
+    const AddressRule rule = CheckAddressing(shown, otherModule);
+    switch (rule) {
+    case AddressRule::Usable:
+        return true;
+    case AddressRule::MaskNotMask:
+    case AddressRule::MaskTooNarrow:
+        return refuse(CAssignAddressesDlg::RuleText(rule), m_addresses[1]);
+    case AddressRule::AddressNotHost:
+        return refuse(CAssignAddressesDlg::RuleText(rule), m_addresses[0]);
+    case AddressRule::GatewayOffSubnet:
+    case AddressRule::GatewayIsAddress:
+    case AddressRule::GatewayIsModule:
+        break;
+    }
+    return refuse(CAssignAddressesDlg::RuleText(rule), m_addresses[2]);
 }
 
 void CNetworkConfigPage::Apply()

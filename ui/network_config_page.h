@@ -3,7 +3,10 @@
 #include <QWidget>
 
 #include <array>
+#include <cstdint>
+#include <vector>
 
+#include "commands/address_rules.h"
 #include "operations/module_settings.h"
 
 class QCheckBox;
@@ -18,8 +21,8 @@ namespace tarrowind {
 class CIpAddressEdit;
 
 // The settings sheet's first tab: machine name, DHCP and static addressing, and the dynamic-DNS options
-// of one web-server module. Reads the sheet's record when first shown and writes it back on OK; it
-// refuses nothing.
+// of one web-server module. Reads the sheet's record when first shown and writes it back on OK; changed
+// addressing must keep the address rules and must not take another module's address.
 class CNetworkConfigPage final : public QWidget {
     Q_OBJECT
 
@@ -45,6 +48,15 @@ public:
     void Initialise();
     // Writes the controls into the record (once initialised).
     void Apply();
+    // The addresses the other modules of the list have (network order), for the checks below.
+    void SetOtherModuleAddresses(std::vector<std::uint32_t> addresses) { m_otherModules = std::move(addresses); }
+    // When the addressing differs from what was read: false, with a message, for an address another
+    // module has or an addressing that breaks the address rules. Unchanged addressing passes as it is.
+    bool CheckValues();
+
+signals:
+    // A check failed while another page was shown.
+    void ActivationRequested();
 
 private:
     void ApplyDhcpRule();
@@ -52,8 +64,13 @@ private:
     void OpenRegistration();
     bool OffersLocalDdns() const;
 
+    // The addressing the controls show now.
+    Addressing ShownAddressing() const;
+
     ModuleSettings* m_settings;
     bool m_initialised = false;
+    Addressing m_read;  // as the module had it
+    std::vector<std::uint32_t> m_otherModules;
 
     QLineEdit* m_machineName;
     QCheckBox* m_dhcp;

@@ -140,9 +140,15 @@ public:
         return -1;
     }
 
-    int Receive(int socket, std::span<std::uint8_t> buffer) override
+    int Receive(int socket, std::span<std::uint8_t> buffer, std::uint32_t* from) override
     {
-        const int n = ::recv(Handle(socket), reinterpret_cast<char*>(buffer.data()), static_cast<int>(buffer.size()), 0);
+        sockaddr_in sender{};
+        int senderLength = sizeof sender;
+        const int n = ::recvfrom(Handle(socket), reinterpret_cast<char*>(buffer.data()), static_cast<int>(buffer.size()),
+                                 0, reinterpret_cast<sockaddr*>(&sender), &senderLength);
+        if (from != nullptr) {
+            *from = sender.sin_family == AF_INET ? sender.sin_addr.s_addr : 0;
+        }
         // A datagram larger than the buffer fails with WSAEMSGSIZE and is dropped, never passed on cut.
         return n == SOCKET_ERROR ? -1 : n;
     }

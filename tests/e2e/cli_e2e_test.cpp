@@ -5,6 +5,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <thread>
 #include <sstream>
@@ -311,6 +314,201 @@ TEST_F(CliE2E, AStoppedRunEndsItsExchangesAndLeavesNoNeighbourEntry)
         EXPECT_EQ(permanent(), 0) << "signal " << signal;
         EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(25)) << "not the 30 s time-out";
     }
+}
+
+}  // namespace
+}  // namespace tarrowind
+
+namespace tarrowind {
+namespace {
+
+// Every status name a module went through in a --json run, and its final line.
+struct Followed {
+    std::map<std::string, std::vector<std::string>> statuses;
+    std::map<std::string, json> final;
+    bool Went(const std::string& mac, const std::string& status) const
+    {
+        const auto it = statuses.find(mac);
+        return it != statuses.end() && std::find(it->second.begin(), it->second.end(), status) != it->second.end();
+    }
+};
+
+Followed Follow(const std::string& out)
+{
+    Followed f;
+    std::istringstream lines(out);
+    for (std::string line; std::getline(lines, line);) {
+        const json j = json::parse(line, nullptr, false);
+        if (j.is_discarded() || !j.contains("mac") || !j["mac"].is_string()) {
+            continue;
+        }
+        if (j.contains("final")) {
+            f.final[j["mac"]] = j;
+        } else if (j.contains("statusName")) {
+            f.statuses[j["mac"]].push_back(j["statusName"]);
+        }
+    }
+    return f;
+}
+
+TEST_F(CliE2E, SettingsOfAModuleTooBusyToShowThemWriteNothing)
+{
+    const std::string busy = "02:00:00:00:2B:01";
+    json module = LabModule("Web", busy, "192.0.2.87");
+    module["name"] = "Kept name";
+    module["faults"] = {{"busySettingsPage", true}};
+    lab::Simulator sim(json{{"restartSilenceMs", 300}, {"modules", {module}}});
+    const std::vector<std::string> common = {"--mac", busy, "--user", "admin", "--password-env", kPasswordVariable,
+                                             "--json", "--search-ms", "1500"};
+    const auto set = [&](std::vector<std::string> options) {
+        options.insert(options.begin(), "set");
+        options.insert(options.end(), common.begin(), common.end());
+        return RunCli(options);
+    };
+    // One module's sheet read by the command, and many modules' changes read by the worker.
+    for (const CliRun& run : {set({"--name", "Renamed"}), set({"--ip-from", "192.0.2.88"})}) {
+        const Followed f = Follow(run.out);
+        ASSERT_EQ(f.final.count(busy), 1u) << run.out;
+        EXPECT_EQ(f.final.at(busy)["statusName"], "SETTINGS_UNREADABLE") << run.out;
+        EXPECT_EQ(f.final.at(busy)["result"], "failed");
+        EXPECT_NE(f.final.at(busy)["reason"].get<std::string>().find(busy), std::string::npos);
+        EXPECT_FALSE(f.Went(busy, "WAIT_FOR_LOGIN")) << "the module restarted: something was posted\n" << run.out;
+        EXPECT_EQ(run.exitCode, 1);
+    }
+    const auto listed = SearchCsv();
+    EXPECT_EQ(listed.at(busy), (std::pair<std::string, std::string>{"Kept name", "192.0.2.87"}));
+}
+
+TEST_F(CliE2E, FirmwareThatTheModuleDoesNotTakeIsNoSuccess)
+{
+    const std::string good = "02:00:00:00:2C:01", stuck = "02:00:00:00:2C:02";
+    json takes = LabModule("Web", good, "192.0.2.89");
+    json keeps = LabModule("Web", stuck, "192.0.2.90");
+    takes["version"] = keeps["version"] = "V3.1.0-2";
+    keeps["faults"] = {{"keepVersion", true}};
+    lab::Simulator sim(json{{"restartSilenceMs", 300}, {"modules", {takes, keeps}}});
+    char folderTemplate[] = "/tmp/tarrowind-cli-fw-XXXXXX";
+    ASSERT_NE(::mkdtemp(folderTemplate), nullptr);
+    const std::string folder = std::string(folderTemplate) + "/";
+    std::ofstream(folder + "latest.bin") << "SIMFW version=V3.2.0-7\n" << std::string(40000, 'l');
+    std::ofstream(folder + "chosen.bin") << "SIMFW version=V3.3.0-1\n" << std::string(40000, 'c');
+    std::ofstream(folder + "Tarrowind.ini") << "[QT-DC410]\nVersion=3.2.0\nDate=7\nFile=latest.bin\n";
+    const std::vector<std::string> common = {"--all", "--user", "admin", "--password-env", kPasswordVariable, "--json",
+                                             "--search-ms", "1500"};
+    const auto run = [&](std::vector<std::string> options) {
+        options.insert(options.end(), common.begin(), common.end());
+        return RunCli(options);
+    };
+
+    CliRun latest = run({"latest", "--firmware-folder", folder});
+    Followed f = Follow(latest.out);
+    ASSERT_EQ(f.final.size(), 2u) << latest.out;
+    EXPECT_EQ(f.final.at(good)["statusName"], "LOGIN_SUCCESSFULLY") << latest.out;
+    EXPECT_EQ(f.final.at(good)["result"], "done");
+    EXPECT_EQ(f.final.at(good)["versionBefore"], "V3.1.0-2");
+    EXPECT_EQ(f.final.at(good)["versionAfter"], "V3.2.0-7");
+    EXPECT_EQ(f.final.at(stuck)["statusName"], "FIRMWARE_NOT_TAKEN") << latest.out;
+    EXPECT_EQ(f.final.at(stuck)["result"], "failed");
+    EXPECT_EQ(f.final.at(stuck)["versionAfter"], "V3.1.0-2");
+    EXPECT_TRUE(f.Went(stuck, "WAIT_FOR_LOGIN")) << "the update itself ran";
+    EXPECT_EQ(latest.exitCode, 1);
+
+    CliRun chosen = run({"firmware", folder + "chosen.bin"});
+    f = Follow(chosen.out);
+    EXPECT_EQ(f.final.at(good)["versionBefore"], "V3.2.0-7") << chosen.out;
+    EXPECT_EQ(f.final.at(good)["versionAfter"], "V3.3.0-1");
+    EXPECT_EQ(f.final.at(good)["result"], "done");
+    EXPECT_EQ(f.final.at(stuck)["statusName"], "FIRMWARE_NOT_TAKEN") << chosen.out;
+    EXPECT_EQ(chosen.exitCode, 1);
+
+    // Flashing the version a module already has, on purpose.
+    CliRun same = RunCli({"firmware", folder + "chosen.bin", "--allow-same-version", "--mac", stuck, "--user", "admin",
+                          "--password-env", kPasswordVariable, "--search-ms", "1500"});
+    EXPECT_NE(same.out.find("VERSION BEFORE\tVERSION AFTER"), std::string::npos) << same.out;
+    EXPECT_NE(same.out.find("\tdone\t\tV3.1.0-2\tV3.1.0-2"), std::string::npos) << same.out;
+    EXPECT_EQ(same.exitCode, 0);
+    std::filesystem::remove_all(folderTemplate);
+}
+
+TEST_F(CliE2E, SetIpFromMovesEveryModuleOffTheFactoryAddressTheyShare)
+{
+    // New modules straight from the box: one address, told apart only by their MACs.
+    const std::string a = "02:00:00:00:24:01", b = "02:00:00:00:24:02", dactyl = "02:00:00:00:24:03",
+                      reader = "02:00:00:00:24:04";
+    lab::Simulator sim(json{{"restartSilenceMs", 300},
+                            {"modules",
+                             {LabModule("Web", a, "192.0.2.100"), LabModule("Web", b, "192.0.2.100"),
+                              LabModule("WebDactyl", dactyl, "192.0.2.100"),
+                              LabModule("BinaryDactyl", reader, "192.0.2.100")}}});
+    const std::vector<std::string> args = {"set", "--all", "--user", "admin", "--password-env", kPasswordVariable,
+                                           "--ip-from", "192.0.2.110", "--json", "--search-ms", "1500"};
+    std::vector<std::string> dry = args;
+    dry.push_back("--dry-run");
+    const CliRun preview = RunCli(dry);
+    EXPECT_EQ(preview.exitCode, 0) << preview.out << preview.err;
+    const JsonRun planned = ParseJsonLines(preview.out);
+    ASSERT_EQ(planned.plan.size(), 4u) << preview.out;
+    EXPECT_EQ(planned.plan[0]["note"], "assigned (4 modules on 192.0.2.100: moved one after another)");
+
+    const CliRun run = RunCli(args);
+    EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
+    const JsonRun done = ParseJsonLines(run.out);
+    ASSERT_EQ(done.final.size(), 4u) << run.out;
+    const std::pair<std::string, std::string> moved[] = {
+        {a, "192.0.2.110"}, {b, "192.0.2.111"}, {dactyl, "192.0.2.112"}, {reader, "192.0.2.113"}};
+    for (const auto& [mac, ip] : moved) {
+        EXPECT_EQ(done.final.at(mac)["result"], "done") << run.out;
+        EXPECT_EQ(done.final.at(mac)["ip"], ip) << run.out;
+        EXPECT_EQ(done.final.at(mac)["statusName"], "LOGIN_SUCCESSFULLY");
+    }
+    const auto listed = SearchCsv();
+    for (const auto& [mac, ip] : moved) {
+        EXPECT_EQ(listed.at(mac).second, ip) << mac;
+    }
+    // Logged in again at their own addresses: a reboot of all of them reaches each one.
+    const CliRun again = RunCli({"reboot", "--all", "--user", "admin", "--password-env", kPasswordVariable, "--json",
+                                 "--search-ms", "1500"});
+    const JsonRun rebooted = ParseJsonLines(again.out);
+    for (const std::string& mac : {a, b, dactyl}) {
+        EXPECT_EQ(rebooted.final.at(mac)["result"], "done") << again.out;
+    }
+}
+
+TEST_F(CliE2E, SetGivesNoModuleATakenSharedOrUnusableAddress)
+{
+    const std::string a = "02:00:00:00:25:01", b = "02:00:00:00:25:02";
+    lab::Simulator sim(json{{"restartSilenceMs", 300},
+                            {"modules", {LabModule("Web", a, "192.0.2.120"), LabModule("Web", b, "192.0.2.121")}}});
+    const auto set = [](std::vector<std::string> extra) {
+        std::vector<std::string> argv = {"set", "--user", "admin", "--password-env", kPasswordVariable, "--json",
+                                         "--search-ms", "1500"};
+        argv.insert(argv.end(), extra.begin(), extra.end());
+        return RunCli(argv);
+    };
+    struct Case {
+        std::vector<std::string> extra;
+        int exitCode;
+        const char* says;
+    };
+    const Case cases[] = {
+        {{"--mac", a, "--new-ip", "192.0.2.121"}, 1, "is that of 02:00:00:00:25:02"},
+        {{"--mac", a, "--ip", "192.0.2.121"}, 1, "is that of 02:00:00:00:25:02"},  // the one --ip after --mac
+        {{"--mac", a, "--mac", b, "--new-ip", "192.0.2.130"}, 2, "2 modules the one address 192.0.2.130"},
+        {{"--mac", a, "--new-ip", "192.0.2.131", "--gateway", "192.0.2.131"}, 1, "the module's own address"},
+        {{"--mac", a, "--mask", "255.255.255.252"}, 1, "not a host address"},  // .120 is its /30's network
+        {{"--mac", a, "--new-ip", "198.51.100.40"}, 1, "gateway 192.0.2.254 is not a host address"},
+        {{"--mac", a, "--gateway", "192.0.2.121"}, 1, "address of another module"},
+        {{"--all", "--ip-from", "192.0.2.253"}, 1, "nothing was changed"},  // .254 would be the kept gateway
+    };
+    for (const Case& c : cases) {
+        const CliRun run = set(c.extra);
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.extra.back() << run.out << run.err;
+        EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
+        EXPECT_TRUE(ParseJsonLines(run.out).final.empty()) << run.out;
+    }
+    const auto listed = SearchCsv();
+    EXPECT_EQ(listed.at(a).second, "192.0.2.120");
+    EXPECT_EQ(listed.at(b).second, "192.0.2.121");
 }
 
 }  // namespace

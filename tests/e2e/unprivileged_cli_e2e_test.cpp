@@ -113,5 +113,34 @@ TEST(UnprivilegedCliE2E, SearchLoginRebootAndSettingWorkWithoutStaticNeighbourEn
     EXPECT_EQ(Occurrences(after.out, "\"mac\":\"" + other), 1u) << after.out;
 }
 
+TEST(UnprivilegedCliE2E, ModulesSharingAnAddressAreLeftAloneWhenNothingTellsThemApart)
+{
+    if (!lab::InLab()) {
+        GTEST_SKIP() << "needs the lab (root): run through scripts/lab run or ctest as root";
+    }
+    json modules = json::array();
+    for (const char* mac : {"02:00:00:00:32:01", "02:00:00:00:32:02", "02:00:00:00:32:03"}) {
+        json m = lab::Module("Web", mac, "192.0.2.100");
+        m["user"] = "admin";
+        m["password"] = "pw of nobody";
+        modules.push_back(m);
+    }
+    lab::Simulator sim(json{{"restartSilenceMs", 300}, {"modules", modules}});
+    const lab::CliRun run = RunAsUser({"set", "--all", "--user", "admin", "--password-env", kPasswordVariable,
+                                       "--ip-from", "192.0.2.110", "--json"});
+    EXPECT_EQ(run.exitCode, 1) << run.out << run.err;
+    EXPECT_NE(run.out.find("cannot be told apart"), std::string::npos) << run.out;
+    EXPECT_NE(run.err.find("nothing was changed"), std::string::npos) << run.err;
+    EXPECT_TRUE(Final(run.out).empty()) << run.out;
+    const lab::CliRun named = RunAsUser({"set", "--mac", "02:00:00:00:32:02", "--user", "admin", "--password-env",
+                                         kPasswordVariable, "--name", "Which one?", "--json"});
+    EXPECT_EQ(named.exitCode, 1) << named.out << named.err;
+    EXPECT_NE(named.err.find("cannot be told apart"), std::string::npos) << named.err;
+
+    const lab::CliRun after = RunAsUser({"search", "--json"});
+    EXPECT_EQ(Occurrences(after.out, "\"ip\":\"192.0.2.100\""), 3u) << after.out;
+    EXPECT_EQ(after.out.find("Which one?"), std::string::npos) << after.out;
+}
+
 }  // namespace
 }  // namespace tarrowind

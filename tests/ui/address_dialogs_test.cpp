@@ -3,6 +3,7 @@
 #include <QTest>
 
 #include "discovery/address_text.h"
+#include "localisation/string_table.h"
 #include "ui/assign_addresses_dlg.h"
 #include "ui/ip_address_edit.h"
 #include "ui/search_addresses_dlg.h"
@@ -40,6 +41,7 @@ class AddressDialogsTest : public QObject {
 private slots:
     void searchAddressesTellsWhatIsWrongAndRefusesIt();
     void assignAddressesPreviewsFlagsAndRefusesBadPlans();
+    void assignAddressesShowsModulesSharingAnAddressAndKeptGateways();
 };
 
 void AddressDialogsTest::searchAddressesTellsWhatIsWrongAndRefusesIt()
@@ -104,6 +106,41 @@ void AddressDialogsTest::assignAddressesPreviewsFlagsAndRefusesBadPlans()
     dialog.MaskField().SetAddress(0xFF00FF00u);
     QVERIFY(!dialog.CanAccept());
     QVERIFY(Cell(preview, 0, CAssignAddressesDlg::kNewAddress).isEmpty());
+}
+
+void AddressDialogsTest::assignAddressesShowsModulesSharingAnAddressAndKeptGateways()
+{
+    std::vector<DeviceRecord> modules{LoggedIn("02:00:00:00:06:01", "192.0.2.100"),
+                                      LoggedIn("02:00:00:00:06:02", "192.0.2.100"),
+                                      LoggedIn("02:00:00:00:06:03", "192.0.2.100")};
+    std::vector<DeviceRecord*> selected;
+    std::vector<const DeviceRecord*> listed;
+    for (DeviceRecord& r : modules) {
+        selected.push_back(&r);
+        listed.push_back(&r);
+    }
+    const QString shared = QString::fromStdString(Text("ORB_IDS_NOTE_SHARED_ADDRESS", 3));
+    CAssignAddressesDlg dialog(selected, listed, nullptr);
+    dialog.StartField().SetAddress(0xC000026Eu);  // 192.0.2.110
+    QTableWidget& preview = dialog.Preview();
+    for (int row = 0; row < 3; ++row) {
+        QCOMPARE(Cell(preview, row, CAssignAddressesDlg::kNote), shared);
+    }
+    QCOMPARE(dialog.Plan().Changes().size(), std::size_t{3});
+
+    // From .252 the third module would get .254, the gateway all of them keep (the field left empty).
+    dialog.GatewayField().SetAddress(0);
+    dialog.StartField().SetAddress(0xC00002FCu);
+    QCOMPARE(Cell(preview, 2, CAssignAddressesDlg::kNote), CAssignAddressesDlg::RuleText(AddressRule::GatewayIsAddress));
+    QCOMPARE(Cell(preview, 0, CAssignAddressesDlg::kNote), CAssignAddressesDlg::RuleText(AddressRule::GatewayIsModule));
+    QVERIFY(!dialog.CanAccept());
+
+    // A user who may not make static neighbour entries cannot tell them apart: none is moved.
+    CAssignAddressesDlg blind(selected, listed, nullptr, false);
+    blind.StartField().SetAddress(0xC000026Eu);
+    QCOMPARE(Cell(blind.Preview(), 2, CAssignAddressesDlg::kNote),
+             QString::fromStdString(Text("ORB_IDS_NOTE_CANNOT_TELL_APART")));
+    QVERIFY(!blind.CanAccept());
 }
 
 QTEST_MAIN(AddressDialogsTest)

@@ -148,9 +148,9 @@ void ControllerListCellsTest::codesOutsideTheTablesShowNothing()
     QCOMPARE(ControllerListModel::ActionText(tarrowind::kActionSetLogin), QString("Set Login"));
     QCOMPARE(ControllerListModel::StatusText(0), Q(tarrowind::Text("ORB_IDS_SS_NOT_SUPPORTED")));
     QCOMPARE(ControllerListModel::StatusText(23), Q(tarrowind::Text("ORB_IDS_SS_WAIT_FOR_LOGIN")));
-    QCOMPARE(ControllerListModel::StatusText(24), QString());
+    QCOMPARE(ControllerListModel::StatusText(tarrowind::kStatusCount), QString());
     QCOMPARE(ControllerListModel::StatusText(-5), QString());
-    QVERIFY(!ControllerListModel::StatusColor(24).has_value());
+    QVERIFY(!ControllerListModel::StatusColor(tarrowind::kStatusCount).has_value());
     QVERIFY(!ControllerListModel::StatusColor(-1).has_value());
 }
 

@@ -76,6 +76,7 @@ private slots:
     void moduleFoundOnAnotherThreadCrossesThroughTheGate();
     void mouseSignals();
     void filterHidesRowsAndKeepsTheSelectionOfRowsStillShown();
+    void anUnconfirmedRowIsMarkedUntilTheModuleConfirmsIt();
 };
 
 void ControllerListCtrlTest::comparesAddressesAsNumbersWithBadTextsLast()
@@ -278,6 +279,17 @@ void ControllerListCtrlTest::snapshotsChangeOnlyOnRefresh()
     QCOMPARE(list.RecordAt(2), live);
     QCOMPARE(changed.count(), 0);  // reports are coalesced by the window
 
+    // After a firmware update the version and status tell what ran before, literally, not as markup.
+    live->versionBefore = "V1.0.0-1";
+    live->version = "V<b>2";
+    QVERIFY(list.Refresh(*live));
+    const int row = list.RecordAt(0) == live ? 0 : list.RecordAt(1) == live ? 1 : 2;
+    for (const int column : {ControllerListModel::kColumnVersion, ControllerListModel::kColumnStatus}) {
+        const QString tip = list.model()->index(row, column).data(Qt::ToolTipRole).toString();
+        QVERIFY2(tip.contains(QString::fromUtf8("V1.0.0-1 \u2192 V&lt;b&gt;2")), qPrintable(tip));
+    }
+    QVERIFY(!list.model()->index(row, ControllerListModel::kColumnIp).data(Qt::ToolTipRole).toString().contains("V1.0"));
+
     // Not in the list: an outside record, and the same after Clear.
     const DeviceRecord stranger = *live;
     QVERIFY(!list.Refresh(stranger));
@@ -426,5 +438,45 @@ void ControllerListCtrlTest::filterHidesRowsAndKeepsTheSelectionOfRowsStillShown
     QCOMPARE(Ips(list), (std::vector<std::string>{"10.0.1.2"}));
 }
 
+void ControllerListCtrlTest::anUnconfirmedRowIsMarkedUntilTheModuleConfirmsIt()
+{
+    UiCallGate gate;
+    Report window;
+    CControllerListCtrl list(gate, &window);
+    auto impostor = Module("QT-DC410", "192.0.2.10", "02:00:00:00:01:01");
+    impostor.name = "<b>Door</b>";
+    impostor.addressConfirmed = false;
+    impostor.replyFrom = 0x420200C0;  // 192.0.2.66
+    auto other = Module("QT-DC410", "192.0.2.11", "02:00:00:00:01:02");
+    Add(list, {impostor, other});
+    const QAbstractItemModel* model = list.model();
+    const QString tip = model->index(0, ControllerListModel::kColumnName).data(Qt::ToolTipRole).toString();
+    QVERIFY2(tip.contains(QStringLiteral("192.0.2.66")) && tip.contains(QStringLiteral("192.0.2.10")), qPrintable(tip));
+    QCOMPARE(model->index(0, 0).data(Qt::BackgroundRole).value<QColor>(), ControllerListModel::UnconfirmedBackground());
+    QVERIFY(!model->index(1, 0).data(Qt::BackgroundRole).isValid());
+    // A name that looks like markup is shown as it is, never rendered.
+    const QString nameTip = model->index(1, ControllerListModel::kColumnName).data(Qt::ToolTipRole).toString();
+    QVERIFY(nameTip.isEmpty());
+    list.RecordAt(1)->name = "<img src=x>";
+    list.Refresh(*list.RecordAt(1));
+    QVERIFY(model->index(1, ControllerListModel::kColumnName).data(Qt::ToolTipRole).toString().contains(
+        QStringLiteral("&lt;img")));
+
+    // The module answers from its own address: the same row takes the confirmed record.
+    DeviceRecord* row = list.RecordAt(0);
+    auto real = Module("QT-DC410", "192.0.2.10", "02:00:00:00:01:01");
+    real.name = "Door";
+    real.replyFrom = 0x0A0200C0;
+    QVERIFY(list.ReplaceModule(real));
+    QCOMPARE(list.RowCount(), 2);
+    QCOMPARE(list.RecordAt(0), row);
+    QCOMPARE(row->reportWindow, static_cast<CoreEvents*>(&window));
+    QVERIFY(row->addressConfirmed);
+    QCOMPARE(list.SnapshotAt(0)->name, std::string("Door"));
+    QVERIFY(!model->index(0, 0).data(Qt::BackgroundRole).isValid());
+    QVERIFY(!list.ReplaceModule(Module("QT-DC410", "192.0.2.12", "02:00:00:00:01:09")));
+}
+
 QTEST_MAIN(ControllerListCtrlTest)
 #include "controller_list_ctrl_test.moc"
+

@@ -150,6 +150,53 @@ private slots:
         QCOMPARE(s.devicePort, 4001u);
     }
 
+    void ChangedAddressingKeepsTheRulesAndTakesNoModulesAddress()
+    {
+        CControllerPropertySheet sheet("title");
+        Fill(sheet, "QT-DC410");
+        sheet.NetworkPage()->SetOtherModuleAddresses({NetworkOrder(192, 168, 1, 20)});
+        sheet.show();
+        QWidget* page = sheet.NetworkPage();
+        auto* ip = Child<QLineEdit>(page, "ip");
+        auto* mask = Child<QLineEdit>(page, "mask");
+        auto* gateway = Child<QLineEdit>(page, "gateway");
+        struct Case {
+            const char *ip, *mask, *gateway, *key;
+        };
+        const Case refused[] = {
+            {"192.168.1.20", "255.255.255.0", "192.168.1.1", "ORB_IDS_ADDRESS_TAKEN"},
+            {"10.0.0.5", "255.255.255.0", "192.168.1.1", "ORB_IDS_GATEWAY_OFF_SUBNET"},  // the gateway as it was
+            {"192.168.1.7", "255.255.255.248", "192.168.1.1", "ORB_IDS_ADDRESS_NOT_HOST"},  // the /29's broadcast
+            {"192.168.1.10", "255.255.255.0", "192.168.1.10", "ORB_IDS_GATEWAY_IS_ADDRESS"},
+            {"192.168.1.10", "255.255.255.0", "192.168.1.20", "ORB_IDS_GATEWAY_IS_MODULE"},
+        };
+        for (const Case& c : refused) {
+            g_messages.clear();
+            ip->setText(c.ip);
+            mask->setText(c.mask);
+            gateway->setText(c.gateway);
+            sheet.accept();
+            QVERIFY2(!sheet.isHidden() && sheet.result() != int(QDialog::Accepted), c.key);
+            QCOMPARE(g_messages, std::vector<std::string>{Text(c.key)});
+            QCOMPARE(sheet.settings.ip, NetworkOrder(192, 168, 1, 10));  // nothing written back
+        }
+        ip->setText("192.168.1.30");
+        mask->setText("255.255.255.0");
+        gateway->setText("192.168.1.1");
+        sheet.accept();
+        QCOMPARE(sheet.result(), int(QDialog::Accepted));
+        QCOMPARE(sheet.settings.ip, NetworkOrder(192, 168, 1, 30));
+
+        // Addressing left as it was read is not held to the rules: an odd module can still be renamed.
+        CControllerPropertySheet odd("title");
+        Fill(odd, "QT-DC410");
+        odd.settings.gateway = odd.settings.ip;
+        odd.show();
+        Child<QLineEdit>(odd.NetworkPage(), "machineName")->setText("Door 2");
+        odd.accept();
+        QCOMPARE(odd.result(), int(QDialog::Accepted));
+    }
+
     void EnterGoesToTheFocusedButtonElseOk()
     {
         CControllerPropertySheet sheet("title");

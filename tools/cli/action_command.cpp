@@ -12,10 +12,13 @@
 #include "discovery/controller_manager.h"
 #include "operations/module_settings.h"
 #include "commands/address_plan.h"
+#include "commands/address_rules.h"
 #include "commands/module_commands.h"
 #include "commands/settings_plan.h"
+#include "commands/terminal_text.h"
 #include "platform/process_environment.h"
 #include "platform/stop_signals.h"
+#include "platform/secret_wipe.h"
 #include "tools/cli/action_outcome.h"
 #include "tools/cli/search_command.h"
 #include "tools/cli/set_plan.h"
@@ -85,9 +88,9 @@ public:
             const nlohmann::ordered_json line = {{"mac", r.macText},        {"ip", r.ipText},
                                                  {"action", ActionName(r.action)}, {"status", r.status},
                                                  {"statusName", StatusName(r.status)}, {"progress", r.progress}};
-            m_out << line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+            m_out << JsonTerminalSafe(line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)) << '\n';
         } else {
-            m_out << r.macText << '\t' << r.ipText << '\t' << ActionName(r.action) << '\t' << r.status << '\t'
+            m_out << TerminalSafe(r.macText) << '\t' << TerminalSafe(r.ipText) << '\t' << ActionName(r.action) << '\t' << r.status << '\t'
                   << StatusName(r.status) << '\t' << r.progress << '\n';
         }
         m_out.flush();
@@ -108,12 +111,24 @@ private:
 class Collector final : public CoreEvents {
 public:
     void OnModuleFound(const DeviceRecord& record) override { records.push_back(std::make_unique<DeviceRecord>(record)); }
+    void OnModuleConfirmed(const DeviceRecord& record) override
+    {
+        for (auto& r : records) {
+            if (r->macText == record.macText) {
+                *r = record;
+            }
+        }
+    }
     std::vector<std::unique_ptr<DeviceRecord>> records;
 };
 
+constexpr std::size_t kSecretLineReserve = 1024;
+
 bool ReadSecret(const std::string& variable, bool fromStdin, std::istream& in, std::string& secret, std::ostream& err)
 {
+    KeepSecretsOutOfDumps();
     if (fromStdin) {
+        secret.reserve(kSecretLineReserve);  // a line that fits never leaves a copy in a grown-out buffer
         if (!std::getline(in, secret)) {
             err << "tarrowind-cli: no password on standard input\n";
             return false;
@@ -123,12 +138,14 @@ bool ReadSecret(const std::string& variable, bool fromStdin, std::istream& in, s
         }
         return true;
     }
-    const auto value = EnvironmentVariable(variable);
+    // Taken out of the environment, so that no child process inherits it.
+    auto value = TakeEnvironmentSecret(variable);
     if (!value) {
         err << "tarrowind-cli: the environment variable " << variable << " is not set\n";
         return false;
     }
     secret = *value;
+    WipeString(*value);
     return true;
 }
 
@@ -283,6 +300,12 @@ public:
             std::sort(chosen.begin(), chosen.end(),
                       [](const DeviceRecord* a, const DeviceRecord* b) { return a->macText < b->macText; });
         }
+        const bool plainSet = m_options.action == CliAction::Set && !set.ipFrom && !set.planFile;
+        if (plainSet) {
+            if (const int code = CheckSetAddresses(chosen); code != kExitDone) {
+                return code;
+            }
+        }
         OptionPrompts prompts(m_options, password, newPassword, m_tracker, m_err);
         ModuleCommands commands(*m_manager, prompts);
         // As the window's user would: log in first, then the action on the modules that logged in.
@@ -290,6 +313,9 @@ public:
         m_manager->WaitUntilIdle();
         if (StopExitCode() != 0) {
             return StopExitCode();
+        }
+        if (plainSet && !CanReachAlone(chosen)) {
+            return kExitFailed;
         }
         if (m_options.action != CliAction::Login) {
             m_tracker.BeginAction();
@@ -353,27 +379,102 @@ private:
         return listed;
     }
 
+    // What `set` gives every chosen module keeps the rules of plans: a new address is free and given to
+    // one module only, and the addressing each module is left with is usable. Checked before anything is
+    // done, so that a refusal changes nothing.
+    int CheckSetAddresses(const std::vector<DeviceRecord*>& chosen)
+    {
+        const SetOptions& o = m_options.set;
+        SettingsChange change;
+        std::uint32_t value = 0;
+        const auto take = [&](const std::optional<std::string>& text, std::optional<std::uint32_t>& into) {
+            if (text && NetworkOrder(text, value)) {
+                into = value;
+            }
+        };
+        take(o.ip, change.ip);
+        take(o.mask, change.mask);
+        take(o.gateway, change.gateway);
+        change.dhcp = o.dhcp;
+        if (change.ip && chosen.size() > 1) {
+            m_err << "tarrowind-cli: --new-ip would give " << chosen.size() << " modules the one address "
+                  << FormatIp(*change.ip) << "; each module needs an address of its own (--ip-from gives "
+                  << "consecutive ones); nothing was changed\n";
+            return kExitUsage;
+        }
+        for (const DeviceRecord* r : chosen) {
+            const auto otherHas = [&](std::uint32_t address) {
+                return std::any_of(m_records.begin(), m_records.end(),
+                                   [&](const auto& o) { return o.get() != r && o->ip == address; });
+            };
+            if (change.ip && *change.ip != r->ip && otherHas(*change.ip)) {
+                const auto holder = std::find_if(m_records.begin(), m_records.end(), [&](const auto& o) {
+                    return o.get() != r && o->ip == *change.ip;
+                });
+                m_err << "tarrowind-cli: the address " << FormatIp(*change.ip) << " is that of " << (*holder)->macText
+                      << "; a module is only given a free address; nothing was changed\n";
+                return kExitFailed;
+            }
+            if (!ChangesAddressing(change)) {
+                continue;
+            }
+            const Addressing after = AddressingAfter(*r, change);
+            if (const AddressRule rule = CheckAddressing(after, otherHas); rule != AddressRule::Usable) {
+                m_err << "tarrowind-cli: " << r->macText << ": " << DescribeAddressRule(rule, after)
+                      << "; nothing was changed\n";
+                return kExitFailed;
+            }
+        }
+        return kExitDone;
+    }
+
+    // Modules that share one address are reached one by one through static neighbour entries; without
+    // them nothing tells which one answers.
+    bool CanReachAlone(const std::vector<DeviceRecord*>& chosen)
+    {
+        const bool entries = !m_manager->StaticArp().Refused();
+        for (const DeviceRecord* r : chosen) {
+            const auto sharing = std::count_if(m_records.begin(), m_records.end(),
+                                               [&](const auto& o) { return o->ip == r->ip; });
+            if (sharing > 1 && !ReachableAlone(*r, entries)) {
+                m_err << "tarrowind-cli: " << sharing << " modules are on " << r->ipText << " and cannot be told "
+                      << "apart without static neighbour (ARP) entries, which this user may not make; nothing was "
+                      << "changed\n";
+                return false;
+            }
+        }
+        return true;
+    }
+
     // The modules the plan's rows name, to log in before the plan is matched.
     std::vector<DeviceRecord*> PlanModules() { return ModulesNamedBy(m_plan, Listed()); }
 
     int AssignAddresses(ModuleCommands& commands, const std::vector<DeviceRecord*>& chosen)
     {
         const auto listed = Listed();
-        const AddressPlan plan = PlanAddresses(chosen, {listed.begin(), listed.end()}, *m_options.set.ipFrom,
-                                               m_options.set.mask.value_or(""), m_options.set.gateway.value_or(""));
+        const AddressPlan plan =
+            PlanAddresses(chosen, {listed.begin(), listed.end()}, *m_options.set.ipFrom, m_options.set.mask.value_or(""),
+                          m_options.set.gateway.value_or(""), !m_manager->StaticArp().Refused());
         if (plan.error != AddressPlanError::None) {
             m_err << "tarrowind-cli: " << DescribeAddressPlanError(plan.error) << "; nothing was changed\n";
             return kExitUsage;
         }
         PrintAddressPlan(plan, m_options.json, m_out);
+        std::size_t refused = 0;
         for (const AddressPlanRow& row : plan.rows) {
             if (row.note == AddressNote::NotOffered) {
                 m_tracker.Skipped(*row.record, row.skip);
-            } else if (row.note == AddressNote::InUse) {
-                m_tracker.SkippedBecause(*row.record, AddressNoteText(row));
-            } else {
+            } else if (row.note == AddressNote::Assigned) {
                 m_expectedIp[row.record] = row.newIp;
+            } else {
+                ++refused;
             }
+        }
+        // As for a plan file: a module the run cannot give its address stops the whole run.
+        if (refused > 0) {
+            m_err << "tarrowind-cli: " << refused << (refused == 1 ? " module" : " modules")
+                  << " cannot take the planned address (see the plan's notes); nothing was changed\n";
+            return kExitFailed;
         }
         if (m_options.set.dryRun) {
             return DryRunCode(chosen);
@@ -385,7 +486,7 @@ private:
 
     int ApplyPlan(ModuleCommands& commands)
     {
-        const PlanMatch match = MatchSettingsPlan(m_plan, Listed());
+        const PlanMatch match = MatchSettingsPlan(m_plan, Listed(), !m_manager->StaticArp().Refused());
         PrintPlanMatch(match, m_options.json, m_out);
         if (const int code = PlanProblemExitCode(match); code != kExitDone) {
             m_err << "tarrowind-cli: the plan has " << match.problems.size()
@@ -461,7 +562,7 @@ private:
             using nlohmann::ordered_json;
             const ordered_json nothing;
             const auto text = [&](const std::string& t) { return t.empty() ? nothing : ordered_json(t); };
-            const ordered_json line = {
+            ordered_json line = {
                 {"final", true},
                 {"mac", r != nullptr ? ordered_json(r->macText) : text(missing->mac)},
                 {"ip", r != nullptr ? ordered_json(r->ipText) : text(missing->ip)},
@@ -472,15 +573,24 @@ private:
                 {"result", ResultName(outcome.result)},
                 {"reason", outcome.reason},
             };
-            m_out << line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+            if (FirmwareAction() && r != nullptr) {
+                line["versionBefore"] = text(r->versionBefore);
+                line["versionAfter"] = r->version;
+            }
+            m_out << JsonTerminalSafe(line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)) << '\n';
         } else if (r != nullptr) {
-            m_out << r->macText << '\t' << r->ipText << '\t' << ActionName(r->action) << '\t' << r->status << '\t'
-                  << StatusName(r->status) << '\t' << r->progress << '\t' << ResultName(outcome.result) << '\t'
-                  << outcome.reason << '\n';
+            m_out << TerminalSafe(r->macText) << '\t' << TerminalSafe(r->ipText) << '\t' << ActionName(r->action) << '\t'
+                  << r->status << '\t' << StatusName(r->status) << '\t' << r->progress << '\t'
+                  << ResultName(outcome.result) << '\t' << TerminalSafe(outcome.reason);
+            if (FirmwareAction()) {
+                m_out << '\t' << (r->versionBefore.empty() ? "-" : TerminalSafe(r->versionBefore)) << '\t'
+                      << TerminalSafe(r->version);
+            }
+            m_out << '\n';
         } else {
-            const auto dash = [](const std::string& t) { return t.empty() ? std::string("-") : t; };
+            const auto dash = [](const std::string& t) { return t.empty() ? std::string("-") : TerminalSafe(t); };
             m_out << dash(missing->mac) << '\t' << dash(missing->ip) << "\t-\t-\t-\t-\t" << ResultName(outcome.result)
-                  << '\t' << outcome.reason << '\n';
+                  << '\t' << TerminalSafe(outcome.reason) << (FirmwareAction() ? "\t-\t-\n" : "\n");
         }
     }
 
@@ -488,9 +598,14 @@ private:
     {
         std::vector<ModuleResult> results;
         if (!m_options.json) {
-            m_out << "MAC\tIP\tACTION\tSTATUS\tSTATUS NAME\tPROGRESS\tRESULT\tREASON\n";
+            m_out << "MAC\tIP\tACTION\tSTATUS\tSTATUS NAME\tPROGRESS\tRESULT\tREASON"
+                  << (FirmwareAction() ? "\tVERSION BEFORE\tVERSION AFTER\n" : "\n");
         }
-        for (const DeviceRecord* r : chosen) {
+        for (DeviceRecord* r : chosen) {
+            if (m_options.allowSameVersion && m_options.action == CliAction::Firmware &&
+                r->status == kStatusFirmwareNotTaken && r->version == r->versionBefore) {
+                r->status = kStatusLoginSuccessfully;  // the same version was asked for: logged in as any other
+            }
             ModuleOutcome outcome = m_tracker.Of(*r);
             const auto expected = m_expectedIp.find(r);
             if (outcome.result == ModuleResult::Done && expected != m_expectedIp.end() && r->ip != expected->second) {
@@ -506,6 +621,11 @@ private:
             Line(nullptr, &missing, outcome);
         }
         return ExitCode(results);
+    }
+
+    bool FirmwareAction() const
+    {
+        return m_options.action == CliAction::Firmware || m_options.action == CliAction::Latest;
     }
 
     const ActionOptions& m_options;
@@ -608,10 +728,12 @@ int RunActionCommand(const ActionOptions& options, std::istream& in, std::ostrea
         }
     }
     std::string password;
+    const WipeOnExit wipePassword(password);
     if (!ReadSecret(options.passwordEnv, options.passwordStdin, in, password, err)) {
         return kExitUsage;
     }
     std::string newPassword;
+    const WipeOnExit wipeNewPassword(newPassword);
     if (options.set.newUser) {
         if (options.set.newPasswordEnv.empty()) {
             err << "tarrowind-cli: --new-user needs --new-password-env\n";

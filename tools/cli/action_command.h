@@ -41,6 +41,7 @@ struct ActionOptions {
     std::vector<std::string> ips;
     bool json = false;
     std::string firmwareFile;
+    bool allowSameVersion = false;  // firmware FILE: a module that keeps its version is done, not failed
     std::optional<std::string> firmwareFolder;
     SetOptions set;
     std::uint32_t searchMs = 5000;

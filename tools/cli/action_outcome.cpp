@@ -57,16 +57,25 @@ std::string FailureWords(const DeviceRecord& r)
         return "the module refused the login";
     case kStatusSettingFailed:
         return "the module's settings could not be read or written";
+    case kStatusSettingsUnreadable:
+        return "the configuration page of " + r.macText + " at " + r.ipText +
+               " lacked values its form posts back (a busy or login page?); nothing was written";
     case kStatusRebootFailed:
         return "the module refused the reboot";
     case kStatusSetDefaultFailed:
         return "the module refused the factory default";
     case kStatusFirmwareUpdateFailed:
         return "the firmware update failed";
+    case kStatusFirmwareNotTaken:
+        return "the module came back with version " + r.version +
+               (r.expectedVersion.empty() ? ", the one it had before the update"
+                                          : ", not the updated " + r.expectedVersion);
     case kStatusUnknown:
         return "the firmware folder lists no firmware for model " + r.model;
     case kStatusAddressUnusable:
         return "the module's address " + FormatIp(r.ip) + " cannot be reached; nothing was sent to it";
+    case kStatusAddressNotConfirmed:
+        return SkipReasonWords(r, SkipReason::AddressNotConfirmed, CliAction::Login);
     default:
         return std::string("the action ended in status ") + StatusName(r.status);
     }
@@ -96,6 +105,9 @@ std::string SkipReasonWords(const DeviceRecord& r, SkipReason reason, CliAction 
         return "no worker could be started for the module";
     case SkipReason::AddressUnusable:
         return "the module's address " + FormatIp(r.ip) + " cannot be reached; nothing was sent to it";
+    case SkipReason::AddressNotConfirmed:
+        return "its reply came from " + FormatIp(r.replyFrom) + " but names " + r.ipText +
+               "; no password is sent to it";
     }
     return "left alone";
 }

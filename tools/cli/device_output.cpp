@@ -3,6 +3,8 @@
 #include <nlohmann/json.hpp>
 
 #include "commands/module_csv.h"
+#include "commands/terminal_text.h"
+#include "discovery/address_text.h"
 
 namespace tarrowind {
 
@@ -16,10 +18,13 @@ std::string DeviceLine(const DeviceRecord& r)
         if (!line.empty()) {
             line += '\t';
         }
-        // A tab or line break in a module's own name must not shift the columns.
-        for (const char c : field) {
-            line += (c == '\t' || c == '\n' || c == '\r') ? ' ' : c;
+        // A tab or line break in a module's own name must not shift the columns, nor may any other
+        // control reach the terminal.
+        std::string flat = field;
+        for (char& c : flat) {
+            c = (c == '\t' || c == '\n' || c == '\r') ? ' ' : c;
         }
+        line += TerminalSafe(flat);
     }
     return line;
 }
@@ -34,8 +39,10 @@ std::string DeviceJson(const DeviceRecord& r)
         {"adapter", r.adapterName},  {"adapterIndex", r.adapterIndex},
         {"useHttps", r.useHttps},    {"dhcp", r.dhcp},
         {"status", r.status},
+        {"addressConfirmed", r.addressConfirmed},
+        {"replyFrom", r.replyFrom == 0 ? std::string() : FormatIp(r.replyFrom)},
     };
-    return object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    return JsonTerminalSafe(object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
 }
 
 }  // namespace tarrowind

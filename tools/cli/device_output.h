@@ -7,9 +7,10 @@
 namespace tarrowind {
 
 // One module as a tab-separated line: kind, model, version, name, MAC, IP, mask, gateway, adapter,
-// adapter index, useHttps, dhcp, status.
+// adapter index, useHttps, dhcp, status. Control characters in the texts are shown as escapes.
 std::string DeviceLine(const DeviceRecord& record);
-// The same as one JSON object on one line.
+// The same as one JSON object on one line, with whether the reply came from the address it names
+// ("addressConfirmed") and where it came from ("replyFrom", empty when unknown).
 std::string DeviceJson(const DeviceRecord& record);
 
 }  // namespace tarrowind

@@ -105,6 +105,8 @@ int main(int argc, char** argv)
         e.command->footer(kFooter);
     }
     entries[3].command->add_option("FILE", action.firmwareFile, "Firmware file")->required()->check(CLI::ExistingFile);
+    entries[3].command->add_flag("--allow-same-version", action.allowSameVersion,
+                                 "Count a module that reports the same version after the update as done");
     entries[4].command->add_option("--firmware-folder", action.firmwareFolder,
                                    "Folder of the firmware list instead of the management software's");
     CLI::App* set = entries[5].command;

@@ -1,5 +1,6 @@
 #include "tools/cli/search_command.h"
 
+#include <map>
 #include <mutex>
 
 #include "commands/module_csv.h"
@@ -25,12 +26,28 @@ public:
                                                    record.ipText, record.adapterName, status}))) {
             return;
         }
+        m_shown.emplace(record.macText, m_rows.size());
         if (m_options.csv) {
             m_rows.push_back(RowTextsOf(record, ActionName(record.action), status));
         } else {
             m_out << (m_options.json ? DeviceJson(record) : DeviceLine(record)) << '\n' << std::flush;
         }
         ++m_count;
+    }
+
+    // The confirmed reply of a module listed unconfirmed: its CSV row is replaced; a line or JSON object
+    // already printed is followed by the confirmed one, which stands for the module from then on.
+    void OnModuleConfirmed(const DeviceRecord& record) override
+    {
+        const auto row = m_shown.find(record.macText);
+        if (row == m_shown.end()) {
+            return;
+        }
+        if (m_options.csv) {
+            m_rows[row->second] = RowTextsOf(record, ActionName(record.action), StatusName(record.status));
+        } else {
+            m_out << (m_options.json ? DeviceJson(record) : DeviceLine(record)) << '\n' << std::flush;
+        }
     }
 
     int Count() const { return m_count; }
@@ -42,6 +59,7 @@ private:
     RowFilter m_filter;
     int m_count = 0;
     std::vector<ModuleRowTexts> m_rows;
+    std::map<std::string, std::size_t> m_shown;  // MAC text to its CSV row
 };
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "commands/terminal_text.h"
 #include "discovery/address_text.h"
 #include "platform/file_path.h"
 #include "tools/cli/action_outcome.h"
@@ -11,18 +12,19 @@
 namespace tarrowind {
 namespace {
 
+// One column of a line: module and plan texts neither split the line nor reach the terminal as controls.
 std::string Flat(const std::string& text)
 {
     std::string out = text;
     for (char& c : out) {
         c = c == '\t' || c == '\n' || c == '\r' ? ' ' : c;
     }
-    return out;
+    return TerminalSafe(out);
 }
 
 void Json(std::ostream& out, const nlohmann::ordered_json& line)
 {
-    out << line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+    out << JsonTerminalSafe(line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)) << '\n';
 }
 
 }  // namespace
@@ -31,7 +33,16 @@ std::string AddressNoteText(const AddressPlanRow& row)
 {
     switch (row.note) {
     case AddressNote::Assigned:
+        if (row.sharing > 1) {
+            return "assigned (" + std::to_string(row.sharing) + " modules on " + FormatIp(row.oldIp) +
+                   ": moved one after another)";
+        }
         return row.newIp == row.oldIp ? "assigned (its address already)" : "assigned";
+    case AddressNote::Unusable:
+        return "not usable: " + DescribeAddressRule(row.rule, row.addressing) + "; left as it is";
+    case AddressNote::CannotTellApart:
+        return std::to_string(row.sharing) + " modules on " + FormatIp(row.oldIp) +
+               " cannot be told apart without static neighbour (ARP) entries: left as it is";
     case AddressNote::InUse:
         return "in use by " + (row.usedBy != nullptr ? row.usedBy->macText : std::string("?")) +
                ": left as it is";
@@ -56,8 +67,8 @@ void PrintAddressPlan(const AddressPlan& plan, bool json, std::ostream& out)
                        {"new", newIp},
                        {"note", AddressNoteText(row)}});
         } else {
-            out << Flat(row.record->name) << '\t' << row.record->macText << '\t' << FormatIp(row.oldIp) << '\t'
-                << newIp << '\t' << AddressNoteText(row) << '\n';
+            out << Flat(row.record->name) << '\t' << Flat(row.record->macText) << '\t' << FormatIp(row.oldIp) << '\t'
+                << newIp << '\t' << Flat(AddressNoteText(row)) << '\n';
         }
     }
     out.flush();
@@ -74,7 +85,7 @@ void PrintPlanMatch(const PlanMatch& match, bool json, std::ostream& out)
                 Json(out, {{"plan", true}, {"line", c.line}, {"mac", c.record->macText}, {"field", f.field},
                            {"old", f.oldText}, {"new", f.newText}});
             } else {
-                out << c.line << '\t' << c.record->macText << '\t' << f.field << '\t' << Flat(f.oldText) << " -> "
+                out << c.line << '\t' << Flat(c.record->macText) << '\t' << f.field << '\t' << Flat(f.oldText) << " -> "
                     << Flat(f.newText) << '\n';
             }
         }
@@ -105,6 +116,8 @@ int PlanProblemExitCode(const PlanMatch& match)
         case PlanProblemKind::UnknownMac:
         case PlanProblemKind::AddressTaken:
         case PlanProblemKind::NotOffered:
+        case PlanProblemKind::Unusable:
+        case PlanProblemKind::CannotTellApart:
             code = kExitFailed;
             break;
         }

@@ -83,7 +83,8 @@ const std::set<std::string> kModuleKeys{"kind", "replyLength", "model", "name", 
                                         "ethVersion", "controllerVersion", "firmwareWriteMs"};
 const std::set<std::string> kFaultKeys{"badChecksum", "silent", "delayMs", "alsoOnLink",
                                        "replyLength", "refuse", "dropConnection", "neverReturn",
-                                       "httpDelayMs", "oversizedBody", "noTotal", "stallProgress"};
+                                       "httpDelayMs", "oversizedBody", "noTotal", "stallProgress",
+                                       "busySettingsPage", "keepVersion"};
 
 // Longest wait a web fault or the firmware write may ask for.
 constexpr std::uint32_t kMaxWebWaitMs = 600000;
@@ -234,11 +235,14 @@ public:
         f.oversizedBody = flag(faults, "oversizedBody", "faults.").value_or(false);
         f.noTotal = flag(faults, "noTotal", "faults.").value_or(false);
         f.stallProgress = flag(faults, "stallProgress", "faults.").value_or(false);
-        const bool webFault = f.httpDelayMs != 0 || f.oversizedBody || f.noTotal || f.stallProgress;
+        f.busySettingsPage = flag(faults, "busySettingsPage", "faults.").value_or(false);
+        f.keepVersion = flag(faults, "keepVersion", "faults.").value_or(false);
+        const bool pageFault = f.oversizedBody || f.noTotal || f.stallProgress || f.busySettingsPage || f.keepVersion;
+        const bool webFault = f.httpDelayMs != 0 || pageFault;
         if (module.kind == ModuleKind::LongReply && webFault) fail("a LongReply module has no web server to fault");
-        if (module.kind == ModuleKind::BinaryDactyl && (f.oversizedBody || f.noTotal || f.stallProgress))
-            fail("a BinaryDactyl reader serves only its login page; oversizedBody, noTotal and stallProgress "
-                 "do not apply");
+        if (module.kind == ModuleKind::BinaryDactyl && pageFault)
+            fail("a BinaryDactyl reader serves only its login page; oversizedBody, noTotal, stallProgress, "
+                 "busySettingsPage and keepVersion do not apply");
     }
 
     ModuleConfig read(const std::string& defaultLink) const

@@ -40,6 +40,8 @@ struct FaultConfig {
     bool oversizedBody = false;  // the settings page is padded far beyond any sane size
     bool noTotal = false;        // the progress page lacks its total
     bool stallProgress = false;  // the progress page never advances
+    bool busySettingsPage = false; // the settings page answers 503 with only its first variables
+    bool keepVersion = false;    // takes and writes an upload, then restarts with its old version
 
     Refusal refusal(WebPage page) const { return refuse[static_cast<std::size_t>(page)]; }
     bool drops(WebPage page) const { return dropConnection[static_cast<std::size_t>(page)]; }

@@ -5,11 +5,24 @@
 #include <httplib.h>
 
 #include <functional>
+#include <optional>
+#include <span>
 
 namespace tarrowind::sim {
 
-// Tells whether anybody answers on the local address a connection reached.
-using AddressFilter = std::function<bool(Ipv4Address local)>;
+// Tells whether anybody answers on the local address a connection reached, sent to that destination
+// MAC (nothing when it is unknown, as on loopback).
+using AddressFilter = std::function<bool(Ipv4Address local, const std::optional<MacAddress>& destination)>;
+
+// Several modules may share one address (new ones on their factory address); the client's neighbour
+// entry picks which one it talks to, so a connection belongs to the module whose MAC its first frame
+// was sent to. The listening sockets keep each connection's SYN with its Ethernet header for this.
+void keepSynHeaders(int listeningSocket);
+// The destination MAC of a SYN kept with its Ethernet header; nothing without one, or for the all-zero
+// MAC of loopback.
+std::optional<MacAddress> destinationOfSyn(std::span<const std::uint8_t> saved);
+// The destination MAC of the connection the calling handler serves, when known.
+std::optional<MacAddress> currentDestination();
 
 // HTTP and HTTPS servers that look at each accepted connection first: one to an address nobody
 // serves on this scheme is closed before a byte is read (before any TLS handshake), so the client

@@ -61,6 +61,15 @@ std::string settingsPage(const ModuleConfig& module)
     return out;
 }
 
+std::string busySettingsPage(const ModuleConfig& module)
+{
+    std::string out = "<html><head><title>Busy</title>\n<script language=\"javascript\">\n";
+    textVariable(out, "machname", module.name);
+    textVariable(out, "IpAddr", formatIpv4(module.ip));
+    out.append("</script>\n</head><body>503 Service busy, try again later</body></html>\n");
+    return out;
+}
+
 std::string progressPage(FirmwareProgress progress, bool withTotal)
 {
     std::string out = "<html><head><script language=\"javascript\">\n";

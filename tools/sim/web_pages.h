@@ -13,6 +13,10 @@ namespace tarrowind::sim {
 // The settings page: twenty script variables, one a line, from the module as it is now.
 std::string settingsPage(const ModuleConfig& module);
 
+// What a module too busy to serve its settings answers: the page cut after its first variables, so a
+// reader that does not check finds a name and an address but nothing else.
+std::string busySettingsPage(const ModuleConfig& module);
+
 // The firmware progress page; withTotal false leaves the total line out.
 std::string progressPage(FirmwareProgress progress, bool withTotal);
 

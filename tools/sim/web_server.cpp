@@ -61,7 +61,7 @@ public:
     ModulePtr begin(bool authenticate = true)
     {
         const auto local = parseIpv4(m_request.local_addr);
-        m_module = local ? m_server.find(*local, m_scheme, Clock::now()) : nullptr;
+        m_module = local ? m_server.find(*local, currentDestination(), m_scheme, Clock::now()) : nullptr;
         if (!m_module) {
             dropCurrentConnection();
             return nullptr;
@@ -148,7 +148,9 @@ WebServer::WebServer(const ModuleTable& modules, RestartInbox& restarts, WebServ
       m_identity(TlsIdentity::generate("tarrowind-sim"))
 {
     const auto filter = [this](WebScheme scheme) {
-        return [this, scheme](Ipv4Address local) { return find(local, scheme, Clock::now()) != nullptr; };
+        return [this, scheme](Ipv4Address local, const std::optional<MacAddress>& destination) {
+            return find(local, destination, scheme, Clock::now()) != nullptr;
+        };
     };
     m_http = std::make_unique<FilteredHttpServer>(filter(WebScheme::Http));
     m_https = std::make_unique<FilteredHttpsServer>(m_identity.certificate(), m_identity.key(), filter(WebScheme::Https));
@@ -162,12 +164,20 @@ WebServer::~WebServer()
     stop();
 }
 
-ModulePtr WebServer::find(Ipv4Address local, WebScheme scheme, Clock::time_point now) const
+ModulePtr moduleForConnection(const ModuleGeneration& generation, Ipv4Address local,
+                              const std::optional<MacAddress>& destination, WebScheme scheme, Clock::time_point now)
 {
-    const auto generation = m_modules.current();
-    for (const auto& module : generation->all)
-        if (module->scheme() == scheme && module->ip() == local && module->answering(now)) return module;
+    for (const auto& module : generation.all)
+        if (module->scheme() == scheme && module->ip() == local && (!destination || module->mac() == *destination) &&
+            module->answering(now))
+            return module;
     return nullptr;
+}
+
+ModulePtr WebServer::find(Ipv4Address local, const std::optional<MacAddress>& destination, WebScheme scheme,
+                          Clock::time_point now) const
+{
+    return moduleForConnection(*m_modules.current(), local, destination, scheme, now);
 }
 
 bool WebServer::wait(std::chrono::milliseconds delay)
@@ -185,6 +195,7 @@ void WebServer::log(const std::string& line)
 void WebServer::route(httplib::Server& server, WebScheme scheme)
 {
     const int threads = m_options.threads;
+    server.set_socket_options(keepSynHeaders);
     server.new_task_queue = [threads] { return new httplib::ThreadPool(static_cast<std::size_t>(threads)); };
     // Module servers answer one request per connection, as the clients use them.
     server.set_keep_alive_max_count(1);
@@ -210,6 +221,11 @@ void WebServer::route(httplib::Server& server, WebScheme scheme)
         Exchange exchange(*this, scheme, WebPage::Hidden, request, response);
         const ModulePtr module = exchange.begin();
         if (!module) return;
+        if (module->faults().busySettingsPage) {
+            exchange.answer(503, busySettingsPage(module->snapshot()));
+            exchange.note(" (busy)");
+            return;
+        }
         auto page = std::make_shared<std::string>(settingsPage(module->snapshot()));
         if (!module->faults().oversizedBody) {
             exchange.answer(200, std::move(*page));
@@ -287,7 +303,7 @@ void WebServer::route(httplib::Server& server, WebScheme scheme)
         const ModulePtr module = exchange.begin();
         if (!module) return;
         RestartChanges changes;
-        changes.version = module->uploadedVersion();
+        if (!module->faults().keepVersion) changes.version = module->uploadedVersion();
         exchange.answerThenRestart(acceptedPage("Rebooting"), std::move(changes));
     });
 
@@ -308,7 +324,7 @@ void WebServer::route(httplib::Server& server, WebScheme scheme)
     // Anything else: not found from a module, nothing at all where no module answers.
     server.set_error_handler([this, scheme](const httplib::Request& request, httplib::Response& response) {
         const auto local = parseIpv4(request.local_addr);
-        if (!local || !find(*local, scheme, Clock::now())) {
+        if (!local || !find(*local, currentDestination(), scheme, Clock::now())) {
             dropCurrentConnection();
             return;
         }

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -28,8 +29,14 @@ struct WebServerOptions {
     bool verbose = false;
 };
 
+// The module that answers a connection to `local` sent to `destination`: of the modules answering on
+// that address with that scheme, the one with that MAC; any of them when the MAC is unknown.
+ModulePtr moduleForConnection(const ModuleGeneration& generation, Ipv4Address local,
+                              const std::optional<MacAddress>& destination, WebScheme scheme, Clock::time_point now);
+
 // One HTTP and one HTTPS server for every module: each request goes to the module whose current
-// address the client connected to, if that module speaks the scheme and is answering. Pages,
+// address the client connected to (of several on one address, the one whose MAC it sent to), if that
+// module speaks the scheme and is answering. Pages,
 // logins and fault switches follow the module's state; restarts go to the event loop's inbox,
 // posted only once the answer has been written.
 class WebServer {
@@ -48,7 +55,8 @@ public:
 private:
     class Exchange;
     void route(httplib::Server& server, WebScheme scheme);
-    ModulePtr find(Ipv4Address local, WebScheme scheme, Clock::time_point now) const;
+    ModulePtr find(Ipv4Address local, const std::optional<MacAddress>& destination, WebScheme scheme,
+                   Clock::time_point now) const;
     bool wait(std::chrono::milliseconds delay);
     void log(const std::string& line);
 

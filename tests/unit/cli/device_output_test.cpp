@@ -33,11 +33,34 @@ TEST(DeviceOutput, JsonCarriesEveryKeyInOrder)
         keys.push_back(key);
     }
     EXPECT_EQ(keys, (std::vector<std::string>{"kind", "model", "version", "name", "mac", "ip", "mask", "gateway",
-                                              "adapter", "adapterIndex", "useHttps", "dhcp", "status"}));
+                                              "adapter", "adapterIndex", "useHttps", "dhcp", "status",
+                                              "addressConfirmed", "replyFrom"}));
     EXPECT_EQ(j["kind"], "BinaryDactyl");
     EXPECT_EQ(j["name"], "Gate\t1\n");
     EXPECT_EQ(j["adapterIndex"], 4294967295u);
     EXPECT_EQ(j["dhcp"], 1);
+    EXPECT_EQ(j["addressConfirmed"], true);
+    EXPECT_EQ(j["replyFrom"], "");
+}
+
+TEST(DeviceOutput, AnUnconfirmedReplyAndControlsInNamesAreShownForWhatTheyAre)
+{
+    DeviceRecord r = Sample();
+    r.addressConfirmed = false;
+    r.replyFrom = 0x420200C0;  // 192.0.2.66
+    r.name = "Door\x1b]52;c;SGk=\x07\xc2\x9b\xe2\x80\xae";
+    const std::string json = DeviceJson(r);
+    for (const char c : json) {
+        EXPECT_FALSE(static_cast<unsigned char>(c) < 0x20 || c == 0x7f) << json;
+    }
+    EXPECT_EQ(json.find("\xc2\x9b"), std::string::npos);
+    const auto j = nlohmann::ordered_json::parse(json);
+    EXPECT_EQ(j["addressConfirmed"], false);
+    EXPECT_EQ(j["replyFrom"], "192.0.2.66");
+    EXPECT_EQ(j["name"], r.name) << "the same value, only escaped";
+
+    const std::string line = DeviceLine(r);
+    EXPECT_NE(line.find("Door\\x1b]52;c;SGk=\\x07\\u009b\\u202e\t"), std::string::npos) << line;
 }
 
 TEST(DeviceOutput, LineKeepsItsColumnsWhateverTheName)

@@ -129,5 +129,54 @@ TEST_F(AddressPlanTest, BadInputIsRefusedWithItsReason)
     EXPECT_EQ(PlanAddresses(Selected(), Listed(), "10.1.1.1", "", "").error, AddressPlanError::None);
 }
 
+TEST_F(AddressPlanTest, AKeptGatewayIsCheckedAgainstEachNewAddress)
+{
+    // From .252 the third module would get .254, the gateway all three keep: its own address, and for the
+    // others a module's.
+    Add(Module("192.0.2.10", "02:00:00:00:00:0A"));
+    Add(Module("192.0.2.11", "02:00:00:00:00:0B"));
+    Add(Module("192.0.2.12", "02:00:00:00:00:0C"));
+    const AddressPlan plan = PlanAddresses(Selected(), Listed(), "192.0.2.252", "", "");
+    ASSERT_EQ(plan.error, AddressPlanError::None);
+    EXPECT_EQ(plan.rows[0].note, AddressNote::Unusable);
+    EXPECT_EQ(plan.rows[0].rule, AddressRule::GatewayIsModule);
+    EXPECT_EQ(plan.rows[2].rule, AddressRule::GatewayIsAddress);
+    EXPECT_TRUE(plan.Changes().empty());
+    const AddressPlan below = PlanAddresses(Selected(), Listed(), "192.0.2.250", "", "");
+    EXPECT_EQ(below.Changes().size(), 3u);
+
+    // To another subnet with the old gateway kept: none can reach it; a module's address is no gateway.
+    EXPECT_TRUE(PlanAddresses(Selected(), Listed(), "198.51.100.20", "", "").Changes().empty());
+    EXPECT_EQ(PlanAddresses(Selected(), Listed(), "192.0.2.100", "", "192.0.2.11").error,
+              AddressPlanError::GatewayIsModule);
+}
+
+TEST_F(AddressPlanTest, ModulesOnOneAddressMoveOneAfterAnotherOrNotAtAllWithoutNeighbourEntries)
+{
+    for (const char* mac : {"02:00:00:00:00:0A", "02:00:00:00:00:0B", "02:00:00:00:00:0C"}) {
+        Add(Module("192.0.2.100", mac)).adapterIndex = 3;
+    }
+    DeviceRecord& reader = Add(Module("192.0.2.100", "02:00:00:00:00:0D"));
+    reader.kind = ModuleKind::BinaryDactyl;
+    const AddressPlan plan = PlanAddresses(Selected(), Listed(), "192.0.2.110", "", "");
+    ASSERT_EQ(plan.error, AddressPlanError::None);
+    ASSERT_EQ(plan.Changes().size(), 4u);
+    for (const AddressPlanRow& row : plan.rows) {
+        EXPECT_EQ(row.note, AddressNote::Assigned);
+        EXPECT_EQ(row.sharing, 4);
+    }
+    EXPECT_EQ(plan.rows[3].newIp, ParseIpText("192.0.2.113"));
+
+    // Without static entries nothing chooses which of them a request reaches: only the reader, reached
+    // by broadcast with its MAC, is moved.
+    const AddressPlan blind = PlanAddresses(Selected(), Listed(), "192.0.2.110", "", "", false);
+    ASSERT_EQ(blind.Changes().size(), 1u);
+    EXPECT_EQ(blind.Changes()[0].first, &reader);
+    EXPECT_EQ(blind.rows[0].note, AddressNote::CannotTellApart);
+    // Nor through a router or the limited broadcast, where no entry can be made.
+    rows[0].adapterIndex = kBroadcastAdapterIndex;
+    EXPECT_EQ(PlanAddresses(Selected(), Listed(), "192.0.2.110", "", "").rows[0].note, AddressNote::CannotTellApart);
+}
+
 }  // namespace
 }  // namespace tarrowind

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "discovery/dactyl_settings.h"
+#include "operations/firmware_upload.h"
 #include "operations/module_settings.h"
 #include "tests/unit/operations/operations_fixture.h"
 #include "commands/module_commands.h"
@@ -121,7 +122,7 @@ TEST_F(ModuleCommandsTest, SetLoginQueuesOnlyModulesThatTakeALogin)
 TEST_F(ModuleCommandsTest, SettingOfAWebModuleReadsEditsAndQueuesACopy)
 {
     DeviceRecord& r = Row(WebModule());
-    http.handler = [](const HttpRequest&) { return Answer("<script>var va_machname = 'Door';</script>"); };
+    http.handler = [](const HttpRequest&) { return Answer(testing::SettingsPage()); };
     prompts.editSettings = [](ModuleSettings& s) { s.machineName = "Door 7"; };
     commands.Setting(All());
 
@@ -139,7 +140,7 @@ TEST_F(ModuleCommandsTest, SettingOfAWebModuleReadsEditsAndQueuesACopy)
 TEST_F(ModuleCommandsTest, SettingThatIsCancelledOrCannotBeReadQueuesNothing)
 {
     DeviceRecord& r = Row(WebModule());
-    http.handler = [](const HttpRequest&) { return Answer("<script>var va_machname = 'Door';</script>"); };
+    http.handler = [](const HttpRequest&) { return Answer(testing::SettingsPage()); };
     prompts.accept = false;
     commands.Setting(All());
     EXPECT_EQ(r.action, kActionNone);
@@ -153,6 +154,19 @@ TEST_F(ModuleCommandsTest, SettingThatIsCancelledOrCannotBeReadQueuesNothing)
     EXPECT_EQ(r.status, kStatusSettingFailed);
     EXPECT_EQ(manager->GetJobCount(), 0);
     EXPECT_TRUE(manager->ReserveAddress(r.ip));  // every path gives the address back
+}
+
+TEST_F(ModuleCommandsTest, SettingsPageWithoutItsValuesShowsNoSheet)
+{
+    DeviceRecord& r = Row(WebModule());
+    http.handler = [](const HttpRequest&) { return Answer("<script>var va_machname = 'Door';</script>"); };
+    commands.Setting(All());
+    EXPECT_TRUE(prompts.asked.empty());
+    EXPECT_EQ(r.action, kActionNone);
+    EXPECT_EQ(r.status, kStatusSettingsUnreadable);
+    EXPECT_EQ(r.pendingPayload, nullptr);
+    EXPECT_EQ(manager->GetJobCount(), 0);
+    EXPECT_TRUE(manager->ReserveAddress(r.ip));
 }
 
 TEST_F(ModuleCommandsTest, SettingOnABusyAddressSaysSoAndChangesNothing)
@@ -239,6 +253,10 @@ TEST_F(ModuleCommandsTest, RebootAndFirmwareSkipModulesTheirModelDoesNotAllow)
     EXPECT_EQ(door.firmwareFile, "/fw/new.bin");
     EXPECT_EQ(door.firmwareFile2, "");
     EXPECT_EQ(old.action, kActionNone);  // too old a controller for a new firmware
+    // The file's digest is taken as the batch begins; a file that could not be read has none.
+    const auto* batch = dynamic_cast<const FirmwareBatch*>(door.pendingPayload.get());
+    ASSERT_NE(batch, nullptr);
+    EXPECT_FALSE(batch->digests[0]);
 }
 
 TEST_F(ModuleCommandsTest, LatestFirmwareShowsCurrentAndUnknownWithoutQueueing)
@@ -260,6 +278,7 @@ TEST_F(ModuleCommandsTest, LatestFirmwareShowsCurrentAndUnknownWithoutQueueing)
     EXPECT_EQ(current.action | unknown.action, kActionNone);
     EXPECT_EQ(older.action, kActionFirmwareUpdateToLatest);
     EXPECT_EQ(older.firmwareFile2, folder.path + "b.bin");
+    EXPECT_EQ(older.expectedVersion, "V9.0.0-1");  // what it must report once it runs the listed firmware
     EXPECT_EQ(manager->GetJobCount(), 1);
 }
 
@@ -313,7 +332,7 @@ TEST_F(ModuleCommandsTest, ReadersAreNotOfferedRestartOrFirmwareAndSaySo)
 TEST_F(ModuleCommandsTest, AbandonedSettingsReadKeepsTheAddressUntilItEnds)
 {
     DeviceRecord& r = Row(WebModule());
-    http.handler = [](const HttpRequest&) { return Answer("<script>var va_machname = 'Door';</script>"); };
+    http.handler = [](const HttpRequest&) { return Answer(testing::SettingsPage()); };
     prompts.giveUpWaiting = true;
     commands.Setting(All());
     EXPECT_EQ(r.action, kActionNone);
@@ -328,7 +347,7 @@ TEST_F(ModuleCommandsTest, AbandonedSettingsReadKeepsTheAddressUntilItEnds)
 TEST_F(ModuleCommandsTest, SettingWhoseWorkerCannotStartIsPutBack)
 {
     DeviceRecord& r = Row(WebModule());
-    http.handler = [](const HttpRequest&) { return Answer("<script>var va_machname = 'Door';</script>"); };
+    http.handler = [](const HttpRequest&) { return Answer(testing::SettingsPage()); };
     workersStart = false;
     commands.Setting(All());
     EXPECT_EQ(r.action, kActionNone);
@@ -413,6 +432,67 @@ TEST_F(ModuleCommandsTest, ChangeSettingsWithoutAWorkerPutsTheModuleBack)
     EXPECT_EQ(prompts.skipped, (std::vector<std::pair<std::string, SkipReason>>{{r.macText, SkipReason::NoWorker}}));
     EXPECT_EQ(manager->GetJobCount(), 0);
     EXPECT_TRUE(manager->ReserveAddress(r.ip));
+}
+
+TEST_F(ModuleCommandsTest, ChangeSettingsQueuesModulesOnOneAddressOneAfterAnother)
+{
+    // New modules on one factory address: the first starts, the others park behind it; another action
+    // that holds an address still keeps a change off it.
+    DeviceRecord& a = Row(WebModule("192.0.2.100", "02:00:00:00:01:01"));
+    DeviceRecord& b = Row(WebModule("192.0.2.100", "02:00:00:00:01:02"));
+    DeviceRecord& c = Row(WebModule("192.0.2.100", "02:00:00:00:01:03"));
+    DeviceRecord& held = Row(WebModule("192.0.2.101", "02:00:00:00:01:04"));
+    DeviceRecord& alsoHeld = Row(WebModule("192.0.2.101", "02:00:00:00:01:05"));
+    ASSERT_TRUE(manager->ReserveAddress(held.ip));
+    std::vector<std::pair<DeviceRecord*, SettingsChange>> changes;
+    for (DeviceRecord* r : All()) {
+        SettingsChange change;
+        change.name = "New " + r->macText;
+        changes.emplace_back(r, change);
+    }
+    workersStart = true;
+    commands.ChangeSettings(changes);
+    for (DeviceRecord* queued : {&a, &b, &c}) {
+        EXPECT_EQ(queued->status, kStatusQueueSetting);
+    }
+    EXPECT_EQ(workers.size(), 1u);
+    EXPECT_EQ(manager->GetJobCount(), 3);
+    EXPECT_EQ(prompts.skipped, (std::vector<std::pair<std::string, SkipReason>>{
+                                   {held.macText, SkipReason::AddressInUse}, {alsoHeld.macText, SkipReason::AddressInUse}}));
+    EXPECT_TRUE(manager->ReleaseAddress(held.ip));
+}
+
+}  // namespace
+}  // namespace tarrowind
+
+namespace tarrowind {
+namespace {
+
+TEST_F(ModuleCommandsTest, AModuleWhoseReplyCameFromElsewhereIsSentNoCredentials)
+{
+    DeviceRecord& impostor = Row(WebModule("192.0.2.10", "02:00:00:00:01:01"), kStatusNone);
+    impostor.addressConfirmed = false;
+    DeviceRecord& real = Row(WebModule("192.0.2.11", "02:00:00:00:01:02"), kStatusNone);
+    commands.SetLogin(All());
+    EXPECT_EQ(impostor.status, kStatusAddressNotConfirmed);
+    EXPECT_EQ(impostor.action, kActionNone);
+    EXPECT_EQ(impostor.password, "secret") << "the typed password is never stored in it";
+    EXPECT_EQ(real.status, kStatusQueueLogin);
+    RunWorkers();
+
+    // Its refusal status sorts above "logged in"; no command may take it for one.
+    const std::size_t requests = http.Requests().size();
+    prompts.skipped.clear();
+    commands.RebootOrDefault({&impostor}, ModuleCommands::RestartKind::Reboot);
+    commands.FirmwareUpdate({&impostor});
+    commands.Setting({&impostor});
+    commands.ChangeSettings({{&impostor, SettingsChange{}}});
+    EXPECT_EQ(manager->GetJobCount(), 0);
+    EXPECT_EQ(http.Requests().size(), requests);
+    EXPECT_EQ(prompts.skipped.size(), 4u);
+    for (const auto& [mac, reason] : prompts.skipped) {
+        EXPECT_EQ(reason, SkipReason::AddressNotConfirmed) << mac;
+    }
 }
 
 }  // namespace

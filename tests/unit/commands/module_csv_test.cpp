@@ -35,7 +35,7 @@ TEST(ModuleCsv, QuotesGuardsAndEndsLinesAsSpreadsheetsRead)
         "QT-DC410,V1.2,\"Door, \"\"east\"\"\r\nwing\",02:00:00:00:01:01,192.0.2.10,255.255.255.0,192.0.2.254,pc0,"
         "None,Login successfully,0,Web,2\r\n";
     EXPECT_EQ(csv.substr(0, expected.size()), expected);
-    for (const char* field : {",\"'=HYPERLINK(\"\"x\"\")\",", ",'-1+2,", ",'@sum,", ",'\tTab,", ",''quoted,", ",Gate,"}) {
+    for (const char* field : {",\"'=HYPERLINK(\"\"x\"\")\",", ",'-1+2,", ",'@sum,", ",\"'\tTab\",", ",''quoted,", ",Gate,"}) {
         EXPECT_NE(csv.find(field), std::string::npos) << field;
     }
     EXPECT_EQ(csv.substr(csv.size() - 2), "\r\n");
@@ -50,7 +50,8 @@ TEST(ModuleCsv, QuotesGuardsAndEndsLinesAsSpreadsheetsRead)
 
 TEST(ModuleCsv, ExportReadsBackAsAPlanWithTheNamesAsTheyWere)
 {
-    const std::vector<std::string> names = {"Door, \"east\"\r\nwing", "=1+1", "'quoted", "-", "Café ünï"};
+    const std::vector<std::string> names = {"Door, \"east\"\r\nwing", "=1+1", "'quoted", "-", "Café ünï",
+                                            "Door;=1+2", "  =1+2", "\xEF\xBC\x9D" "1+2", "a\tb"};
     std::vector<ModuleRowTexts> rows;
     for (std::size_t i = 0; i < names.size(); ++i) {
         rows.push_back(Row(names[i], "02:00:00:00:01:0" + std::to_string(i)));
@@ -64,6 +65,18 @@ TEST(ModuleCsv, ExportReadsBackAsAPlanWithTheNamesAsTheyWere)
         EXPECT_EQ(plan.rows[i].ip, "192.0.2.10");
     }
     EXPECT_EQ(plan.rows[1].line, 4u);  // the first name spans lines 2 and 3
+}
+
+TEST(ModuleCsv, NoSeparatorOfAnyLocaleLetsAFormulaStartACell)
+{
+    // Where the semicolon or the tab separates cells, an unquoted "Door;=1+2" would be two, one a formula.
+    EXPECT_EQ(CsvField("Door;=1+2"), "\"Door;=1+2\"");
+    EXPECT_EQ(CsvField("Door\t=1+2"), "\"Door\t=1+2\"");
+    EXPECT_EQ(CsvField("  =1+2"), "'  =1+2");
+    EXPECT_EQ(CsvField("\xEF\xBC\x9D" "1+2"), "'\xEF\xBC\x9D" "1+2");
+    EXPECT_EQ(CsvField("\n=1"), "\"'\n=1\"");
+    EXPECT_EQ(CsvField("Door 1 - east"), "Door 1 - east");
+    EXPECT_EQ(CsvField("192.0.2.10"), "192.0.2.10");
 }
 
 TEST(ModuleCsv, RowTextsTakeKindAdapterAndNumbersFromTheRecord)

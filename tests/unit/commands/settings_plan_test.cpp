@@ -186,5 +186,35 @@ TEST_F(SettingsPlanMatch, NoAddressIsGivenTwiceNorTakenFromAnotherModule)
     EXPECT_TRUE(swap.changes.empty());
 }
 
+TEST_F(SettingsPlanMatch, WhatARowKeepsIsCheckedWithWhatItChanges)
+{
+    rows[4].dhcp = 1;
+    rows[5].ip = rows[0].ip;  // two modules on one address
+    const PlanMatch m = Match("MAC,IP,Mask,Gateway,DHCP\n"
+                              "02:00:00:00:00:00,198.51.100.5,,,\n"      // 2: the kept gateway is on the old subnet
+                              "02:00:00:00:00:01,,255.255.255.252,,\n"   // 3: the kept .11 is its /30's broadcast
+                              "02:00:00:00:00:02,,255.255.0.0,,\n"       // 4: a wider subnet holds it all
+                              "02:00:00:00:00:03,,,192.0.2.13,\n"        // 5: its own address as gateway (a bad value)
+                              "02:00:00:00:00:04,192.0.2.200,,,\n"       // 6: DHCP on: in force later
+                              "02:00:00:00:00:05,,,192.0.2.14,\n");      // 7: another module's address
+    using K = PlanProblemKind;
+    EXPECT_EQ(Kinds(m), (std::vector<std::pair<std::size_t, K>>{
+                            {2, K::Unusable}, {3, K::Unusable}, {5, K::BadValue}, {7, K::Unusable}}));
+    EXPECT_EQ(m.problems[0].field, "Gateway");
+    EXPECT_EQ(m.problems[0].value, "192.0.2.254");
+    EXPECT_EQ(m.problems[1].field, "IP");
+    EXPECT_EQ(m.problems[1].value, "192.0.2.11");
+    EXPECT_EQ(m.problems[3].rule, AddressRule::GatewayIsModule);
+    ASSERT_EQ(m.changes.size(), 2u);
+    EXPECT_EQ(m.changes[0].record, &rows[2]);
+    EXPECT_EQ(m.changes[1].record, &rows[4]);
+
+    // Modules sharing an address are changed only where static neighbour entries tell them apart.
+    const SettingsPlan shared = ReadSettingsPlan("MAC,Gateway\n02:00:00:00:00:05,192.0.2.1\n");
+    EXPECT_EQ(MatchSettingsPlan(shared, Listed()).changes.size(), 1u);
+    EXPECT_EQ(Kinds(MatchSettingsPlan(shared, Listed(), false)),
+              (std::vector<std::pair<std::size_t, K>>{{2, K::CannotTellApart}}));
+}
+
 }  // namespace
 }  // namespace tarrowind

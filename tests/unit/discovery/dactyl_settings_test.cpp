@@ -60,12 +60,15 @@ TEST(DactylAcknowledgement, NeedsTwelveBytesAndTheMarker)
     EXPECT_EQ(AcknowledgedMacText(nullptr, 12), "");
 }
 
+constexpr std::uint32_t kReaderIp = 0x280200C0;  // 192.0.2.40 in network order
+
 struct SendDactylSettingsTest : DiscoveryFixture {
     DeviceRecord reader;
     SendDactylSettingsTest()
     {
         reader.kind = ModuleKind::BinaryDactyl;
         reader.macText = "02:11:22:FD:01:02";
+        reader.ip = kReaderIp;
         reader.pendingPayload = std::make_shared<DactylSettingsRequest>(
             MakeDactylSettingsRequest(reader.macText, "Gate", false, kIp, kMask, kGateway));
     }
@@ -82,7 +85,8 @@ struct SendDactylSettingsTest : DiscoveryFixture {
 TEST_F(SendDactylSettingsTest, BroadcastsThePayloadAndWaitsForItsOwnAcknowledgement)
 {
     sockets.responder = [&](const FakeUdpSockets::Sent&) -> Answers {
-        return {{100, Ack(reader.macText, 11)}, {200, Ack("02:00:00:00:00:01")}, {300, Ack(reader.macText)}};
+        return {{100, Ack(reader.macText, 11), kReaderIp}, {200, Ack("02:00:00:00:00:01"), kReaderIp},
+                {300, Ack(reader.macText), kReaderIp}};
     };
     const std::uint32_t start = clock.now;
     EXPECT_EQ(manager->SendDactylSettings(&reader), 1);
@@ -99,7 +103,7 @@ TEST_F(SendDactylSettingsTest, BroadcastsThePayloadAndWaitsForItsOwnAcknowledgem
 TEST_F(SendDactylSettingsTest, NoAcknowledgementWithinFiveSecondsFailsAndStopDoesNotCutItShort)
 {
     manager->Stop();
-    sockets.responder = [&](const FakeUdpSockets::Sent&) -> Answers { return {{5001, Ack(reader.macText)}}; };
+    sockets.responder = [&](const FakeUdpSockets::Sent&) -> Answers { return {{5001, Ack(reader.macText), kReaderIp}}; };
     const std::uint32_t start = clock.now;
     EXPECT_EQ(manager->SendDactylSettings(&reader), 0);
     EXPECT_EQ(clock.now - start, 5000u);

@@ -1,6 +1,8 @@
 #include "tests/unit/fakes/fake_network.h"
 
 #include <algorithm>
+#include <array>
+#include <cstring>
 
 namespace tarrowind::testing {
 
@@ -37,7 +39,12 @@ bool FakeUdpSockets::SendTo(int socket, std::uint32_t address, std::uint16_t por
     sent.push_back(s);
     if (responder) {
         for (Answer& a : responder(s)) {
-            Deliver(socket, a.delayMs, std::move(a.data));
+            // An answer to a datagram sent to one host comes from that host, unless told otherwise.
+            std::optional<std::uint32_t> from = a.from;
+            if (!from && NamedAddress(a.data) == 0 && address != 0xFFFFFFFFu && !broadcast[socket]) {
+                from = address;
+            }
+            Deliver(socket, a.delayMs, std::move(a.data), from);
         }
     }
     return true;
@@ -53,14 +60,42 @@ UdpSockets::SendOutcome FakeUdpSockets::TrySendTo(int socket, std::uint32_t addr
     return SendTo(socket, address, port, data) ? SendOutcome::Sent : SendOutcome::Failed;
 }
 
-void FakeUdpSockets::Deliver(int socket, std::uint32_t delayMs, std::vector<std::uint8_t> data)
+std::uint32_t FakeUdpSockets::NamedAddress(const std::vector<std::uint8_t>& data)
 {
+    std::array<std::uint8_t, 4> bytes{};
+    if (data.size() == 84) {
+        std::copy(data.begin() + 5, data.begin() + 9, bytes.begin());
+    } else if (data.size() == 172 || data.size() == 252 || data.size() == 256 || data.size() == 282) {
+        const std::size_t at = data.size() == 172 ? 20 : 100;
+        std::size_t part = 0;
+        unsigned value = 0;
+        for (std::size_t i = at; i < at + 20 && data[i] != 0 && part < 4; ++i) {
+            if (data[i] == '.') {
+                bytes[part++] = static_cast<std::uint8_t>(value);
+                value = 0;
+            } else {
+                value = value * 10 + static_cast<unsigned>(data[i] - '0');
+            }
+        }
+        if (part < 4) {
+            bytes[part] = static_cast<std::uint8_t>(value);
+        }
+    }
+    std::uint32_t address = 0;
+    std::memcpy(&address, bytes.data(), sizeof address);
+    return address;
+}
+
+void FakeUdpSockets::Deliver(int socket, std::uint32_t delayMs, std::vector<std::uint8_t> data,
+                             std::optional<std::uint32_t> from)
+{
+    const std::uint32_t sender = from.value_or(NamedAddress(data));
     auto& inbox = m_inbox[socket];
     const std::uint32_t at = m_clock.now + delayMs;
     // Keep arrival order; equal times stay in the order they were delivered.
     const auto it = std::upper_bound(inbox.begin(), inbox.end(), at,
                                      [](std::uint32_t t, const Pending& p) { return t < p.at; });
-    inbox.insert(it, Pending{at, std::move(data)});
+    inbox.insert(it, Pending{at, std::move(data), sender});
 }
 
 int FakeUdpSockets::WaitReadable(std::span<const int> sockets, int timeoutMs, int /*wake*/)
@@ -88,13 +123,16 @@ int FakeUdpSockets::WaitReadable(std::span<const int> sockets, int timeoutMs, in
     return -1;
 }
 
-int FakeUdpSockets::Receive(int socket, std::span<std::uint8_t> buffer)
+int FakeUdpSockets::Receive(int socket, std::span<std::uint8_t> buffer, std::uint32_t* from)
 {
     auto& inbox = m_inbox[socket];
     if (inbox.empty() || inbox.front().at > m_clock.now) {
         return -1;
     }
     const std::vector<std::uint8_t> data = std::move(inbox.front().data);
+    if (from != nullptr) {
+        *from = inbox.front().from;
+    }
     inbox.erase(inbox.begin());
     if (data.size() > buffer.size()) {
         return -1;

@@ -35,6 +35,9 @@ public:
     struct Answer {
         std::uint32_t delayMs;
         std::vector<std::uint8_t> data;
+        // The sender's address; none: a discovery reply comes from the address it names, anything else
+        // from the address it answers when that was one host's, else from an unknown address (0).
+        std::optional<std::uint32_t> from = std::nullopt;
     };
     using Responder = std::function<std::vector<Answer>(const Sent&)>;
 
@@ -49,10 +52,13 @@ public:
     SendOutcome TrySendTo(int socket, std::uint32_t address, std::uint16_t port,
                           std::span<const std::uint8_t> data) override;
     int WaitReadable(std::span<const int> sockets, int timeoutMs, int wake) override;
-    int Receive(int socket, std::span<std::uint8_t> buffer) override;
+    int Receive(int socket, std::span<std::uint8_t> buffer, std::uint32_t* from = nullptr) override;
 
-    // Delivers a datagram to a socket that is open now, after `delayMs`.
-    void Deliver(int socket, std::uint32_t delayMs, std::vector<std::uint8_t> data);
+    // Delivers a datagram to a socket that is open now, after `delayMs`, from `from` (as Answer::from).
+    void Deliver(int socket, std::uint32_t delayMs, std::vector<std::uint8_t> data,
+                 std::optional<std::uint32_t> from = std::nullopt);
+    // The address a discovery reply names (network order), read by its layout; 0 for other datagrams.
+    static std::uint32_t NamedAddress(const std::vector<std::uint8_t>& data);
 
     Responder responder;
     std::vector<Sent> sent;
@@ -69,6 +75,7 @@ private:
     struct Pending {
         std::uint32_t at;
         std::vector<std::uint8_t> data;
+        std::uint32_t from;
     };
     FakeClock& m_clock;
     int m_next = 100;

@@ -56,6 +56,36 @@ TEST_F(FirmwareListTest, NewerFirmwareSetsBothFilesFromTheFolder)
     file = "kept";
     EXPECT_EQ(Check("QT-DC500", "V2.0.0-1"), 0);
     EXPECT_EQ(file, "kept");
+
+    // The version the module must report once it runs the listed firmware, only when it is newer.
+    List("[QT-DC500]\nVersion=2.01.0\nDate=17\nFile=a.bin\n");
+    std::string listed = "kept";
+    EXPECT_EQ(CheckLatestFirmware(ReadFirmwareList(dir.path), dir.path, "QT-DC500", "V2.1.0-17", &file, &file2, &listed), 0);
+    EXPECT_EQ(listed, "kept");
+    EXPECT_EQ(CheckLatestFirmware(ReadFirmwareList(dir.path), dir.path, "QT-DC500", "V2.1.0-16", &file, &file2, &listed), 1);
+    EXPECT_EQ(listed, "V2.1.0-17");
+}
+
+TEST(ModuleChecks, FirmwareUpdateTookWhenTheVersionIsTheListedOneOrAtLeastANewOne)
+{
+    DeviceRecord r;
+    r.versionBefore = "V2.0.0-3";
+    r.action = kActionFirmwareUpdateToLatest;
+    r.expectedVersion = "V2.1.0-17";
+    for (const auto& [now, took] : std::vector<std::pair<const char*, bool>>{
+             {"V2.1.0-17", true}, {"V2.01.00-17", true}, {"V2.0.0-3", false}, {"V2.1.0-18", false}, {"", false}}) {
+        r.version = now;
+        EXPECT_EQ(FirmwareUpdateTook(r), took) << now;
+    }
+    r.action = kActionFirmwareUpdate;
+    r.expectedVersion.clear();
+    r.version = "V2.0.0-3";
+    EXPECT_FALSE(FirmwareUpdateTook(r));
+    r.version = "V2.0.0-4";
+    EXPECT_TRUE(FirmwareUpdateTook(r));
+    r.action = kActionReboot;
+    r.version = r.versionBefore;
+    EXPECT_TRUE(FirmwareUpdateTook(r));
 }
 
 TEST_F(FirmwareListTest, UnusableListGivesMinusOne)

@@ -161,6 +161,80 @@ TEST_F(FirmwareUploadTest, FileThatChangesSizeWhileSentFailsTheUpload)
     }
 }
 
+TEST_F(FirmwareUploadTest, FileRewrittenAtTheSameSizeNeverReachesTheModuleWhole)
+{
+    std::string large(300 * 1024 + 5, '\0');
+    for (std::size_t i = 0; i < large.size(); ++i) {
+        large[i] = static_cast<char>(i * 7 % 253);
+    }
+    target.firmwarePath = dir.Write("batch.bin", large);
+    target.digest = Sha256OfFile(target.firmwarePath);
+    ASSERT_TRUE(target.digest);
+    EXPECT_EQ(UploadFirmware(&target, http), kHttpSuccess);  // the same bytes go out whole
+    EXPECT_EQ(http.Requests().back().body, Multipart(target.firmwarePath, large));
+
+    // Rewritten in place (the same file, the same size) after the batch began: at its start, in its
+    // middle, or only in its last byte, which sits in the piece held back.
+    for (const std::size_t at : {std::size_t{0}, large.size() / 2, large.size() - 1}) {
+        std::string other = large;
+        other[at] = static_cast<char>(other[at] ^ 0x20);
+        struct RewritingHttp final : HttpClient {
+            testing::FakeHttpClient& fake;
+            std::string path, bytes;
+            RewritingHttp(testing::FakeHttpClient& f, std::string p, std::string b)
+                : fake(f), path(std::move(p)), bytes(std::move(b))
+            {
+            }
+            HttpResult Perform(const HttpRequest& r) override
+            {
+                std::ofstream(path, std::ios::binary | std::ios::in) << bytes;  // in place, not a new file
+                return fake.Perform(r);
+            }
+        } rewriting(http, target.firmwarePath, other);
+        EXPECT_EQ(UploadFirmware(&target, rewriting), HttpClient::kBodySourceFailed) << at;
+        EXPECT_LT(http.Requests().back().body.size(), Multipart(target.firmwarePath, large).size()) << at;
+        dir.Write("batch.bin", large);
+    }
+
+    // A source read again from 0 hashes again; one asked out of turn cannot be vouched for.
+    const std::string tail = "\r\n--Tarrowind--\r\n";
+    FirmwareBodySource source(target.firmwarePath, "head", tail, target.digest);
+    std::string body;
+    ASSERT_TRUE(Drain(source, 4096, body));
+    ASSERT_TRUE(Drain(source, 65536 + 3, body));
+    EXPECT_EQ(body, "head" + large + tail);
+    std::string piece(16, '\0');
+    EXPECT_TRUE(source.ReadAt(0, piece));
+    EXPECT_FALSE(source.ReadAt(4 + large.size() - piece.size(), piece));  // the file's last bytes
+}
+
+TEST_F(FirmwareUploadTest, EveryModuleOfABatchGetsTheFileAsTheBatchBegan)
+{
+    FirmwareBatchDigests digests;
+    const auto first = digests.For(record.firmwareFile, "");
+    ASSERT_TRUE(first->digests[0]);
+    EXPECT_FALSE(first->digests[1]);
+    dir.Write("fw/first.bin", std::string(firmware.size(), 'n'));  // replaced while the batch is queued
+    const auto later = digests.For(record.firmwareFile, record.firmwareFile2);
+    EXPECT_EQ(later->digests[0], first->digests[0]);
+    EXPECT_EQ(later->digests[1], Sha256OfFile(record.firmwareFile2));
+
+    record.pendingPayload = later;
+    EXPECT_FALSE(RunFirmwareUpload(*manager, &record, 0));  // the new bytes are not the batch's
+    EXPECT_EQ(http.Requests().size(), 1u);
+    EXPECT_TRUE(RunFirmwareUpload(*manager, &record, 1));
+
+    // A file that could not be read when the batch began is not uploaded when it appears later.
+    const auto missing = digests.For(dir.path + "fw/late.bin", "");
+    dir.Write("fw/late.bin", "late");
+    record.firmwareFile = dir.path + "fw/late.bin";
+    record.pendingPayload = missing;
+    const std::size_t before = http.Requests().size();
+    EXPECT_FALSE(RunFirmwareUpload(*manager, &record, 0));
+    EXPECT_EQ(http.Requests().size(), before);
+    EXPECT_EQ(record.status, kStatusFirmwareUploading);
+}
+
 TEST_F(FirmwareUploadTest, FileWithoutDataGivesNoFirmwareData)
 {
     target.firmwarePath = dir.path + "missing.bin";

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "operations/module_settings.h"
 #include "tests/unit/operations/operations_fixture.h"
 
@@ -153,6 +155,52 @@ TEST_F(JobWorkerTest, SettingsWithANewAddressMoveTheRecordAndFreeTheOldAddress)
     EXPECT_EQ(manager->GetJobCount(), 0);
 }
 
+TEST_F(JobWorkerTest, ModulesOnOneAddressAreEachReachedByTheirMacAndTheNextStartsWhileOneRestarts)
+{
+    DeviceRecord a = WebModule("192.0.2.100", "02:00:00:00:01:01");
+    DeviceRecord b = WebModule("192.0.2.100", "02:00:00:00:01:02");
+    const std::map<std::uint32_t, std::string> macAt{{Ip(192, 0, 2, 110), a.macText}, {Ip(192, 0, 2, 111), b.macText}};
+    sockets.responder = [macAt](const testing::FakeUdpSockets::Sent& s) -> std::vector<testing::FakeUdpSockets::Answer> {
+        const auto found = macAt.find(s.address);
+        if (found == macAt.end()) {
+            return {};
+        }
+        testing::TextReplyFields f;
+        f.ip = FormatIp(s.address);
+        f.mac = found->second;
+        return {{5, testing::TextReply(252, f)}};
+    };
+    // Which MAC the neighbour entry sends each request to.
+    std::vector<std::string> reached;
+    http.handler = [&](const HttpRequest& request) {
+        const auto entry = neighbours.entries.find({a.adapterIndex, ParseIpText(request.host)});
+        reached.push_back(entry == neighbours.entries.end() ? "none" : FormatMac(entry->second.mac));
+        return Answer("<html>OK</html>");
+    };
+    for (const auto& [r, newIp] : {std::pair{&a, Ip(192, 0, 2, 110)}, std::pair{&b, Ip(192, 0, 2, 111)}}) {
+        r->action = kActionSetting;
+        r->status = kStatusQueueSetting;
+        auto settings = std::make_shared<ModuleSettings>();
+        settings->target = HttpTarget::ForRecord(*r);
+        settings->ip = newIp;
+        r->pendingPayload = std::move(settings);
+        manager->QueueJob(r);
+    }
+    ASSERT_EQ(workers.size(), 1u);  // the second parks behind the first
+    RunWorker(0);
+    // The first left the address once its settings were sent: the second started then, and the first's
+    // login at its new address on a worker of its own.
+    EXPECT_EQ(workers.size(), 3u);
+    RunWorkers();
+    EXPECT_EQ(reached, (std::vector<std::string>{a.macText, b.macText, a.macText, b.macText}));
+    EXPECT_EQ(a.ipText, "192.0.2.110");
+    EXPECT_EQ(b.ipText, "192.0.2.111");
+    EXPECT_EQ(a.status, kStatusLoginSuccessfully);
+    EXPECT_EQ(b.status, kStatusLoginSuccessfully);
+    EXPECT_EQ(manager->GetJobCount(), 0);
+    EXPECT_TRUE(manager->ReserveAddress(Ip(192, 0, 2, 100)));
+}
+
 TEST_F(JobWorkerTest, SettingsThatCannotBeSentFail)
 {
     http.handler = [](const HttpRequest&) { return HttpResult{7, 0, {}}; };
@@ -172,13 +220,14 @@ TEST_F(JobWorkerTest, SettingsThatCannotBeSentFail)
 TEST_F(JobWorkerTest, UpdateWithTwoFilesPausesBetweenThem)
 {
     testing::TempDir dir;
-    ModulesAnswer();
+    ModulesAnswer("02:00:00:00:01:01", "V3.11.0-5");
     http.handler = [](const HttpRequest& r) {
         return Answer(r.path == "/Eng/FMUpProcess.htm" ? "var va_Finish = 4; var va_Total = 4;" : "ok");
     };
     DeviceRecord r = WebModule();
     r.action = kActionFirmwareUpdateToLatest;
     r.status = kStatusQueueFirmwareUpdate;
+    r.expectedVersion = "V3.11.0-5";
     r.firmwareFile = dir.Write("a.bin", "first");
     r.firmwareFile2 = dir.Write("b.bin", "second");
     EXPECT_EQ(Run(r), (Statuses{kStatusFirmwareUploading, kStatusFirmwareUpdating, kStatusWaitForFirmwareUpdate,
@@ -202,6 +251,68 @@ TEST_F(JobWorkerTest, UpdateWithTwoFilesPausesBetweenThem)
     EXPECT_EQ(Run(failing), (Statuses{kStatusFirmwareUploading, kStatusFirmwareUpdateFailed}));
     EXPECT_EQ(failing.action, kActionNone);
     EXPECT_EQ(http.Requests().size(), 7u);
+}
+
+TEST_F(JobWorkerTest, UpdateIsDoneOnlyWhenTheModuleComesBackWithTheNewVersion)
+{
+    testing::TempDir dir;
+    http.handler = [](const HttpRequest& r) {
+        return Answer(r.path == "/Eng/FMUpProcess.htm" ? "var va_Finish = 4; var va_Total = 4;" : "ok");
+    };
+    const std::string file = dir.Write("a.bin", "image");
+    struct Case {
+        std::int32_t action;
+        std::string expected, comesBackWith;
+        std::int32_t ends;
+    };
+    const Case cases[] = {
+        {kActionFirmwareUpdateToLatest, "V3.11.0-5", "V3.11.0-5", kStatusLoginSuccessfully},
+        {kActionFirmwareUpdateToLatest, "V3.11.0-5", "V3.10R2", kStatusFirmwareNotTaken},
+        {kActionFirmwareUpdateToLatest, "V3.11.0-5", "V3.11.0-4", kStatusFirmwareNotTaken},  // not the listed build
+        {kActionFirmwareUpdate, "", "V3.10R2", kStatusFirmwareNotTaken},
+        {kActionFirmwareUpdate, "", "V3.10R3", kStatusLoginSuccessfully},
+    };
+    for (const Case& c : cases) {
+        ModulesAnswer("02:00:00:00:01:01", c.comesBackWith);
+        DeviceRecord r = WebModule();
+        r.action = c.action;
+        r.status = kStatusQueueFirmwareUpdate;
+        r.firmwareFile = file;
+        r.expectedVersion = c.expected;
+        const Statuses shown = Run(r);
+        ASSERT_FALSE(shown.empty());
+        EXPECT_EQ(shown.back(), c.ends) << c.comesBackWith;
+        EXPECT_EQ(r.action, kActionNone);
+        EXPECT_EQ(r.versionBefore, "V3.10R2");
+        EXPECT_EQ(r.version, c.comesBackWith);
+    }
+    // A login of its own is never judged by a version.
+    ModulesAnswer();
+    DeviceRecord plain = WebModule();
+    plain.action = kActionSetLogin;
+    plain.status = kStatusQueueLogin;
+    plain.versionBefore = "V0";
+    EXPECT_EQ(Run(plain), (Statuses{kStatusLogin, kStatusLoginSuccessfully}));
+}
+
+}  // namespace
+}  // namespace tarrowind
+
+namespace tarrowind {
+namespace {
+
+TEST_F(JobWorkerTest, AnUnconfirmedRecordQueuedAnywayIsSentNothing)
+{
+    for (const bool reader : {false, true}) {
+        DeviceRecord r = reader ? DactylReader() : WebModule();
+        r.addressConfirmed = false;
+        r.action = kActionSetLogin;
+        r.status = kStatusQueueLogin;
+        EXPECT_EQ(Run(r), (Statuses{kStatusAddressNotConfirmed}));
+        EXPECT_EQ(r.action, kActionNone);
+        EXPECT_EQ(neighbours.calls, 0);
+    }
+    EXPECT_TRUE(http.Requests().empty());
 }
 
 }  // namespace

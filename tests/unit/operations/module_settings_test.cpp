@@ -139,7 +139,8 @@ TEST_F(SettingsExchange, ReadGetsTheHiddenPageAndLeavesFieldsOnRefusalOrEmptyAns
     const std::pair<HttpResult, std::int32_t> untouched[] = {
         {Answer(std::string(kPage) + "401 Unauthorized"), kHttpRefused},
         {Answer("404 Not Found" + std::string(kPage)), kHttpRefused},
-        {Answer(""), kHttpSuccess},
+        {Answer(""), kHttpPageIncomplete},
+        {Answer("<html><body>503 Service busy, try again later</body></html>", 503), kHttpPageIncomplete},
         {HttpResult{7, 0, kPage}, 7},
     };
     for (const auto& [answer, expected] : untouched) {
@@ -151,6 +152,45 @@ TEST_F(SettingsExchange, ReadGetsTheHiddenPageAndLeavesFieldsOnRefusalOrEmptyAns
         EXPECT_EQ(settings.devicePort, 5000u);
     }
     EXPECT_EQ(ReadModuleSettings(nullptr, http), kHttpNoTarget);
+}
+
+TEST_F(SettingsExchange, APageLackingAnyPostedValueIsIncompleteAndLeavesEveryField)
+{
+    const auto without = [](std::string page, const std::string& key) {
+        for (std::size_t at = page.find(key); at != std::string::npos; at = page.find(key)) {
+            page.replace(at, key.size(), "var va_gone = ");
+        }
+        return page;
+    };
+    const char* posted[] = {"machname", "EnableDHCP", "IpAddr", "NetMask", "Gateway", "DNServer",
+                            "SendtoServer", "ServerAddress", "MyName", "ddns", "HostName", "UserName",
+                            "DDNSPasswd", "3Des1", "3Des2", "3Des3", "DevicePort"};
+    std::vector<std::string> pages;
+    for (const char* name : posted) {
+        pages.push_back(without(kPage, std::string("var va_") + name + " = "));
+    }
+    // Present but unreadable: an address that is none, a port without digits, a number without one.
+    pages.push_back(without(kPage, "var va_IpAddr = ") + "var va_IpAddr = '';");
+    pages.push_back(without(kPage, "var va_Gateway = ") + "var va_Gateway = 'busy';");
+    pages.push_back(without(kPage, "var va_DevicePort = ") + "var va_DevicePort = 'x';");
+    pages.push_back(without(kPage, "var va_EnableDHCP = ") + "var va_EnableDHCP = ;");
+    pages.push_back(without(kPage, "var va_3Des2 = ") + "var va_3Des2 = 'unterminated");
+    for (const std::string& page : pages) {
+        settings.machineName = "kept";
+        settings.ip = Ip(198, 51, 100, 1);
+        http.handler = [&](const HttpRequest&) { return Answer(page); };
+        EXPECT_EQ(ReadModuleSettings(&settings, http), kHttpPageIncomplete) << page;
+        EXPECT_EQ(settings.machineName, "kept");
+        EXPECT_EQ(settings.ip, Ip(198, 51, 100, 1));
+    }
+    // The values only shown are not posted: a page without them is read.
+    for (const char* shown : {"Mac", "EthVer", "DC4Ver"}) {
+        const std::string page = without(kPage, std::string("var va_") + shown + " = ");
+        http.handler = [&](const HttpRequest&) { return Answer(page); };
+        EXPECT_EQ(ReadModuleSettings(&settings, http), kHttpSuccess) << shown;
+    }
+    EXPECT_EQ(SettingsReadFailureStatus(kHttpPageIncomplete), kStatusSettingsUnreadable);
+    EXPECT_EQ(SettingsReadFailureStatus(kHttpRefused), kStatusSettingFailed);
 }
 
 TEST_F(SettingsExchange, RestartRequestsCarryOnlyTheirFlags)

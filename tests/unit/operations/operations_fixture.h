@@ -47,6 +47,18 @@ public:
     std::string path;  // ends with "/"
 };
 
+// A configuration page carrying every value its form posts back; `extra` is put in front, so that its
+// variables are the ones found first.
+inline std::string SettingsPage(const std::string& extra = {})
+{
+    return extra + "<script>var va_machname = 'Door'; var va_EnableDHCP = 0; var va_IpAddr = '192.0.2.10';"
+                   "var va_NetMask = '255.255.255.0'; var va_Gateway = '192.0.2.254';"
+                   "var va_DNServer = '192.0.2.53'; var va_SendtoServer = 2; var va_ServerAddress = '0.0.0.0';"
+                   "var va_MyName = 'me'; var va_ddns = 0; var va_HostName = ''; var va_UserName = 'du';"
+                   "var va_DDNSPasswd = 'dp'; var va_3Des1 = 'k1'; var va_3Des2 = 'k2'; var va_3Des3 = 'k3';"
+                   "var va_DevicePort = '4001';</script>";
+}
+
 inline HttpResult Answer(std::string body, long status = 200)
 {
     return HttpResult{0, status, std::move(body)};
@@ -175,15 +187,16 @@ struct OperationsFixture : ::testing::Test {
         return r;
     }
     // Web modules answer a requery from the address they were asked at; readers answer a broadcast.
-    void ModulesAnswer(const std::string& mac = "02:00:00:00:01:01")
+    void ModulesAnswer(const std::string& mac = "02:00:00:00:01:01", const std::string& version = "V3.10R2")
     {
-        sockets.responder = [mac](const FakeUdpSockets::Sent& s) -> std::vector<FakeUdpSockets::Answer> {
+        sockets.responder = [mac, version](const FakeUdpSockets::Sent& s) -> std::vector<FakeUdpSockets::Answer> {
             if (s.port == CControllerManager::kBinaryProbePort) {
                 return {{5, BinaryReply()}};
             }
             TextReplyFields f;
             f.ip = FormatIp(s.address);
             f.mac = mac;
+            f.version = version;
             return {{5, TextReply(252, f)}};
         };
     }

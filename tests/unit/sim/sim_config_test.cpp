@@ -231,7 +231,8 @@ TEST(SimConfigWeb, FaultSwitches)
 {
     const SimConfig config = parseConfig(withModule(R"("kind": "WebDactyl", "faults": {
         "refuse": ["Other404", "Hidden", "Upload"], "dropConnection": ["Progress", "Config"],
-        "neverReturn": true, "httpDelayMs": 250, "oversizedBody": true, "noTotal": true, "stallProgress": true})"));
+        "neverReturn": true, "httpDelayMs": 250, "oversizedBody": true, "noTotal": true, "stallProgress": true,
+        "busySettingsPage": true, "keepVersion": true})"));
     const FaultConfig& f = config.modules.at(0).faults;
     EXPECT_EQ(f.refusal(WebPage::Other), Refusal::NotFound);
     EXPECT_EQ(f.refusal(WebPage::Hidden), Refusal::Unauthorized);
@@ -245,6 +246,8 @@ TEST(SimConfigWeb, FaultSwitches)
     EXPECT_TRUE(f.oversizedBody);
     EXPECT_TRUE(f.noTotal);
     EXPECT_TRUE(f.stallProgress);
+    EXPECT_TRUE(f.busySettingsPage);
+    EXPECT_TRUE(f.keepVersion);
 
     const SimConfig reader = parseConfig(R"({"modules": [{"kind": "BinaryDactyl", "mac": "02:00:00:FD:01:04",
         "ip": "192.0.2.13", "link": "sim0", "faults": {"refuse": ["Login"], "dropConnection": ["Login"]}}]})");

@@ -320,6 +320,28 @@ TEST_F(WebServerTest, ProgressFaults)
     EXPECT_EQ(answer->body.find("va_Total"), std::string::npos);
 }
 
+TEST_F(WebServerTest, BusySettingsPageAndAnUpdateThatKeepsTheOldVersion)
+{
+    ModuleConfig faulty = module(ModuleKind::Web, true);
+    faulty.faults.busySettingsPage = true;
+    faulty.faults.keepVersion = true;
+    start({faulty});
+    auto page = https()->Get("/Eng/Hidden.htm");
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->status, 503);
+    EXPECT_NE(page->body.find("var va_IpAddr = '"), std::string::npos);
+    EXPECT_EQ(page->body.find("va_NetMask"), std::string::npos);
+
+    const std::string file = "SIMFW version=V9.9.9-9\n" + std::string(4096, 'x');
+    auto upload = https()->Post("/ETHUpload.cgi", kUploadHeaders, uploadBody(file), "");
+    ASSERT_TRUE(upload);
+    EXPECT_EQ(upload->status, 200);
+    ASSERT_TRUE(https()->Post("/ConfigReboot", "RedirectUrl=https\r\n", ""));
+    auto posted = restarts();
+    ASSERT_EQ(posted.size(), 1u);
+    EXPECT_FALSE(posted[0].changes.version);
+}
+
 TEST_F(WebServerTest, ManyParallelClients)
 {
     start({module(ModuleKind::Web, true)});
@@ -334,4 +356,36 @@ TEST_F(WebServerTest, ManyParallelClients)
         });
     for (auto& client : clients) client.join();
     EXPECT_EQ(answered.load(), 96);
+}
+
+TEST(WebConnection, ModulesOnOneAddressAreToldApartByTheMacTheClientSentTo)
+{
+    ModuleConfig a = module(ModuleKind::Web, true);
+    ModuleConfig b = a;
+    b.mac = {0x02, 0, 0, 0, 0x01, 0x02};
+    ModuleConfig plain = a;
+    plain.mac = {0x02, 0, 0, 0, 0x01, 0x03};
+    plain.useHttps = false;
+    SimConfig config;
+    config.modules = {a, b, plain};
+    ModuleTable table;
+    table.load(config);
+    const auto generation = table.current();
+    const auto now = Clock::now();
+    EXPECT_EQ(moduleForConnection(*generation, kLoopback, b.mac, WebScheme::Https, now), generation->all[1]);
+    EXPECT_EQ(moduleForConnection(*generation, kLoopback, a.mac, WebScheme::Https, now), generation->all[0]);
+    EXPECT_EQ(moduleForConnection(*generation, kLoopback, std::nullopt, WebScheme::Https, now), generation->all[0]);
+    // A frame to a module that does not serve that scheme or address reaches nobody else.
+    EXPECT_EQ(moduleForConnection(*generation, kLoopback, plain.mac, WebScheme::Https, now), nullptr);
+    EXPECT_EQ(moduleForConnection(*generation, kLoopback + 1, b.mac, WebScheme::Https, now), nullptr);
+
+    // The SYN as the kernel keeps it: Ethernet header, then IPv4; loopback's MACs are all zero.
+    std::vector<std::uint8_t> syn(14 + 40, 0);
+    std::copy(b.mac.begin(), b.mac.end(), syn.begin());
+    syn[12] = 0x08;
+    syn[14] = 0x45;
+    EXPECT_EQ(destinationOfSyn(syn), b.mac);
+    EXPECT_EQ(destinationOfSyn(std::span(syn).subspan(14)), std::nullopt);  // no link header kept
+    std::fill_n(syn.begin(), 6, 0);
+    EXPECT_EQ(destinationOfSyn(syn), std::nullopt);
 }
