@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <thread>
@@ -133,7 +134,8 @@ public:
     int QueueJob(DeviceRecord* record);
     // The next parked record whose address is free, after `finishedAddress` was released. When there is
     // none the caller's worker ends: the running count is lowered in the same hold of the lock.
-    bool TakeNextJob(DeviceRecord*& record, std::uint32_t finishedAddress);
+    // `finishedAddress` is empty when the worker has released its address already.
+    bool TakeNextJob(DeviceRecord*& record, std::optional<std::uint32_t> finishedAddress);
     // Withdraws a parked record and frees its pending payload; false for records a worker has.
     bool CancelJob(DeviceRecord* record);
     bool ReserveAddress(std::uint32_t address);

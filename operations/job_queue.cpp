@@ -115,12 +115,14 @@ void CControllerManager::JoinWorkers()
     }
 }
 
-bool CControllerManager::TakeNextJob(DeviceRecord*& record, std::uint32_t finishedAddress)
+bool CControllerManager::TakeNextJob(DeviceRecord*& record, std::optional<std::uint32_t> finishedAddress)
 {
     std::lock_guard hold(m_queueLock);
     --m_jobCount;
     // Also address 0: a reader without an address holds it while its settings go out by broadcast.
-    m_busyAddresses.erase(finishedAddress);
+    if (finishedAddress) {
+        m_busyAddresses.erase(*finishedAddress);
+    }
     const auto next = m_closing ? m_parked.end()
                                 : std::find_if(m_parked.begin(), m_parked.end(), [this](const DeviceRecord* r) {
                                       return m_busyAddresses.count(r->ip) == 0;

@@ -193,7 +193,7 @@ void CControllerManager::JobWorker(DeviceRecord* record)
 {
     while (record != nullptr) {
         // Held before the action: a settings action that changes the address still frees the old one.
-        std::uint32_t heldAddress = record->ip;
+        std::optional<std::uint32_t> heldAddress = record->ip;
         // The entry is removed as it was made, also when the action gave the module a new address.
         DeviceRecord arpEntry;
         arpEntry.adapterIndex = record->adapterIndex;
@@ -209,11 +209,11 @@ void CControllerManager::JobWorker(DeviceRecord* record)
             RemoveStaticArp(arpEntry);
         }
         if (record->status == kStatusWaitForLogin) {
-            if (record->ip != heldAddress) {
-                // The module leaves its old address: the next one parked there (modules sharing a factory
-                // address) is worked on while this one restarts; each is reached by its own MAC.
-                ReleaseAddress(heldAddress);
-                heldAddress = 0;
+            // The module leaves its old address: the next one parked there (modules sharing a factory
+            // address) is worked on while this one restarts; each is reached by its own MAC. Address 0
+            // cannot be released so: it is freed when this worker takes its next record.
+            if (record->ip != *heldAddress && ReleaseAddress(*heldAddress)) {
+                heldAddress.reset();
             }
             WaitForModuleToReturn(*record);
         } else {

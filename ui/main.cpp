@@ -8,6 +8,7 @@
 #include "platform/http_client.h"
 #include "ui/main_dialog.h"
 #include "ui/message_box.h"
+#include "ui/session_end.h"
 
 int main(int argc, char** argv)
 {
@@ -27,6 +28,7 @@ int main(int argc, char** argv)
     QGuiApplication::setDesktopFileName(QStringLiteral(TARROWIND_APP_ID));
     tarrowind::InstallMessageBox();
     tarrowind::MainDialog window;
+    const tarrowind::SessionEnd sessionEnd(window);
     window.exec();
     return 0;
 }

@@ -229,7 +229,8 @@ MainDialog::~MainDialog()
     qApp->removeEventFilter(this);
     // Threads blocked on the window are let go before the window waits for them.
     m_gate.Close();
-    m_manager.Stop();
+    // Stopped, every action still running ends soon: the wait for them has an end.
+    m_manager.StopJobs();
     m_manager.WaitForSearch();
     m_manager.WaitUntilIdle();
 }
@@ -829,6 +830,15 @@ bool MainDialog::MayClose()
     }
     m_manager.Stop();
     return true;
+}
+
+void MainDialog::EndSession()
+{
+    for (DeviceRecord* parked : m_manager.StopJobs()) {
+        ModuleCommands::PutBack(*parked);
+    }
+    SaveState();
+    QDialog::done(QDialog::Rejected);
 }
 
 void MainDialog::reject() {}

@@ -80,6 +80,10 @@ public:
     bool IsSearching() const { return m_searching; }
     // Actions queued or running, or a settings read still under way: the window refuses to close.
     bool HasPendingWork() const;
+    // The session or the process ends: the queue stops, parked actions are put back, running ones end
+    // at once, and the window closes whatever is pending; the manager's end then removes the neighbour
+    // entries.
+    void EndSession();
     QString StatusPaneText() const;
     QString CountPaneText() const;
     QString RangesPaneText() const;

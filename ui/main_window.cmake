@@ -5,6 +5,7 @@ list(APPEND TARROWIND_UI_SOURCES
   ${CMAKE_CURRENT_SOURCE_DIR}/module_wait_dlg.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/message_box.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/my_rebar.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/session_end.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/ui_call_gate.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/window_state.cpp
 )

@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <QTest>
 
+#include <csignal>
+
 #include <atomic>
 #include <thread>
 
@@ -15,6 +17,7 @@
 #include "tests/unit/fakes/reply_bytes.h"
 #include "ui/controller_list_ctrl.h"
 #include "ui/main_dialog.h"
+#include "ui/session_end.h"
 #include "ui/ui_call_gate.h"
 
 namespace tarrowind {
@@ -155,6 +158,31 @@ private slots:
         QVERIFY(window.isVisible());
         QTest::keyClick(&window.List(), Qt::Key_Q, Qt::ControlModifier);
         QVERIFY(!window.isVisible());
+    }
+
+    void aTerminatedWindowStopsItsQueueAndClosesWithWorkPending()
+    {
+        FakeSite site;
+        MainDialog window(site.Services(), ManagerTiming{}, &site.prompts);
+        const SessionEnd sessionEnd(window);
+        window.show();
+        QTRY_VERIFY(!window.IsSearching() && window.List().RowCount() == 2);
+        DeviceRecord* running = window.List().RecordAt(0);
+        DeviceRecord* parked = window.List().RecordAt(1);
+        parked->ip = running->ip;
+        window.List().selectAll();
+        window.RunCommand(MainDialog::kCommandSetLogin);
+        QCOMPARE(window.Manager().GetJobCount(), 2);
+
+        ::raise(SIGTERM);
+        QTRY_VERIFY(!window.isVisible());
+        QVERIFY(window.Manager().JobsStopped());
+        QCOMPARE(parked->status, static_cast<std::int32_t>(kStatusNone));  // put back as it was
+        QCOMPARE(parked->action, static_cast<std::int32_t>(kActionNone));
+        site.RunWorkers();  // the running login ends without a request
+        QCOMPARE(running->status, static_cast<std::int32_t>(kStatusLoginFailed));
+        QVERIFY(site.http.Requests().empty());
+        QCOMPARE(window.Manager().GetJobCount(), 0);
     }
 
     void aNormalUsersWindowActsWithoutStaticArpEntriesAndSaysSoInTheStatusBar()

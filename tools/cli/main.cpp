@@ -25,7 +25,9 @@ constexpr const char* kFooter =
     "  1  a chosen module failed or was not found, or the search could not run\n"
     "  2  usage error\n"
     "  3  none failed, but some modules were skipped: the command is not offered for them (see RESULT and\n"
-    "     REASON of the summary)";
+    "     REASON of the summary)\n"
+    "  130, 143, 129, 141  stopped by SIGINT, SIGTERM, SIGHUP or a closed output pipe: the running exchanges\n"
+    "     were ended and the neighbour entries removed; no summary";
 
 void AddSearchOptions(CLI::App* command, std::uint32_t& searchMs, std::vector<std::string>& ranges,
                       std::uint32_t& rate)

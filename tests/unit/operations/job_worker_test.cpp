@@ -201,6 +201,35 @@ TEST_F(JobWorkerTest, ModulesOnOneAddressAreEachReachedByTheirMacAndTheNextStart
     EXPECT_TRUE(manager->ReserveAddress(Ip(192, 0, 2, 100)));
 }
 
+TEST_F(JobWorkerTest, AModuleLeavingItsAddressFreesNoOtherWorkersAddressZero)
+{
+    // Two readers without an address take their settings by broadcast, one after the other on address 0.
+    DeviceRecord first = DactylReader(), second = DactylReader();
+    for (DeviceRecord* reader : {&first, &second}) {
+        reader->ip = 0;
+        reader->ipText = "0.0.0.0";
+        reader->action = kActionSetting;
+        reader->status = kStatusQueueSetting;
+        ASSERT_EQ(manager->QueueJob(reader), 1);
+    }
+    DeviceRecord web = WebModule("192.0.2.10");
+    web.action = kActionSetting;
+    web.status = kStatusQueueSetting;
+    auto settings = std::make_shared<ModuleSettings>();
+    settings->target = HttpTarget::ForRecord(web);
+    settings->ip = Ip(192, 0, 2, 77);
+    web.pendingPayload = std::move(settings);
+    manager->QueueJob(&web);
+    ASSERT_EQ(workers.size(), 2u);
+    RunWorker(1);  // the web module moves, does not come back, and its worker ends
+    EXPECT_EQ(web.status, kStatusCannotAccess);
+    EXPECT_EQ(second.action, kActionSetting) << "the second reader still waits for the first";
+    EXPECT_FALSE(manager->CancelJob(&first));
+    EXPECT_TRUE(manager->CancelJob(&second));
+    RunWorkers();
+    EXPECT_EQ(manager->GetJobCount(), 0);
+}
+
 TEST_F(JobWorkerTest, SettingsThatCannotBeSentFail)
 {
     http.handler = [](const HttpRequest&) { return HttpResult{7, 0, {}}; };
