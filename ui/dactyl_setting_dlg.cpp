@@ -13,6 +13,8 @@
 
 #include "localisation/string_table.h"
 #include "ui/ip_address_edit.h"
+#include "ui/message_box.h"
+#include "ui/network_config_page.h"
 
 namespace tarrowind {
 namespace {
@@ -101,6 +103,7 @@ void CDactylSettingDlg::setVisible(bool visible)
         for (std::size_t i = 0; i < m_addresses.size(); ++i) {
             m_addresses[i]->SetAddress(addresses[i]);
         }
+        m_shownFirst = Addressing{dhcp != 0, __builtin_bswap32(ip), __builtin_bswap32(mask), __builtin_bswap32(gateway)};
         ApplyDhcpRule();
     }
     QDialog::setVisible(visible);
@@ -117,6 +120,16 @@ void CDactylSettingDlg::ApplyDhcpRule()
 
 void CDactylSettingDlg::accept()
 {
+    const Addressing shown{m_dhcp->isChecked(), __builtin_bswap32(m_addresses[0]->Address()),
+                           __builtin_bswap32(m_addresses[1]->Address()), __builtin_bswap32(m_addresses[2]->Address())};
+    int field = 0;
+    const QString refusal = AddressingRefusal(m_shownFirst, shown, otherModuleAddresses, field);
+    if (!refusal.isEmpty()) {
+        ShowMessageText(refusal.toStdString(), message_box::kOk | message_box::kIconExclamation);
+        m_addresses[static_cast<std::size_t>(field)]->setFocus();
+        m_addresses[static_cast<std::size_t>(field)]->selectAll();
+        return;
+    }
     deviceName = m_deviceName->text().toStdString();
     dhcp = m_dhcp->isChecked() ? 1 : 0;
     ip = m_addresses[0]->Address();

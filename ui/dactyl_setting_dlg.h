@@ -5,6 +5,9 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
+
+#include "commands/address_rules.h"
 
 class QCheckBox;
 class QLabel;
@@ -15,7 +18,8 @@ namespace tarrowind {
 class CIpAddressEdit;
 
 // Name and addressing of a fingerprint reader that takes its settings by one UDP request. The caller
-// sets the values, runs the dialog, and on Accepted builds the request from them. Nothing is refused.
+// sets the values, runs the dialog, and on Accepted builds the request from them. Changed addressing is
+// held to the address rules.
 class CDactylSettingDlg final : public QDialog {
     Q_OBJECT
 
@@ -30,6 +34,9 @@ public:
     std::uint32_t ip = 0;       // IPv4 address, host order (first number in the most significant byte)
     std::uint32_t mask = 0;     // subnet mask, host order
     std::uint32_t gateway = 0;  // default gateway, host order
+    // The other listed modules' addresses (network order): changed addressing keeps the address rules
+    // and takes none of them, or OK is refused with a message.
+    std::vector<std::uint32_t> otherModuleAddresses;
 
     void setVisible(bool visible) override;
 
@@ -38,6 +45,8 @@ public slots:
 
 private:
     void ApplyDhcpRule();
+
+    Addressing m_shownFirst;  // as the reader had it
 
     QLineEdit* m_deviceName;
     QCheckBox* m_dhcp;

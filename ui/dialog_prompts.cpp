@@ -101,6 +101,15 @@ bool DialogPrompts::EditDactylSettings(DactylSettingValues& values)
     dialog.ip = values.ip;
     dialog.mask = values.mask;
     dialog.gateway = values.gateway;
+    if (otherModuleAddresses) {
+        // The reader's own row is among them; another module on its address stays in the list.
+        std::vector<std::uint32_t> others = otherModuleAddresses(nullptr);
+        const auto own = std::find(others.begin(), others.end(), __builtin_bswap32(values.ip));
+        if (own != others.end()) {
+            others.erase(own);
+        }
+        dialog.otherModuleAddresses = std::move(others);
+    }
     if (dialog.exec() != QDialog::Accepted) {
         return false;
     }

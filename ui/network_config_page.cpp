@@ -310,39 +310,36 @@ bool CNetworkConfigPage::CheckValues()
     if (!m_initialised) {
         return true;
     }
-    const Addressing shown = ShownAddressing();
-    if (shown.dhcp == m_read.dhcp && shown.ip == m_read.ip && shown.mask == m_read.mask &&
-        shown.gateway == m_read.gateway) {
+    int field = 0;
+    const QString refusal = AddressingRefusal(m_read, ShownAddressing(), m_otherModules, field);
+    if (refusal.isEmpty()) {
         return true;
     }
-    const auto otherModule = [this](std::uint32_t address) {
-        return std::find(m_otherModules.begin(), m_otherModules.end(), address) != m_otherModules.end();
+    emit ActivationRequested();
+    ShowMessageText(refusal.toStdString(), message_box::kOk | message_box::kIconExclamation);
+    m_addresses[static_cast<std::size_t>(field)]->setFocus();
+    m_addresses[static_cast<std::size_t>(field)]->selectAll();
+    return false;
+}
+
+QString AddressingRefusal(const Addressing& read, const Addressing& shown, const std::vector<std::uint32_t>& otherModules,
+                          int& field)
+{
+    field = 0;
+    if (shown.dhcp == read.dhcp && shown.ip == read.ip && shown.mask == read.mask && shown.gateway == read.gateway) {
+        return {};
+    }
+    const auto otherModule = [&otherModules](std::uint32_t address) {
+        return std::find(otherModules.begin(), otherModules.end(), address) != otherModules.end();
     };
-    const auto refuse = [this](const QString& text, CIpAddressEdit* field) {
-        emit ActivationRequested();
-        ShowMessageText(text.toStdString(), message_box::kOk | message_box::kIconExclamation);
-        field->setFocus();
-        field->selectAll();
-        return false;
-    };
-    if (!shown.dhcp && shown.ip != m_read.ip && otherModule(shown.ip)) {
-        return refuse(QString::fromStdString(Text("ORB_IDS_ADDRESS_TAKEN")), m_addresses[0]);
+    if (!shown.dhcp && shown.ip != read.ip && otherModule(shown.ip)) {
+        return QString::fromStdString(Text("ORB_IDS_ADDRESS_TAKEN"));
     }
     const AddressRule rule = CheckAddressing(shown, otherModule);
-    switch (rule) {
-    case AddressRule::Usable:
-        return true;
-    case AddressRule::MaskNotMask:
-    case AddressRule::MaskTooNarrow:
-        return refuse(CAssignAddressesDlg::RuleText(rule), m_addresses[1]);
-    case AddressRule::AddressNotHost:
-        return refuse(CAssignAddressesDlg::RuleText(rule), m_addresses[0]);
-    case AddressRule::GatewayOffSubnet:
-    case AddressRule::GatewayIsAddress:
-    case AddressRule::GatewayIsModule:
-        break;
-    }
-    return refuse(CAssignAddressesDlg::RuleText(rule), m_addresses[2]);
+    field = rule == AddressRule::MaskNotMask || rule == AddressRule::MaskTooNarrow ? 1
+            : rule == AddressRule::AddressNotHost                                  ? 0
+                                                                                   : 2;
+    return CAssignAddressesDlg::RuleText(rule);
 }
 
 void CNetworkConfigPage::Apply()

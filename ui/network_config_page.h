@@ -20,6 +20,12 @@ namespace tarrowind {
 
 class CIpAddressEdit;
 
+// Why a module may not take the addressing `shown`, in the window's language; empty when it may, or when
+// it is as `read` (addressing left as it was is not held to the rules). `field` is set to the address
+// field at fault: 0 IP, 1 mask, 2 gateway. `otherModules`: the other listed modules' addresses.
+QString AddressingRefusal(const Addressing& read, const Addressing& shown, const std::vector<std::uint32_t>& otherModules,
+                          int& field);
+
 // The settings sheet's first tab: machine name, DHCP and static addressing, and the dynamic-DNS options
 // of one web-server module. Reads the sheet's record when first shown and writes it back on OK; changed
 // addressing must keep the address rules and must not take another module's address.

@@ -17,6 +17,7 @@
 #include <fstream>
 
 #include "discovery/address_text.h"
+#include "localisation/string_table.h"
 #include "operations/firmware_folder.h"
 #include "operations/module_settings.h"
 #include "tests/e2e/lab_simulator.h"
@@ -263,8 +264,9 @@ TEST_F(WindowE2E, AnInstallersDayAtScale)
     constexpr const char* kLocal[] = {"02:00:00:00:31:01", "02:00:00:00:31:02", "02:00:00:00:31:03",
                                       "02:00:00:00:31:04"};
     json modules = json::array();
+    // Straight from the box: all four on one factory address.
     for (int i = 0; i < 4; ++i) {
-        json m = Module("Web", kLocal[i], "192.0.2." + std::to_string(60 + i));
+        json m = Module("Web", kLocal[i], "192.0.2.60");
         m["name"] = "Door " + std::to_string(i + 1);
         modules.push_back(m);
     }
@@ -308,7 +310,8 @@ TEST_F(WindowE2E, AnInstallersDayAtScale)
     }
     EXPECT_EQ(Shown(window, kLocal[0]).status, kStatusNone) << "hidden by the filter, so not logged in";
 
-    // Four new addresses at once, with a preview that follows the fields.
+    // Four new addresses at once, with a preview that follows the fields; they leave their shared
+    // address one after another.
     window.FilterField().setText(QStringLiteral("door"));
     window.RunCommand(MainDialog::kCommandSelectAll);
     window.RunCommand(MainDialog::kCommandSetLogin);
@@ -322,6 +325,8 @@ TEST_F(WindowE2E, AnInstallersDayAtScale)
         d.StartField().SetAddress(0xC0000246);  // 192.0.2.70
         EXPECT_EQ(Column(d.Preview(), CAssignAddressesDlg::kNewAddress),
                   (std::vector<std::string>{"192.0.2.70", "192.0.2.71", "192.0.2.72", "192.0.2.73"}));
+        EXPECT_EQ(Column(d.Preview(), CAssignAddressesDlg::kNote),
+                  std::vector<std::string>(4, Text("ORB_IDS_NOTE_SHARED_ADDRESS", 4)));
         EXPECT_TRUE(d.CanAccept());
         d.accept();
     });

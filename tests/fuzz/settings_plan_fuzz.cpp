@@ -68,6 +68,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const PlannedChange& c : match.changes) {
         FuzzCheck(!c.change.Empty() && !c.fields.empty() && problemLines.count(c.line) == 0);
         FuzzCheck(changed.insert(c.record).second);  // one change per module
+        // What the module is left with keeps the address rules, kept values included.
+        FuzzCheck(!ChangesAddressing(c.change) ||
+                  CheckAddressing(AddressingAfter(*c.record, c.change), {}) == AddressRule::Usable);
         if (c.change.ip) {
             finalAddress.erase(c.record->ip);
             // Never an address another module has now.

@@ -85,7 +85,7 @@ private slots:
         QCOMPARE(dialog.ip, 0x0A000001u);
     }
 
-    void EmptyFieldsGiveEmptyValues()
+    void EmptyFieldsGiveEmptyValuesOnlyWhereDhcpTakesOver()
     {
         CDactylSettingDlg dialog;
         dialog.deviceName = "x";
@@ -94,10 +94,35 @@ private slots:
         dialog.findChild<QLineEdit*>("deviceName")->clear();
         dialog.findChild<QLineEdit*>("ip")->clear();
         dialog.accept();
+        QVERIFY(dialog.result() != int(QDialog::Accepted));  // no address and no DHCP: refused
+        dialog.findChild<QCheckBox*>("dhcp")->click();
+        dialog.accept();
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
         QCOMPARE(dialog.deviceName, std::string());
-        QCOMPARE(dialog.dhcp, 0);
+        QCOMPARE(dialog.dhcp, 1);
         QCOMPARE(dialog.ip, 0u);
         QCOMPARE(dialog.mask, 0u);
+    }
+
+    void ChangedAddressingKeepsTheRules()
+    {
+        CDactylSettingDlg dialog;
+        dialog.ip = 0xC0A8010Au;  // 192.168.1.10/24, gateway .1
+        dialog.mask = 0xFFFFFF00u;
+        dialog.gateway = 0xC0A80101u;
+        dialog.otherModuleAddresses = {__builtin_bswap32(0xC0A80114u)};  // 192.168.1.20
+        dialog.show();
+        auto* ip = dialog.findChild<QLineEdit*>("ip");
+        for (const char* refused : {"192.168.1.20", "10.0.0.5", "192.168.1.255", "192.168.1.1"}) {
+            ip->setText(refused);
+            dialog.accept();
+            QVERIFY2(dialog.result() != int(QDialog::Accepted), refused);
+            QCOMPARE(dialog.ip, 0xC0A8010Au);
+        }
+        ip->setText("192.168.1.30");
+        dialog.accept();
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(dialog.ip, 0xC0A8011Eu);
     }
 };
 
