@@ -8,6 +8,7 @@
 #include "discovery/core_events.h"
 #include "discovery/dactyl_settings.h"
 #include "operations/firmware_folder.h"
+#include "operations/module_request.h"
 #include "operations/module_settings.h"
 
 namespace tarrowind {
@@ -148,7 +149,7 @@ bool ModuleCommands::SettingOfWebModule(DeviceRecord& r)
     }
     if (read->result != kHttpSuccess) {
         r.action = kActionNone;
-        r.status = kStatusSettingFailed;
+        r.status = FailureStatus(read->result, kStatusSettingFailed);
         Report(r);
         return true;
     }
