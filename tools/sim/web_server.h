@@ -27,6 +27,7 @@ struct WebServerOptions {
     int httpsPort = 443;
     int threads = 48;    // per server; every parallel client holds one while it is served
     bool verbose = false;
+    std::string tlsKeyFile;  // the HTTPS key kept there across starts; empty: a new key each start
 };
 
 // One HTTP and one HTTPS server for every module: each request goes to the module whose current

@@ -6,6 +6,7 @@
 #include <arpa/inet.h>
 #include <openssl/ssl.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -387,4 +388,26 @@ TEST_F(WebServerTest, ManyParallelClients)
         });
     for (auto& client : clients) client.join();
     EXPECT_EQ(answered.load(), 96);
+}
+
+TEST(TlsIdentity, AKeyFileKeepsTheKeyAcrossStarts)
+{
+    char folder[] = "/tmp/tw-sim-key.XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const std::string file = std::string(folder) + "/key.pem";
+    const auto publicKey = [](const TlsIdentity& identity) {
+        unsigned char* der = nullptr;
+        const int n = i2d_PUBKEY(identity.key(), &der);
+        std::string out(reinterpret_cast<char*>(der), static_cast<std::size_t>(n));
+        OPENSSL_free(der);
+        return out;
+    };
+    const std::string first = publicKey(TlsIdentity::withKeyFile("sim", file));
+    EXPECT_EQ(publicKey(TlsIdentity::withKeyFile("sim", file)), first);
+    EXPECT_NE(publicKey(TlsIdentity::generate("sim")), first);
+    struct stat info{};
+    ASSERT_EQ(stat(file.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    unlink(file.c_str());
+    rmdir(folder);
 }
