@@ -11,6 +11,7 @@
 #include "discovery/module_address.h"
 #include "operations/firmware_folder.h"
 #include "operations/firmware_upload.h"
+#include "operations/module_request.h"
 #include "operations/module_settings.h"
 #include "platform/secret_wipe.h"
 

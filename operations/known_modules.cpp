@@ -59,6 +59,16 @@ bool IsUtcTime(std::string_view text)
     return true;
 }
 
+// A first contact: an entry that stands is kept, except that a key now beats plain HTTP before (nothing
+// to protect was lost).
+void AddMet(KnownModuleMap& modules, const std::string& mac, const KnownModule& met)
+{
+    const auto [it, added] = modules.emplace(mac, met);
+    if (!added && !it->second.https && met.https) {
+        it->second = met;
+    }
+}
+
 std::vector<std::string_view> Fields(std::string_view line)
 {
     std::vector<std::string_view> fields;
@@ -210,7 +220,7 @@ void KnownModules::RefreshLocked()
 
 void KnownModules::Update(const std::function<void(KnownModuleMap&)>& change)
 {
-    // Called with m_lock held.
+    // Called with m_writeLock and m_lock held.
     change(m_modules);
     if (m_path.empty()) {
         return;
@@ -225,10 +235,36 @@ void KnownModules::Update(const std::function<void(KnownModuleMap&)>& change)
         return FormatKnownModules(merged);
     });
     if (written) {
-        std::error_code error;
-        const std::filesystem::path path = std::filesystem::u8path(m_path);
-        m_readStamp = std::filesystem::last_write_time(path, error);
-        m_readSize = std::filesystem::file_size(path, error);
+        m_readStamp.reset();  // read again: another process may have written right after
+    }
+}
+
+void KnownModules::WritePending()
+{
+    // First contacts are written in batches: a worker that waited here finds its entry written already.
+    const std::lock_guard<std::mutex> write(m_writeLock);
+    KnownModuleMap batch;
+    {
+        const std::lock_guard<std::mutex> lock(m_lock);
+        batch.swap(m_pending);
+    }
+    if (batch.empty()) {
+        return;
+    }
+    KnownModuleMap merged;
+    const bool written = UpdatePrivateFile(m_path, [&](const std::string& present) {
+        merged = ParseKnownModules(present);
+        for (const auto& [mac, met] : batch) {
+            AddMet(merged, mac, met);
+        }
+        return FormatKnownModules(merged);
+    });
+    if (written) {
+        const std::lock_guard<std::mutex> lock(m_lock);
+        for (const auto& [mac, module] : merged) {
+            m_modules[mac] = module;  // where another process met a module first, its entry stands
+        }
+        m_readStamp.reset();
     }
 }
 
@@ -242,17 +278,20 @@ std::optional<KnownModule> KnownModules::Find(const std::string& mac)
 
 KnownModule KnownModules::Learn(const std::string& mac, bool https, const std::optional<KeyFingerprint>& key)
 {
-    const std::lock_guard<std::mutex> lock(m_lock);
     KnownModule met;
     met.https = https && key.has_value();
     met.key = key.value_or(KeyFingerprint{});
     met.firstSeen = UtcNow();
-    Update([&](KnownModuleMap& modules) {
-        const auto [it, added] = modules.emplace(mac, met);
-        if (!added && !it->second.https && met.https) {
-            it->second = met;  // plain HTTP before, a key now: nothing to protect was lost
+    {
+        const std::lock_guard<std::mutex> lock(m_lock);
+        RefreshLocked();
+        AddMet(m_modules, mac, met);
+        if (!m_path.empty()) {
+            AddMet(m_pending, mac, met);
         }
-    });
+    }
+    WritePending();
+    const std::lock_guard<std::mutex> lock(m_lock);
     return m_modules.at(mac);
 }
 
@@ -316,6 +355,7 @@ void KnownModules::Replace(const std::string& mac, bool https, const std::option
     after.key = key.value_or(KeyFingerprint{});
     after.firstSeen = UtcNow();
     {
+        const std::lock_guard<std::mutex> write(m_writeLock);
         const std::lock_guard<std::mutex> lock(m_lock);
         RefreshLocked();
         if (const auto it = m_modules.find(mac); it != m_modules.end()) {

@@ -81,10 +81,13 @@ private:
     // Applies `change` to the file's present entries under its lock and keeps the result.
     void Update(const std::function<void(KnownModuleMap&)>& change);
     void RefreshLocked();
+    void WritePending();
 
     const std::string m_path;
+    std::mutex m_writeLock;  // one write of the file at a time; taken before m_lock
     mutable std::mutex m_lock;
     KnownModuleMap m_modules;
+    KnownModuleMap m_pending;  // first contacts not written yet
     std::optional<std::filesystem::file_time_type> m_readStamp;
     std::uintmax_t m_readSize = 0;
     std::map<std::string, std::optional<KeyFingerprint>> m_refused;

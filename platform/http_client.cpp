@@ -65,7 +65,7 @@ std::size_t OnRead(char* buffer, std::size_t size, std::size_t count, void* user
     return n;
 }
 
-// The layer goes back only to send the body again from its start (a redirect).
+// The layer goes back only to send the body again from its start (a retry on a new connection).
 int OnSeek(void* user, curl_off_t offset, int origin)
 {
     auto* upload = static_cast<Upload*>(user);

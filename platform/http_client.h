@@ -30,7 +30,7 @@ public:
     // The body's length in bytes, announced before the first byte is sent.
     virtual std::uint64_t Size() const = 0;
     // Fills `buffer` with the body's bytes from `offset` on; `buffer` never reaches past Size(). Offsets
-    // follow one another, or go back to 0 when the layer sends the body again (a redirect). False when
+    // follow one another, or go back to 0 when the layer sends the body again (a retry). False when
     // the bytes cannot be given as announced (the file behind them changed): the layer then ends the
     // transfer before the body is complete, so the receiver never sees a whole body, and Perform gives
     // kBodySourceFailed.

@@ -102,7 +102,8 @@ std::optional<KeyFingerprint> Fingerprint(PCCERT_CONTEXT certificate)
 }
 
 // Told when the request is about to be sent, after the handshake: the key decides, and a refused one
-// closes the request there. The body is written only after this passed.
+// closes the request there. Wine sends the request line and headers whatever the callback does, so the
+// body (new passwords, codes) is written only after this passed.
 void CALLBACK OnStatus(HINTERNET request, DWORD_PTR context, DWORD status, LPVOID, DWORD)
 {
     auto* check = reinterpret_cast<KeyCheck*>(context);

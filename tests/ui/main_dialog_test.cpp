@@ -12,10 +12,12 @@
 
 #include "discovery/controller_manager.h"
 #include "localisation/string_table.h"
+#include "operations/known_modules.h"
 #include "tests/unit/fakes/fake_http.h"
 #include "tests/unit/fakes/fake_network.h"
 #include "tests/unit/fakes/reply_bytes.h"
 #include "ui/controller_list_ctrl.h"
+#include "ui/controller_list_model.h"
 #include "ui/main_dialog.h"
 #include "ui/session_end.h"
 #include "ui/ui_call_gate.h"
@@ -265,6 +267,61 @@ private slots:
         const QString search = QString::fromStdString(Text("ORB_IDC_SEARCH"));
         QVERIFY(enabled.contains(selectAll) && enabled.contains(search));
         QVERIFY(!enabled.contains(QString::fromStdString(Text("ORB_IDC_REBOOT"))));
+    }
+
+    void aChangedCertificateIsShownWithBothKeysAndTakenOnlyForTheSelectedRow()
+    {
+        FakeSite site;
+        KnownModules known("");
+        KeyFingerprint shown{}, remembered{};
+        shown.fill(0x22);
+        remembered.fill(0x11);
+        known.Learn("02:00:00:00:01:01", true, remembered);
+        site.http.handler = [&](const HttpRequest& q) {
+            if (q.expectedKey && *q.expectedKey != shown) {
+                return HttpResult{HttpClient::kCertificateChanged, 0, {}, shown};
+            }
+            return HttpResult{0, 200, "<html>Other</html>", shown};
+        };
+        ManagerServices services = site.Services();
+        services.knownModules = &known;
+        MainDialog window(services, ManagerTiming{}, &site.prompts);
+        QTRY_VERIFY(!window.IsSearching() && window.List().RowCount() == 2);
+        const int row = window.List().SnapshotAt(0)->macText == "02:00:00:00:01:01" ? 0 : 1;
+        window.List().selectAll();
+        window.RunCommand(MainDialog::kCommandSetLogin);
+        site.RunWorkers();
+        QCOMPARE(window.List().SnapshotAt(row)->status, static_cast<std::int32_t>(kStatusCertificateChanged));
+        QCOMPARE(window.List().SnapshotAt(1 - row)->status, static_cast<std::int32_t>(kStatusLoginSuccessfully));
+
+        ControllerListModel& model = *window.List().Model();
+        const QString tip =
+            model.data(model.index(row, ControllerListModel::kColumnStatus), Qt::ToolTipRole).toString();
+        QVERIFY2(tip.contains(QString::fromStdString(FingerprintHex(remembered))), qPrintable(tip));
+        QVERIFY(tip.contains(QString::fromStdString(FingerprintHex(shown))));
+        QVERIFY(tip.contains(QString::fromStdString(known.Find("02:00:00:00:01:01")->firstSeen)));
+
+        const auto trustOffered = [&] {
+            const std::unique_ptr<QMenu> menu = window.MakeContextMenu();
+            for (QAction* action : menu->actions()) {
+                if (action->data().toInt() == MainDialog::kCommandTrustNewCertificate) {
+                    return action->isEnabled();
+                }
+            }
+            return false;
+        };
+        window.List().clearSelection();
+        window.List().selectRow(1 - row);
+        QVERIFY(!trustOffered());
+        window.List().clearSelection();
+        window.List().selectRow(row);
+        QVERIFY(trustOffered());
+        window.RunCommand(MainDialog::kCommandTrustNewCertificate);
+        QCOMPARE(window.List().SnapshotAt(row)->status, static_cast<std::int32_t>(kStatusNone));
+        QVERIFY(known.Find("02:00:00:00:01:01")->key == shown);
+        window.RunCommand(MainDialog::kCommandSetLogin);
+        site.RunWorkers();
+        QCOMPARE(window.List().SnapshotAt(row)->status, static_cast<std::int32_t>(kStatusLoginSuccessfully));
     }
 
     void closedGateReleasesAWaitingSender()

@@ -50,6 +50,9 @@ int main(int argc, char** argv)
     app.add_option("--link", options.links,
                    "interface to play modules on (repeatable); default: the links the config names");
     app.add_flag("--verbose", options.verbose, "log every frame and web request handled to stderr");
+    app.add_option("--tls-key", options.tlsKeyFile,
+                   "PEM file holding the HTTPS key: read when it exists, else made there; without it every start "
+                   "makes a new key, which clients that remember keys see as a changed certificate");
     app.add_option("--web-threads", options.threads, "threads per web server (parallel clients)")
         ->check(CLI::Range(1, 1024));
     try {

@@ -190,6 +190,7 @@ int SimServer::run(std::ostream& out)
     WebServerOptions web;
     web.threads = m_options.threads;
     web.verbose = m_options.verbose;
+    web.tlsKeyFile = m_options.tlsKeyFile;
     m_web = std::make_unique<WebServer>(m_modules, m_inbox, web);
     m_web->start();
 

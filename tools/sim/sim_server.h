@@ -23,6 +23,7 @@ struct ServerOptions {
     std::string defaultLink;        // for modules that name no link; empty: none
     bool verbose = false;
     int threads = 48; // per web server
+    std::string tlsKeyFile;
 };
 
 // The single-threaded event loop: link sockets, signals and the timer queue.

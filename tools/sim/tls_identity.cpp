@@ -1,9 +1,14 @@
 #include "tls_identity.h"
 
 #include <openssl/err.h>
+#include <openssl/pem.h>
 #include <openssl/rand.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstdint>
+#include <cstdio>
 #include <stdexcept>
 
 namespace tarrowind::sim {
@@ -23,10 +28,35 @@ constexpr long kValidSeconds = 10L * 365 * 24 * 3600;
 
 TlsIdentity TlsIdentity::generate(const std::string& commonName)
 {
+    // P-256 keeps start-up quick.
+    EVP_PKEY* key = EVP_EC_gen("P-256");
+    if (!key) failed("key");
+    return certify(commonName, key);
+}
+
+TlsIdentity TlsIdentity::withKeyFile(const std::string& commonName, const std::string& keyFile)
+{
+    if (FILE* in = std::fopen(keyFile.c_str(), "r")) {
+        EVP_PKEY* key = PEM_read_PrivateKey(in, nullptr, nullptr, nullptr);
+        std::fclose(in);
+        if (!key) failed(("reading the key file " + keyFile).c_str());
+        return certify(commonName, key);
+    }
+    TlsIdentity identity = generate(commonName);
+    const int fd = ::open(keyFile.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    FILE* out = fd < 0 ? nullptr : ::fdopen(fd, "w");
+    const bool written = out != nullptr &&
+                         PEM_write_PrivateKey(out, identity.key(), nullptr, nullptr, 0, nullptr, nullptr) == 1;
+    if (out != nullptr) std::fclose(out);
+    else if (fd >= 0) ::close(fd);
+    if (!written) throw std::runtime_error("cannot write the key file " + keyFile);
+    return identity;
+}
+
+TlsIdentity TlsIdentity::certify(const std::string& commonName, EVP_PKEY* key)
+{
     TlsIdentity identity;
-    // P-256 keeps start-up quick; the clients check no certificate anyway.
-    identity.m_key.reset(EVP_EC_gen("P-256"));
-    if (!identity.m_key) failed("key");
+    identity.m_key.reset(key);
 
     identity.m_certificate.reset(X509_new());
     X509* cert = identity.m_certificate.get();

@@ -148,7 +148,8 @@ private:
 
 WebServer::WebServer(const ModuleTable& modules, RestartInbox& restarts, WebServerOptions options)
     : m_modules(modules), m_restarts(restarts), m_options(std::move(options)),
-      m_identity(TlsIdentity::generate("tarrowind-sim"))
+      m_identity(m_options.tlsKeyFile.empty() ? TlsIdentity::generate("tarrowind-sim")
+                                              : TlsIdentity::withKeyFile("tarrowind-sim", m_options.tlsKeyFile))
 {
     const auto filter = [this](WebScheme scheme) {
         return [this, scheme](Ipv4Address local, const std::optional<MacAddress>& destination) {

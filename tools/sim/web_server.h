@@ -28,6 +28,7 @@ struct WebServerOptions {
     int httpsPort = 443;
     int threads = 48;    // per server; every parallel client holds one while it is served
     bool verbose = false;
+    std::string tlsKeyFile;  // the HTTPS key kept there across starts; empty: a new key each start
 };
 
 // The module that answers a connection to `local` sent to `destination`: of the modules answering on

@@ -169,6 +169,24 @@ TEST_F(ModuleCommandsTest, SettingsPageWithoutItsValuesShowsNoSheet)
     EXPECT_TRUE(manager->ReserveAddress(r.ip));
 }
 
+TEST_F(ModuleCommandsTest, ASettingsReadRefusedForAChangedKeySaysSo)
+{
+    DeviceRecord& r = Row(WebModule());
+    r.ownerQueue = manager.get();  // as the login left it
+    KeyFingerprint remembered{}, shown{};
+    remembered.fill(1);
+    shown.fill(2);
+    known.Learn(MacKey(r.mac), true, remembered);
+    http.handler = [&](const HttpRequest& q) {
+        EXPECT_EQ(q.expectedKey, remembered);
+        return HttpResult{HttpClient::kCertificateChanged, 0, {}, shown};
+    };
+    commands.Setting(All());
+    EXPECT_TRUE(prompts.asked.empty());
+    EXPECT_EQ(r.status, kStatusCertificateChanged);
+    EXPECT_EQ(r.action, kActionNone);
+}
+
 TEST_F(ModuleCommandsTest, SettingOnABusyAddressSaysSoAndChangesNothing)
 {
     DeviceRecord& busy = Row(WebModule("192.0.2.10", "02:00:00:00:01:01"));

@@ -63,11 +63,13 @@ TEST(KnownModulesFile, IsTheOwnersOnlyAndTwoProgramsAtOnceLoseNoEntry)
     EXPECT_EQ(window.Find(MacKey({2, 0, 0, 0, 79, 0}))->key, Key(79));
 
     EXPECT_EQ(ParseKnownModules(ReadPrivateFile(path).value()).size(), 80u);
+#ifndef _WIN32
     struct stat info{};
     ASSERT_EQ(stat(path.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
     ASSERT_EQ(stat((dir.path + "config/Tarrowind").c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0700u);
+#endif
 
     // A key taken by one program replaces the other's, which sees it on its next look.
     window.NoteRefused(MacKey({2, 0, 0, 0, 5, 0}), Key(0x55));
@@ -78,11 +80,16 @@ TEST(KnownModulesFile, IsTheOwnersOnlyAndTwoProgramsAtOnceLoseNoEntry)
 
 TEST(KnownModulesFile, LivesInTheUsersConfigurationFolder)
 {
+#ifdef _WIN32
+    testing::SetEnvironment("APPDATA", "C:\\Users\\someone\\AppData\\Roaming");
+    EXPECT_EQ(KnownModules::UserFilePath(), "C:\\Users\\someone\\AppData\\Roaming\\Tarrowind\\known-modules");
+#else
     testing::SetEnvironment("XDG_CONFIG_HOME", "/tmp/xdg-test");
     EXPECT_EQ(KnownModules::UserFilePath(), "/tmp/xdg-test/Tarrowind/known-modules");
     testing::SetEnvironment("XDG_CONFIG_HOME", std::nullopt);
     testing::SetEnvironment("HOME", "/home/someone");
     EXPECT_EQ(KnownModules::UserFilePath(), "/home/someone/.config/Tarrowind/known-modules");
+#endif
 }
 
 }  // namespace

@@ -115,5 +115,18 @@ TEST_F(ModuleTrustTest, AnAllowedChangeIsTakenButTheLoginAfterARestartNeverTakes
     EXPECT_FALSE(known.ChangeAllowed(mac));
 }
 
+TEST_F(ModuleTrustTest, AFirmwareUploadRefusedForAChangedKeySaysSo)
+{
+    testing::TempDir dir;
+    DeviceRecord r = WebModule();
+    EXPECT_EQ(Run(r, kActionSetLogin, kStatusQueueLogin).back(), kStatusLoginSuccessfully);
+    moduleKey = Key(2);
+    r.firmwareFile = dir.Write("a.bin", "image");
+    const std::size_t before = Sent().size();
+    EXPECT_EQ(Run(r, kActionFirmwareUpdate, kStatusQueueFirmwareUpdate),
+              (Statuses{kStatusFirmwareUploading, kStatusCertificateChanged}));
+    EXPECT_EQ(Sent().size(), before + 1);
+}
+
 }  // namespace
 }  // namespace tarrowind

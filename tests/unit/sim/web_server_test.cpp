@@ -6,6 +6,7 @@
 #include <arpa/inet.h>
 #include <openssl/ssl.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -441,4 +442,26 @@ TEST(WebConnection, ModulesOnOneAddressAreToldApartByTheMacTheClientSentTo)
     EXPECT_EQ(destinationOfSyn(std::span(syn).subspan(14)), std::nullopt);  // no link header kept
     std::fill_n(syn.begin(), 6, 0);
     EXPECT_EQ(destinationOfSyn(syn), std::nullopt);
+}
+
+TEST(TlsIdentity, AKeyFileKeepsTheKeyAcrossStarts)
+{
+    char folder[] = "/tmp/tw-sim-key.XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const std::string file = std::string(folder) + "/key.pem";
+    const auto publicKey = [](const TlsIdentity& identity) {
+        unsigned char* der = nullptr;
+        const int n = i2d_PUBKEY(identity.key(), &der);
+        std::string out(reinterpret_cast<char*>(der), static_cast<std::size_t>(n));
+        OPENSSL_free(der);
+        return out;
+    };
+    const std::string first = publicKey(TlsIdentity::withKeyFile("sim", file));
+    EXPECT_EQ(publicKey(TlsIdentity::withKeyFile("sim", file)), first);
+    EXPECT_NE(publicKey(TlsIdentity::generate("sim")), first);
+    struct stat info{};
+    ASSERT_EQ(stat(file.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    unlink(file.c_str());
+    rmdir(folder);
 }
