@@ -256,9 +256,13 @@ AddressPlan PlanAddresses(const std::vector<DeviceRecord*>& selected, const std:
             row.change.mask = *givenMask;
         }
         row.change.gateway = gatewayValue;
-        row.change.dhcp = false;
+        if (row.record->dhcp != 0) {
+            row.change.dhcp = false;  // a fixed address needs the DHCP client off
+        }
         // A kept gateway is checked as well: the new address may be it, or on another subnet than it.
-        row.addressing = AddressingAfter(*row.record, row.change);
+        SettingsChange fixed = row.change;
+        fixed.dhcp = false;
+        row.addressing = AddressingAfter(*row.record, fixed);
         const DeviceRecord* self = row.record;
         row.rule = CheckAddressing(row.addressing, [&](std::uint32_t address) {
             const auto [from, to] = used.equal_range(address);
@@ -269,9 +273,6 @@ AddressPlan PlanAddresses(const std::vector<DeviceRecord*>& selected, const std:
             }
             return address != row.newIp && given.count(address) != 0;
         });
-        if (row.record->dhcp == 0) {
-            row.change.dhcp.reset();
-        }
         if (row.rule != AddressRule::Usable) {
             row.note = AddressNote::Unusable;
             row.change = {};

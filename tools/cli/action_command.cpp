@@ -419,11 +419,11 @@ private:
         for (const DeviceRecord* r : chosen) {
             const auto otherHas = [&](std::uint32_t address) {
                 return std::any_of(m_records.begin(), m_records.end(),
-                                   [&](const auto& o) { return o.get() != r && o->ip == address; });
+                                   [&](const auto& other) { return other.get() != r && other->ip == address; });
             };
             if (change.ip && *change.ip != r->ip && otherHas(*change.ip)) {
-                const auto holder = std::find_if(m_records.begin(), m_records.end(), [&](const auto& o) {
-                    return o.get() != r && o->ip == *change.ip;
+                const auto holder = std::find_if(m_records.begin(), m_records.end(), [&](const auto& other) {
+                    return other.get() != r && other->ip == *change.ip;
                 });
                 m_err << "tarrowind-cli: the address " << FormatIp(*change.ip) << " is that of " << (*holder)->macText
                       << "; a module is only given a free address; nothing was changed\n";
@@ -449,7 +449,7 @@ private:
         const bool entries = !m_manager->StaticArp().Refused();
         for (const DeviceRecord* r : chosen) {
             const auto sharing = std::count_if(m_records.begin(), m_records.end(),
-                                               [&](const auto& o) { return o->ip == r->ip; });
+                                               [&](const auto& other) { return other->ip == r->ip; });
             if (sharing > 1 && !ReachableAlone(*r, entries)) {
                 m_err << "tarrowind-cli: " << sharing << " modules are on " << r->ipText << " and cannot be told "
                       << "apart without static neighbour (ARP) entries, which this user may not make; nothing was "
