@@ -78,6 +78,29 @@ TEST(KnownModulesFile, IsTheOwnersOnlyAndTwoProgramsAtOnceLoseNoEntry)
     EXPECT_EQ(cli.Find(MacKey({2, 0, 0, 0, 5, 0}))->key, Key(0x55));
 }
 
+TEST(KnownModulesFile, WorkersOfOneProgramShareOneStore)
+{
+    testing::TempDir dir;
+    KnownModules known(dir.path + "known-modules");
+    std::vector<std::thread> workers;
+    for (int w = 0; w < 8; ++w) {
+        workers.emplace_back([&known, w] {
+            for (int i = 0; i < 25; ++i) {
+                const std::string mac = MacKey({2, 0, 0, static_cast<std::uint8_t>(w), static_cast<std::uint8_t>(i), 0});
+                EXPECT_FALSE(known.Find(mac).has_value());
+                known.Learn(mac, true, Key(static_cast<std::uint8_t>(i)));
+                known.NoteRefused(mac, Key(0xFF));
+                EXPECT_EQ(known.Find(mac)->key, Key(static_cast<std::uint8_t>(i)));
+                known.ClearRefused(mac);
+            }
+        });
+    }
+    for (std::thread& t : workers) {
+        t.join();
+    }
+    EXPECT_EQ(ParseKnownModules(ReadPrivateFile(dir.path + "known-modules").value()).size(), 200u);
+}
+
 TEST(KnownModulesFile, LivesInTheUsersConfigurationFolder)
 {
 #ifdef _WIN32
