@@ -47,6 +47,11 @@ TEST(KnownModulesFile, IsTheOwnersOnlyAndTwoProgramsAtOnceLoseNoEntry)
 {
     testing::TempDir dir;
     const std::string path = dir.path + "config/Tarrowind/known-modules";
+#ifndef _WIN32
+    // The window's settings may have made the folder with the usual rights first.
+    std::filesystem::create_directories(dir.path + "config/Tarrowind");
+    chmod((dir.path + "config/Tarrowind").c_str(), 0755);
+#endif
     KnownModules window(path);
     KnownModules cli(path);
     auto learnMany = [](KnownModules& store, int first) {
