@@ -148,6 +148,8 @@ bool WriteBody(HINTERNET request, HttpBodySource& source, bool& sourceFailed)
     return true;
 }
 
+constexpr int kProbeMs = 5000;
+
 // WinHTTP, synchronous: a session, a connection and a request of their own for every request.
 class WinHttpClient final : public HttpClient {
 public:
@@ -315,7 +317,8 @@ private:
     {
         Handle probe(::WinHttpOpenRequest(connection, L"HEAD", L"/", nullptr, WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
                                           WINHTTP_FLAG_SECURE));
-        if (!probe || !CheckKeyOf(probe.get(), check)) {
+        // A server slow to answer a HEAD holds the real request up only briefly.
+        if (!probe || !CheckKeyOf(probe.get(), check) || !::WinHttpSetTimeouts(probe.get(), 0, kProbeMs, kProbeMs, kProbeMs)) {
             return true;  // no probe: the real request is checked all the same
         }
         const bool sent = ::WinHttpSendRequest(probe.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, nullptr, 0, 0,
