@@ -112,6 +112,11 @@ bool UpdatePrivateFile(const std::string& path, const std::function<std::string(
     if (!MakeFolders(Folder(path))) {
         return false;
     }
+    // The program's own folder may have been made by another part of it with the usual rights.
+    struct stat folder{};
+    if (::stat(Folder(path).c_str(), &folder) == 0 && folder.st_uid == ::geteuid() && (folder.st_mode & 077) != 0) {
+        ::chmod(Folder(path).c_str(), 0700);
+    }
     // A lock file of its own: the file itself is replaced, so a lock on it would go with the old one.
     Descriptor lock(::open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
     if (lock.get() < 0) {
@@ -134,9 +139,9 @@ bool UpdatePrivateFile(const std::string& path, const std::function<std::string(
         return false;
     }
     // The rename itself reaches the disk with the folder.
-    Descriptor folder(::open(Folder(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (folder.get() >= 0) {
-        ::fsync(folder.get());
+    Descriptor folderFd(::open(Folder(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folderFd.get() >= 0) {
+        ::fsync(folderFd.get());
     }
     return true;
 }

@@ -47,6 +47,11 @@ TEST(KnownModulesFile, IsTheOwnersOnlyAndTwoProgramsAtOnceLoseNoEntry)
 {
     testing::TempDir dir;
     const std::string path = dir.path + "config/Tarrowind/known-modules";
+#ifndef _WIN32
+    // The window's settings may have made the folder with the usual rights first.
+    std::filesystem::create_directories(dir.path + "config/Tarrowind");
+    chmod((dir.path + "config/Tarrowind").c_str(), 0755);
+#endif
     KnownModules window(path);
     KnownModules cli(path);
     auto learnMany = [](KnownModules& store, int first) {
@@ -76,6 +81,29 @@ TEST(KnownModulesFile, IsTheOwnersOnlyAndTwoProgramsAtOnceLoseNoEntry)
     EXPECT_TRUE(window.TakeRefused(MacKey({2, 0, 0, 0, 5, 0})));
     EXPECT_FALSE(window.Refused(MacKey({2, 0, 0, 0, 5, 0})).has_value());
     EXPECT_EQ(cli.Find(MacKey({2, 0, 0, 0, 5, 0}))->key, Key(0x55));
+}
+
+TEST(KnownModulesFile, WorkersOfOneProgramShareOneStore)
+{
+    testing::TempDir dir;
+    KnownModules known(dir.path + "known-modules");
+    std::vector<std::thread> workers;
+    for (int w = 0; w < 8; ++w) {
+        workers.emplace_back([&known, w] {
+            for (int i = 0; i < 25; ++i) {
+                const std::string mac = MacKey({2, 0, 0, static_cast<std::uint8_t>(w), static_cast<std::uint8_t>(i), 0});
+                EXPECT_FALSE(known.Find(mac).has_value());
+                known.Learn(mac, true, Key(static_cast<std::uint8_t>(i)));
+                known.NoteRefused(mac, Key(0xFF));
+                EXPECT_EQ(known.Find(mac)->key, Key(static_cast<std::uint8_t>(i)));
+                known.ClearRefused(mac);
+            }
+        });
+    }
+    for (std::thread& t : workers) {
+        t.join();
+    }
+    EXPECT_EQ(ParseKnownModules(ReadPrivateFile(dir.path + "known-modules").value()).size(), 200u);
 }
 
 TEST(KnownModulesFile, LivesInTheUsersConfigurationFolder)
