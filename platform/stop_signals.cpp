@@ -25,10 +25,13 @@ sigset_t StopSet()
 void Watch()
 {
     const sigset_t set = StopSet();
-    // Waits in short turns, so that ReleaseStopSignals can end the watcher without a signal of its own.
-    const timespec turn{0, 100 * 1000 * 1000};
-    while (!g_released.load()) {
+    const timespec turn{1, 0};
+    for (;;) {
         const int signal = sigtimedwait(&set, nullptr, &turn);
+        // ReleaseStopSignals wakes the watcher with a signal of its own: the run is over by then.
+        if (g_released.load()) {
+            return;
+        }
         if (signal <= 0) {
             continue;
         }
@@ -61,6 +64,7 @@ void ReleaseStopSignals()
 {
     g_released = true;
     if (g_watcher.joinable()) {
+        pthread_kill(g_watcher.native_handle(), SIGTERM);
         g_watcher.join();
     }
 }
