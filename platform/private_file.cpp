@@ -125,13 +125,15 @@ bool ChangeLockedFile(const std::string& path,
     if (!changed || *changed == *text) {
         return true;
     }
+    // Renamed over the old one, so that no process reads half a file. Not synced to the disk: the
+    // neighbour entries it lists do not outlive the system's restart either.
     const std::string temporary = path + "." + std::to_string(::getpid()) + ".new";
     {
         Descriptor out(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600));
         if (out.Get() < 0) {
             return false;
         }
-        if (!WriteAll(out.Get(), *changed) || ::fsync(out.Get()) != 0) {
+        if (!WriteAll(out.Get(), *changed)) {
             ::unlink(temporary.c_str());
             return false;
         }

@@ -110,12 +110,12 @@ bool ChangeLockedFile(const std::string& path,
         }
         DWORD written = 0;
         if (!::WriteFile(out.Get(), changed->data(), static_cast<DWORD>(changed->size()), &written, nullptr) ||
-            written != changed->size() || !::FlushFileBuffers(out.Get())) {
+            written != changed->size()) {
             ::DeleteFileW(temporary.c_str());
             return false;
         }
     }
-    if (!::MoveFileExW(temporary.c_str(), wide.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (!::MoveFileExW(temporary.c_str(), wide.c_str(), MOVEFILE_REPLACE_EXISTING)) {
         ::DeleteFileW(temporary.c_str());
         return false;
     }

@@ -2,9 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/wait.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -640,6 +642,32 @@ TEST_F(CliE2E, SetGivesNoModuleATakenSharedOrUnusableAddress)
     const auto listed = SearchCsv();
     EXPECT_EQ(listed.at(a).second, "192.0.2.120");
     EXPECT_EQ(listed.at(b).second, "192.0.2.121");
+}
+
+TEST_F(CliE2E, ARunWhoseOutputIsNoLongerReadStopsAtOnce)
+{
+    json modules = json::array();
+    for (int i = 0; i < 3; ++i) {
+        json m = LabModule("Web", "02:00:00:00:91:0" + std::to_string(i), "192.0.2.9" + std::to_string(3 + i));
+        m["faults"] = {{"httpDelayMs", 60000}};
+        modules.push_back(m);
+    }
+    lab::Simulator sim(json{{"modules", modules}});
+    ::setenv(kPasswordVariable, kPassword, 1);
+    // `head` leaves after the first line, long before the modules answer; the exit code is the CLI's.
+    const std::string command = "bash -c 'set -o pipefail; \"" + lab::CliBinary() +
+                                "\" login --all --user admin --password-env " + kPasswordVariable +
+                                " --search-ms 1000 2>/dev/null | head -n 1 >/dev/null'";
+    const auto started = std::chrono::steady_clock::now();
+    const int status = std::system(command.c_str());
+    ::unsetenv(kPasswordVariable);
+    EXPECT_EQ(WEXITSTATUS(status), 141);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10)) << "not the 30 s time-out";
+    const std::uint32_t pc0 = lab::AdapterIndex("pc0");
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_NE(NeighbourTable::System().Lookup(pc0, ParseIpText("192.0.2.9" + std::to_string(3 + i))),
+                  NeighbourKind::Permanent);
+    }
 }
 
 }  // namespace

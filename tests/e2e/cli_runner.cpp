@@ -27,6 +27,11 @@ std::vector<char*> Pointers(std::vector<std::string>& strings)
 
 }  // namespace
 
+std::string CliBinary()
+{
+    return TARROWIND_CLI_BINARY;
+}
+
 CliRun RunCli(const std::vector<std::string>& arguments, const std::vector<std::string>& environment,
               const std::string& input, const std::string& user, const std::function<void(pid_t)>& meanwhile)
 {

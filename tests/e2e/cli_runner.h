@@ -17,6 +17,9 @@ struct CliRun {
 // Runs the built tarrowind-cli with `arguments`, this process's environment plus `environment`
 // ("NAME=value"), and `input` on its standard input. A non-empty `user` runs it as that unprivileged
 // user (its group "nogroup", no other groups) with a home folder that does not exist.
+// The built tarrowind-cli.
+std::string CliBinary();
+
 // `meanwhile`, when given, runs on a thread of its own with the CLI's process id while it runs. A run
 // ended by a signal has the exit code 128 + the signal.
 CliRun RunCli(const std::vector<std::string>& arguments, const std::vector<std::string>& environment,
