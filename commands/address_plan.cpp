@@ -127,12 +127,6 @@ std::vector<std::pair<DeviceRecord*, SettingsChange>> AddressPlan::Changes() con
     return changes;
 }
 
-bool ReachableAlone(const DeviceRecord& r, bool neighbourEntries)
-{
-    return r.kind == ModuleKind::BinaryDactyl ||
-           (neighbourEntries && !r.routed && r.adapterIndex != kBroadcastAdapterIndex);
-}
-
 AddressPlan PlanAddresses(const std::vector<DeviceRecord*>& selected, const std::vector<const DeviceRecord*>& listed,
                           std::string_view start, std::string_view mask, std::string_view gateway,
                           bool neighbourEntries)

@@ -9,6 +9,7 @@
 
 #include "commands/address_rules.h"
 #include "commands/module_commands.h"
+#include "commands/shared_address.h"
 #include "operations/settings_change.h"
 
 namespace tarrowind {
@@ -82,9 +83,5 @@ std::optional<SkipReason> SettingNotOfferedReason(const DeviceRecord& record);
 AddressPlan PlanAddresses(const std::vector<DeviceRecord*>& selected, const std::vector<const DeviceRecord*>& listed,
                           std::string_view start, std::string_view mask, std::string_view gateway,
                           bool neighbourEntries = true);
-
-// Whether this process can reach `record` alone among the modules on its address: a reader always (by
-// broadcast with its MAC), another module only through a static neighbour entry on a local adapter.
-bool ReachableAlone(const DeviceRecord& record, bool neighbourEntries);
 
 }  // namespace tarrowind
