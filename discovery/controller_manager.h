@@ -124,6 +124,7 @@ public:
     void RemoveStaticArp(const DeviceRecord& record) { m_arp.RemoveStaticArp(record); }
     void RemoveAllStaticArp() { m_arp.RemoveAllStaticArp(); }
     const StaticArpSet& StaticArp() const { return m_arp; }
+    void LearnStaticArpRight(const DeviceRecord& record) { m_arp.LearnRight(record); }
 
     // Job queue. At most kMaxWorkers workers run, never two on one module address.
     static constexpr int kMaxWorkers = 32;

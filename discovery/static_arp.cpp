@@ -29,7 +29,40 @@ void StaticArpSet::AddStaticArp(const DeviceRecord& record)
         const NeighbourChange change = m_table.MakePermanent(record.adapterIndex, record.ip, record.mac);
         if (change == NeighbourChange::Made) {
             m_entries.insert(key);
+            m_granted.store(true);
         } else if (m_registry != nullptr && !ours) {
+            m_registry->Forget(record.adapterIndex, record.ip);
+        }
+        if (change != NeighbourChange::Refused || m_refused.exchange(true)) {
+            return;
+        }
+    }
+    if (m_onRefused) {
+        m_onRefused();
+    }
+}
+
+void StaticArpSet::LearnRight(const DeviceRecord& record)
+{
+    if (record.adapterIndex == kBroadcastAdapterIndex || !IsUsableModuleAddress(record.ip) ||
+        !record.addressConfirmed) {
+        return;
+    }
+    {
+        std::lock_guard hold(m_lock);
+        if (m_granted.load() || m_refused.load() ||
+            m_table.Lookup(record.adapterIndex, record.ip) == NeighbourKind::Permanent) {
+            return;  // known, or the user's own entry
+        }
+        if (m_registry != nullptr && !m_registry->Note(record.adapterIndex, record.ip, record.mac)) {
+            return;
+        }
+        const NeighbourChange change = m_table.MakePermanent(record.adapterIndex, record.ip, record.mac);
+        if (change == NeighbourChange::Made) {
+            m_granted.store(true);
+            m_table.Remove(record.adapterIndex, record.ip);
+        }
+        if (m_registry != nullptr) {
             m_registry->Forget(record.adapterIndex, record.ip);
         }
         if (change != NeighbourChange::Refused || m_refused.exchange(true)) {

@@ -36,6 +36,12 @@ public:
     std::set<std::uint64_t> Entries() const;
     // The system refused the right to make entries; none is tried any more.
     bool Refused() const { return m_refused.load(); }
+    // The system made an entry for this process: it has the right.
+    bool Granted() const { return m_granted.load(); }
+    // When neither is known yet, learns which by making `record`'s entry and removing it at once; nothing
+    // goes on the network. Under the lock, so no entry a worker makes meanwhile is replaced. Left unknown
+    // where no entry would be made (no local adapter, the user's own entry, a failure).
+    void LearnRight(const DeviceRecord& record);
 
     static std::uint64_t Key(std::uint32_t interfaceIndex, std::uint32_t address)
     {
@@ -47,6 +53,7 @@ private:
     std::function<void()> m_onRefused;  // called without the lock: it may wait for the window thread
     NeighbourRegistry* m_registry;
     std::atomic<bool> m_refused{false};
+    std::atomic<bool> m_granted{false};
     mutable std::mutex m_lock;  // held across the system call and the change of the set
     std::set<std::uint64_t> m_entries;
 };
