@@ -5,6 +5,7 @@
 
 #include "commands/address_plan.h"
 #include "commands/command_state.h"
+#include "commands/shared_address.h"
 #include "discovery/address_text.h"
 #include "discovery/core_events.h"
 #include "discovery/dactyl_settings.h"
@@ -75,6 +76,27 @@ bool ModuleCommands::RefusedUnconfirmed(DeviceRecord& r)
     return true;
 }
 
+bool ModuleCommands::RefusedShared(const DeviceRecord& r, bool& told)
+{
+    if (!m_listed) {
+        return false;
+    }
+    const std::vector<const DeviceRecord*> listed = m_listed();
+    if (ModulesNotToldApart(r, listed, false) == 0) {
+        return false;  // alone on its address, or a reader
+    }
+    if (!m_manager.StaticArp().Granted() && !m_manager.StaticArp().Refused()) {
+        m_manager.LearnStaticArpRight(r);
+    }
+    const int modules = ModulesNotToldApart(r, listed, m_manager.StaticArp().Granted());
+    if (modules == 0) {
+        return false;
+    }
+    m_prompts.CannotTellApart(r, modules, !told);
+    told = true;
+    return true;
+}
+
 void ModuleCommands::Queue(DeviceRecord& r, std::int32_t statusIfRefused)
 {
     if (m_manager.QueueJob(&r) == 0) {
@@ -101,6 +123,7 @@ void ModuleCommands::SetLogin(const std::vector<DeviceRecord*>& selected)
         return;
     }
     KeepSecretsOutOfDumps();
+    bool told = false;
     for (DeviceRecord* r : selected) {
         if (r == nullptr || RefusedUnconfirmed(*r)) {
             continue;
@@ -109,7 +132,7 @@ void ModuleCommands::SetLogin(const std::vector<DeviceRecord*>& selected)
             m_prompts.Skipped(*r, SkipReason::NotEligible);
             continue;
         }
-        if (RefuseUnusable(*r)) {
+        if (RefuseUnusable(*r) || RefusedShared(*r, told)) {
             continue;
         }
         r->userName = loginId;
@@ -142,7 +165,8 @@ void ModuleCommands::Setting(const std::vector<DeviceRecord*>& selected)
         SettingOfReader(*r);
         return;
     }
-    if (RefuseUnusable(*r)) {
+    bool told = false;
+    if (RefuseUnusable(*r) || RefusedShared(*r, told)) {
         return;
     }
     // The reservation keeps every other action off this address while the user edits; the record queued
@@ -237,6 +261,7 @@ void ModuleCommands::ChangeSettings(const std::vector<std::pair<DeviceRecord*, S
     // Addresses of the changes queued here: modules sharing one (new ones on their factory address) park
     // behind each other and are worked on one after another, each reached by its own MAC.
     std::set<std::uint32_t> queuedHere;
+    bool told = false;
     for (const auto& [r, change] : changes) {
         if (r == nullptr || RefusedUnconfirmed(*r)) {
             continue;
@@ -250,7 +275,7 @@ void ModuleCommands::ChangeSettings(const std::vector<std::pair<DeviceRecord*, S
             Start(*r, kActionSetting, kStatusQueueSetting);  // by broadcast, as in Setting
             continue;
         }
-        if (RefuseUnusable(*r)) {
+        if (RefuseUnusable(*r) || RefusedShared(*r, told)) {
             continue;
         }
         // As for the settings command: queued under the reservation, so that it parks, and started by
@@ -283,6 +308,7 @@ void ModuleCommands::AdvancedSetting(const std::vector<DeviceRecord*>& selected)
 void ModuleCommands::ForLoggedIn(const std::vector<DeviceRecord*>& selected, Offer offer, OfferedTo offered,
                                  const std::function<void(DeviceRecord&)>& act)
 {
+    bool told = false;
     for (DeviceRecord* r : selected) {
         if (r == nullptr || RefusedUnconfirmed(*r)) {
             continue;
@@ -301,7 +327,7 @@ void ModuleCommands::ForLoggedIn(const std::vector<DeviceRecord*>& selected, Off
             m_prompts.Skipped(*r, SkipReason::KindNotOffered);
         } else if ((offered != nullptr && !offered(r->model, r->version)) || offeredAlone == 0) {
             m_prompts.Skipped(*r, SkipReason::NotOffered);
-        } else {
+        } else if (!RefusedShared(*r, told)) {
             act(*r);
         }
     }

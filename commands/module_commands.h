@@ -33,6 +33,7 @@ enum class SkipReason {
     NoWorker,           // the queue could not start a worker for it
     AddressUnusable,    // its address cannot be reached (0.0.0.0, loopback, multicast, broadcast)
     AddressNotConfirmed,  // its reply named an address other than the one it came from
+    CannotTellApart,    // other modules share its address and nothing makes a request reach it alone
 };
 
 // What the commands ask the user. The window shows its dialogs; the command line answers from its options.
@@ -60,6 +61,13 @@ public:
         return true;
     }
     virtual void Skipped(const DeviceRecord& record, SkipReason reason) { (void)record, (void)reason; }
+    // `record` was skipped as it cannot be told apart from the others on its address (`modules` with it);
+    // `first`: the first such module of this command.
+    virtual void CannotTellApart(const DeviceRecord& record, int modules, bool first)
+    {
+        (void)modules, (void)first;
+        Skipped(record, SkipReason::CannotTellApart);
+    }
 };
 
 // The module commands of the main window: each checks the selected modules, asks what it needs, writes
@@ -81,6 +89,8 @@ public:
     void FirmwareUpdate(const std::vector<DeviceRecord*>& selected);
     void FirmwareUpdateToLatest(const std::vector<DeviceRecord*>& selected);
     void CancelQueueItems(const std::vector<DeviceRecord*>& selected);
+    // Every listed module, for telling modules on one address apart; unset: no other module is known.
+    void SetListed(std::function<std::vector<const DeviceRecord*>()> listed) { m_listed = std::move(listed); }
 
     // The module's web address: "https://" or "http://", its numeric address, "/".
     static std::string WebAddress(const DeviceRecord& record);
@@ -102,6 +112,11 @@ private:
     // A record whose reply did not come from the address it names is sent no credentials: it gets the
     // status that says so and is reported as skipped. False for every other record.
     bool RefusedUnconfirmed(DeviceRecord& record);
+    // A module that shares its address with others and cannot be reached alone is sent nothing: a
+    // request would reach whichever answers the address first. Reported as skipped; `told` is set by the
+    // first. Where the right to make neighbour entries is not known yet it is learnt first, and a right
+    // still unknown then counts as none.
+    bool RefusedShared(const DeviceRecord& record, bool& told);
     // Sets the action and its first status, reports it and queues the record.
     void Start(DeviceRecord& record, std::int32_t action, std::int32_t status);
     // True, with status ADDRESS_UNUSABLE shown and the skip told, when nothing can be sent to the
@@ -118,6 +133,7 @@ private:
 
     CControllerManager& m_manager;
     CommandPrompts& m_prompts;
+    std::function<std::vector<const DeviceRecord*>()> m_listed;
 };
 
 }  // namespace tarrowind

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "discovery/dactyl_settings.h"
 #include "operations/firmware_upload.h"
 #include "operations/module_settings.h"
@@ -53,6 +55,12 @@ struct ScriptedPrompts final : CommandPrompts {
     void OpenAddress(const std::string& url) override { opened.push_back(url); }
     void AddressInUse(const DeviceRecord&) override { asked.push_back("in use"); }
     void Skipped(const DeviceRecord& r, SkipReason reason) override { skipped.emplace_back(r.macText, reason); }
+    void CannotTellApart(const DeviceRecord& r, int modules, bool first) override
+    {
+        apart.push_back(r.macText + " of " + std::to_string(modules) + (first ? " first" : ""));
+        Skipped(r, SkipReason::CannotTellApart);
+    }
+    std::vector<std::string> apart;
     // A user who stops waiting: the read is left to finish later, as the window's thread does.
     bool Await(const DeviceRecord&, std::function<void()> work, std::function<void()> after) override
     {
@@ -511,6 +519,107 @@ TEST_F(ModuleCommandsTest, AModuleWhoseReplyCameFromElsewhereIsSentNoCredentials
     for (const auto& [mac, reason] : prompts.skipped) {
         EXPECT_EQ(reason, SkipReason::AddressNotConfirmed) << mac;
     }
+}
+
+}  // namespace
+}  // namespace tarrowind
+
+namespace tarrowind {
+namespace {
+
+struct SharedAddressTest : ModuleCommandsTest {
+    DeviceRecord* a;
+    DeviceRecord* b;
+    DeviceRecord* c;
+
+    // Three new modules on one factory address, and the list the commands see.
+    SharedAddressTest()
+    {
+        a = &Row(WebModule("192.0.2.100", "02:00:00:00:01:01"), kStatusNone);
+        b = &Row(WebModule("192.0.2.100", "02:00:00:00:01:02"), kStatusNone);
+        c = &Row(WebModule("192.0.2.100", "02:00:00:00:01:03"), kStatusNone);
+        commands.SetListed([this] {
+            std::vector<const DeviceRecord*> listed;
+            for (const DeviceRecord& r : rows) {
+                listed.push_back(&r);
+            }
+            return listed;
+        });
+    }
+};
+
+TEST_F(SharedAddressTest, WithoutNeighbourEntriesNoCommandSendsAnythingToTheSharedAddress)
+{
+    neighbours.normalUser = true;
+    DeviceRecord& alone = Row(WebModule("192.0.2.101", "02:00:00:00:01:04"), kStatusNone);
+    DeviceRecord& reader = Row(DactylReader(), kStatusNone);
+    reader.ip = a->ip;  // its settings go by broadcast with its MAC
+
+    commands.SetLogin(All());
+    EXPECT_TRUE(manager->StaticArp().Refused()) << "the right is learnt before the first password goes out";
+    EXPECT_EQ(prompts.apart, (std::vector<std::string>{"02:00:00:00:01:01 of 4 first", "02:00:00:00:01:02 of 4",
+                                                        "02:00:00:00:01:03 of 4"}));
+    for (const DeviceRecord* r : {a, b, c}) {
+        EXPECT_EQ(r->status, kStatusNone) << r->macText;
+        EXPECT_EQ(r->action, kActionNone) << r->macText;
+    }
+    EXPECT_EQ(alone.status, kStatusQueueLogin);
+    EXPECT_EQ(reader.status, kStatusQueueLogin);
+    RunWorkers();
+    const std::size_t requests = http.Requests().size();
+
+    // Logged in earlier, by a user who could tell them apart: still nothing goes to the address now.
+    for (DeviceRecord* r : {a, b, c}) {
+        r->status = kStatusLoginSuccessfully;
+    }
+    prompts.apart.clear();
+    prompts.skipped.clear();
+    commands.RebootOrDefault({a, b}, ModuleCommands::RestartKind::Default);
+    commands.FirmwareUpdate({c});
+    commands.FirmwareUpdateToLatest({a});
+    commands.Setting({b});
+    commands.ChangeSettings({{c, SettingsChange{}}});
+    EXPECT_EQ(manager->GetJobCount(), 0);
+    EXPECT_EQ(prompts.asked, (std::vector<std::string>{"login", "firmware"})) << "no settings sheet";
+    EXPECT_EQ(prompts.apart.size(), 6u);
+    EXPECT_EQ(std::count_if(prompts.apart.begin(), prompts.apart.end(),
+                            [](const std::string& s) { return s.ends_with(" first"); }),
+              5)
+        << "said once per command";
+    for (const DeviceRecord* r : {a, b, c}) {
+        EXPECT_EQ(r->status, kStatusLoginSuccessfully) << r->macText;
+        EXPECT_EQ(r->action, kActionNone) << r->macText;
+    }
+    EXPECT_TRUE(manager->ReserveAddress(a->ip)) << "the settings command left no reservation";
+    EXPECT_TRUE(manager->ReleaseAddress(a->ip));
+    RunWorkers();
+    EXPECT_EQ(http.Requests().size(), requests);
+}
+
+TEST_F(SharedAddressTest, WithTheRightEachIsReachedByItsMacButARoutedOneIsNot)
+{
+    DeviceRecord& routed = Row(WebModule("192.0.2.100", "02:00:00:00:01:04"), kStatusNone);
+    routed.routed = true;
+    routed.adapterIndex = kBroadcastAdapterIndex;
+
+    commands.SetLogin(All());
+    EXPECT_TRUE(manager->StaticArp().Granted());
+    EXPECT_TRUE(neighbours.entries.empty()) << "the entry that showed the right is gone again";
+    for (const DeviceRecord* r : {a, b, c}) {
+        EXPECT_EQ(r->status, kStatusQueueLogin) << r->macText;
+    }
+    EXPECT_EQ(routed.status, kStatusNone);
+    EXPECT_EQ(prompts.apart, std::vector<std::string>{"02:00:00:00:01:04 of 4 first"});
+}
+
+TEST_F(SharedAddressTest, ARightStillUnknownAfterTryingCountsAsNone)
+{
+    neighbours.refuseChanges = true;  // the entry fails for another reason than the right
+    commands.SetLogin({b});
+    EXPECT_FALSE(manager->StaticArp().Granted());
+    EXPECT_FALSE(manager->StaticArp().Refused());
+    EXPECT_EQ(b->status, kStatusNone);
+    EXPECT_EQ(prompts.apart, std::vector<std::string>{"02:00:00:00:01:02 of 3 first"});
 }
 
 }  // namespace
