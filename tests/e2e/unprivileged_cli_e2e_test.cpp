@@ -113,7 +113,7 @@ TEST(UnprivilegedCliE2E, SearchLoginRebootAndSettingWorkWithoutStaticNeighbourEn
     EXPECT_EQ(Occurrences(after.out, "\"mac\":\"" + other), 1u) << after.out;
 }
 
-TEST(UnprivilegedCliE2E, ModulesSharingAnAddressAreLeftAloneWhenNothingTellsThemApart)
+TEST(UnprivilegedCliE2E, ModulesSharingAnAddressAreSentNothingWhenNothingTellsThemApart)
 {
     if (!lab::InLab()) {
         GTEST_SKIP() << "needs the lab (root): run through scripts/lab run or ctest as root";
@@ -129,9 +129,23 @@ TEST(UnprivilegedCliE2E, ModulesSharingAnAddressAreLeftAloneWhenNothingTellsThem
     const lab::CliRun run = RunAsUser({"set", "--all", "--user", "admin", "--password-env", kPasswordVariable,
                                        "--ip-from", "192.0.2.110", "--json"});
     EXPECT_EQ(run.exitCode, 1) << run.out << run.err;
-    EXPECT_NE(run.out.find("cannot be told apart"), std::string::npos) << run.out;
+    EXPECT_NE(run.err.find("3 modules are on 192.0.2.100 and cannot be told apart"), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("nothing was changed"), std::string::npos) << run.err;
     EXPECT_TRUE(Final(run.out).empty()) << run.out;
+    // No password, reboot or default goes to the shared address: any module there would take them.
+    for (const char* command : {"login", "reboot", "default"}) {
+        const lab::CliRun refused = RunAsUser(Action(command, "02:00:00:00:32:03"));
+        SCOPED_TRACE(command);
+        EXPECT_EQ(refused.exitCode, 3) << refused.out << refused.err;
+        const auto final = Final(refused.out);
+        ASSERT_EQ(final.size(), 1u) << refused.out;
+        const json& only = final.begin()->second;
+        EXPECT_EQ(only["result"], "skipped") << refused.out;
+        EXPECT_EQ(only["reason"], "3 modules answer at 192.0.2.100 and without static neighbour entries they "
+                                  "cannot be told apart; nothing was sent")
+            << refused.out;
+        EXPECT_EQ(PermanentNeighbours(), "");
+    }
     const lab::CliRun named = RunAsUser({"set", "--mac", "02:00:00:00:32:02", "--user", "admin", "--password-env",
                                          kPasswordVariable, "--name", "Which one?", "--json"});
     EXPECT_EQ(named.exitCode, 1) << named.out << named.err;

@@ -235,6 +235,7 @@ public:
     // The summary gives the reason for every module left alone.
     void AddressInUse(const DeviceRecord& r) override { m_tracker.Skipped(r, SkipReason::AddressInUse); }
     void Skipped(const DeviceRecord& r, SkipReason reason) override { m_tracker.Skipped(r, reason); }
+    void CannotTellApart(const DeviceRecord& r, int modules, bool) override { m_tracker.CannotTellApart(r, modules); }
 
 private:
     bool Addresses(bool valid)
@@ -322,13 +323,18 @@ public:
         }
         OptionPrompts prompts(m_options, password, newPassword, m_tracker, m_err);
         ModuleCommands commands(*m_manager, prompts);
+        commands.SetListed([this] {
+            const auto listed = Listed();
+            return std::vector<const DeviceRecord*>(listed.begin(), listed.end());
+        });
         // As the window's user would: log in first, then the action on the modules that logged in.
         commands.SetLogin(chosen);
         m_manager->WaitUntilIdle();
         if (StopExitCode() != 0) {
             return StopExitCode();
         }
-        if (plainSet && !CanReachAlone(chosen)) {
+        // Every `set`: the login has just skipped such modules, which a plan would only call not logged in.
+        if (m_options.action == CliAction::Set && !CanReachAlone(chosen)) {
             return kExitFailed;
         }
         if (m_options.action != CliAction::Login) {
@@ -447,13 +453,15 @@ private:
     bool CanReachAlone(const std::vector<DeviceRecord*>& chosen)
     {
         const bool entries = !m_manager->StaticArp().Refused();
+        const auto all = Listed();
+        const std::vector<const DeviceRecord*> listed(all.begin(), all.end());
         for (const DeviceRecord* r : chosen) {
-            const auto sharing = std::count_if(m_records.begin(), m_records.end(),
-                                               [&](const auto& other) { return other->ip == r->ip; });
-            if (sharing > 1 && !ReachableAlone(*r, entries)) {
+            if (const int sharing = ModulesNotToldApart(*r, listed, entries); sharing > 0) {
                 m_err << "tarrowind-cli: " << sharing << " modules are on " << r->ipText << " and cannot be told "
-                      << "apart without static neighbour (ARP) entries, which this user may not make; nothing was "
-                      << "changed\n";
+                      << "apart without static neighbour (ARP) entries, which "
+                      << (r->routed || r->adapterIndex == kBroadcastAdapterIndex ? "it cannot be given"
+                                                                                   : "this user may not make")
+                      << "; nothing was changed\n";
                 return false;
             }
         }

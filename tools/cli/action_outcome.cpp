@@ -83,7 +83,7 @@ std::string FailureWords(const DeviceRecord& r)
 
 }  // namespace
 
-std::string SkipReasonWords(const DeviceRecord& r, SkipReason reason, CliAction action)
+std::string SkipReasonWords(const DeviceRecord& r, SkipReason reason, CliAction action, int modules)
 {
     switch (reason) {
     case SkipReason::NotEligible:
@@ -108,6 +108,9 @@ std::string SkipReasonWords(const DeviceRecord& r, SkipReason reason, CliAction 
     case SkipReason::AddressNotConfirmed:
         return "its reply came from " + FormatIp(r.replyFrom) + " but names " + r.ipText +
                "; no password is sent to it";
+    case SkipReason::CannotTellApart:
+        return (modules > 1 ? std::to_string(modules) : std::string("several")) + " modules answer at " +
+               FormatIp(r.ip) + " and without static neighbour entries they cannot be told apart; nothing was sent";
     }
     return "left alone";
 }
@@ -158,6 +161,15 @@ void OutcomeTracker::Skipped(const DeviceRecord& r, SkipReason reason)
     }
 }
 
+void OutcomeTracker::CannotTellApart(const DeviceRecord& r, int modules)
+{
+    {
+        std::lock_guard hold(m_lock);
+        m_tracks[&r].sharing = modules;
+    }
+    Skipped(r, SkipReason::CannotTellApart);
+}
+
 void OutcomeTracker::SkippedBecause(const DeviceRecord& r, std::string words)
 {
     std::lock_guard hold(m_lock);
@@ -190,7 +202,7 @@ ModuleOutcome OutcomeTracker::Of(const DeviceRecord& r) const
     }
     // The login phase's reason comes first: the action's skip only repeats that it did not log in.
     if (const auto skip = t.loginSkip ? t.loginSkip : t.actionSkip) {
-        return {ModuleResult::Skipped, SkipReasonWords(r, *skip, m_action)};
+        return {ModuleResult::Skipped, SkipReasonWords(r, *skip, m_action, t.sharing)};
     }
     if (!t.skipWords.empty()) {
         return {ModuleResult::Skipped, t.skipWords};

@@ -34,6 +34,8 @@ public:
     // Every report of a chosen module; workers call it concurrently.
     void Seen(const DeviceRecord& record);
     void Skipped(const DeviceRecord& record, SkipReason reason);
+    // Skipped as one of `modules` on its address that cannot be told apart.
+    void CannotTellApart(const DeviceRecord& record, int modules);
     // Left alone by the requested action for a reason the commands do not name (a plan's).
     void SkippedBecause(const DeviceRecord& record, std::string words);
     // Read once every worker has finished.
@@ -46,6 +48,7 @@ private:
         std::optional<SkipReason> loginSkip;
         std::optional<SkipReason> actionSkip;
         std::string skipWords;
+        int sharing = 0;  // modules on its address, for CannotTellApart
     };
 
     CliAction m_action;
@@ -54,8 +57,9 @@ private:
     std::map<const DeviceRecord*, Track> m_tracks;
 };
 
-// Why a module was left alone, in words, e.g. "a LongReply module takes no settings change".
-std::string SkipReasonWords(const DeviceRecord& record, SkipReason reason, CliAction action);
+// Why a module was left alone, in words, e.g. "a LongReply module takes no settings change". `modules`:
+// how many share its address, for CannotTellApart.
+std::string SkipReasonWords(const DeviceRecord& record, SkipReason reason, CliAction action, int modules = 0);
 
 // 0 when every module was done, 1 when any failed or was not found, else 3 when any was skipped.
 int ExitCode(const std::vector<ModuleResult>& results);
