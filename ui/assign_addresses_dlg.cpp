@@ -185,6 +185,8 @@ QString CAssignAddressesDlg::NoteText(const AddressPlanRow& row)
         return Q(Text("ORB_IDS_NOTE_NOT_OFFERED"));
     case SkipReason::AddressNotConfirmed:
         return Q(Text("ORB_IDS_SS_ADDRESS_NOT_CONFIRMED"));
+    case SkipReason::CannotTellApart:
+        return Q(Text("ORB_IDS_NOTE_CANNOT_TELL_APART"));
     }
     return {};
 }

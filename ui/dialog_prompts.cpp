@@ -139,4 +139,11 @@ void DialogPrompts::AddressInUse(const DeviceRecord&)
     ShowMessage("ORB_IDS_IP_IN_USE", message_box::kOk | message_box::kIconExclamation);
 }
 
+void DialogPrompts::CannotTellApart(const DeviceRecord&, int, bool first)
+{
+    if (first) {
+        ShowMessage("ORB_IDS_CANNOT_TELL_APART", message_box::kOk | message_box::kIconExclamation);
+    }
+}
+
 }  // namespace tarrowind

@@ -23,6 +23,8 @@ public:
     bool AskFirmwareFile(DeviceRecord& first, std::string& path) override;
     void OpenAddress(const std::string& url) override;
     void AddressInUse(const DeviceRecord& record) override;
+    // Said once per command; the rows keep their status.
+    void CannotTellApart(const DeviceRecord& record, int modules, bool first) override;
     // Runs `work` on a thread of its own behind a modal busy indicator, so the window keeps painting and
     // other rows keep moving however long the module takes to answer.
     bool Await(const DeviceRecord& record, std::function<void()> work, std::function<void()> afterAbandoned) override;

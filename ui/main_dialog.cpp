@@ -151,6 +151,13 @@ MainDialog::MainDialog(const ManagerServices& services, ManagerTiming timing, Co
     }
     m_prompts = prompts;
     m_commands = std::make_unique<ModuleCommands>(m_manager, *m_prompts);
+    m_commands->SetListed([this] {
+        std::vector<const DeviceRecord*> listed;
+        for (const auto& [snapshot, live] : m_list->Model()->AllRows()) {
+            listed.push_back(snapshot);
+        }
+        return listed;
+    });
 
     BuildToolbar();
     m_list = new CControllerListCtrl(m_gate, this, this);

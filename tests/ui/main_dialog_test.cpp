@@ -39,6 +39,11 @@ struct LoginPrompts final : CommandPrompts {
     bool AskFirmwareFile(DeviceRecord&, std::string&) override { return false; }
     void OpenAddress(const std::string&) override {}
     void AddressInUse(const DeviceRecord&) override {}
+    void CannotTellApart(const DeviceRecord&, int modules, bool first) override
+    {
+        apart.push_back(first ? -modules : modules);
+    }
+    std::vector<int> apart;  // the modules on the address; negative: the first of its command
 };
 
 // A window over fake services: one adapter, two modules that answer the text probe, workers that run
@@ -51,11 +56,12 @@ struct FakeSite {
     testing::FakeHttpClient http;
     std::vector<std::function<void()>> workers;
     LoginPrompts prompts;
+    bool oneAddress = false;  // both modules answer from 192.0.2.10, as new ones on their factory address
 
     FakeSite()
     {
         adapters.table = std::vector<SystemAdapter>{{2, "pc0", {{"192.0.2.1", "255.255.255.0"}}}};
-        sockets.responder = [](const testing::FakeUdpSockets::Sent& s) {
+        sockets.responder = [this](const testing::FakeUdpSockets::Sent& s) {
             std::vector<testing::FakeUdpSockets::Answer> answers;
             if (s.port == CControllerManager::kBinaryProbePort) {
                 return answers;
@@ -63,7 +69,7 @@ struct FakeSite {
             for (const char* mac : {"02:00:00:00:01:01", "02:00:00:00:01:02"}) {
                 testing::TextReplyFields f;
                 f.mac = mac;
-                f.ip = mac[16] == '1' ? "192.0.2.10" : "192.0.2.11";
+                f.ip = mac[16] == '1' || oneAddress ? "192.0.2.10" : "192.0.2.11";
                 answers.push_back({5, testing::TextReply(252, f)});
             }
             return answers;
@@ -201,6 +207,25 @@ private slots:
         QVERIFY(window.List().SnapshotAt(0)->status != static_cast<std::int32_t>(kStatusQueueLogin));
         QCOMPARE(window.NoticePaneText(), QString::fromStdString(Text("ORB_IDS_NO_STATIC_ARP")));
         QVERIFY(site.neighbours.entries.empty());
+    }
+
+    void aNormalUserSendsNothingToModulesThatShareAnAddress()
+    {
+        FakeSite site;
+        site.neighbours.normalUser = true;
+        site.oneAddress = true;
+        MainDialog window(site.Services(), ManagerTiming{}, &site.prompts);
+        QTRY_VERIFY(!window.IsSearching() && window.List().RowCount() == 2);
+        window.RunCommand(MainDialog::kCommandSelectAll);
+        window.RunCommand(MainDialog::kCommandSetLogin);
+        QCOMPARE(site.prompts.apart, (std::vector<int>{-2, 2}));
+        QCOMPARE(window.Manager().GetJobCount(), 0);
+        site.RunWorkers();
+        QVERIFY(site.http.Requests().empty());
+        for (int row = 0; row < 2; ++row) {
+            QCOMPARE(window.List().SnapshotAt(row)->status, static_cast<std::int32_t>(kStatusNone));
+        }
+        QCOMPARE(window.NoticePaneText(), QString::fromStdString(Text("ORB_IDS_NO_STATIC_ARP")));
     }
 
     void settingsReadRunsOffTheWindowThreadAndAnAbandonedOneKeepsTheAddress()
