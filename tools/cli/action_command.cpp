@@ -324,15 +324,20 @@ public:
         OptionPrompts prompts(m_options, password, newPassword, m_tracker, m_err);
         ModuleCommands commands(*m_manager, prompts);
         commands.SetListed([this] {
-            const auto listed = Listed();
-            return std::vector<const DeviceRecord*>(listed.begin(), listed.end());
+            std::vector<const DeviceRecord*> listed;
+            for (const DeviceRecord& r : m_shown) {
+                listed.push_back(&r);
+            }
+            return listed;
         });
         // As the window's user would: log in first, then the action on the modules that logged in.
+        NoteShown();
         commands.SetLogin(chosen);
         m_manager->WaitUntilIdle();
         if (StopExitCode() != 0) {
             return StopExitCode();
         }
+        NoteShown();
         // Every `set`: the login has just skipped such modules, which a plan would only call not logged in.
         if (m_options.action == CliAction::Set && !CanReachAlone(chosen)) {
             return kExitFailed;
@@ -388,6 +393,19 @@ private:
             r->reportWindow = &m_printer;
         }
         return true;
+    }
+
+    // What the commands compare a module with while workers change others: every listed module's address
+    // and MAC, taken while no worker runs.
+    void NoteShown()
+    {
+        m_shown.clear();
+        for (const auto& r : m_records) {
+            DeviceRecord shown;
+            shown.ip = r->ip;
+            shown.macText = r->macText;
+            m_shown.push_back(std::move(shown));
+        }
     }
 
     std::vector<DeviceRecord*> Listed() const
@@ -660,6 +678,7 @@ private:
     KnownModules m_known{KnownModules::UserFilePath()};
     std::unique_ptr<CControllerManager> m_manager;
     std::vector<std::unique_ptr<DeviceRecord>> m_records;
+    std::vector<DeviceRecord> m_shown;  // see NoteShown
     std::vector<Missing> m_notFound;
     SettingsPlan m_plan;
     std::map<const DeviceRecord*, std::uint32_t> m_expectedIp;  // the address a change gives the module
