@@ -89,7 +89,8 @@ public:
     void FirmwareUpdate(const std::vector<DeviceRecord*>& selected);
     void FirmwareUpdateToLatest(const std::vector<DeviceRecord*>& selected);
     void CancelQueueItems(const std::vector<DeviceRecord*>& selected);
-    // Every listed module, for telling modules on one address apart; unset: no other module is known.
+    // Every listed module, for telling modules on one address apart: only their address and MAC are read,
+    // so copies that no worker changes meanwhile will do (the window's row snapshots). Unset: none known.
     void SetListed(std::function<std::vector<const DeviceRecord*>()> listed) { m_listed = std::move(listed); }
 
     // The module's web address: "https://" or "http://", its numeric address, "/".
