@@ -5,7 +5,7 @@
 #include <ctime>
 #include <vector>
 
-#include "platform/user_config_file.h"
+#include "platform/private_file.h"
 
 namespace tarrowind {
 namespace {
@@ -225,7 +225,7 @@ void KnownModules::Update(const std::function<void(KnownModuleMap&)>& change)
     if (m_path.empty()) {
         return;
     }
-    const bool written = UpdatePrivateFile(m_path, [&](const std::string& present) {
+    const bool written = ChangeLockedFile(m_path, [&](const std::string& present) -> std::optional<std::string> {
         KnownModuleMap merged = ParseKnownModules(present);
         change(merged);
         for (const auto& entry : m_modules) {
@@ -252,7 +252,7 @@ void KnownModules::WritePending()
         return;
     }
     KnownModuleMap merged;
-    const bool written = UpdatePrivateFile(m_path, [&](const std::string& present) {
+    const bool written = ChangeLockedFile(m_path, [&](const std::string& present) -> std::optional<std::string> {
         merged = ParseKnownModules(present);
         for (const auto& [mac, met] : batch) {
             AddMet(merged, mac, met);

@@ -11,6 +11,8 @@ namespace tarrowind {
 namespace {
 
 constexpr std::size_t kMaxEntries = 4096;  // far more than 32 workers make; a longer file is not ours
+// The entries the file lists go with the system's restart, so a change need not wait for the disk.
+constexpr Durability kEntriesDurability = Durability::kUntilRestart;
 
 // The next space-separated word of `line` from `at`, which moves past it.
 std::string_view Word(std::string_view line, std::size_t& at)
@@ -118,7 +120,7 @@ bool NeighbourEntryFile::Note(std::uint32_t interfaceIndex, std::uint32_t addres
         }
         entries.push_back(made);
         return FormatNeighbourEntries(entries);
-    });
+    }, kEntriesDurability);
 }
 
 void NeighbourEntryFile::Forget(std::uint32_t interfaceIndex, std::uint32_t address)
@@ -130,7 +132,7 @@ void NeighbourEntryFile::Forget(std::uint32_t interfaceIndex, std::uint32_t addr
                    e.interfaceIndex == interfaceIndex && e.address == address;
         });
         return FormatNeighbourEntries(entries);
-    });
+    }, kEntriesDurability);
 }
 
 void NeighbourEntryFile::SweepAbandoned(const std::function<void(const MadeNeighbourEntry&)>& remove)
@@ -146,7 +148,7 @@ void NeighbourEntryFile::SweepAbandoned(const std::function<void(const MadeNeigh
             return true;
         });
         return FormatNeighbourEntries(entries);
-    });
+    }, kEntriesDurability);
 }
 
 NeighbourEntryFile::Identity NeighbourEntryFile::ThisProcess()

@@ -7,7 +7,8 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
+
+#include "platform/process_environment.h"
 
 namespace tarrowind {
 namespace {
@@ -25,31 +26,65 @@ public:
     Descriptor(const Descriptor&) = delete;
     Descriptor& operator=(const Descriptor&) = delete;
     int Get() const { return m_fd; }
+    // Closes now, so that a failing close (the last write's error) is seen.
+    bool Close()
+    {
+        const int fd = m_fd;
+        m_fd = -1;
+        return ::close(fd) == 0;
+    }
 
 private:
     int m_fd;
 };
 
-// The folder is this user's alone: a real folder (no link), owned by the user, closed to others.
-bool IsOwnFolder(const std::string& path)
+std::string Folder(const std::string& path)
 {
-    struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
-           (st.st_mode & 077) == 0;
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
 }
 
+// Makes the folder and its missing parents, the ones made the owner's only. A folder of ours that others
+// may enter (made by another part of the program with the usual rights) is closed to them.
+bool MakeOwnFolder(const std::string& folder)
+{
+    struct stat st {};
+    if (::stat(folder.c_str(), &st) != 0) {
+        if (folder != Folder(folder) && !MakeOwnFolder(Folder(folder))) {
+            return false;
+        }
+        if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+            return false;
+        }
+        if (::stat(folder.c_str(), &st) != 0) {
+            return false;
+        }
+    }
+    if (!S_ISDIR(st.st_mode)) {
+        return false;
+    }
+    // Only the folder itself: where a link stands in its place, the folder it leads to is left alone.
+    if (::lstat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() && (st.st_mode & 077) != 0) {
+        ::chmod(folder.c_str(), 0700);
+    }
+    return true;
+}
+
+// The folder is this user's alone: a real folder (no link), owned by the user, closed to others.
 std::string OwnFolder(const std::string& path)
 {
-    if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) {
+    if (!MakeOwnFolder(path)) {
         return "";
     }
-    return IsOwnFolder(path) ? path : "";
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() && (st.st_mode & 077) == 0
+               ? path
+               : "";
 }
 
 bool WriteAll(int fd, const std::string& text)
 {
-    std::size_t done = 0;
-    while (done < text.size()) {
+    for (std::size_t done = 0; done < text.size();) {
         const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
         if (n < 0 && errno == EINTR) {
             continue;
@@ -62,14 +97,16 @@ bool WriteAll(int fd, const std::string& text)
     return true;
 }
 
-std::optional<std::string> ReadAll(const std::string& path)
+// The file's text; nothing when it cannot be read, or when it does not exist and `missingIsEmpty` is
+// false.
+std::optional<std::string> ReadAll(const std::string& path, bool missingIsEmpty)
 {
     Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
     if (fd.Get() < 0) {
-        return errno == ENOENT ? std::optional<std::string>("") : std::nullopt;
+        return errno == ENOENT && missingIsEmpty ? std::optional<std::string>("") : std::nullopt;
     }
     std::string text;
-    char buffer[4096];
+    char buffer[8192];
     for (;;) {
         const ssize_t n = ::read(fd.Get(), buffer, sizeof buffer);
         if (n < 0 && errno == EINTR) {
@@ -91,23 +128,45 @@ std::string PrivateRuntimeDirectory()
 {
     // The runtime folder is the user's and goes with the session; a root run under sudo may still see
     // another user's, which it must not use.
-    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime != nullptr && runtime[0] == '/') {
+    if (const std::string runtime = EnvironmentVariable("XDG_RUNTIME_DIR").value_or(""); runtime.starts_with('/')) {
         struct stat st {};
-        if (::stat(runtime, &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid()) {
-            if (std::string folder = OwnFolder(std::string(runtime) + "/tarrowind"); !folder.empty()) {
+        if (::stat(runtime.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid()) {
+            if (std::string folder = OwnFolder(runtime + "/tarrowind"); !folder.empty()) {
                 return folder;
             }
         }
     }
-    const char* temp = std::getenv("TMPDIR");
-    const std::string base = temp != nullptr && temp[0] == '/' ? temp : "/tmp";
-    return OwnFolder(base + "/tarrowind-" + std::to_string(::geteuid()));
+    const std::string temp = EnvironmentVariable("TMPDIR").value_or("");
+    return OwnFolder((temp.starts_with('/') ? temp : "/tmp") + "/tarrowind-" + std::to_string(::geteuid()));
+}
+
+std::optional<std::string> UserConfigFolder()
+{
+    std::string base = EnvironmentVariable("XDG_CONFIG_HOME").value_or("");
+    if (!base.starts_with('/')) {
+        const std::string home = EnvironmentVariable("HOME").value_or("");
+        if (home.empty()) {
+            return std::nullopt;
+        }
+        base = home + "/.config";
+    }
+    return base + "/Tarrowind";
+}
+
+std::optional<std::string> ReadPrivateFile(const std::string& path)
+{
+    return ReadAll(path, false);
 }
 
 bool ChangeLockedFile(const std::string& path,
-                      const std::function<std::optional<std::string>(const std::string&)>& change)
+                      const std::function<std::optional<std::string>(const std::string&)>& change, Durability durability)
 {
-    // The lock is on a file of its own: the state file itself is replaced by a rename.
+    const std::string folder = Folder(path);
+    if (!MakeOwnFolder(folder)) {
+        return false;
+    }
+    // The lock is on a file of its own: the file itself is replaced by a rename, so a lock on it would go
+    // with the old one.
     Descriptor lock(::open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
     if (lock.Get() < 0) {
         return false;
@@ -117,30 +176,32 @@ bool ChangeLockedFile(const std::string& path,
             return false;
         }
     }
-    const std::optional<std::string> text = ReadAll(path);
+    const std::optional<std::string> text = ReadAll(path, true);
     if (!text) {
-        return false;
+        return false;  // what cannot be read is not replaced by what a change made of nothing
     }
     const std::optional<std::string> changed = change(*text);
     if (!changed || *changed == *text) {
         return true;
     }
-    // Renamed over the old one, so that no process reads half a file. Not synced to the disk: the
-    // neighbour entries it lists do not outlive the system's restart either.
+    const bool sync = durability == Durability::kSurvivesRestart;
     const std::string temporary = path + "." + std::to_string(::getpid()) + ".new";
-    {
-        Descriptor out(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600));
-        if (out.Get() < 0) {
-            return false;
-        }
-        if (!WriteAll(out.Get(), *changed)) {
-            ::unlink(temporary.c_str());
-            return false;
-        }
+    Descriptor out(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600));
+    if (out.Get() < 0) {
+        return false;
     }
-    if (::rename(temporary.c_str(), path.c_str()) != 0) {
+    // A temporary file left by a process that died has the rights it was made with.
+    const bool written = ::fchmod(out.Get(), 0600) == 0 && WriteAll(out.Get(), *changed) && (!sync || ::fsync(out.Get()) == 0);
+    if (!out.Close() || !written || ::rename(temporary.c_str(), path.c_str()) != 0) {
         ::unlink(temporary.c_str());
         return false;
+    }
+    if (sync) {
+        // The rename itself reaches the disk with the folder.
+        Descriptor folderFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (folderFd.Get() >= 0) {
+            ::fsync(folderFd.Get());
+        }
     }
     return true;  // the lock goes with its descriptor
 }
@@ -159,7 +220,7 @@ bool ProcessIsRunning(std::uint64_t processId)
         return false;
     }
     // A killed process that its parent has not waited for yet is gone all the same.
-    const std::optional<std::string> stat = ReadAll("/proc/" + std::to_string(processId) + "/stat");
+    const std::optional<std::string> stat = ReadAll("/proc/" + std::to_string(processId) + "/stat", false);
     const std::size_t end = stat ? stat->rfind(')') : std::string::npos;
     return end == std::string::npos || end + 2 >= stat->size() || (*stat)[end + 2] != 'Z';
 }

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "platform/process_environment.h"
 #include "platform/win32/wide_text.h"
 
 namespace tarrowind {
@@ -12,7 +13,7 @@ public:
     explicit Handle(HANDLE h) : m_h(h) {}
     ~Handle()
     {
-        if (m_h != INVALID_HANDLE_VALUE && m_h != nullptr) {
+        if (Valid()) {
             ::CloseHandle(m_h);
         }
     }
@@ -20,27 +21,52 @@ public:
     Handle& operator=(const Handle&) = delete;
     HANDLE Get() const { return m_h; }
     bool Valid() const { return m_h != INVALID_HANDLE_VALUE && m_h != nullptr; }
+    // Closes now, so that a failing close is seen.
+    bool Close()
+    {
+        const HANDLE h = m_h;
+        m_h = INVALID_HANDLE_VALUE;
+        return ::CloseHandle(h) != 0;
+    }
 
 private:
     HANDLE m_h;
 };
 
-std::wstring Variable(const wchar_t* name)
+std::wstring Folder(const std::wstring& path)
 {
-    wchar_t buffer[MAX_PATH];
-    const DWORD n = ::GetEnvironmentVariableW(name, buffer, MAX_PATH);
-    return n == 0 || n >= MAX_PATH ? std::wstring() : std::wstring(buffer, n);
+    const auto slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? L"." : path.substr(0, slash);
 }
 
-std::optional<std::string> ReadAll(const std::wstring& path)
+// Makes the folder and its missing parents. Under the user's profile a folder inherits its owner-only
+// rights.
+bool MakeFolders(const std::wstring& folder)
 {
-    Handle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr));
+    const DWORD attributes = ::GetFileAttributesW(folder.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES) {
+        return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    }
+    const std::wstring parent = Folder(folder);
+    if (parent != folder && parent.size() > 3 && !MakeFolders(parent)) {
+        return false;
+    }
+    return ::CreateDirectoryW(folder.c_str(), nullptr) != 0 || ::GetLastError() == ERROR_ALREADY_EXISTS;
+}
+
+// The file's text; nothing when it cannot be read, or when it does not exist and `missingIsEmpty` is
+// false.
+std::optional<std::string> ReadAll(const std::wstring& path, bool missingIsEmpty)
+{
+    Handle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.Valid()) {
-        return ::GetLastError() == ERROR_FILE_NOT_FOUND ? std::optional<std::string>("") : std::nullopt;
+        const DWORD error = ::GetLastError();
+        const bool missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+        return missing && missingIsEmpty ? std::optional<std::string>("") : std::nullopt;
     }
     std::string text;
-    char buffer[4096];
+    char buffer[8192];
     for (;;) {
         DWORD read = 0;
         if (!::ReadFile(file.Get(), buffer, sizeof buffer, &read, nullptr)) {
@@ -58,24 +84,42 @@ std::optional<std::string> ReadAll(const std::wstring& path)
 std::string PrivateRuntimeDirectory()
 {
     // The local application data folder is the user's own; the temporary folder serves when it is unset.
-    std::wstring base = Variable(L"LOCALAPPDATA");
+    std::string base = EnvironmentVariable("LOCALAPPDATA").value_or("");
     if (base.empty()) {
-        base = Variable(L"TEMP");
+        base = EnvironmentVariable("TEMP").value_or("");
     }
     if (base.empty()) {
         return "";
     }
-    const std::wstring folder = base + L"\\Tarrowind";
+    const std::wstring folder = WideFromUtf8(base + "\\Tarrowind");
     if (!::CreateDirectoryW(folder.c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS) {
         return "";
     }
     return Utf8FromWide(folder);
 }
 
+std::optional<std::string> UserConfigFolder()
+{
+    const std::string base = EnvironmentVariable("APPDATA").value_or("");
+    if (base.empty()) {
+        return std::nullopt;
+    }
+    return base + "\\Tarrowind";
+}
+
+std::optional<std::string> ReadPrivateFile(const std::string& path)
+{
+    return ReadAll(WideFromUtf8(path), false);
+}
+
 bool ChangeLockedFile(const std::string& path,
-                      const std::function<std::optional<std::string>(const std::string&)>& change)
+                      const std::function<std::optional<std::string>(const std::string&)>& change, Durability durability)
 {
     const std::wstring wide = WideFromUtf8(path);
+    if (!MakeFolders(Folder(wide))) {
+        return false;
+    }
+    // A lock file of its own: the file itself is replaced, so a lock on it would go with the old one.
     Handle lock(::CreateFileW((wide + L".lock").c_str(), GENERIC_READ | GENERIC_WRITE,
                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!lock.Valid()) {
@@ -93,33 +137,32 @@ bool ChangeLockedFile(const std::string& path,
             ::UnlockFileEx(h, 0, MAXDWORD, MAXDWORD, &o);
         }
     } unlock{lock.Get()};
-    const std::optional<std::string> text = ReadAll(wide);
+    const std::optional<std::string> text = ReadAll(wide, true);
     if (!text) {
-        return false;
+        return false;  // what cannot be read is not replaced by what a change made of nothing
     }
     const std::optional<std::string> changed = change(*text);
     if (!changed || *changed == *text) {
         return true;
     }
+    const bool sync = durability == Durability::kSurvivesRestart;
     const std::wstring temporary = wide + L"." + std::to_wstring(::GetCurrentProcessId()) + L".new";
+    bool done = false;
     {
-        Handle out(::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                 nullptr));
-        if (!out.Valid()) {
-            return false;
-        }
-        DWORD written = 0;
-        if (!::WriteFile(out.Get(), changed->data(), static_cast<DWORD>(changed->size()), &written, nullptr) ||
-            written != changed->size()) {
-            ::DeleteFileW(temporary.c_str());
-            return false;
+        Handle out(::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (out.Valid()) {
+            DWORD written = 0;
+            done = ::WriteFile(out.Get(), changed->data(), static_cast<DWORD>(changed->size()), &written, nullptr) &&
+                   written == changed->size() && (!sync || ::FlushFileBuffers(out.Get()));
+            done = out.Close() && done;
         }
     }
-    if (!::MoveFileExW(temporary.c_str(), wide.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    done = done && ::MoveFileExW(temporary.c_str(), wide.c_str(),
+                                 MOVEFILE_REPLACE_EXISTING | (sync ? MOVEFILE_WRITE_THROUGH : 0));
+    if (!done) {
         ::DeleteFileW(temporary.c_str());
-        return false;
     }
-    return true;
+    return done;
 }
 
 std::uint64_t CurrentProcessId()

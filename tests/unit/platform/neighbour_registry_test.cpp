@@ -7,11 +7,6 @@
 #include <set>
 #include <sstream>
 
-#ifndef _WIN32
-#include <unistd.h>
-#endif
-
-#include "platform/private_file.h"
 #include "tests/unit/fakes/test_environment.h"
 
 namespace tarrowind {
@@ -49,10 +44,6 @@ TEST_F(NeighbourRegistryTest, NotesOfEndedProcessesOfThisNetworkAreSweptOthersSt
     ASSERT_TRUE(killed.Note(2, 0x0C0200C0u, kMac));  // the same entry again: noted once
     ASSERT_TRUE(otherNetwork.Note(2, 0x0D0200C0u, kMac));
     EXPECT_EQ(ParseNeighbourEntries(Text()).size(), 4u);
-#ifndef _WIN32
-    EXPECT_EQ(std::filesystem::status(path).permissions(),
-              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
-#endif
 
     std::vector<MadeNeighbourEntry> swept;
     NeighbourEntryFile cli = Process(200);
@@ -86,34 +77,6 @@ TEST_F(NeighbourRegistryTest, TextReadsBackAndLinesThatAreNoEntryAreDropped)
     ASSERT_EQ(read.size(), 1u);
     EXPECT_EQ(read[0].address, 0x010200C0u);
 }
-
-#ifndef _WIN32
-TEST_F(NeighbourRegistryTest, PrivateFolderIsTheUsersAloneOrNone)
-{
-    const auto runtime = folder / "runtime";
-    std::filesystem::create_directory(runtime);
-    testing::SetEnvironment("XDG_RUNTIME_DIR", runtime.string());
-    EXPECT_EQ(PrivateRuntimeDirectory(), (runtime / "tarrowind").string());
-    EXPECT_EQ(std::filesystem::status(runtime / "tarrowind").permissions(), std::filesystem::perms::owner_all);
-
-    // A folder others may enter, or a link in its place, is not used.
-    testing::SetEnvironment("XDG_RUNTIME_DIR", std::nullopt);
-    testing::SetEnvironment("TMPDIR", folder.string());
-    const auto fallback = folder / ("tarrowind-" + std::to_string(::geteuid()));
-    std::filesystem::create_directory_symlink(runtime, fallback);
-    EXPECT_EQ(PrivateRuntimeDirectory(), "");
-    std::filesystem::remove(fallback);
-    std::filesystem::create_directory(fallback);
-    std::filesystem::permissions(fallback, std::filesystem::perms::owner_all | std::filesystem::perms::group_read);
-    EXPECT_EQ(PrivateRuntimeDirectory(), "");
-    std::filesystem::remove(fallback);
-    EXPECT_EQ(PrivateRuntimeDirectory(), fallback.string());
-    testing::SetEnvironment("TMPDIR", std::nullopt);
-
-    EXPECT_TRUE(ProcessIsRunning(CurrentProcessId()));
-    EXPECT_FALSE(ProcessIsRunning(0));
-}
-#endif
 
 }  // namespace
 }  // namespace tarrowind
