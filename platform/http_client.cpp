@@ -154,7 +154,7 @@ public:
             result.code = kBadHost;
             return result;
         }
-        if (!MayConnect(*address)) {
+        if (!MayConnectTo(*address, OwnAddresses(m_adapters), m_allowLoopback)) {
             result.code = kAddressRefused;
             return result;
         }
@@ -264,16 +264,6 @@ public:
     }
 
 private:
-    bool MayConnect(std::uint32_t address) const
-    {
-        const std::vector<LocalAddress> own = OwnAddresses(m_adapters);
-        if (m_allowLoopback && (ntohl(address) >> 24) == 127) {
-            // The tests' servers listen there; an address listed as the computer's own stays refused.
-            return std::none_of(own.begin(), own.end(), [&](const LocalAddress& l) { return l.address == address; });
-        }
-        return IsModuleAddress(address, own);
-    }
-
     static bool HasHeader(const std::vector<std::string>& headers, std::string_view name)
     {
         for (const std::string& h : headers) {

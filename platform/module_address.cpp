@@ -1,5 +1,6 @@
 #include "platform/module_address.h"
 
+#include <algorithm>
 #include <optional>
 #include <string>
 
@@ -66,6 +67,14 @@ bool IsModuleAddress(std::uint32_t address, std::span<const LocalAddress> own)
         }
     }
     return true;
+}
+
+bool MayConnectTo(std::uint32_t address, std::span<const LocalAddress> own, bool allowLoopback)
+{
+    if (allowLoopback && (HostOrder(address) >> 24) == 127) {
+        return std::none_of(own.begin(), own.end(), [&](const LocalAddress& l) { return l.address == address; });
+    }
+    return IsModuleAddress(address, own);
 }
 
 std::vector<LocalAddress> OwnAddresses(AdapterTable& table)

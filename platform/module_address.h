@@ -16,6 +16,9 @@ struct LocalAddress {
 // may carry credentials: not 0.0.0.0, not loopback (127/8), not multicast (224/4) or the limited
 // broadcast, not one of this computer's own addresses nor the directed broadcast of one of its subnets.
 bool IsModuleAddress(std::uint32_t address, std::span<const LocalAddress> own);
+// Whether a request may go to `address`: a module's address or, given the tests' allowance for their
+// servers, a loopback address that is not listed among the computer's own.
+bool MayConnectTo(std::uint32_t address, std::span<const LocalAddress> own, bool allowLoopback);
 
 class AdapterTable;
 // This computer's addresses as the adapter table lists them now; none when it cannot be read.

@@ -173,12 +173,7 @@ public:
             result.code = kBadHost;
             return result;
         }
-        // The tests' servers listen on loopback; an address listed as the computer's own stays refused.
-        const std::vector<LocalAddress> own = OwnAddresses(m_adapters);
-        const bool allowed = m_allowLoopback && (::ntohl(*address) >> 24) == 127
-                                 ? std::none_of(own.begin(), own.end(), [&](const LocalAddress& l) { return l.address == *address; })
-                                 : IsModuleAddress(*address, own);
-        if (!allowed) {
+        if (!MayConnectTo(*address, OwnAddresses(m_adapters), m_allowLoopback)) {
             result.code = kAddressRefused;
             return result;
         }

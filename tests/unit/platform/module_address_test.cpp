@@ -31,6 +31,14 @@ TEST(ModuleAddress, RefusesWhatCannotBeAModuleOnTheNetwork)
     }
     EXPECT_FALSE(IsModuleAddress(Ip("127.0.0.1"), {}));
     EXPECT_TRUE(IsModuleAddress(Ip("192.0.2.1"), {}));
+
+    // The tests' allowance opens loopback, except an address listed as the computer's own, and nothing else.
+    const std::vector<LocalAddress> loopback{{Ip("127.0.0.2"), Ip("255.0.0.0")}};
+    EXPECT_TRUE(MayConnectTo(Ip("127.0.0.1"), loopback, true));
+    EXPECT_FALSE(MayConnectTo(Ip("127.0.0.1"), loopback, false));
+    EXPECT_FALSE(MayConnectTo(Ip("127.0.0.2"), loopback, true));
+    EXPECT_FALSE(MayConnectTo(Ip("224.0.0.1"), loopback, true));
+    EXPECT_TRUE(MayConnectTo(Ip("192.0.2.2"), own, false));
 }
 
 }  // namespace
