@@ -1,6 +1,5 @@
 #include "platform/http_client.h"
 
-#include <arpa/inet.h>
 #include <curl/curl.h>
 #include <openssl/evp.h>
 #include <openssl/ssl.h>
@@ -83,15 +82,6 @@ int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
     return abandon->load() ? 1 : 0;
 }
 
-std::optional<std::uint32_t> DottedIpv4(const std::string& host)
-{
-    in_addr address{};
-    if (::inet_pton(AF_INET, host.c_str(), &address) != 1) {
-        return std::nullopt;
-    }
-    return address.s_addr;
-}
-
 // What the handshake learns of the server's key, and what it must be.
 struct KeyCheck {
     std::optional<KeyFingerprint> expected;
@@ -149,7 +139,7 @@ public:
     {
         HttpResult result;
         // The host comes from a module's reply; only a plain address may go into the address line.
-        const auto address = DottedIpv4(r.host);
+        const auto address = DottedAddress(r.host);
         if (!address) {
             result.code = kBadHost;
             return result;

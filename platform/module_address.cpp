@@ -9,8 +9,17 @@
 namespace tarrowind {
 namespace {
 
-// Four decimal numbers of 0 to 255 with dots between, in network byte order.
-std::optional<std::uint32_t> Dotted(const std::string& text)
+// The first dotted number sits in the lowest-addressed byte.
+std::uint32_t HostOrder(std::uint32_t networkOrder)
+{
+    const auto* b = reinterpret_cast<const std::uint8_t*>(&networkOrder);
+    return static_cast<std::uint32_t>(b[0]) << 24 | static_cast<std::uint32_t>(b[1]) << 16 |
+           static_cast<std::uint32_t>(b[2]) << 8 | b[3];
+}
+
+}  // namespace
+
+std::optional<std::uint32_t> DottedAddress(const std::string& text)
 {
     std::uint32_t value = 0;
     std::size_t at = 0;
@@ -20,10 +29,12 @@ std::optional<std::uint32_t> Dotted(const std::string& text)
         }
         unsigned number = 0;
         std::size_t digits = 0;
+        const std::size_t start = at;
         for (; at < text.size() && text[at] >= '0' && text[at] <= '9' && digits < 4; ++at, ++digits) {
             number = number * 10 + static_cast<unsigned>(text[at] - '0');
         }
-        if (digits == 0 || number > 255) {
+        // A leading zero is refused: the address line's reader may take such a number as octal.
+        if (digits == 0 || number > 255 || (digits > 1 && text[start] == '0')) {
             return std::nullopt;
         }
         value |= number << (8 * part);
@@ -39,16 +50,6 @@ std::optional<std::uint32_t> Dotted(const std::string& text)
     }
     return network;
 }
-
-// The first dotted number sits in the lowest-addressed byte.
-std::uint32_t HostOrder(std::uint32_t networkOrder)
-{
-    const auto* b = reinterpret_cast<const std::uint8_t*>(&networkOrder);
-    return static_cast<std::uint32_t>(b[0]) << 24 | static_cast<std::uint32_t>(b[1]) << 16 |
-           static_cast<std::uint32_t>(b[2]) << 8 | b[3];
-}
-
-}  // namespace
 
 bool IsModuleAddress(std::uint32_t address, std::span<const LocalAddress> own)
 {
@@ -82,8 +83,8 @@ std::vector<LocalAddress> OwnAddresses(AdapterTable& table)
     std::vector<LocalAddress> own;
     for (const SystemAdapter& adapter : table.Read().value_or(std::vector<SystemAdapter>{})) {
         for (const AdapterAddress& a : adapter.addresses) {
-            if (const auto address = Dotted(a.ipText)) {
-                own.push_back(LocalAddress{*address, Dotted(a.maskText).value_or(0)});
+            if (const auto address = DottedAddress(a.ipText)) {
+                own.push_back(LocalAddress{*address, DottedAddress(a.maskText).value_or(0)});
             }
         }
     }

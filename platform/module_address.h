@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 namespace tarrowind {
@@ -11,6 +13,10 @@ struct LocalAddress {
     std::uint32_t address = 0;
     std::uint32_t mask = 0;
 };
+
+// Four decimal numbers of 0 to 255 with dots between, in network byte order; nothing for any other text
+// (no leading zeros, no spaces, no host names).
+std::optional<std::uint32_t> DottedAddress(const std::string& text);
 
 // Whether `address` (network byte order) can belong to a module on the network, so that a request to it
 // may carry credentials: not 0.0.0.0, not loopback (127/8), not multicast (224/4) or the limited

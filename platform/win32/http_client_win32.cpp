@@ -1,7 +1,6 @@
 #include "platform/http_client.h"
 
 #include <winsock2.h>
-#include <ws2tcpip.h>
 #include <windows.h>
 #include <bcrypt.h>
 #include <wincrypt.h>
@@ -52,15 +51,6 @@ public:
 private:
     std::wstring m_text;
 };
-
-std::optional<std::uint32_t> DottedIpv4(const std::string& host)
-{
-    in_addr address{};
-    if (::inet_pton(AF_INET, host.c_str(), &address) != 1) {
-        return std::nullopt;
-    }
-    return address.s_addr;
-}
 
 // What the key check learns of the server's key, and what it must be.
 struct KeyCheck {
@@ -168,7 +158,7 @@ public:
     {
         HttpResult result;
         // The host comes from a module's reply; only a plain address may go into the address line.
-        const auto address = DottedIpv4(r.host);
+        const auto address = DottedAddress(r.host);
         if (!address) {
             result.code = kBadHost;
             return result;

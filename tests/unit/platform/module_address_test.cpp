@@ -15,6 +15,20 @@ std::uint32_t Ip(const char* dotted)
     return a.s_addr;
 }
 
+TEST(ModuleAddress, OnlyFourPlainNumbersAreAnAddress)
+{
+    EXPECT_EQ(DottedAddress("192.0.2.10"), Ip("192.0.2.10"));
+    EXPECT_EQ(DottedAddress("0.0.0.0"), 0u);
+    EXPECT_EQ(DottedAddress("255.255.255.255"), 0xFFFFFFFFu);
+    // A leading zero could be read as octal further on (010 as 8); a host name, spaces or a line end
+    // would reach the address line.
+    for (const char* text : {"010.0.0.1", "192.0.2.01", "0192.0.2.1", "192.0.2", "192.0.2.1.5", "192.0.2.256",
+                             "1000.0.0.1", "192..2.1", "192.0.2.1 ", " 192.0.2.1", "192.0.2.1\r\nX: y", "localhost",
+                             "", "0x7f.0.0.1", "+1.0.0.1"}) {
+        EXPECT_EQ(DottedAddress(text), std::nullopt) << text;
+    }
+}
+
 TEST(ModuleAddress, RefusesWhatCannotBeAModuleOnTheNetwork)
 {
     const std::vector<LocalAddress> own{{Ip("192.0.2.1"), Ip("255.255.255.0")},
