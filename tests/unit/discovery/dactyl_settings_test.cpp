@@ -10,10 +10,6 @@
 namespace tarrowind {
 namespace {
 
-using testing::DiscoveryFixture;
-using testing::FakeUdpSockets;
-using Answers = std::vector<FakeUdpSockets::Answer>;
-
 constexpr std::uint32_t kIp = 0xC0000228;       // 192.0.2.40
 constexpr std::uint32_t kMask = 0xFFFFFF00;     // 255.255.255.0
 constexpr std::uint32_t kGateway = 0xC00002FE;  // 192.0.2.254

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "discovery/controller_manager.h"
 #include "tests/unit/fakes/fake_network.h"
@@ -77,3 +78,17 @@ struct DiscoveryFixture : ::testing::Test {
 };
 
 }  // namespace tarrowind::testing
+
+namespace tarrowind {
+
+// The names every discovery test uses.
+using testing::BinaryReply;
+using testing::BinaryReplyFields;
+using testing::DiscoveryFixture;
+using testing::FakeUdpSockets;
+using testing::Ip;
+using testing::TextReply;
+using testing::TextReplyFields;
+using Answers = std::vector<FakeUdpSockets::Answer>;
+
+}  // namespace tarrowind

@@ -7,15 +7,6 @@
 namespace tarrowind {
 namespace {
 
-using testing::BinaryReply;
-using testing::BinaryReplyFields;
-using testing::DiscoveryFixture;
-using testing::FakeUdpSockets;
-using testing::Ip;
-using testing::TextReply;
-using testing::TextReplyFields;
-using Answers = std::vector<FakeUdpSockets::Answer>;
-
 AddressRanges Ranges(std::string_view text)
 {
     AddressRanges r;

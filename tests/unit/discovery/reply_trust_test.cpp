@@ -8,15 +8,6 @@
 namespace tarrowind {
 namespace {
 
-using testing::BinaryReply;
-using testing::BinaryReplyFields;
-using testing::DiscoveryFixture;
-using testing::FakeUdpSockets;
-using testing::Ip;
-using testing::TextReply;
-using testing::TextReplyFields;
-using Answers = std::vector<FakeUdpSockets::Answer>;
-
 constexpr std::uint32_t kImpostor = 0x420200C0;  // 192.0.2.66 in network order
 
 DeviceRecord Parsed(const std::vector<std::uint8_t>& reply, std::uint32_t sender)

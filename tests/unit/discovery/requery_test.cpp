@@ -6,15 +6,6 @@
 namespace tarrowind {
 namespace {
 
-using testing::BinaryReply;
-using testing::BinaryReplyFields;
-using testing::DiscoveryFixture;
-using testing::FakeUdpSockets;
-using testing::Ip;
-using testing::TextReply;
-using testing::TextReplyFields;
-using Answers = std::vector<FakeUdpSockets::Answer>;
-
 struct RequeryTest : DiscoveryFixture {
     RequeryTest() { manager->EnumerateAdapters(); }
 

@@ -8,14 +8,6 @@
 namespace tarrowind {
 namespace {
 
-using testing::BinaryReply;
-using testing::DiscoveryFixture;
-using testing::FakeUdpSockets;
-using testing::Ip;
-using testing::TextReply;
-using testing::TextReplyFields;
-using Answers = std::vector<FakeUdpSockets::Answer>;
-
 struct SearchTest : DiscoveryFixture {
     void RunSearch()
     {
