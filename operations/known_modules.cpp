@@ -259,13 +259,18 @@ void KnownModules::WritePending()
         }
         return FormatKnownModules(merged);
     });
-    if (written) {
-        const std::lock_guard<std::mutex> lock(m_lock);
-        for (const auto& [mac, module] : merged) {
-            m_modules[mac] = module;  // where another process met a module first, its entry stands
+    const std::lock_guard<std::mutex> lock(m_lock);
+    if (!written) {
+        // Kept for the next write rather than lost: the file may be busy for a moment.
+        for (const auto& [mac, met] : batch) {
+            AddMet(m_pending, mac, met);
         }
-        m_readStamp.reset();
+        return;
     }
+    for (const auto& [mac, module] : merged) {
+        m_modules[mac] = module;  // where another process met a module first, its entry stands
+    }
+    m_readStamp.reset();
 }
 
 std::optional<KnownModule> KnownModules::Find(const std::string& mac)

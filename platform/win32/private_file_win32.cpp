@@ -157,8 +157,17 @@ bool ChangeLockedFile(const std::string& path,
             done = out.Close() && done;
         }
     }
-    done = done && ::MoveFileExW(temporary.c_str(), wide.c_str(),
-                                 MOVEFILE_REPLACE_EXISTING | (sync ? MOVEFILE_WRITE_THROUGH : 0));
+    // A reader, a virus scanner or an indexer may hold the file for a moment: the rename is tried again.
+    for (int attempt = 0; done; ++attempt) {
+        if (::MoveFileExW(temporary.c_str(), wide.c_str(), MOVEFILE_REPLACE_EXISTING | (sync ? MOVEFILE_WRITE_THROUGH : 0))) {
+            break;
+        }
+        const DWORD error = ::GetLastError();
+        done = attempt < 50 && (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION);
+        if (done) {
+            ::Sleep(10);
+        }
+    }
     if (!done) {
         ::DeleteFileW(temporary.c_str());
     }
