@@ -50,4 +50,6 @@ std::vector<std::string> Utf8Arguments(int argc, char** argv)
 
 void UseUtf8Console() {}
 
+void WriteToParentConsole() {}
+
 }  // namespace tarrowind

@@ -25,5 +25,8 @@ std::optional<std::uint16_t> SystemUiLanguageId();
 std::vector<std::string> Utf8Arguments(int argc, char** argv);
 // Lets the console show UTF-8 output as it is.
 void UseUtf8Console();
+// A desktop program has no console of its own on Windows: its few lines of output (--version) go to the
+// console it was started from, when its output is not already redirected. Nothing to do elsewhere.
+void WriteToParentConsole();
 
 }  // namespace tarrowind

@@ -6,6 +6,7 @@
 
 #include "localisation/string_table.h"
 #include "platform/http_client.h"
+#include "platform/process_environment.h"
 #include "ui/main_dialog.h"
 #include "ui/message_box.h"
 #include "ui/session_end.h"
@@ -15,6 +16,7 @@ int main(int argc, char** argv)
     // The window takes no options; --version answers before any window or socket exists.
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--version") == 0) {
+            tarrowind::WriteToParentConsole();
             std::printf("tarrowind %s\n", TARROWIND_VERSION);
             return 0;
         }

@@ -11,8 +11,7 @@ class MainDialog;
 // Ends the window's session cleanly when the desktop session ends (the session manager asks the
 // application to save its data, or the application is about to quit) or when the process is told to
 // end (SIGTERM, SIGINT, SIGHUP): the job queue stops, running exchanges end, and the neighbour entries
-// made are removed before the process exits. The signals are taken through a pipe, so that the window
-// acts on them in its own thread.
+// made are removed before the process exits.
 class SessionEnd final : public QObject {
     Q_OBJECT
 

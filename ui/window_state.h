@@ -5,9 +5,9 @@
 
 namespace tarrowind {
 
-// What the window remembers between runs, in the user's configuration
-// ($XDG_CONFIG_HOME/Tarrowind/tarrowind.conf): its size and place, the list's column widths and order, and
-// the last login ID, the last address ranges searched and their pace. Never a password.
+// What the window remembers between runs, in the user's configuration ($XDG_CONFIG_HOME/Tarrowind/
+// tarrowind.conf, %APPDATA%\Tarrowind\tarrowind.conf on Windows): its size and place, the list's column
+// widths and order, and the last login ID, the last address ranges searched and their pace. Never a password.
 class WindowState {
 public:
     QByteArray geometry;

@@ -92,4 +92,15 @@ void UseUtf8Console()
     std::setvbuf(stdout, nullptr, _IOFBF, 1 << 16);
 }
 
+void WriteToParentConsole()
+{
+    const HANDLE output = ::GetStdHandle(STD_OUTPUT_HANDLE);
+    if (output != nullptr && output != INVALID_HANDLE_VALUE) {
+        return;  // a pipe or file the caller gave
+    }
+    if (::AttachConsole(ATTACH_PARENT_PROCESS)) {
+        [[maybe_unused]] FILE* reopened = std::freopen("CONOUT$", "w", stdout);
+    }
+}
+
 }  // namespace tarrowind
