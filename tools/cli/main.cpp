@@ -1,10 +1,12 @@
 // tarrowind-cli: the command-line companion for scripting searches and module actions.
 #include <CLI/CLI.hpp>
 
+#include <filesystem>
 #include <iostream>
 #include <string>
 #include <vector>
 
+#include "platform/file_path.h"
 #include "platform/process_environment.h"
 #include "platform/stop_signals.h"
 #include "tools/cli/action_command.h"
@@ -28,6 +30,22 @@ constexpr const char* kFooter =
     "     REASON of the summary)\n"
     "  130, 143, 129, 141  stopped by SIGINT, SIGTERM, SIGHUP or a closed output pipe: the running exchanges\n"
     "     were ended and the neighbour entries removed; no summary";
+
+// CLI11's own check reads the path in the system's 8-bit code page, which cannot name every file on
+// Windows; the program's paths are UTF-8.
+const CLI::Validator kExistingFile(
+    [](const std::string& path) -> std::string {
+        std::error_code error;
+        const auto status = std::filesystem::status(tarrowind::PathFromUtf8(path), error);
+        if (error || !std::filesystem::exists(status)) {
+            return "File does not exist: " + path;
+        }
+        if (std::filesystem::is_directory(status)) {
+            return "File is actually a directory: " + path;
+        }
+        return {};
+    },
+    "FILE", "EXISTING_FILE");
 
 void AddSearchOptions(CLI::App* command, std::uint32_t& searchMs, std::vector<std::string>& ranges,
                       std::uint32_t& rate)
@@ -107,7 +125,7 @@ int main(int argc, char** argv)
         AddCommon(e.command, action);
         e.command->footer(kFooter);
     }
-    entries[3].command->add_option("FILE", action.firmwareFile, "Firmware file")->required()->check(CLI::ExistingFile);
+    entries[3].command->add_option("FILE", action.firmwareFile, "Firmware file")->required()->check(kExistingFile);
     entries[3].command->add_flag("--allow-same-version", action.allowSameVersion,
                                  "Count a module that reports the same version after the update as done");
     entries[4].command->add_option("--firmware-folder", action.firmwareFolder,
@@ -131,7 +149,7 @@ int main(int argc, char** argv)
     auto* plan = set->add_option("--plan", action.set.planFile,
                                  "Apply a plan: a CSV file of MAC and any of Name, IP, Mask, Gateway, DHCP "
                                  "(the exported list, edited)")
-                     ->check(CLI::ExistingFile);
+                     ->check(kExistingFile);
     ipFrom->excludes(plan);
     plan->excludes(ipFrom);
     set->add_flag("--dry-run", action.set.dryRun, "With --ip-from or --plan: print the plan, change nothing");
