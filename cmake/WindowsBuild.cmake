@@ -1,8 +1,13 @@
-# The Windows build (mingw-w64): the core, the module commands, the command-line companion, their unit
-# tests and the search bench. The window waits for a Qt for Windows; the simulator and the lab stay on
-# Linux, where the Windows programs meet them through Wine.
+# The Windows build (mingw-w64): the core, the module commands, the command-line companion, the window
+# when a Qt for Windows is given (TARROWIND_QT_WINDOWS), their tests and the search bench. The simulator
+# and the lab stay on Linux, where the Windows programs meet them through Wine.
 add_subdirectory(commands)
 add_subdirectory(tools/cli)
+if(TARROWIND_QT_WINDOWS)
+  find_package(Qt6 6.4 REQUIRED COMPONENTS Widgets Test)
+  include(cmake/WindowsQtRuntime.cmake)
+  add_subdirectory(ui)
+endif()
 
 if(TARROWIND_TESTS)
   enable_testing()
@@ -21,5 +26,8 @@ if(TARROWIND_TESTS)
   endfunction()
   add_subdirectory(tests/unit)
   add_subdirectory(tests/unit/platform/win32)
+  if(TARGET tarrowind_ui)
+    add_subdirectory(tests/ui)
+  endif()
   add_subdirectory(bench/windows)
 endif()

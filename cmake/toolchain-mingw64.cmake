@@ -33,3 +33,13 @@ find_program(TARROWIND_WINE wine)
 if(TARROWIND_WINE)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run)
 endif()
+
+# Qt for Windows (scripts/build-qt-windows): its CMake packages are found beside the mingw sysroot, while
+# moc, rcc and uic are the build machine's own Qt tools of the same version.
+set(TARROWIND_QT_WINDOWS "$ENV{TARROWIND_QT_WINDOWS}" CACHE PATH "Qt for Windows (scripts/build-qt-windows --prefix)")
+if(TARROWIND_QT_WINDOWS)
+  list(APPEND CMAKE_FIND_ROOT_PATH ${TARROWIND_QT_WINDOWS})
+  list(APPEND CMAKE_PREFIX_PATH ${TARROWIND_QT_WINDOWS})
+  set(QT_HOST_PATH /usr CACHE PATH "")
+  set(QT_HOST_PATH_CMAKE_DIR /usr/lib/x86_64-linux-gnu/cmake CACHE PATH "")
+endif()
