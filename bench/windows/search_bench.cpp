@@ -3,8 +3,6 @@
 //   build/release/bench/search_bench --modules 1000 --write-config many.json
 //   scripts/lab run --sim build/release/tools/sim/tarrowind-sim --sim-config many.json
 //     -- scripts/wine-run build/windows/bench/windows/search_bench.exe --modules 1000
-#include <windows.h>
-
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -12,21 +10,12 @@
 #include <set>
 #include <string>
 
+#include "bench/cpu_time.h"
 #include "discovery/controller_manager.h"
 
 namespace {
 
 using namespace tarrowind;
-
-double ProcessCpuMs()
-{
-    FILETIME created, exited, kernel, user;
-    ::GetProcessTimes(::GetCurrentProcess(), &created, &exited, &kernel, &user);
-    const auto ms = [](const FILETIME& t) {
-        return static_cast<double>((static_cast<std::uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 1e4;
-    };
-    return ms(kernel) + ms(user);
-}
 
 class Counter final : public CoreEvents {
 public:
@@ -53,13 +42,13 @@ int main(int argc, char** argv)
         CControllerManager manager;
         Counter counter;
         manager.Init(nullptr, &counter);
-        const double cpu0 = ProcessCpuMs();
+        const double cpu0 = bench::ProcessCpuMs();
         const auto wall0 = std::chrono::steady_clock::now();
         manager.StartSearch();
         manager.WaitForSearch();
         const double wall = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - wall0).count();
         std::printf("%d modules, run %d: found %zu of %d, CPU %.1f ms (user+system), wall %.0f ms\n", modules, run,
-                    counter.macs.size(), modules, ProcessCpuMs() - cpu0, wall);
+                    counter.macs.size(), modules, bench::ProcessCpuMs() - cpu0, wall);
         std::fflush(stdout);
     }
     return 0;
