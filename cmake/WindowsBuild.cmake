@@ -7,6 +7,7 @@ if(TARROWIND_QT_WINDOWS)
   find_package(Qt6 6.4 REQUIRED COMPONENTS Widgets Test)
   include(cmake/WindowsQtRuntime.cmake)
   add_subdirectory(ui)
+  add_subdirectory(tools/screenshots)
 endif()
 
 if(TARROWIND_TESTS)

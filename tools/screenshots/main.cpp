@@ -1,7 +1,7 @@
 // Renders the pictures of the documentation: the main window with rows in several statuses, both pages
 // of the settings sheet, the reader, login and firmware dialogs, and the address-range search and
 // address assignment dialogs, each as a PNG file.
-//   tarrowind-screenshots OUTPUT_DIR [--main-only]
+//   tarrowind-screenshots OUTPUT_DIR [--main-only | --only NAME,...] [--suffix TEXT]
 // The language is the environment's (LANG / LC_ALL), so a right-to-left run shows the mirrored window.
 // No module is asked anything: the rows are made here.
 #include <QApplication>
@@ -95,7 +95,23 @@ DeviceRecord Record(const Row& row)
     return r;
 }
 
-bool Save(QWidget& widget, const QString& path)
+// Where the pictures go, and which of them are wanted.
+struct Shots {
+    QString folder;
+    QString suffix;
+    QStringList only;  // empty: every one
+
+    bool Save(QWidget& widget, const char* name) const
+    {
+        if (!only.isEmpty() && !only.contains(QString::fromLatin1(name))) {
+            return true;
+        }
+        return SaveAs(widget, folder + QLatin1Char('/') + QString::fromLatin1(name) + suffix + QStringLiteral(".png"));
+    }
+    static bool SaveAs(QWidget& widget, const QString& path);
+};
+
+bool Shots::SaveAs(QWidget& widget, const QString& path)
 {
     widget.show();
     QApplication::processEvents();
@@ -111,23 +127,24 @@ bool Save(QWidget& widget, const QString& path)
 int main(int argc, char** argv)
 {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: tarrowind-screenshots OUTPUT_DIR [--main-only] [--suffix TEXT]\n");
+        std::fprintf(stderr, "usage: tarrowind-screenshots OUTPUT_DIR [--main-only | --only NAME,...] [--suffix TEXT]\n");
         return 2;
     }
-    const QString out = QString::fromLocal8Bit(argv[1]);
-    bool mainOnly = false;
-    QString suffix;
+    Shots shots;
+    shots.folder = QString::fromLocal8Bit(argv[1]);
     for (int i = 2; i < argc; ++i) {
         if (std::strcmp(argv[i], "--main-only") == 0) {
-            mainOnly = true;
+            shots.only = QStringList{QStringLiteral("main-window")};
+        } else if (std::strcmp(argv[i], "--only") == 0 && i + 1 < argc) {
+            shots.only = QString::fromLocal8Bit(argv[++i]).split(QLatin1Char(','));
         } else if (std::strcmp(argv[i], "--suffix") == 0 && i + 1 < argc) {
-            suffix = QString::fromLocal8Bit(argv[++i]);
+            shots.suffix = QString::fromLocal8Bit(argv[++i]);
         }
     }
     StringTable::Instance();
     QApplication app(argc, argv);
     InstallMessageBox();
-    QDir().mkpath(out);
+    QDir().mkpath(shots.folder);
     bool ok = true;
 
     NoAdapters adapters;
@@ -158,10 +175,7 @@ int main(int argc, char** argv)
     list.selectionModel()->setCurrentIndex(first, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     list.setFocus();
     window.UpdateCommandUi();
-    ok = Save(window, out + QStringLiteral("/main-window") + suffix + QStringLiteral(".png")) && ok;
-    if (mainOnly) {
-        return ok ? 0 : 1;
-    }
+    ok = shots.Save(window, "main-window") && ok;
 
     CControllerPropertySheet sheet(QString::fromStdString(Text("ORB_IDS_CONTROLLER_SETTING")), &window);
     DeviceRecord* door = list.RecordAt(0);
@@ -176,28 +190,28 @@ int main(int argc, char** argv)
     sheet.settings.ddnsUserName = "site";
     sheet.settings.devicePort = 4000;
     sheet.settings.newLoginName = "admin";
-    ok = Save(sheet, out + QStringLiteral("/settings-network") + suffix + QStringLiteral(".png")) && ok;
+    ok = shots.Save(sheet, "settings-network") && ok;
     sheet.show();
     sheet.Tabs()->setCurrentIndex(1);
-    ok = Save(sheet, out + QStringLiteral("/settings-other") + suffix + QStringLiteral(".png")) && ok;
+    ok = shots.Save(sheet, "settings-other") && ok;
 
     CDactylSettingDlg reader(&window);
     reader.deviceName = "Reader lobby";
     reader.ip = 0xC0000214u;
     reader.mask = 0xFFFFFF00u;
     reader.gateway = 0xC00002FEu;
-    ok = Save(reader, out + QStringLiteral("/reader-settings") + suffix + QStringLiteral(".png")) && ok;
+    ok = shots.Save(reader, "reader-settings") && ok;
 
     CLoginDlg login(&window);
     login.loginId = "admin";
-    ok = Save(login, out + QStringLiteral("/login") + suffix + QStringLiteral(".png")) && ok;
+    ok = shots.Save(login, "login") && ok;
 
     CFirmwareUpdateDlg firmware(&window);
     firmware.firmwareFile = "/srv/firmware/dc410-3.20.a90";
-    ok = Save(firmware, out + QStringLiteral("/firmware") + suffix + QStringLiteral(".png")) && ok;
+    ok = shots.Save(firmware, "firmware") && ok;
 
     CSearchAddressesDlg ranges(QStringLiteral("203.0.113.128/26\n198.51.100.1-198.51.100.60"), kDefaultProbeRate, &window);
-    ok = Save(ranges, out + QStringLiteral("/search-addresses") + suffix + QStringLiteral(".png")) && ok;
+    ok = shots.Save(ranges, "search-addresses") && ok;
 
     std::vector<DeviceRecord> fresh;
     for (const char* mac : kNewControllers) {
@@ -219,6 +233,6 @@ int main(int argc, char** argv)
     }
     CAssignAddressesDlg assign(selected, listed, &window);
     assign.StartField().SetAddress(0xC0000215u);  // 192.0.2.21
-    ok = Save(assign, out + QStringLiteral("/assign-addresses") + suffix + QStringLiteral(".png")) && ok;
+    ok = shots.Save(assign, "assign-addresses") && ok;
     return ok ? 0 : 1;
 }
