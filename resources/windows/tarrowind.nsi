@@ -41,9 +41,6 @@ VIAddVersionKey /LANG=0 "LegalCopyright" "Tarrowind"
 !define MUI_ABORTWARNING
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
-!ifdef WINDOW
-  !define MUI_FINISHPAGE_RUN "$INSTDIR\tarrowind.exe"
-!endif
 !insertmacro MUI_PAGE_FINISH
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
