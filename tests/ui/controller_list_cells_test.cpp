@@ -4,7 +4,13 @@
 #include <QTest>
 #include <QToolTip>
 
+#include <algorithm>
+#include <cstdlib>
+#include <set>
+#include <vector>
+
 #include "localisation/string_table.h"
+#include "tools/cli/status_names.h"
 #include "ui/controller_list_ctrl.h"
 #include "ui/controller_list_delegate.h"
 #include "ui/controller_list_model.h"
@@ -156,36 +162,92 @@ void ControllerListCellsTest::codesOutsideTheTablesShowNothing()
 
 void ControllerListCellsTest::colours()
 {
-    const std::vector<std::pair<int, QColor>> table = {
-        {0, Rgb(0, 0, 0)},        {1, Rgb(0, 0, 255)},      {2, Rgb(255, 0, 0)},   {3, Rgb(96, 96, 96)},
-        {4, Rgb(0, 128, 255)},    {6, Rgb(0, 128, 0)},      {16, Rgb(96, 96, 96)}, {17, Rgb(255, 128, 0)},
-        {18, Rgb(255, 128, 0)},   {19, Rgb(255, 0, 0)},     {21, Rgb(255, 0, 0)},  {23, Rgb(0, 0, 0)},
+    using namespace tarrowind;
+    // The kinds of status the list tells apart by colour; the failures are the ones the command line
+    // counts as failed. A new status code must join one of them.
+    std::vector<std::vector<std::int32_t>> groups = {
+        {kStatusNotSupported, kStatusLatestVersion, kStatusWaitForFirmwareUpdate, kStatusWaitForLogin},
+        {kStatusNone},
+        {kStatusQueueLogin, kStatusQueueSetting, kStatusQueueReboot, kStatusQueueSetDefault,
+         kStatusQueueFirmwareUpdate},
+        {kStatusLogin, kStatusSetting, kStatusReboot, kStatusSetDefault},
+        {kStatusFirmwareUploading, kStatusFirmwareUpdating},
+        {kStatusLoginSuccessfully},
+        {},
     };
-    for (const auto& [status, colour] : table) {
-        QCOMPARE(ControllerListModel::StatusColor(status).value(), colour);
+    std::vector<std::int32_t>& failures = groups.back();
+    std::set<std::int32_t> grouped;
+    for (std::int32_t status = 0; status < kStatusCount; ++status) {
+        if (IsFailureStatus(status)) {
+            failures.push_back(status);
+        }
     }
+    for (const auto& group : groups) {
+        for (const std::int32_t status : group) {
+            QVERIFY2(grouped.insert(status).second, qPrintable(QString::number(status)));
+        }
+    }
+    QCOMPARE(grouped.size(), static_cast<std::size_t>(kStatusCount));
+
+    const auto colourOf = [](std::int32_t status) { return ControllerListModel::StatusColor(status).value(); };
+    const QColor white(255, 255, 255);
+    std::vector<QColor> shown;
+    for (const auto& group : groups) {
+        shown.push_back(colourOf(group.front()));
+        for (const std::int32_t status : group) {
+            QVERIFY2(colourOf(status) == shown.back(), qPrintable(QString::number(status)));
+            // Even the palest (a transfer's orange) stands out from a light list.
+            QVERIFY2(ControllerListDelegate::ContrastRatio(colourOf(status), white) >= 2.5,
+                     qPrintable(QString::number(status)));
+        }
+    }
+    // Groups apart at a glance: some channel differs by a quarter of its range at least.
+    for (std::size_t i = 0; i < shown.size(); ++i) {
+        for (std::size_t j = i + 1; j < shown.size(); ++j) {
+            const int apart = std::max({std::abs(shown[i].red() - shown[j].red()),
+                                        std::abs(shown[i].green() - shown[j].green()),
+                                        std::abs(shown[i].blue() - shown[j].blue())});
+            QVERIFY2(apart >= 64, qPrintable(shown[i].name() + " " + shown[j].name()));
+        }
+    }
+    const QColor failed = colourOf(kStatusLoginFailed);
+    QVERIFY2(failed.hslHue() <= 10 && failed.hslSaturation() > 200, qPrintable(failed.name()));
+    const QColor succeeded = colourOf(kStatusLoginSuccessfully);
+    QVERIFY2(succeeded.hslHue() >= 90 && succeeded.hslHue() <= 150 && succeeded.hslSaturation() > 200,
+             qPrintable(succeeded.name()));
+
+    // The status cell takes its status's colour, the action cell a colour of its own, other cells none.
     DeviceRecord record;
-    record.status = 9;
-    QCOMPARE(ControllerListModel::CellColor(record, ControllerListModel::kColumnAction).value(), Rgb(128, 0, 0));
-    QCOMPARE(ControllerListModel::CellColor(record, ControllerListModel::kColumnStatus).value(), Rgb(255, 0, 0));
-    QVERIFY(!ControllerListModel::CellColor(record, ControllerListModel::kColumnName).has_value());
+    for (record.status = 0; record.status < kStatusCount; ++record.status) {
+        QCOMPARE(ControllerListModel::CellColor(record, ControllerListModel::kColumnStatus).value(),
+                 colourOf(record.status));
+        QVERIFY(!ControllerListModel::CellColor(record, ControllerListModel::kColumnName).has_value());
+    }
+    const QColor action = ControllerListModel::CellColor(record, ControllerListModel::kColumnAction).value();
+    QVERIFY(ControllerListDelegate::ContrastRatio(action, white) >= ControllerListDelegate::kMinContrast);
 }
 
 void ControllerListCellsTest::rowImages()
 {
-    QCOMPARE(ControllerListModel::RowImageIndex(ModuleKind::Web), 0);
-    QCOMPARE(ControllerListModel::RowImageIndex(ModuleKind::WebDactyl), 1);
-    QCOMPARE(ControllerListModel::RowImageIndex(ModuleKind::BinaryDactyl), 1);
-    QCOMPARE(ControllerListModel::RowImageIndex(ModuleKind::LongReply), 2);
-    QCOMPARE(ControllerListModel::RowImageIndex(static_cast<ModuleKind>(9)), 0);
-    // The artwork is built into the program, one distinct picture per image.
-    ControllerListModel model;
-    std::vector<QImage> images;
-    for (int image = 0; image < ControllerListModel::kRowImageCount; ++image) {
-        images.push_back(model.RowIcon(image).pixmap(16, 16).toImage());
-        QCOMPARE(images.back().size(), QSize(16, 16));
-    }
-    QVERIFY(images[0] != images[1] && images[1] != images[2]);
+    // Each kind of device has a picture of its own; both Dactyl kinds are readers, and a kind this
+    // version does not know shows as a plain module.
+    const auto picture = [](ModuleKind kind) {
+        DeviceRecord record;
+        record.kind = kind;
+        tarrowind::UiCallGate gate;
+        CControllerListCtrl list(gate, nullptr);
+        list.AddModule(&record);
+        list.FlushPendingRows();
+        const QVariant icon = list.model()->index(0, ControllerListModel::kColumnModel).data(Qt::DecorationRole);
+        return icon.value<QIcon>().pixmap(16, 16).toImage().convertToFormat(QImage::Format_ARGB32);
+    };
+    const QImage module = picture(ModuleKind::Web);
+    const QImage reader = picture(ModuleKind::WebDactyl);
+    const QImage desk = picture(ModuleKind::LongReply);
+    QCOMPARE(module.size(), QSize(16, 16));
+    QVERIFY(module != reader && reader != desk && module != desk);
+    QCOMPARE(picture(ModuleKind::BinaryDactyl), reader);
+    QCOMPARE(picture(static_cast<ModuleKind>(9)), module);
 }
 
 void ControllerListCellsTest::progressBarOnlyWhileUpdatingOrWaitingAndDrawnCapped()
@@ -297,7 +359,12 @@ void ControllerListCellsTest::coloursStayReadableOnADarkPalette()
 {
     const QColor dark(30, 30, 30);
     const QColor white(255, 255, 255);
-    for (const QColor& colour : {Rgb(0, 0, 0), Rgb(128, 0, 0), Rgb(96, 96, 96), Rgb(0, 0, 255)}) {
+    DeviceRecord any;
+    std::vector<QColor> used{ControllerListModel::CellColor(any, ControllerListModel::kColumnAction).value()};
+    for (std::int32_t status = 0; status < tarrowind::kStatusCount; ++status) {
+        used.push_back(ControllerListModel::StatusColor(status).value());
+    }
+    for (const QColor& colour : used) {
         const QColor shown = ControllerListDelegate::Readable(colour, dark);
         QVERIFY2(ControllerListDelegate::ContrastRatio(shown, dark) >= ControllerListDelegate::kMinContrast,
                  qPrintable(colour.name()));

@@ -1,5 +1,7 @@
 tarrowind_ui_test(controller_list_ctrl_tests ${CMAKE_CURRENT_SOURCE_DIR}/controller_list_ctrl_test.cpp)
 tarrowind_ui_test(controller_list_cells_tests ${CMAKE_CURRENT_SOURCE_DIR}/controller_list_cells_test.cpp)
+# The list's failure colour is checked against what the command line counts as failed.
+target_link_libraries(controller_list_cells_tests PRIVATE tarrowind_cli_core)
 # Workers writing records and reporting while the list paints and sorts: run by the ThreadSanitizer
 # step (label "threads" alone), and as a plain test elsewhere.
 add_executable(list_report_race_tests ${CMAKE_CURRENT_SOURCE_DIR}/list_report_race_test.cpp)

@@ -1,6 +1,6 @@
-// Built with -fno-access-control: the servers' per-connection step is private in the library, and
-// this file only calls the library's own version of it after looking at the socket.
 #include "web_listener.h"
+
+#include "connection_stream.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -30,8 +30,9 @@ std::optional<MacAddress> savedDestination(socket_t sock)
     return destinationOfSyn(std::span<const std::uint8_t>(saved.data(), std::min<std::size_t>(length, saved.size())));
 }
 
-template <typename Serve>
-bool serveIfAnswered(socket_t sock, const AddressFilter& filter, Serve serve)
+// Whether the connection on `sock` reached an address somebody answers on; if so the calling thread
+// serves it, and its handlers learn the connection and its destination. Otherwise it is shut down.
+bool admit(socket_t sock, const AddressFilter& filter)
 {
     sockaddr_in local{};
     socklen_t length = sizeof local;
@@ -39,15 +40,16 @@ bool serveIfAnswered(socket_t sock, const AddressFilter& filter, Serve serve)
     if (getsockname(sock, reinterpret_cast<sockaddr*>(&local), &length) != 0 || local.sin_family != AF_INET ||
         !filter(ntohl(local.sin_addr.s_addr), destination)) {
         shutdown(sock, SHUT_RDWR);
-        close(sock);
         return false;
     }
     t_connection = sock;
     t_destination = destination;
-    const bool result = serve(sock);
-    t_connection = -1;
-    t_destination.reset();
-    return result;
+    return true;
+}
+
+int milliseconds(time_t seconds, time_t microseconds)
+{
+    return static_cast<int>(seconds * 1000 + microseconds / 1000);
 }
 
 } // namespace
@@ -80,12 +82,46 @@ std::optional<MacAddress> currentDestination()
 
 bool FilteredHttpServer::process_and_close_socket(socket_t sock)
 {
-    return serveIfAnswered(sock, m_filter, [this](socket_t s) { return httplib::Server::process_and_close_socket(s); });
+    bool served = false;
+    if (admit(sock, m_filter)) {
+        // As the library does: up to the keep-alive count of requests, each awaited for the keep-alive
+        // timeout, until one fails, the client asks to close or the server stops.
+        for (std::size_t left = keep_alive_max_count_;
+             left > 0 && svr_sock_ != INVALID_SOCKET && waitReadable(sock, milliseconds(keep_alive_timeout_sec_, 0));
+             --left) {
+            ConnectionStream stream(sock, milliseconds(read_timeout_sec_, read_timeout_usec_),
+                                    milliseconds(write_timeout_sec_, write_timeout_usec_));
+            bool closed = false;
+            served = process_request(stream, left == 1, closed, nullptr);
+            if (!served || closed) break;
+        }
+        t_connection = -1;
+        t_destination.reset();
+    }
+    shutdown(sock, SHUT_RDWR);
+    close(sock);
+    return served;
 }
 
-bool FilteredHttpsServer::process_and_close_socket(socket_t sock)
+FilteredHttpsServer::FilteredHttpsServer(X509* certificate, EVP_PKEY* key, AddressFilter filter)
+    : httplib::SSLServer(certificate, key), m_filter(std::move(filter))
 {
-    return serveIfAnswered(sock, m_filter, [this](socket_t s) { return httplib::SSLServer::process_and_close_socket(s); });
+    if (SSL_CTX* context = ssl_context()) {
+        SSL_CTX_set_app_data(context, this);
+        SSL_CTX_set_info_callback(context, onHandshakeStep);
+    }
+}
+
+void FilteredHttpsServer::onHandshakeStep(const SSL* ssl, int where, int)
+{
+    // The first handshake of a connection runs on the thread that then serves its requests.
+    if ((where & SSL_CB_HANDSHAKE_START) == 0 || !SSL_in_before(ssl)) return;
+    const auto* self = static_cast<const FilteredHttpsServer*>(SSL_CTX_get_app_data(SSL_get_SSL_CTX(ssl)));
+    // A refused connection is shut down here, so the handshake ends at its first read.
+    if (!admit(SSL_get_fd(ssl), self->m_filter)) {
+        t_connection = -1;
+        t_destination.reset();
+    }
 }
 
 bool FilteredHttpServer::widenBacklog(int backlog)

@@ -35,20 +35,21 @@ public:
     bool widenBacklog(int backlog);
 
 private:
+    // The library's step for each accepted connection; this one serves the requests itself (through
+    // the library's request handling) once the connection is let through.
     bool process_and_close_socket(socket_t sock) override;
     AddressFilter m_filter;
 };
 
+// The TLS library reports the start of each handshake before it reads anything; the connection is
+// looked at there.
 class FilteredHttpsServer : public httplib::SSLServer {
 public:
-    FilteredHttpsServer(X509* certificate, EVP_PKEY* key, AddressFilter filter)
-        : httplib::SSLServer(certificate, key), m_filter(std::move(filter))
-    {
-    }
+    FilteredHttpsServer(X509* certificate, EVP_PKEY* key, AddressFilter filter);
     bool widenBacklog(int backlog);
 
 private:
-    bool process_and_close_socket(socket_t sock) override;
+    static void onHandshakeStep(const SSL* ssl, int where, int result);
     AddressFilter m_filter;
 };
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <set>
 #include <sstream>
@@ -26,64 +27,9 @@ namespace {
 
 constexpr std::array<const char*, 8> kLanguages{"EN", "TW", "CN", "JP", "DE", "FR", "ES", "AR"};
 
-// Every key the program looks up.
-constexpr std::array<const char*, 163> kKeys{
-    // Main window, toolbar, context menu, about box
-    "ORB_IDS_READY", "ORB_IDS_SEARCHING_SEC", "ORB_IDS_SEARCH", "ORB_IDS_STOP", "ORB_IDS_SET_LOGIN",
-    "ORB_IDS_SETTING", "ORB_IDS_ADVANCEDSETTING", "ORB_IDS_REBOOT", "ORB_IDS_DEFAULT", "ORB_IDS_FIRMWARE_UPDATE",
-    "ORB_IDS_FIRMWARE_UPDATE_TO_LATEST", "ORB_IDS_CANCEL_QUEUE_ITEMS", "ORB_IDC_SELECT_ALL", "ORB_IDC_SEARCH",
-    "ORB_IDC_STOP", "ORB_IDC_SETTING", "ORB_IDC_ADVANCEDSETTING", "ORB_IDC_REBOOT", "ORB_IDC_DEFAULT",
-    "ORB_IDC_FIRMWARE_UPDATE", "ORB_IDC_FIRMWARE_UPDATE_TO_LATEST", "ORB_IDC_CANCEL_QUEUE_ITEMS",
-    "ORB_IDS_ABOUTBOX", "ORB_IDC_OK", "ORB_IDS_CONTROLLER_SETTING", "ORB_IDS_IP_IN_USE", "ORB_IDS_CANNOT_TELL_APART",
-    // Device list headers
-    "ORB_IDS_MODULE_NAME", "ORB_IDS_VERSION", "ORB_IDS_DEVICE_NAME", "ORB_IDS_MAC_ADDRESS", "ORB_IDS_IP",
-    "ORB_IDS_SUBNET_MASK", "ORB_IDS_DEFAULT_GATEWAY", "ORB_IDS_NETWORK_ADAPTER", "ORB_IDS_ACTION",
-    "ORB_IDS_STATUS", "ORB_IDS_PROGRESS",
-    // Status words, codes 0 to 28
-    "ORB_IDS_SS_NOT_SUPPORTED", "ORB_IDS_SS_NONE", "ORB_IDS_SS_CANNOT_ACCESS", "ORB_IDS_SS_QUEUE_LOGIN",
-    "ORB_IDS_SS_LOGIN", "ORB_IDS_SS_LOGIN_FAILED", "ORB_IDS_SS_LOGIN_SUCCESSFULLY", "ORB_IDS_SS_QUEUE_SETTING",
-    "ORB_IDS_SS_SETTING", "ORB_IDS_SS_SETTING_FAILED", "ORB_IDS_SS_QUEUE_REBOOT", "ORB_IDS_SS_REBOOT",
-    "ORB_IDS_SS_REBOOT_FAILED", "ORB_IDS_SS_QUEUE_SET_DEFAULT", "ORB_IDS_SS_SET_DEFAULT",
-    "ORB_IDS_SS_SET_DEFAULT_FAILED", "ORB_IDS_SS_QUEUE_FIRMWARE_UPDATE", "ORB_IDS_SS_FIRMWARE_UPLOADING",
-    "ORB_IDS_SS_FIRMWARE_UPDATING", "ORB_IDS_SS_FIRMWARE_UPDATE_FAILED", "ORB_IDS_SS_LATEST_VERSION",
-    "ORB_IDS_SS_UNKNOWN", "ORB_IDS_SS_WAIT_FOR_FIRMWARE_UPDATE", "ORB_IDS_SS_WAIT_FOR_LOGIN",
-    "ORB_IDS_SS_FIRMWARE_NOT_TAKEN", "ORB_IDS_SS_CERTIFICATE_CHANGED", "ORB_IDS_SS_ADDRESS_UNUSABLE",
-    "ORB_IDS_SS_ADDRESS_NOT_CONFIRMED", "ORB_IDS_SS_SETTINGS_UNREADABLE", "ORB_IDS_TIP_ADDRESS_NOT_CONFIRMED",
-    // Settings sheet, Dactyl, login and firmware dialogs
-    "ORB_IDS_NETWORK", "ORB_IDS_MACHINE_NAME", "ORB_IDS_DHCP_CLIENT", "ORB_IDS_ENABLE_DHCP",
-    "ORB_IDS_DNS_SERVER", "ORB_IDS_SERVER_IP", "ORB_IDS_HOST_NAME", "ORB_IDS_USERNAME", "ORB_IDS_PASSWORD",
-    "ORB_IDS_DDNS_TYPE", "ORB_IDS_GO_TO_REGISTER", "ORB_IDS_DISABLE", "ORB_IDS_SEND_TO_DDNS",
-    "ORB_IDS_SEND_TO_LOCAL_DDNS", "ORB_IDS_OTHER", "ORB_IDS_3DES_CODE", "ORB_IDS_DEVICE_PORT", "ORB_IDS_ACCOUNT",
-    "ORB_IDS_LOGIN_ID", "ORB_IDS_PASSWORD_CONFIRM", "ORB_IDS_PASSWORD_NOT_MATCH", "ORB_IDC_CANCEL",
-    "ORB_IDS_FIRMWARE_FILE", "ORB_IDS_UPDATE", "ORB_IDS_FIRMWARE_FILE_IS_EMPTY", "ORB_IDS_LOGIN_ID_IS_EMPTY",
-    "ORB_IDD_DACTYLSETTINGDLG", "ORB_IDS_PARSE_INT_RANGE",
-    // List filter, export and copy, file choosers
-    "ORB_IDS_FILTER", "ORB_IDS_SHOWN_OF_TOTAL", "ORB_IDS_EXPORT_LIST", "ORB_IDS_COPY", "ORB_IDS_SEARCH_ADDRESSES",
-    "ORB_IDS_ASSIGN_ADDRESSES", "ORB_IDS_APPLY_PLAN", "ORB_IDS_CSV_FILES", "ORB_IDS_ALL_FILES",
-    "ORB_IDS_CANNOT_WRITE_FILE", "ORB_IDS_CANNOT_READ_FILE", "ORB_IDS_RANGES_ACTIVE",
-    // Search addresses dialog
-    "ORB_IDS_SEARCH_ADDRESSES_TITLE", "ORB_IDS_ADDRESS_RANGES", "ORB_IDS_PROBE_RATE", "ORB_IDS_ADDRESS_COUNT",
-    "ORB_IDS_RANGES_EMPTY_NOTE", "ORB_IDS_RANGE_NOT_A_RANGE", "ORB_IDS_RANGE_REVERSED", "ORB_IDS_RANGE_NOT_UNICAST",
-    "ORB_IDS_RANGE_TOO_MANY",
-    // Assign addresses dialog
-    "ORB_IDS_ASSIGN_ADDRESSES_TITLE", "ORB_IDS_START_ADDRESS", "ORB_IDS_GATEWAY_KEEP_HINT", "ORB_IDS_OLD_ADDRESS",
-    "ORB_IDS_NEW_ADDRESS", "ORB_IDS_NOTE", "ORB_IDS_NOTE_IN_USE", "ORB_IDS_NOTE_NOT_LOGGED_IN",
-    "ORB_IDS_NOTE_NOT_OFFERED", "ORB_IDS_NOTE_BUSY", "ORB_IDS_ASSIGN_SUMMARY", "ORB_IDS_PLAN_BAD_START",
-    "ORB_IDS_PLAN_BAD_MASK", "ORB_IDS_PLAN_PAST_SUBNET", "ORB_IDS_PLAN_BAD_GATEWAY", "ORB_IDS_NOTE_SHARED_ADDRESS",
-    "ORB_IDS_NOTE_CANNOT_TELL_APART",
-    // Address rules: the settings sheet, address assignment and plans
-    "ORB_IDS_ADDRESS_NOT_HOST", "ORB_IDS_GATEWAY_OFF_SUBNET", "ORB_IDS_GATEWAY_IS_ADDRESS", "ORB_IDS_GATEWAY_IS_MODULE",
-    "ORB_IDS_MASK_TOO_NARROW", "ORB_IDS_ADDRESS_TAKEN",
-    // Apply plan dialog
-    "ORB_IDS_APPLY_PLAN_TITLE", "ORB_IDS_PLAN_CHANGES", "ORB_IDS_FIELD", "ORB_IDS_OLD_VALUE", "ORB_IDS_NEW_VALUE",
-    "ORB_IDS_PLAN_PROBLEMS", "ORB_IDS_PLAN_LINE", "ORB_IDS_PLAN_NO_MODULE", "ORB_IDS_PLAN_MAC_TWICE",
-    "ORB_IDS_PLAN_ADDRESS_TWICE", "ORB_IDS_PLAN_BAD_VALUE", "ORB_IDS_PLAN_NO_MAC", "ORB_IDS_PLAN_NO_MAC_COLUMN",
-    "ORB_IDS_PLAN_TOO_LARGE", "ORB_IDS_PLAN_NOTHING", "ORB_IDS_PLAN_SUMMARY",
-    // Status bar notice of a user who may not make static neighbour entries
-    "ORB_IDS_NO_STATIC_ARP", "ORB_IDS_NO_STATIC_ARP_TIP",
-    // A module's changed certificate: the command that takes it and the row's note
-    "ORB_IDS_TRUST_NEW_CERTIFICATE", "ORB_IDS_CERT_KNOWN_KEY", "ORB_IDS_CERT_FIRST_SEEN", "ORB_IDS_CERT_SHOWN_KEY",
-    "ORB_IDS_CERT_PLAIN_HTTP",
+// Every key the product's sources look up, gathered from them at build time.
+constexpr const char* kKeys[]{
+#include "string_table_keys.inc"
 };
 
 // Keys that take arguments, with the conversions their callers supply.
@@ -181,9 +127,8 @@ TEST_F(StringTableContentTest, EveryKeyHasATextInEveryLanguage)
 
 TEST_F(StringTableContentTest, FileHoldsNoOtherSections)
 {
-    std::set<std::string> expected(kKeys.begin(), kKeys.end());
+    std::set<std::string> expected(std::begin(kKeys), std::end(kKeys));
     expected.insert("LANGUAGE");
-    EXPECT_EQ(expected.size(), kKeys.size() + 1) << "a key is listed twice";
     std::set<std::string> found;
     std::istringstream lines(DecodeTextFile(*s_bytes));
     for (std::string line; std::getline(lines, line);) {
@@ -193,6 +138,17 @@ TEST_F(StringTableContentTest, FileHoldsNoOtherSections)
         }
     }
     EXPECT_EQ(found, expected);
+}
+
+TEST_F(StringTableContentTest, ListsBelowNameOnlyKeysTheCodeUses)
+{
+    const std::set<std::string> used(std::begin(kKeys), std::end(kKeys));
+    for (const auto& [key, conversions] : kConversions) {
+        EXPECT_EQ(used.count(key), 1u) << key;
+    }
+    for (const auto& key : kEndInColon) {
+        EXPECT_EQ(used.count(key), 1u) << key;
+    }
 }
 
 TEST_F(StringTableContentTest, OnlyTheKeysWithArgumentsHoldConversions)
@@ -284,7 +240,7 @@ TEST_F(StringTableContentTest, TextsAreWrittenInTheirLanguage)
                 EXPECT_TRUE(HasCjk(text)) << key << " " << language;
             }
         }
-        EXPECT_LT(sameAsEnglish, kKeys.size() / 10) << language << " repeats the English texts";
+        EXPECT_LT(sameAsEnglish, std::size(kKeys) / 10) << language << " repeats the English texts";
     }
     EXPECT_NE(Raw("ORB_IDS_FIRMWARE_UPDATE", "TW"), Raw("ORB_IDS_FIRMWARE_UPDATE", "CN"));
 }

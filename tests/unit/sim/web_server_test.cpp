@@ -5,6 +5,7 @@
 
 #include <arpa/inet.h>
 #include <openssl/ssl.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -196,6 +197,34 @@ TEST_F(WebServerTest, OtherSchemeAndSilentModulesGetNoAnswer)
     EXPECT_FALSE(https()->Get("/Eng/Other.htm"));
     std::this_thread::sleep_for(250ms);
     EXPECT_TRUE(https()->Get("/Eng/Other.htm"));
+}
+
+// Whether the server ends a connection to `port` before the client sends a byte: true when it is
+// closed at once, false when the server waits for the request (or the TLS handshake).
+bool closedUnasked(int port)
+{
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(static_cast<std::uint16_t>(port));
+    to.sin_addr.s_addr = htonl(kLoopback);
+    bool closed = false;
+    if (connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0) {
+        pollfd entry{fd, POLLIN, 0};
+        char byte;
+        closed = poll(&entry, 1, 300) == 1 && recv(fd, &byte, 1, 0) <= 0;
+    }
+    close(fd);
+    return closed;
+}
+
+TEST_F(WebServerTest, ConnectionsNobodyAnswersEndBeforeAnyByteOrHandshake)
+{
+    start({module(ModuleKind::Web, true)});
+    EXPECT_TRUE(closedUnasked(server->httpPort()));
+    EXPECT_FALSE(closedUnasked(server->httpsPort()));
+    first()->restart(Clock::now(), {});
+    EXPECT_TRUE(closedUnasked(server->httpsPort()));
 }
 
 TEST_F(WebServerTest, UnknownPagesAreNotFoundAndReadersServeOnlyTheirLogin)
