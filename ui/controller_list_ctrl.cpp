@@ -2,6 +2,7 @@
 
 #include <QEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QStyleOptionHeader>
 #include <QStyleOptionViewItem>
@@ -423,6 +424,17 @@ void CControllerListCtrl::mouseDoubleClickEvent(QMouseEvent* event)
         m_rightPressed = false;  // the release that ends a double click opens no menu
         emit rightDoubleClicked();
     }
+}
+
+void CControllerListCtrl::keyPressEvent(QKeyEvent* event)
+{
+    // Copying is the window's command, on the selected rows; the view's own copy of the current cell
+    // would answer the key when nothing is selected.
+    if (event->matches(QKeySequence::Copy)) {
+        event->ignore();
+        return;
+    }
+    QTableView::keyPressEvent(event);
 }
 
 void CControllerListCtrl::focusInEvent(QFocusEvent* event)

@@ -1,113 +1,45 @@
 #include "ui/main_dialog.h"
 
 #include <QAbstractEventDispatcher>
-#include <QApplication>
-#include <QClipboard>
-#include <QDir>
-#include <QFile>
-#include <QFileDialog>
-#include <QPushButton>
-#include <QSaveFile>
+#include <QAction>
 #include <QCloseEvent>
-#include <QHelpEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QScreen>
 #include <QShortcut>
-#include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
-#include <QToolButton>
-#include <QToolTip>
 #include <QVBoxLayout>
 
 #include <algorithm>
 
-#include "commands/module_csv.h"
-#include "commands/settings_plan.h"
+#include "commands/address_plan.h"
 #include "localisation/string_table.h"
 #include "operations/known_modules.h"
 #include "ui/about_box.h"
-#include "ui/apply_plan_dlg.h"
-#include "ui/assign_addresses_dlg.h"
-#include "ui/controller_list_model.h"
-#include "ui/message_box.h"
-#include "ui/search_addresses_dlg.h"
+#include "ui/apply_plan_flow.h"
+#include "ui/assign_addresses_flow.h"
+#include "ui/certificate_trust.h"
+#include "ui/controller_list_commands.h"
 #include "ui/controller_list_ctrl.h"
+#include "ui/controller_list_model.h"
 #include "ui/dialog_prompts.h"
+#include "ui/list_filter_row.h"
 #include "ui/my_rebar.h"
+#include "ui/range_search_flow.h"
 #include "ui/window_state.h"
+#include "ui/window_status_bar.h"
 
 namespace tarrowind {
 namespace {
-
-// Context-menu and accelerator ids, each bound to the command of its toolbar button.
-enum MenuId : int {
-    kMenuSetting = 32772,
-    kMenuAdvancedSetting = 32773,
-    kMenuReboot = 32774,
-    kMenuDefault = 32775,
-    kMenuFirmwareUpdate = 32776,
-    kMenuSearch = 32777,
-    kMenuStop = 32778,
-    kMenuFirmwareUpdateToLatest = 32779,
-    kMenuSelectAllAccelerator = 32780,
-    kMenuSetLogin = 32781,
-    kMenuCancelQueueItems = 32783,
-    kMenuAbout = 16,
-};
-
-int CommandOfMenuId(int id)
-{
-    switch (id) {
-    case kMenuSetting:
-        return MainDialog::kCommandSetting;
-    case kMenuAdvancedSetting:
-        return MainDialog::kCommandAdvancedSetting;
-    case kMenuReboot:
-        return MainDialog::kCommandReboot;
-    case kMenuDefault:
-        return MainDialog::kCommandDefault;
-    case kMenuFirmwareUpdate:
-        return MainDialog::kCommandFirmwareUpdate;
-    case kMenuSearch:
-        return MainDialog::kCommandSearch;
-    case kMenuStop:
-        return MainDialog::kCommandStop;
-    case kMenuFirmwareUpdateToLatest:
-        return MainDialog::kCommandFirmwareUpdateToLatest;
-    case kMenuSelectAllAccelerator:
-        return MainDialog::kCommandSelectAll;
-    case kMenuSetLogin:
-        return MainDialog::kCommandSetLogin;
-    case kMenuCancelQueueItems:
-        return MainDialog::kCommandCancelQueueItems;
-    default:
-        return id;
-    }
-}
 
 QString Q(const std::string& text)
 {
     return QString::fromStdString(text);
 }
-
-// The ten toolbar pictures in image-list order.
-constexpr int kToolbarBitmaps[] = {
-    ToolbarImageSet::kBitmapSearch,         ToolbarImageSet::kBitmapStop,
-    ToolbarImageSet::kBitmapSetLogin,       ToolbarImageSet::kBitmapSetting,
-    ToolbarImageSet::kBitmapAdvancedSetting, ToolbarImageSet::kBitmapReboot,
-    ToolbarImageSet::kBitmapDefault,        ToolbarImageSet::kBitmapFirmwareUpdate,
-    ToolbarImageSet::kBitmapFirmwareUpdateToLatest, ToolbarImageSet::kBitmapCancelQueueItems,
-};
-
-}  // namespace
-
-namespace {
 
 // The window's services, with the known modules of the user's file (shared with the command line).
 ManagerServices UserServices()
@@ -133,8 +65,7 @@ MainDialog::MainDialog(const ManagerServices& services, ManagerTiming timing, Co
     if (IsRightToLeft()) {
         setLayoutDirection(Qt::RightToLeft);
     }
-    m_icon = ApplicationIcon();
-    setWindowIcon(m_icon);
+    setWindowIcon(ApplicationIcon());
     m_idleText = Q(Text("ORB_IDS_READY"));
     if (prompts == nullptr) {
         m_ownPrompts = std::make_unique<DialogPrompts>(this, m_manager);
@@ -159,10 +90,19 @@ MainDialog::MainDialog(const ManagerServices& services, ManagerTiming timing, Co
         return listed;
     });
 
+    m_actions = new WindowActions(*this, kImageSize);
+    connect(m_actions, &WindowActions::triggered, this, &MainDialog::RunCommand);
     BuildToolbar();
+    m_filterRow = new ListFilterRow(m_actions->FilterRowActions(), this);
     m_list = new CControllerListCtrl(m_gate, this, this);
-    m_list->Model()->statusNote = [this](const DeviceRecord& shown) { return CertificateNote(shown); };
-    BuildStatusBar();
+    m_list->Model()->statusNote = [this](const DeviceRecord& shown) {
+        return CertificateNote(m_manager.KnownModuleKeys(), shown);
+    };
+    m_statusBar = new WindowStatusBar(m_idleText, this);
+    m_rangeSearch = std::make_unique<RangeSearchFlow>(*this, m_manager, m_statusBar->Ranges());
+    m_assignAddresses = std::make_unique<AssignAddressesFlow>(*this, *m_list, m_manager, *m_commands);
+    m_applyPlan = std::make_unique<ApplyPlanFlow>(*this, *m_list, m_manager, *m_commands);
+    UpdateCountPane();
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 2, 0, 0);
@@ -171,11 +111,16 @@ MainDialog::MainDialog(const ManagerServices& services, ManagerTiming timing, Co
     auto* listMargins = new QVBoxLayout;
     listMargins->setContentsMargins(3, 2, 3, 7);
     listMargins->setSpacing(3);
-    listMargins->addWidget(BuildFilterRow());
+    listMargins->addWidget(m_filterRow);
     listMargins->addWidget(m_list);
     layout->addLayout(listMargins, 1);
     layout->addWidget(m_statusBar);
 
+    connect(m_filterRow, &ListFilterRow::filterChanged, this, [this](const QString& text) {
+        m_list->SetFilter(text);
+        UpdateCommandUi();
+    });
+    connect(m_filterRow, &ListFilterRow::enterPressed, m_list, [this] { m_list->setFocus(Qt::OtherFocusReason); });
     connect(m_list, &CControllerListCtrl::itemChanged, this, &MainDialog::UpdateCommandUi);
     connect(m_list, &CControllerListCtrl::defaultActionRequested, this, &MainDialog::DefaultAction);
     connect(m_list, &CControllerListCtrl::rightDoubleClicked, this, [this] { RunCommand(kCommandAdvancedSetting); });
@@ -188,33 +133,20 @@ MainDialog::MainDialog(const ManagerServices& services, ManagerTiming timing, Co
     // Reports come by the thousand a second; the toolbar follows them within a frame or two.
     m_commandUiTimer->setInterval(30);
     connect(m_commandUiTimer, &QTimer::timeout, this, &MainDialog::UpdateCommandUi);
-    // Keys a desktop user expects: help, the context menu from the keyboard, and quitting.
-    const auto shortcut = [this](const QKeySequence& keys, void (MainDialog::*slot)()) {
-        auto* s = new QShortcut(keys, this);
-        s->setContext(Qt::WindowShortcut);
-        connect(s, &QShortcut::activated, this, slot);
-    };
-    shortcut(QKeySequence(Qt::Key_F1), &MainDialog::ShowAbout);
-    shortcut(QKeySequence(Qt::Key_Menu), &MainDialog::ShowContextMenuAtCurrentRow);
-    shortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10), &MainDialog::ShowContextMenuAtCurrentRow);
-    shortcut(QKeySequence::Copy, &MainDialog::CopySelection);
-    shortcut(QKeySequence::Save, &MainDialog::ChooseExportFile);
-    auto* find = new QShortcut(QKeySequence::Find, this);
-    connect(find, &QShortcut::activated, this, [this] {
-        m_filter->setFocus(Qt::ShortcutFocusReason);
-        m_filter->selectAll();
-    });
-    auto* quit = new QShortcut(QKeySequence::Quit, this);
-    quit->setContext(Qt::WindowShortcut);
-    connect(quit, &QShortcut::activated, this, &QWidget::close);
-    if (QKeySequence(QKeySequence::Quit) != QKeySequence(Qt::CTRL | Qt::Key_Q)) {
-        auto* ctrlQ = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), this);
-        connect(ctrlQ, &QShortcut::activated, this, &QWidget::close);
+    // The context menu from the keyboard, wherever the focus is in the window.
+    for (const QKeySequence& keys : {QKeySequence(Qt::Key_Menu), QKeySequence(Qt::SHIFT | Qt::Key_F10)}) {
+        auto* menuKey = new QShortcut(keys, this);
+        connect(menuKey, &QShortcut::activated, this, [this] { ShowContextMenu(KeyboardMenuPosition(*m_list)); });
     }
-    // The Search button follows the queue whenever the window has nothing left to handle.
+    auto* quit = new QAction(this);
+    quit->setShortcuts({QKeySequence(QKeySequence::Quit), QKeySequence(Qt::CTRL | Qt::Key_Q)});
+    quit->setShortcutContext(Qt::WindowShortcut);
+    connect(quit, &QAction::triggered, this, &QWidget::close);
+    addAction(quit);
+    // The queue empties on the workers' threads without an event of its own: the commands that wait for
+    // it follow whenever the window has nothing left to handle.
     connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
-            &MainDialog::RefreshSearchButton);
-    qApp->installEventFilter(this);
+            &MainDialog::RefreshIdleCommands);
 
     // At least 1185 x 600 and wide enough for every column, within the screen.
     int width = std::max(1185, m_list->ColumnsWidth() + 6);
@@ -226,14 +158,10 @@ MainDialog::MainDialog(const ManagerServices& services, ManagerTiming timing, Co
     UpdateCommandUi();
     m_list->setFocus(Qt::OtherFocusReason);  // the keys work on the list from the start, not the filter
     Search();
-    m_buttonTimer = new QTimer(this);
-    connect(m_buttonTimer, &QTimer::timeout, this, &MainDialog::HoldButtonSize);
-    m_buttonTimer->start(100);
 }
 
 MainDialog::~MainDialog()
 {
-    qApp->removeEventFilter(this);
     // Threads blocked on the window are let go before the window waits for them.
     m_gate.Close();
     // Stopped, every action still running ends soon: the wait for them has an end.
@@ -245,134 +173,50 @@ MainDialog::~MainDialog()
 void MainDialog::BuildToolbar()
 {
     m_rebar = new CMyReBar(this);
-    m_toolbar = new QToolBar(m_rebar);
-    m_toolbar->setMovable(false);
-    m_toolbar->setFloatable(false);
-    m_toolbar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    m_toolbar->setIconSize(kImageSize);
-    // A missing picture leaves its button with its caption only; the window stays usable.
-    if (m_images.Create(kImageSize.width(), kImageSize.height(), 1, 0) == 1) {
-        for (const int bitmap : kToolbarBitmaps) {
-            m_images.AddBitmap(bitmap);
-        }
-    }
-    static constexpr Slot kSlots[] = {
-        {kCommandSearch, 0, "ORB_IDS_SEARCH"},
-        {kCommandSetLogin, 2, "ORB_IDS_SET_LOGIN"},
-        {0, 0, nullptr},
-        {kCommandSetting, 3, "ORB_IDS_SETTING"},
-        {kCommandAdvancedSetting, 4, "ORB_IDS_ADVANCEDSETTING"},
-        {kCommandReboot, 5, "ORB_IDS_REBOOT"},
-        {kCommandDefault, 6, "ORB_IDS_DEFAULT"},
-        {0, 0, nullptr},
-        {kCommandFirmwareUpdate, 7, "ORB_IDS_FIRMWARE_UPDATE"},
-        {kCommandFirmwareUpdateToLatest, 8, "ORB_IDS_FIRMWARE_UPDATE_TO_LATEST"},
-        {0, 0, nullptr},
-        {kCommandCancelQueueItems, 9, "ORB_IDS_CANCEL_QUEUE_ITEMS"},
-    };
-    for (const Slot& slot : kSlots) {
-        if (slot.id == 0) {
-            m_toolbar->addSeparator();
-            continue;
-        }
-        QAction* action = m_toolbar->addAction(m_images.Icon(slot.image), Q(Text(slot.key)));
-        action->setData(slot.id);
-        connect(action, &QAction::triggered, this, [this, action] { RunCommand(action->data().toInt()); });
-        if (m_firstSlot == nullptr) {
-            m_firstSlot = action;
-        }
-    }
-    HoldButtonSize();
-    m_rebar->AddBand(m_toolbar);
-}
-
-void MainDialog::BuildStatusBar()
-{
-    m_statusBar = new QStatusBar(this);
-    m_statusBar->setSizeGripEnabled(true);
-    m_statusPane = new QLabel(m_idleText, m_statusBar);
-    m_statusPane->setMinimumWidth(100);
-    m_statusBar->addWidget(m_statusPane, 1);
-    for (int i = 0; i < 3; ++i) {
-        auto* pane = new QLabel(m_statusBar);
-        pane->setFixedWidth(150);
-        pane->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
-        m_statusBar->addPermanentWidget(pane);
-        if (i == 0) {
-            m_countPane = pane;
-        } else if (i == 1) {
-            m_rangesPane = pane;
+    auto* toolbar = new QToolBar(m_rebar);
+    toolbar->setMovable(false);
+    toolbar->setFloatable(false);
+    toolbar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    toolbar->setIconSize(kImageSize);
+    for (QAction* action : m_actions->ToolbarActions()) {
+        if (action == nullptr) {
+            toolbar->addSeparator();
         } else {
-            m_noticePane = pane;
+            toolbar->addAction(action);
         }
     }
-    UpdateCountPane();
+    m_rebar->AddBand(toolbar);
+    m_rebar->HoldButtonSize(kButtonSize, kImageSize);
 }
 
-QWidget* MainDialog::BuildFilterRow()
+QLineEdit& MainDialog::FilterField() const
 {
-    auto* row = new QWidget(this);
-    auto* layout = new QHBoxLayout(row);
-    layout->setContentsMargins(0, 0, 0, 0);
-    m_filter = new QLineEdit(row);
-    m_filter->setClearButtonEnabled(true);
-    m_filter->setPlaceholderText(Q(Text("ORB_IDS_FILTER")) + QStringLiteral(" (") +
-                                 QKeySequence(QKeySequence::Find).toString(QKeySequence::NativeText) +
-                                 QStringLiteral(")"));
-    m_filter->setMinimumWidth(280);
-    m_filter->setMaxLength(200);
-    layout->addWidget(m_filter);
-    layout->addStretch(1);
-    static constexpr std::pair<int, const char*> kButtons[] = {
-        {kCommandSearchAddresses, "ORB_IDS_SEARCH_ADDRESSES"},
-        {kCommandAssignAddresses, "ORB_IDS_ASSIGN_ADDRESSES"},
-        {kCommandApplyPlan, "ORB_IDS_APPLY_PLAN"},
-        {kCommandExportList, "ORB_IDS_EXPORT_LIST"},
-    };
-    for (const auto& [id, key] : kButtons) {
-        auto* button = new QPushButton(Q(Text(key)), row);
-        button->setAutoDefault(false);
-        button->setProperty("command", id);
-        connect(button, &QPushButton::clicked, this, [this, id = id] { RunCommand(id); });
-        layout->addWidget(button);
-        m_rowButtons.push_back(button);
-    }
-    connect(m_filter, &QLineEdit::textChanged, this, [this](const QString& text) {
-        m_list->SetFilter(text);
-        UpdateCommandUi();
-    });
-    return row;
+    return m_filterRow->Field();
 }
 
 void MainDialog::UpdateCountPane()
 {
-    if (m_countPane == nullptr || m_list == nullptr) {
-        return;
-    }
-    m_countPane->setText(Q(Text("ORB_IDS_SHOWN_OF_TOTAL", m_list->RowCount(), m_list->TotalCount())));
+    m_statusBar->Count().setText(Q(Text("ORB_IDS_SHOWN_OF_TOTAL", m_list->RowCount(), m_list->TotalCount())));
+}
+
+QString MainDialog::StatusPaneText() const
+{
+    return m_statusBar->Status().text();
 }
 
 QString MainDialog::CountPaneText() const
 {
-    return m_countPane->text();
+    return m_statusBar->Count().text();
 }
 
-void MainDialog::HoldButtonSize()
+QString MainDialog::RangesPaneText() const
 {
-    if (m_toolbar->iconSize() != kImageSize) {
-        m_toolbar->setIconSize(kImageSize);
-    }
-    // 68 x 56, wider only where a caption would otherwise be cut (long captions in some languages).
-    for (QAction* action : m_toolbar->actions()) {
-        QWidget* button = m_toolbar->widgetForAction(action);
-        if (button == nullptr || action->isSeparator()) {
-            continue;
-        }
-        const QSize wanted(std::max(kButtonSize.width(), button->sizeHint().width()), kButtonSize.height());
-        if (button->minimumSize() != wanted || button->maximumSize() != wanted) {
-            button->setFixedSize(wanted);
-        }
-    }
+    return m_statusBar->Ranges().text();
+}
+
+QString MainDialog::NoticePaneText() const
+{
+    return m_statusBar->Notice().text();
 }
 
 void MainDialog::OnSearchState(SearchState state, int seconds)
@@ -394,14 +238,9 @@ void MainDialog::OnReport(DeviceRecord& record)
 void MainDialog::OnNeighbourEntriesRefused()
 {
     m_gate.Call([this] {
-        m_noticePane->setText(Q(Text("ORB_IDS_NO_STATIC_ARP")));
-        m_noticePane->setToolTip(Q(Text("ORB_IDS_NO_STATIC_ARP_TIP")));
+        m_statusBar->Notice().setText(Q(Text("ORB_IDS_NO_STATIC_ARP")));
+        m_statusBar->Notice().setToolTip(Q(Text("ORB_IDS_NO_STATIC_ARP_TIP")));
     });
-}
-
-QString MainDialog::NoticePaneText() const
-{
-    return m_noticePane->text();
 }
 
 void MainDialog::ScheduleCommandUi()
@@ -415,40 +254,19 @@ void MainDialog::HandleSearchState(SearchState state, int seconds)
 {
     switch (state) {
     case SearchState::Started:
-        SetFirstSlot(true);
+        m_actions->ShowSearching(true);
         m_searching = true;
         [[fallthrough]];
     case SearchState::Countdown:
-        m_statusPane->setText(Q(Text("ORB_IDS_SEARCHING_SEC", seconds)));
+        m_statusBar->Status().setText(Q(Text("ORB_IDS_SEARCHING_SEC", seconds)));
         break;
     case SearchState::Ended:
         m_list->FlushPendingRows();
-        m_statusPane->setText(m_idleText);
-        SetFirstSlot(false);
+        m_statusBar->Status().setText(m_idleText);
+        m_actions->ShowSearching(false);
         m_searching = false;
+        RefreshIdleCommands();
         break;
-    }
-}
-
-void MainDialog::SetFirstSlot(bool stop)
-{
-    m_firstSlot->setData(stop ? kCommandStop : kCommandSearch);
-    m_firstSlot->setIcon(m_images.Icon(stop ? 1 : 0));
-    m_firstSlot->setText(Q(Text(stop ? "ORB_IDS_STOP" : "ORB_IDS_SEARCH")));
-    m_firstSlot->setEnabled(stop || m_manager.GetJobCount() == 0);
-    HoldButtonSize();
-}
-
-void MainDialog::RefreshSearchButton()
-{
-    if (m_firstSlot != nullptr && m_firstSlot->data().toInt() == kCommandSearch) {
-        m_firstSlot->setEnabled(m_manager.GetJobCount() == 0);
-    }
-    for (QWidget* button : m_rowButtons) {
-        const int id = button->property("command").toInt();
-        if (id == kCommandSearchAddresses || id == kCommandApplyPlan) {
-            button->setEnabled(RowCommandEnabled(id));
-        }
     }
 }
 
@@ -461,11 +279,6 @@ void MainDialog::Search()
     m_manager.Init(this, m_list);
     m_manager.StartSearch();
     UpdateCommandUi();
-}
-
-std::vector<const DeviceRecord*> MainDialog::SelectedForState() const
-{
-    return m_list->SelectedSnapshots();
 }
 
 std::vector<DeviceRecord*> MainDialog::CommandRows(int command, std::vector<DeviceRecord>& copies) const
@@ -487,89 +300,50 @@ std::vector<DeviceRecord*> MainDialog::CommandRows(int command, std::vector<Devi
 
 CommandState MainDialog::CurrentCommandState() const
 {
-    return ComputeCommandState(SelectedForState(), m_manager.GetJobCount() > 0);
+    return ComputeCommandState(m_list->SelectedSnapshots(), m_manager.GetJobCount() > 0);
 }
 
 void MainDialog::UpdateCommandUi()
 {
     // The selection once: with thousands of rows selected, reading it is the costly part.
-    const std::vector<const DeviceRecord*> selected = SelectedForState();
+    const std::vector<const DeviceRecord*> selected = m_list->SelectedSnapshots();
     const CommandState s = ComputeCommandState(selected, m_manager.GetJobCount() > 0);
-    const std::pair<int, std::int32_t> enabled[] = {
-        {kCommandSetLogin, s.setLogin},
-        {kCommandSetting, s.setting},
-        {kCommandAdvancedSetting, s.advancedSetting},
-        {kCommandReboot, s.reboot},
-        {kCommandDefault, s.restoreDefault},
-        {kCommandFirmwareUpdate, s.firmwareUpdate},
-        {kCommandFirmwareUpdateToLatest, s.firmwareUpdateToLatest},
-        {kCommandCancelQueueItems, s.cancelQueueItems},
+    const bool assignable = !m_searching && std::any_of(selected.begin(), selected.end(), [](const DeviceRecord* r) {
+        return !SettingNotOfferedReason(*r);
+    });
+    const std::pair<int, bool> enabled[] = {
+        {kCommandSetLogin, s.setLogin != 0},
+        {kCommandSetting, s.setting != 0},
+        {kCommandAdvancedSetting, s.advancedSetting != 0},
+        {kCommandReboot, s.reboot != 0},
+        {kCommandDefault, s.restoreDefault != 0},
+        {kCommandFirmwareUpdate, s.firmwareUpdate != 0},
+        {kCommandFirmwareUpdateToLatest, s.firmwareUpdateToLatest != 0},
+        {kCommandCancelQueueItems, s.cancelQueueItems != 0},
+        {kCommandCopy, !selected.empty()},
+        {kCommandExportList, m_list->RowCount() > 0},
+        {kCommandAssignAddresses, assignable},
+        {kCommandTrustNewCertificate, MayTrustNewCertificate(m_manager.KnownModuleKeys(), selected)},
     };
     for (const auto& [id, value] : enabled) {
-        if (QAction* action = ToolbarAction(id)) {
-            action->setEnabled(value != 0);
-        }
+        m_actions->SetEnabled(id, value);
     }
-    for (QWidget* button : m_rowButtons) {
-        button->setEnabled(RowCommandEnabled(button->property("command").toInt(), &selected));
-    }
+    RefreshIdleCommands();
 }
 
-bool MainDialog::RowCommandEnabled(int id, const std::vector<const DeviceRecord*>* selection) const
+void MainDialog::RefreshIdleCommands()
 {
-    switch (id) {
-    case kCommandSearchAddresses:
-        return !m_searching && m_manager.GetJobCount() == 0;
-    case kCommandAssignAddresses:
-        if (m_searching) {
-            return false;
-        }
-        for (const DeviceRecord* shown : selection != nullptr ? *selection : SelectedForState()) {
-            if (!SettingNotOfferedReason(*shown)) {
-                return true;
-            }
-        }
-        return false;
-    case kCommandApplyPlan:
-        return !m_searching && m_list->TotalCount() > 0;
-    case kCommandExportList:
-        return m_list->RowCount() > 0;
-    case kCommandCopy:
-        return selection != nullptr ? !selection->empty() : m_list->SelectedCount() > 0;
-    case kCommandTrustNewCertificate:
-        for (const DeviceRecord* shown : selection != nullptr ? *selection : SelectedForState()) {
-            if (shown->status == kStatusCertificateChanged && shown->action == kActionNone &&
-                m_manager.KnownModuleKeys() != nullptr) {
-                return true;
-            }
-        }
-        return false;
-    default:
-        return false;
-    }
-}
-
-QAction* MainDialog::ToolbarAction(int id) const
-{
-    for (QAction* action : m_toolbar->actions()) {
-        if (!action->isSeparator() && action->data().toInt() == id) {
-            return action;
-        }
-    }
-    return nullptr;
-}
-
-QString MainDialog::StatusPaneText() const
-{
-    return m_statusPane->text();
+    const bool idle = m_manager.GetJobCount() == 0;
+    m_actions->SetEnabled(kCommandSearch, idle);
+    m_actions->SetEnabled(kCommandSearchAddresses, !m_searching && idle);
+    m_actions->SetEnabled(kCommandApplyPlan, !m_searching && m_list->TotalCount() > 0);
 }
 
 void MainDialog::RunCommand(int id)
 {
-    const int command = CommandOfMenuId(id);
     std::vector<DeviceRecord> copies;
-    const std::vector<DeviceRecord*> selected = CommandRows(command, copies);
-    switch (command) {
+    const std::vector<DeviceRecord*> selected = CommandRows(id, copies);
+    switch (id) {
     case kCommandSearch:
         Search();
         break;
@@ -604,24 +378,26 @@ void MainDialog::RunCommand(int id)
         m_list->SelectAll();
         break;
     case kCommandCopy:
-        CopySelection();
+        CopySelectedRows(*m_list);
         break;
     case kCommandExportList:
-        ChooseExportFile();
+        ChooseExportFile(*m_list, this);
         break;
     case kCommandSearchAddresses:
-        SearchAddresses();
+        if (m_rangeSearch->Ask()) {
+            Search();
+        }
         break;
     case kCommandAssignAddresses:
-        AssignAddresses();
+        m_assignAddresses->Run();
         break;
     case kCommandApplyPlan:
-        ChoosePlanFile();
+        m_applyPlan->ChooseFile();
         break;
     case kCommandTrustNewCertificate:
-        TrustNewCertificates();
+        TrustNewCertificates(m_manager.KnownModuleKeys(), *m_list);
         break;
-    case kMenuAbout:
+    case kCommandAbout:
         ShowAbout();
         break;
     default:
@@ -632,7 +408,7 @@ void MainDialog::RunCommand(int id)
 
 void MainDialog::DefaultAction()
 {
-    switch (ChooseDefaultAction(SelectedForState())) {
+    switch (ChooseDefaultAction(m_list->SelectedSnapshots())) {
     case tarrowind::DefaultAction::CancelQueueItems:
         RunCommand(kCommandCancelQueueItems);
         break;
@@ -649,180 +425,50 @@ void MainDialog::DefaultAction()
 
 std::unique_ptr<QMenu> MainDialog::MakeContextMenu()
 {
-    const CommandState s = CurrentCommandState();
-    auto menu = std::make_unique<QMenu>(this);
-    const auto add = [&](int id, const char* key, bool enabled) {
-        QAction* action = menu->addAction(Q(Text(key)));
-        action->setData(id);
-        action->setEnabled(enabled);
-    };
-    add(kCommandSelectAll, "ORB_IDC_SELECT_ALL", true);
-    add(kCommandCopy, "ORB_IDS_COPY", RowCommandEnabled(kCommandCopy));
-    add(kCommandExportList, "ORB_IDS_EXPORT_LIST", RowCommandEnabled(kCommandExportList));
-    menu->addSeparator();
-    if (m_searching) {
-        add(kMenuStop, "ORB_IDC_STOP", true);
-    } else {
-        add(kMenuSearch, "ORB_IDC_SEARCH", s.search != 0);
-    }
-    add(kCommandSearchAddresses, "ORB_IDS_SEARCH_ADDRESSES", RowCommandEnabled(kCommandSearchAddresses));
-    add(kMenuSetLogin, "ORB_IDS_SET_LOGIN", s.setLogin != 0);
-    menu->addSeparator();
-    add(kMenuSetting, "ORB_IDC_SETTING", s.setting != 0);
-    add(kMenuAdvancedSetting, "ORB_IDC_ADVANCEDSETTING", s.advancedSetting != 0);
-    add(kMenuReboot, "ORB_IDC_REBOOT", s.reboot != 0);
-    add(kMenuDefault, "ORB_IDC_DEFAULT", s.restoreDefault != 0);
-    add(kCommandAssignAddresses, "ORB_IDS_ASSIGN_ADDRESSES", RowCommandEnabled(kCommandAssignAddresses));
-    add(kCommandApplyPlan, "ORB_IDS_APPLY_PLAN", RowCommandEnabled(kCommandApplyPlan));
-    menu->addSeparator();
-    add(kMenuFirmwareUpdate, "ORB_IDC_FIRMWARE_UPDATE", s.firmwareUpdate != 0);
-    add(kMenuFirmwareUpdateToLatest, "ORB_IDC_FIRMWARE_UPDATE_TO_LATEST", s.firmwareUpdateToLatest != 0);
-    menu->addSeparator();
-    add(kMenuCancelQueueItems, "ORB_IDC_CANCEL_QUEUE_ITEMS", s.cancelQueueItems != 0);
-    add(kCommandTrustNewCertificate, "ORB_IDS_TRUST_NEW_CERTIFICATE", RowCommandEnabled(kCommandTrustNewCertificate));
-    // The desktop gives a window no system menu to carry the about entry, so it comes last here.
-    menu->addSeparator();
-    QAction* about = menu->addAction(Q(Text("ORB_IDS_ABOUTBOX")) + QStringLiteral("..."));
-    about->setData(static_cast<int>(kMenuAbout));
-    return menu;
+    UpdateCommandUi();
+    return m_actions->ContextMenu(this);
 }
 
-void MainDialog::TrustNewCertificates()
+void MainDialog::ShowContextMenu(QPoint globalPos)
 {
-    KnownModules* known = m_manager.KnownModuleKeys();
-    if (known == nullptr) {
-        return;
-    }
-    // Only what the module showed when it was refused is taken: the user saw that key in the row.
-    for (DeviceRecord* r : m_list->SelectedRecords()) {
-        if (r->status == kStatusCertificateChanged && r->action == kActionNone && known->TakeRefused(MacKey(r->mac))) {
-            r->status = kStatusNone;
-            m_list->Refresh(*r);
-        }
-    }
-}
-
-QString MainDialog::CertificateNote(const DeviceRecord& shown) const
-{
-    KnownModules* known = m_manager.KnownModuleKeys();
-    if (shown.status != kStatusCertificateChanged || known == nullptr) {
-        return {};
-    }
-    const std::string mac = MacKey(shown.mac);
-    const std::optional<KnownModule> before = known->Find(mac);
-    const auto now = known->Refused(mac);
-    QString note = Q(Text("ORB_IDS_SS_CERTIFICATE_CHANGED"));
-    if (before) {
-        note += QStringLiteral("\n") + Q(Text("ORB_IDS_CERT_KNOWN_KEY")) + QStringLiteral(": ") +
-                (before->https ? Q(FingerprintHex(before->key)) : Q(Text("ORB_IDS_CERT_PLAIN_HTTP"))) +
-                QStringLiteral("\n") + Q(Text("ORB_IDS_CERT_FIRST_SEEN")) + QStringLiteral(": ") + Q(before->firstSeen);
-    }
-    if (now) {
-        note += QStringLiteral("\n") + Q(Text("ORB_IDS_CERT_SHOWN_KEY")) + QStringLiteral(": ") +
-                (*now ? Q(FingerprintHex(**now)) : Q(Text("ORB_IDS_CERT_PLAIN_HTTP")));
-    }
-    return note;
+    // The chosen action triggers its command.
+    MakeContextMenu()->exec(globalPos);
 }
 
 void MainDialog::ShowAbout()
 {
     CAboutDlg about(this);
-    about.setWindowIcon(m_icon);
+    about.setWindowIcon(windowIcon());
     about.exec();
 }
 
-void MainDialog::ShowContextMenuAtCurrentRow()
+bool MainDialog::ExportList(const QString& path)
 {
-    // Below the current row's first shown cell, else at the list's top corner.
-    QPoint local(0, 0);
-    const QModelIndex current = m_list->currentIndex();
-    if (current.isValid()) {
-        const QRect cell = m_list->visualRect(current);
-        local = QPoint(cell.left() + cell.height() / 2, cell.bottom());
-    }
-    ShowContextMenu(m_list->viewport()->mapToGlobal(local));
+    return ExportShownRows(*m_list, path);
 }
 
-void MainDialog::ShowContextMenu(QPoint globalPos)
+bool MainDialog::ApplyPlan(const QString& path)
 {
-    const std::unique_ptr<QMenu> menu = MakeContextMenu();
-    if (QAction* chosen = menu->exec(globalPos)) {
-        RunCommand(chosen->data().toInt());
+    const bool queued = m_applyPlan->Apply(path);
+    if (queued) {
+        UpdateCommandUi();
     }
+    return queued;
 }
 
-const char* MainDialog::ToolTipKey(int id)
+void MainDialog::SetSearchRanges(const QString& text, const AddressRanges& ranges, std::uint32_t probesPerSecond)
 {
-    switch (id) {
-    case kCommandSearch:
-        return "ORB_IDS_SEARCH";
-    case kCommandStop:
-        return "ORB_IDS_STOP";
-    case kCommandSetting:
-        return "ORB_IDS_SETTING";
-    case kCommandAdvancedSetting:
-        return "ORB_IDS_ADVANCEDSETTING";
-    case kCommandReboot:
-        return "ORB_IDS_REBOOT";
-    case kCommandDefault:
-        return "ORB_IDS_DEFAULT";
-    case kCommandFirmwareUpdate:
-        return "ORB_IDS_FIRMWARE_UPDATE";
-    case kCommandFirmwareUpdateToLatest:
-        return "ORB_IDS_FIRMWARE_UPDATE_TO_LATEST";
-    case kCommandSetLogin:
-        return "ORB_IDS_SET_LOGIN";
-    case kCommandCancelQueueItems:
-        return "ORB_IDS_CANCEL_QUEUE_ITEMS";
-    default:
-        return nullptr;
-    }
+    m_rangeSearch->Set(text, ranges, probesPerSecond);
 }
 
-void MainDialog::ShowToolTip(QObject* button, QPoint globalPos)
+void MainDialog::keyPressEvent(QKeyEvent* event)
 {
-    auto* toolButton = static_cast<QToolButton*>(button);
-    const QAction* action = toolButton->defaultAction();
-    const char* key = action != nullptr ? ToolTipKey(action->data().toInt()) : nullptr;
-    if (key != nullptr) {
-        QToolTip::showText(globalPos, Q(Text(key)).left(79), toolButton);
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+        (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        DefaultAction();
+        return;
     }
-}
-
-bool MainDialog::eventFilter(QObject* watched, QEvent* event)
-{
-    auto* widget = qobject_cast<QWidget*>(watched);
-    if (widget == nullptr || widget->window() != this) {
-        return QDialog::eventFilter(watched, event);
-    }
-    if (event->type() == QEvent::KeyPress && watched == m_filter) {
-        // The filter field keeps its own editing keys; Escape empties it and Enter goes to the list.
-        const auto* key = static_cast<QKeyEvent*>(event);
-        if (key->key() == Qt::Key_Escape && key->modifiers() == Qt::NoModifier) {
-            m_filter->clear();
-            return true;
-        }
-        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
-            m_list->setFocus(Qt::OtherFocusReason);
-            return true;
-        }
-    } else if (event->type() == QEvent::KeyPress) {
-        const auto* key = static_cast<QKeyEvent*>(event);
-        if (key->matches(QKeySequence::SelectAll)) {
-            RunCommand(kMenuSelectAllAccelerator);
-            return true;
-        }
-        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
-            (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
-            DefaultAction();
-            return true;
-        }
-    } else if (event->type() == QEvent::ToolTip && widget->parent() == m_toolbar &&
-               qobject_cast<QToolButton*>(widget) != nullptr) {
-        ShowToolTip(widget, static_cast<QHelpEvent*>(event)->globalPos());
-        return true;
-    }
-    return QDialog::eventFilter(watched, event);
+    QDialog::keyPressEvent(event);
 }
 
 bool MainDialog::HasPendingWork() const
@@ -878,11 +524,7 @@ void MainDialog::RestoreState()
     if (m_ownPrompts != nullptr) {
         m_ownPrompts->lastLoginId = state.lastLoginId.toStdString();
     }
-    // Offered again in "Search addresses...", not probed until the user says so: this may be another site.
-    m_rangesText = state.searchRanges.left(4096);
-    if (IsValidProbeRate(state.probeRate)) {
-        m_probeRate = state.probeRate;
-    }
+    m_rangeSearch->Remember(state.searchRanges, state.probeRate);
 }
 
 void MainDialog::SaveState()
@@ -896,204 +538,9 @@ void MainDialog::SaveState()
     if (m_ownPrompts != nullptr) {
         state.lastLoginId = QString::fromStdString(m_ownPrompts->lastLoginId);
     }
-    state.searchRanges = m_rangesText;
-    state.probeRate = m_probeRate;
+    state.searchRanges = m_rangeSearch->RangesText();
+    state.probeRate = m_rangeSearch->ProbeRate();
     state.Save();
-}
-
-struct MainDialog::PlanRows {
-    std::vector<DeviceRecord> selected;  // copies of the selected rows' snapshots, in list order
-    std::vector<DeviceRecord*> selectedLive;
-    std::vector<DeviceRecord> all;  // copies of every row's snapshot
-    std::vector<DeviceRecord*> allLive;
-
-    std::vector<DeviceRecord*> SelectedCopies()
-    {
-        std::vector<DeviceRecord*> copies;
-        for (DeviceRecord& r : selected) {
-            copies.push_back(&r);
-        }
-        return copies;
-    }
-    // The live record of a copy made here; null for any other record.
-    DeviceRecord* LiveOf(const DeviceRecord* copy) const
-    {
-        for (const auto* list : {&selected, &all}) {
-            if (!list->empty() && copy >= list->data() && copy < list->data() + list->size()) {
-                const auto at = static_cast<std::size_t>(copy - list->data());
-                return list == &selected ? selectedLive[at] : allLive[at];
-            }
-        }
-        return nullptr;
-    }
-    std::vector<std::pair<DeviceRecord*, SettingsChange>> Live(std::vector<std::pair<DeviceRecord*, SettingsChange>> changes) const
-    {
-        for (auto& [record, change] : changes) {
-            record = LiveOf(record);
-        }
-        return changes;
-    }
-};
-
-MainDialog::PlanRows MainDialog::RowsForPlan() const
-{
-    // The plans read copies of what the rows show: a record a worker holds is never read while it writes.
-    PlanRows rows;
-    const std::vector<const DeviceRecord*> shown = m_list->SelectedSnapshots();
-    const std::vector<DeviceRecord*> live = m_list->SelectedRecords();
-    rows.selected.reserve(shown.size());
-    for (std::size_t i = 0; i < shown.size() && i < live.size(); ++i) {
-        rows.selected.push_back(*shown[i]);
-        rows.selectedLive.push_back(live[i]);
-    }
-    const auto all = m_list->Model()->AllRows();
-    rows.all.reserve(all.size());
-    for (const auto& [snapshot, record] : all) {
-        rows.all.push_back(*snapshot);
-        rows.allLive.push_back(record);
-    }
-    return rows;
-}
-
-namespace {
-
-std::vector<ModuleRowTexts> RowTexts(const std::vector<const DeviceRecord*>& rows)
-{
-    std::vector<ModuleRowTexts> texts;
-    texts.reserve(rows.size());
-    for (const DeviceRecord* r : rows) {
-        texts.push_back(RowTextsOf(*r, ControllerListModel::ActionText(r->action).toStdString(),
-                                   ControllerListModel::StatusText(r->status).toStdString()));
-    }
-    return texts;
-}
-
-QString FileFilter()
-{
-    return Q(Text("ORB_IDS_CSV_FILES")) + QStringLiteral(";;") + Q(Text("ORB_IDS_ALL_FILES"));
-}
-
-}  // namespace
-
-void MainDialog::CopySelection()
-{
-    const std::vector<const DeviceRecord*> rows = m_list->SelectedSnapshots();
-    if (rows.empty()) {
-        return;
-    }
-    const std::string text = TabSeparated(RowTexts(rows));
-    QGuiApplication::clipboard()->setText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
-}
-
-void MainDialog::ChooseExportFile()
-{
-    if (m_list->RowCount() == 0) {
-        return;
-    }
-    const QString path = QFileDialog::getSaveFileName(
-        this, Q(Text("ORB_IDS_EXPORT_LIST")).remove(QStringLiteral("...")),
-        QDir::home().filePath(QStringLiteral("tarrowind-modules.csv")), FileFilter());
-    if (!path.isEmpty()) {
-        ExportList(path);
-    }
-}
-
-bool MainDialog::ExportList(const QString& path)
-{
-    std::vector<const DeviceRecord*> rows;
-    for (int row = 0; row < m_list->RowCount(); ++row) {
-        rows.push_back(m_list->SnapshotAt(row));
-    }
-    const std::string csv = CsvDocument(RowTexts(rows));
-    // Written beside the target and renamed over it: a failure never leaves half a list behind.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(csv.data(), static_cast<qint64>(csv.size())) != static_cast<qint64>(csv.size()) || !file.commit()) {
-        ShowMessage("ORB_IDS_CANNOT_WRITE_FILE", message_box::kOk | message_box::kIconError);
-        return false;
-    }
-    return true;
-}
-
-void MainDialog::ChoosePlanFile()
-{
-    const QString path = QFileDialog::getOpenFileName(this, Q(Text("ORB_IDS_APPLY_PLAN")).remove(QStringLiteral("...")),
-                                                      QDir::homePath(), FileFilter());
-    if (!path.isEmpty()) {
-        ApplyPlan(path);
-    }
-}
-
-bool MainDialog::ApplyPlan(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        ShowMessage("ORB_IDS_CANNOT_READ_FILE", message_box::kOk | message_box::kIconError);
-        return false;
-    }
-    // One byte more than a plan may hold: the reader refuses it rather than this reading without bound.
-    const QByteArray bytes = file.read(static_cast<qint64>(kMaxPlanBytes) + 1);
-    const SettingsPlan plan = ReadSettingsPlan(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
-    if (plan.error != PlanReadError::None) {
-        ShowMessage(CApplyPlanDlg::ReadErrorKey(plan.error), message_box::kOk | message_box::kIconError);
-        return false;
-    }
-    PlanRows rows = RowsForPlan();
-    std::vector<DeviceRecord*> listed;
-    for (DeviceRecord& r : rows.all) {
-        listed.push_back(&r);
-    }
-    const PlanMatch match = MatchSettingsPlan(plan, listed, !m_manager.StaticArp().Refused());
-    CApplyPlanDlg dialog(match, path, this);
-    dialog.setWindowIcon(m_icon);
-    if (dialog.exec() != QDialog::Accepted || match.changes.empty()) {
-        return false;
-    }
-    m_commands->ChangeSettings(rows.Live(match.Changes()));
-    UpdateCommandUi();
-    return true;
-}
-
-void MainDialog::AssignAddresses()
-{
-    PlanRows rows = RowsForPlan();
-    std::vector<const DeviceRecord*> listed;
-    for (const DeviceRecord& r : rows.all) {
-        listed.push_back(&r);
-    }
-    CAssignAddressesDlg dialog(rows.SelectedCopies(), listed, this, !m_manager.StaticArp().Refused());
-    dialog.setWindowIcon(m_icon);
-    if (dialog.exec() != QDialog::Accepted) {
-        return;
-    }
-    m_commands->ChangeSettings(rows.Live(dialog.Plan().Changes()));
-    UpdateCommandUi();
-}
-
-void MainDialog::SearchAddresses()
-{
-    CSearchAddressesDlg dialog(m_rangesText, m_probeRate, this);
-    dialog.setWindowIcon(m_icon);
-    if (dialog.exec() != QDialog::Accepted) {
-        return;
-    }
-    SetSearchRanges(dialog.RangesText(), dialog.Ranges(), dialog.ProbesPerSecond());
-    Search();
-}
-
-void MainDialog::SetSearchRanges(const QString& text, const AddressRanges& ranges, std::uint32_t probesPerSecond)
-{
-    m_rangesText = text;
-    m_probeRate = probesPerSecond;
-    m_manager.SetSearchRanges(ranges, probesPerSecond);
-    m_rangesPane->setText(ranges.Empty() ? QString()
-                                         : Q(Text("ORB_IDS_RANGES_ACTIVE", static_cast<int>(ranges.Count()))));
-    m_rangesPane->setToolTip(ranges.Empty() ? QString() : Q(FormatAddressRanges(ranges)));
-}
-
-QString MainDialog::RangesPaneText() const
-{
-    return m_rangesPane->text();
 }
 
 }  // namespace tarrowind

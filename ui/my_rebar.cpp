@@ -1,5 +1,6 @@
 #include "ui/my_rebar.h"
 
+#include <QAction>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QLinearGradient>
@@ -62,6 +63,33 @@ void CMyReBar::AddBand(QToolBar* toolbar)
     update();
 }
 
+void CMyReBar::HoldButtonSize(QSize buttonSize, QSize imageSize)
+{
+    m_buttonSize = buttonSize;
+    m_imageSize = imageSize;
+    FitButtons();
+}
+
+void CMyReBar::FitButtons()
+{
+    if (m_toolbar == nullptr || !m_buttonSize.isValid()) {
+        return;
+    }
+    if (m_toolbar->iconSize() != m_imageSize) {
+        m_toolbar->setIconSize(m_imageSize);
+    }
+    for (QAction* action : m_toolbar->actions()) {
+        QWidget* button = m_toolbar->widgetForAction(action);
+        if (button == nullptr || action->isSeparator()) {
+            continue;
+        }
+        const QSize wanted(std::max(m_buttonSize.width(), button->sizeHint().width()), m_buttonSize.height());
+        if (button->minimumSize() != wanted || button->maximumSize() != wanted) {
+            button->setFixedSize(wanted);
+        }
+    }
+}
+
 std::pair<QColor, QColor> CMyReBar::Gradient() const
 {
     // The captions drawn over the band are the toolbar's; before there is one, the band's own.
@@ -97,6 +125,10 @@ bool CMyReBar::eventFilter(QObject* watched, QEvent* event)
         // A palette set on the toolbar alone changes its captions without telling the band.
         if (event->type() == QEvent::PaletteChange || event->type() == QEvent::ApplicationPaletteChange) {
             update();
+        }
+        // A button whose caption, font or style changed asks the toolbar for a new layout first.
+        if (event->type() == QEvent::LayoutRequest || event->type() == QEvent::Show) {
+            FitButtons();
         }
     }
     return QWidget::eventFilter(watched, event);

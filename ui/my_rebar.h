@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QPointer>
+#include <QSize>
 #include <QToolBar>
 #include <QWidget>
 
@@ -24,6 +25,10 @@ public:
     explicit CMyReBar(QWidget* parent = nullptr);
     // Puts the toolbar in the band; the band takes the toolbar's height.
     void AddBand(QToolBar* toolbar);
+    // The toolbar's buttons keep `buttonSize`, wider only where a caption would otherwise be cut (long
+    // captions in some languages), and its pictures keep `imageSize`, whatever changes the captions, the
+    // font or the style make later.
+    void HoldButtonSize(QSize buttonSize, QSize imageSize);
 
     // The top and bottom colours of the gradient for the current palette.
     std::pair<QColor, QColor> Gradient() const;
@@ -36,7 +41,11 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    void FitButtons();
+
     QPointer<QToolBar> m_toolbar;
+    QSize m_buttonSize;  // invalid: the buttons take their own size
+    QSize m_imageSize;
 };
 
 }  // namespace tarrowind

@@ -1,8 +1,11 @@
 #include <QAction>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QTimer>
+#include <QToolBar>
 #include <QApplication>
+#include <QClipboard>
 #include <QTest>
 
 #include <csignal>
@@ -107,22 +110,22 @@ private slots:
     {
         FakeSite site;
         MainDialog window(site.Services(), ManagerTiming{}, &site.prompts);
-        QCOMPARE(window.ToolbarAction(MainDialog::kCommandStop) != nullptr ||
-                     window.ToolbarAction(MainDialog::kCommandSearch) != nullptr,
+        QCOMPARE(window.Action(MainDialog::kCommandStop) != nullptr ||
+                     window.Action(MainDialog::kCommandSearch) != nullptr,
                  true);
         QTRY_COMPARE(window.List().RowCount(), 2);
         QTRY_VERIFY(!window.IsSearching());
         QCOMPARE(window.StatusPaneText(), QString::fromStdString(Text("ORB_IDS_READY")));
-        QVERIFY(window.ToolbarAction(MainDialog::kCommandSearch) != nullptr);
+        QVERIFY(window.Action(MainDialog::kCommandSearch) != nullptr);
         // Nothing selected: only Search and Select All are offered.
         const CommandState idle = window.CurrentCommandState();
         QCOMPARE(idle.search, 1);
         QCOMPARE(idle.setLogin | idle.cancelQueueItems, 0);
-        QVERIFY(!window.ToolbarAction(MainDialog::kCommandCancelQueueItems)->isEnabled());
+        QVERIFY(!window.Action(MainDialog::kCommandCancelQueueItems)->isEnabled());
         // The rows found make the list exportable without any selection change.
         bool exportEnabled = false;
         for (const QPushButton* button : window.findChildren<QPushButton*>()) {
-            if (button->property("command").toInt() == MainDialog::kCommandExportList) {
+            if (button->text() == window.Action(MainDialog::kCommandExportList)->text()) {
                 exportEnabled = button->isEnabled();
             }
         }
@@ -136,7 +139,7 @@ private slots:
         window.show();
         QTRY_VERIFY(!window.IsSearching() && window.List().RowCount() == 2);
         window.List().selectRow(0);
-        QVERIFY(window.ToolbarAction(MainDialog::kCommandSetLogin)->isEnabled());
+        QVERIFY(window.Action(MainDialog::kCommandSetLogin)->isEnabled());
 
         QTest::keyClick(&window.List(), Qt::Key_Return);  // not logged in: Enter asks for the login
         QCOMPARE(site.prompts.logins, 1);
@@ -166,6 +169,64 @@ private slots:
         QVERIFY(window.isVisible());
         QTest::keyClick(&window.List(), Qt::Key_Q, Qt::ControlModifier);
         QVERIFY(!window.isVisible());
+    }
+
+    void theKeysReachTheCommandsAndTheFilterFieldKeepsItsOwn()
+    {
+        FakeSite site;
+        MainDialog window(site.Services(), ManagerTiming{}, &site.prompts);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTRY_VERIFY(!window.IsSearching() && window.List().RowCount() == 2);
+        QCOMPARE(window.List().SelectedCount(), 0);
+        QVERIFY(!window.Action(MainDialog::kCommandCopy)->isEnabled());
+        // Copy takes the selected rows only: a current row alone is not copied.
+        QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+        window.List().selectionModel()->setCurrentIndex(window.List().model()->index(0, 0),
+                                                        QItemSelectionModel::NoUpdate);
+        QTest::keyClick(&window.List(), Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("before"));
+        QTest::keyClick(&window.List(), Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(window.List().SelectedCount(), 2);
+        QVERIFY(window.Action(MainDialog::kCommandCopy)->isEnabled());
+        QTest::keyClick(&window.List(), Qt::Key_C, Qt::ControlModifier);
+        QVERIFY(QGuiApplication::clipboard()->text().contains(QStringLiteral("02:00:00:00:01:02")));
+
+        // In the filter field Ctrl+A, Escape and Enter are the field's: no row command runs.
+        window.List().clearSelection();
+        QLineEdit& field = window.FilterField();
+        field.setFocus();
+        QTest::keyClicks(&field, QStringLiteral("02:00"));
+        QTest::keyClick(&field, Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(field.selectedText(), QStringLiteral("02:00"));
+        QCOMPARE(window.List().SelectedCount(), 0);
+        QTest::keyClick(&field, Qt::Key_Escape);
+        QVERIFY(field.text().isEmpty());
+        window.List().selectRow(0);
+        field.setFocus();
+        QTest::keyClick(&field, Qt::Key_Return);
+        QCOMPARE(site.prompts.logins, 0);
+        QVERIFY(window.List().hasFocus());
+
+        // One action per command: the toolbar button and the context menu entry are the same, named by
+        // their own texts, and Stop takes Search's place while a search runs.
+        QAction* search = window.Action(MainDialog::kCommandSearch);
+        QAction* stop = window.Action(MainDialog::kCommandStop);
+        auto* toolbar = window.findChild<QToolBar*>();
+        QCOMPARE(toolbar->widgetForAction(search)->toolTip(), QString::fromStdString(Text("ORB_IDS_SEARCH")));
+        QVERIFY(search->isVisible() && !stop->isVisible());
+        const std::unique_ptr<QMenu> menu = window.MakeContextMenu();
+        QVERIFY(menu->actions().contains(search));
+        QCOMPARE(search->text(), QString::fromStdString(Text("ORB_IDC_SEARCH")));
+        QCOMPARE(window.Action(MainDialog::kCommandFirmwareUpdateToLatest)->iconText(),
+                 QString::fromStdString(Text("ORB_IDS_FIRMWARE_UPDATE_TO_LATEST")));
+        QTRY_VERIFY(!window.Manager().IsSearching());
+        bool stopOffered = false;  // the fake clock runs a search out within a turn or two of the loop
+        connect(stop, &QAction::changed, [&] { stopOffered = stopOffered || (stop->isVisible() && stop->isEnabled()); });
+        window.RunCommand(MainDialog::kCommandSearch);
+        QTRY_VERIFY(stopOffered);
+        QTRY_VERIFY(!window.IsSearching());
+        QVERIFY(search->isVisible() && !stop->isVisible());
     }
 
     void aTerminatedWindowStopsItsQueueAndClosesWithWorkPending()

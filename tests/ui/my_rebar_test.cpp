@@ -36,7 +36,37 @@ class MyReBarTest : public QObject {
 
 private slots:
     void captionsStandOutFromTheBand();
+    void buttonsKeepTheirSizeAndWidenForALongerCaption();
 };
+
+void MyReBarTest::buttonsKeepTheirSizeAndWidenForALongerCaption()
+{
+    QWidget window;
+    auto* layout = new QVBoxLayout(&window);
+    auto* band = new CMyReBar(&window);
+    auto* toolbar = new QToolBar(band);
+    toolbar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    QAction* shortCaption = toolbar->addAction(QStringLiteral("Stop"));
+    QAction* growing = toolbar->addAction(QStringLiteral("Reboot"));
+    band->AddBand(toolbar);
+    band->HoldButtonSize(QSize(68, 56), QSize(32, 32));
+    layout->addWidget(band);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QCOMPARE(toolbar->widgetForAction(shortCaption)->size(), QSize(68, 56));
+    QCOMPARE(toolbar->widgetForAction(growing)->size(), QSize(68, 56));
+    QCOMPARE(toolbar->iconSize(), QSize(32, 32));
+
+    // A caption that would be cut widens its button alone, and only as far as it needs.
+    growing->setText(QStringLiteral("A caption far longer than the button"));
+    QWidget* wide = toolbar->widgetForAction(growing);
+    QTRY_VERIFY(wide->width() > 68);
+    QCOMPARE(wide->width(), wide->sizeHint().width());
+    QCOMPARE(wide->height(), 56);
+    QCOMPARE(toolbar->widgetForAction(shortCaption)->size(), QSize(68, 56));
+    toolbar->setIconSize(QSize(16, 16));
+    QTRY_COMPARE(toolbar->iconSize(), QSize(32, 32));
+}
 
 void MyReBarTest::captionsStandOutFromTheBand()
 {
