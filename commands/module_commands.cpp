@@ -14,17 +14,10 @@
 #include "operations/firmware_upload.h"
 #include "operations/module_request.h"
 #include "operations/module_settings.h"
+#include "platform/ipv4_address.h"
 #include "platform/secret_wipe.h"
 
 namespace tarrowind {
-namespace {
-
-std::uint32_t HostOrder(const std::string& dotted)
-{
-    return __builtin_bswap32(ParseIpText(dotted));
-}
-
-}  // namespace
 
 bool ModuleCommands::IsLoggedIn(const DeviceRecord& r)
 {
@@ -245,7 +238,9 @@ bool ModuleCommands::SettingOfWebModule(DeviceRecord& r)
 
 void ModuleCommands::SettingOfReader(DeviceRecord& r)
 {
-    DactylSettingValues values{r.name, r.dhcp, HostOrder(r.ipText), HostOrder(r.maskText), HostOrder(r.gatewayText)};
+    DactylSettingValues values{r.name, r.dhcp, NetworkToHostOrder(ParseIpText(r.ipText)),
+                               NetworkToHostOrder(ParseIpText(r.maskText)),
+                               NetworkToHostOrder(ParseIpText(r.gatewayText))};
     if (!m_prompts.EditDactylSettings(values)) {
         r.action = kActionNone;
         Report(r);

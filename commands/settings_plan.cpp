@@ -296,11 +296,6 @@ std::optional<bool> ParseSwitch(std::string_view text)
     return std::nullopt;
 }
 
-std::uint32_t Swap(std::uint32_t value)
-{
-    return __builtin_bswap32(value);
-}
-
 // A row matched to its module, before the address checks.
 struct Candidate {
     std::size_t row = 0;
@@ -463,26 +458,26 @@ PlanMatch MatchSettingsPlan(const SettingsPlan& plan, const std::vector<DeviceRe
         std::optional<bool> dhcp;
         const auto read = [](const std::optional<std::string>& text, std::uint32_t& value) {
             const auto parsed = ParseDottedAddress(*text);
-            value = parsed.value_or(0);
+            value = parsed.value_or(Ipv4Address()).NetworkOrder();
             return parsed.has_value();
         };
         if (row.mask) {
-            hasMask = read(row.mask, mask) && IsSubnetMask(Swap(mask));
+            hasMask = read(row.mask, mask) && IsSubnetMask(NetworkToHostOrder(mask));
             if (!hasMask) {
                 badValue(row, r.macText, "Mask", *row.mask);
             }
         }
-        const std::uint32_t finalMask = Swap(hasMask ? mask : oldMask);
+        const std::uint32_t finalMask = NetworkToHostOrder(hasMask ? mask : oldMask);
         if (row.ip) {
             hasIp = read(row.ip, ip);
-            if (!hasIp || !IsHostAddress(Swap(ip), finalMask)) {
+            if (!hasIp || !IsHostAddress(NetworkToHostOrder(ip), finalMask)) {
                 badValue(row, r.macText, "IP", *row.ip);
             }
         }
-        const std::uint32_t finalIp = Swap(hasIp ? ip : r.ip);
+        const std::uint32_t finalIp = NetworkToHostOrder(hasIp ? ip : r.ip);
         if (row.gateway) {
             hasGateway = read(row.gateway, gateway);
-            const std::uint32_t g = Swap(gateway);
+            const std::uint32_t g = NetworkToHostOrder(gateway);
             // 0.0.0.0 is a module without a gateway.
             if (!hasGateway || (g != 0 && ((g & finalMask) != (finalIp & finalMask) ||
                                            !IsHostAddress(g, finalMask) || g == finalIp))) {

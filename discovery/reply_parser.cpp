@@ -5,6 +5,7 @@
 
 #include "discovery/address_text.h"
 #include "platform/code_page.h"
+#include "platform/ipv4_address.h"
 
 namespace tarrowind {
 namespace {
@@ -53,9 +54,7 @@ std::string UpperAscii(std::string text)
 
 std::string Dotted(const std::uint8_t* b)
 {
-    char text[16];
-    std::snprintf(text, sizeof text, "%d.%d.%d.%d", b[0], b[1], b[2], b[3]);
-    return text;
+    return Ipv4Address::FromOctets(b[0], b[1], b[2], b[3]).ToText();
 }
 
 void ParseBinary(DeviceRecord& r, const std::uint8_t* d)

@@ -101,9 +101,9 @@ void CDactylSettingDlg::setVisible(bool visible)
         m_dhcp->setChecked(dhcp != 0);
         const std::array<std::uint32_t, 3> addresses{ip, mask, gateway};
         for (std::size_t i = 0; i < m_addresses.size(); ++i) {
-            m_addresses[i]->SetAddress(addresses[i]);
+            m_addresses[i]->SetAddress(Ipv4Address::FromHostOrder(addresses[i]));
         }
-        m_shownFirst = Addressing{dhcp != 0, __builtin_bswap32(ip), __builtin_bswap32(mask), __builtin_bswap32(gateway)};
+        m_shownFirst = Addressing{dhcp != 0, HostToNetworkOrder(ip), HostToNetworkOrder(mask), HostToNetworkOrder(gateway)};
         ApplyDhcpRule();
     }
     QDialog::setVisible(visible);
@@ -120,8 +120,8 @@ void CDactylSettingDlg::ApplyDhcpRule()
 
 void CDactylSettingDlg::accept()
 {
-    const Addressing shown{m_dhcp->isChecked(), __builtin_bswap32(m_addresses[0]->Address()),
-                           __builtin_bswap32(m_addresses[1]->Address()), __builtin_bswap32(m_addresses[2]->Address())};
+    const Addressing shown{m_dhcp->isChecked(), m_addresses[0]->Address().NetworkOrder(),
+                           m_addresses[1]->Address().NetworkOrder(), m_addresses[2]->Address().NetworkOrder()};
     int field = 0;
     const QString refusal = AddressingRefusal(m_shownFirst, shown, otherModuleAddresses, field);
     if (!refusal.isEmpty()) {
@@ -132,9 +132,9 @@ void CDactylSettingDlg::accept()
     }
     deviceName = m_deviceName->text().toStdString();
     dhcp = m_dhcp->isChecked() ? 1 : 0;
-    ip = m_addresses[0]->Address();
-    mask = m_addresses[1]->Address();
-    gateway = m_addresses[2]->Address();
+    ip = m_addresses[0]->Address().HostOrder();
+    mask = m_addresses[1]->Address().HostOrder();
+    gateway = m_addresses[2]->Address().HostOrder();
     QDialog::accept();
 }
 

@@ -232,7 +232,7 @@ int main(int argc, char** argv)
         listed.push_back(&r);
     }
     CAssignAddressesDlg assign(selected, listed, &window);
-    assign.StartField().SetAddress(0xC0000215u);  // 192.0.2.21
+    assign.StartField().SetAddress(Ipv4Address::FromOctets(192, 0, 2, 21));
     ok = shots.Save(assign, "assign-addresses") && ok;
     return ok ? 0 : 1;
 }
