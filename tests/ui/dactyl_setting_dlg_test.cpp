@@ -5,6 +5,7 @@
 #include <QTest>
 
 #include "localisation/string_table.h"
+#include "platform/ipv4_address.h"
 #include "ui/dactyl_setting_dlg.h"
 
 using tarrowind::CDactylSettingDlg;
@@ -110,7 +111,7 @@ private slots:
         dialog.ip = 0xC0A8010Au;  // 192.168.1.10/24, gateway .1
         dialog.mask = 0xFFFFFF00u;
         dialog.gateway = 0xC0A80101u;
-        dialog.otherModuleAddresses = {__builtin_bswap32(0xC0A80114u)};  // 192.168.1.20
+        dialog.otherModuleAddresses = {tarrowind::Ipv4Address::FromOctets(192, 168, 1, 20).NetworkOrder()};
         dialog.show();
         auto* ip = dialog.findChild<QLineEdit*>("ip");
         for (const char* refused : {"192.168.1.20", "10.0.0.5", "192.168.1.255", "192.168.1.1"}) {
