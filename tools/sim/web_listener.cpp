@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <array>
 
+#include "platform/ipv4_address.h"
+
 namespace tarrowind::sim {
 
 namespace {
@@ -37,7 +39,7 @@ bool serveIfAnswered(socket_t sock, const AddressFilter& filter, Serve serve)
     socklen_t length = sizeof local;
     const std::optional<MacAddress> destination = savedDestination(sock);
     if (getsockname(sock, reinterpret_cast<sockaddr*>(&local), &length) != 0 || local.sin_family != AF_INET ||
-        !filter(ntohl(local.sin_addr.s_addr), destination)) {
+        !filter(NetworkToHostOrder(local.sin_addr.s_addr), destination)) {
         shutdown(sock, SHUT_RDWR);
         close(sock);
         return false;
