@@ -9,6 +9,7 @@
 
 #include "commands/address_plan.h"
 #include "discovery/address_text.h"
+#include "platform/ascii_case.h"
 #include "platform/code_page.h"
 #include "platform/utf8_sequence.h"
 
@@ -17,16 +18,6 @@ namespace {
 
 enum Column { kMac, kName, kIp, kMask, kGateway, kDhcp, kColumns };
 constexpr std::array<std::string_view, kColumns> kColumnNames = {"MAC", "Name", "IP", "Mask", "Gateway", "DHCP"};
-
-char Lower(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool SameWord(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return Lower(x) == Lower(y); });
-}
 
 std::string_view Trimmed(std::string_view text)
 {
@@ -201,7 +192,7 @@ SettingsPlan ReadSettingsPlan(std::string_view bytes)
     const std::vector<std::string>& header = records.front().fields;
     for (std::size_t i = 0; i < header.size(); ++i) {
         for (std::size_t c = 0; c < kColumns; ++c) {
-            if (!at[c] && SameWord(Trimmed(header[i]), kColumnNames[c])) {
+            if (!at[c] && EqualsIgnoringAsciiCase(Trimmed(header[i]), kColumnNames[c])) {
                 at[c] = i;
             }
         }
@@ -284,12 +275,12 @@ std::string MacText(std::uint64_t value)
 std::optional<bool> ParseSwitch(std::string_view text)
 {
     for (const std::string_view on : {"on", "yes", "1", "true"}) {
-        if (SameWord(text, on)) {
+        if (EqualsIgnoringAsciiCase(text, on)) {
             return true;
         }
     }
     for (const std::string_view off : {"off", "no", "0", "false"}) {
-        if (SameWord(text, off)) {
+        if (EqualsIgnoringAsciiCase(text, off)) {
             return false;
         }
     }

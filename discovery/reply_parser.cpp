@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "discovery/address_text.h"
+#include "platform/ascii_case.h"
 #include "platform/code_page.h"
 #include "platform/ipv4_address.h"
 
@@ -40,16 +41,6 @@ std::string_view Bytes(const std::uint8_t* data, int offset, int limit)
 std::string_view Field(const std::uint8_t* data, int offset, int width)
 {
     return Bytes(data, offset, width - 1);
-}
-
-std::string UpperAscii(std::string text)
-{
-    for (char& c : text) {
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
-    }
-    return text;
 }
 
 std::string Dotted(const std::uint8_t* b)

@@ -6,6 +6,7 @@
 #include "discovery/address_text.h"
 #include "operations/module_request.h"
 #include "operations/page_variables.h"
+#include "platform/ascii_case.h"
 #include "platform/code_page.h"
 
 namespace tarrowind {
@@ -52,16 +53,6 @@ private:
     std::string_view m_page;
     bool m_complete = true;
 };
-
-std::string Upper(std::string text)
-{
-    for (char& c : text) {
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
-    }
-    return text;
-}
 
 void CorrectNumbers(ModuleSettings& s)
 {
@@ -127,7 +118,7 @@ bool ParseModuleSettingsPage(std::string_view page, ModuleSettings& s)
     s.des2 = read.Text("var va_3Des2 = ");
     s.des3 = read.Text("var va_3Des3 = ");
     s.devicePort = static_cast<std::uint32_t>(read.DecimalText("var va_DevicePort = "));
-    s.macText = Upper(read.Shown("var va_Mac = "));
+    s.macText = UpperAscii(read.Shown("var va_Mac = "));
     s.ethVersion = read.Shown("var va_EthVer = ");
     const std::string controller = read.Shown("var va_DC4Ver = ");
     s.controllerVersion = controller.substr(0, controller.find(' '));

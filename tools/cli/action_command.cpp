@@ -17,6 +17,7 @@
 #include "commands/module_commands.h"
 #include "commands/settings_plan.h"
 #include "commands/terminal_text.h"
+#include "platform/ascii_case.h"
 #include "platform/ipv4_address.h"
 #include "platform/process_environment.h"
 #include "platform/stop_signals.h"
@@ -28,16 +29,6 @@
 
 namespace tarrowind {
 namespace {
-
-std::string Upper(std::string text)
-{
-    for (char& c : text) {
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
-    }
-    return text;
-}
 
 // Says once on standard error that the modules are reached without static neighbour entries; the run
 // goes on as it would with entries.
@@ -570,7 +561,7 @@ private:
             }
         }
         for (const std::string& mac : m_options.macs) {
-            Pick(chosen, {mac, ""}, [&](const DeviceRecord& r) { return r.macText == Upper(mac); });
+            Pick(chosen, {mac, ""}, [&](const DeviceRecord& r) { return r.macText == UpperAscii(mac); });
         }
         for (const std::string& ip : m_options.ips) {
             Pick(chosen, {"", ip}, [&](const DeviceRecord& r) { return r.ipText == ip; });
