@@ -1,11 +1,11 @@
 #include "operations/module_settings.h"
 
-#include <cstdio>
 #include <optional>
 
 #include "discovery/address_text.h"
 #include "operations/module_request.h"
 #include "operations/page_variables.h"
+#include "operations/percent_escape.h"
 #include "platform/ascii_case.h"
 #include "platform/code_page.h"
 
@@ -72,30 +72,7 @@ std::uint32_t CorrectPort(std::uint32_t port)
 // Room for the form's names and numbers; the texts are added on top, escaped at most threefold.
 constexpr std::size_t kFormReserve = 512;
 
-void AppendFormValue(std::string& out, const std::string& value)
-{
-    static constexpr std::string_view kEscaped = " \"#$&+,;<=>?@[\\]^`{|}";
-    for (const char c : value) {
-        const auto b = static_cast<unsigned char>(c);
-        if (b < 0x20 || b > 0x7E || kEscaped.find(c) != std::string_view::npos) {
-            char text[4];
-            std::snprintf(text, sizeof text, "%%%.2x", b);
-            out += text;
-        } else {
-            out += c;
-        }
-    }
-}
-
 }  // namespace
-
-std::string EscapeFormValue(const std::string& value)
-{
-    std::string out;
-    out.reserve(3 * value.size());
-    AppendFormValue(out, value);
-    return out;
-}
 
 bool ParseModuleSettingsPage(std::string_view page, ModuleSettings& s)
 {
@@ -173,7 +150,7 @@ std::string ModuleSettingsForm(const ModuleSettings& settings)
         CorrectNumbers(s);
         s.devicePort = CorrectPort(s.devicePort);
         // Every text is escaped: an "&" or "=" in a password must not split the form or add a field.
-        const auto text = [](const std::string& v) { return EscapeFormValue(v); };
+        const auto text = [](const std::string& v) { return PercentEscaped(v, kConfigurationFormEscapes); };
         body += "&MachName=" + text(s.machineName);
         body += "&EnableDHCP=" + std::to_string(s.dhcp != 0 ? 1 : 0);
         body += "&IpAddress=" + FormatIp(s.ip);
@@ -187,7 +164,7 @@ std::string ModuleSettingsForm(const ModuleSettings& settings)
         body += "&HostName=" + text(s.hostName);
         body += "&UserName=" + text(s.ddnsUserName);
         body += "&DDNSPasswd=";
-        AppendFormValue(body, s.ddnsPassword);  // straight into the form: no copy of a password
+        AppendPercentEscaped(body, s.ddnsPassword, kConfigurationFormEscapes);  // straight into the form: no copy of a password
         body += "&3Des1=" + text(s.des1);
         body += "&3Des2=" + text(s.des2);
         body += "&3Des3=" + text(s.des3);
@@ -196,7 +173,7 @@ std::string ModuleSettingsForm(const ModuleSettings& settings)
         if (loginChange) {
             body += "&LoginName=" + text(s.newLoginName);
             body += "&AdminPasswd=";
-            AppendFormValue(body, s.newAdminPassword);
+            AppendPercentEscaped(body, s.newAdminPassword, kConfigurationFormEscapes);
         }
     }
     body += "&Submit=Submit\r\n";
