@@ -1,6 +1,7 @@
 # The device list and the toolbar imagery, with their artwork: SVG sources in
 # resources/artwork, rendered to PNG in the build tree by rsvg-convert and embedded as Qt resources.
 list(APPEND TARROWIND_UI_SOURCES
+  ${CMAKE_CURRENT_SOURCE_DIR}/colour_contrast.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/controller_list_ctrl.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/controller_list_delegate.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/controller_list_model.cpp
