@@ -238,16 +238,17 @@ bool ModuleCommands::SettingOfWebModule(DeviceRecord& r)
 
 void ModuleCommands::SettingOfReader(DeviceRecord& r)
 {
-    DactylSettingValues values{r.name, r.dhcp, NetworkToHostOrder(ParseIpText(r.ipText)),
-                               NetworkToHostOrder(ParseIpText(r.maskText)),
-                               NetworkToHostOrder(ParseIpText(r.gatewayText))};
+    DactylSettingValues values{r.name, r.dhcp, Ipv4Address::FromNetworkOrder(ParseIpText(r.ipText)),
+                               Ipv4Address::FromNetworkOrder(ParseIpText(r.maskText)),
+                               Ipv4Address::FromNetworkOrder(ParseIpText(r.gatewayText))};
     if (!m_prompts.EditDactylSettings(values)) {
         r.action = kActionNone;
         Report(r);
         return;
     }
     r.pendingPayload = std::make_shared<DactylSettingsRequest>(MakeDactylSettingsRequest(
-        r.macText, values.name, values.dhcp != 0, values.ip, values.mask, values.gateway));
+        r.macText, values.name, values.dhcp != 0, values.ip.HostOrder(), values.mask.HostOrder(),
+        values.gateway.HostOrder()));
     Start(r, kActionSetting, kStatusQueueSetting);
 }
 

@@ -99,11 +99,11 @@ void CDactylSettingDlg::setVisible(bool visible)
         m_deviceName->setText(QString::fromStdString(deviceName));
         m_deviceName->setMaxLength(std::max<int>(kDeviceNameLimit, static_cast<int>(m_deviceName->text().size())));
         m_dhcp->setChecked(dhcp != 0);
-        const std::array<std::uint32_t, 3> addresses{ip, mask, gateway};
+        const std::array<Ipv4Address, 3> addresses{ip, mask, gateway};
         for (std::size_t i = 0; i < m_addresses.size(); ++i) {
-            m_addresses[i]->SetAddress(Ipv4Address::FromHostOrder(addresses[i]));
+            m_addresses[i]->SetAddress(addresses[i]);
         }
-        m_shownFirst = Addressing{dhcp != 0, HostToNetworkOrder(ip), HostToNetworkOrder(mask), HostToNetworkOrder(gateway)};
+        m_shownFirst = Addressing{dhcp != 0, ip.NetworkOrder(), mask.NetworkOrder(), gateway.NetworkOrder()};
         ApplyDhcpRule();
     }
     QDialog::setVisible(visible);
@@ -132,9 +132,9 @@ void CDactylSettingDlg::accept()
     }
     deviceName = m_deviceName->text().toStdString();
     dhcp = m_dhcp->isChecked() ? 1 : 0;
-    ip = m_addresses[0]->Address().HostOrder();
-    mask = m_addresses[1]->Address().HostOrder();
-    gateway = m_addresses[2]->Address().HostOrder();
+    ip = m_addresses[0]->Address();
+    mask = m_addresses[1]->Address();
+    gateway = m_addresses[2]->Address();
     QDialog::accept();
 }
 

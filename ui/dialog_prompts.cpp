@@ -7,7 +7,6 @@
 #include <thread>
 
 #include "localisation/string_table.h"
-#include "platform/ipv4_address.h"
 #include "platform/secret_wipe.h"
 #include "operations/module_settings.h"
 #include "ui/controller_property_sheet.h"
@@ -105,7 +104,7 @@ bool DialogPrompts::EditDactylSettings(DactylSettingValues& values)
     if (otherModuleAddresses) {
         // The reader's own row is among them; another module on its address stays in the list.
         std::vector<std::uint32_t> others = otherModuleAddresses(nullptr);
-        const auto own = std::find(others.begin(), others.end(), HostToNetworkOrder(values.ip));
+        const auto own = std::find(others.begin(), others.end(), values.ip.NetworkOrder());
         if (own != others.end()) {
             others.erase(own);
         }

@@ -152,15 +152,21 @@ std::optional<Ipv4Address> OptionAddress(const std::string& text)
     return Ipv4Address::FromNetworkOrder(network);
 }
 
-// An optional address into `into` in the byte order `order` gives; an absent one keeps `into`.
-bool TakeAddress(const std::optional<std::string>& text, std::uint32_t& into,
-                 std::uint32_t (Ipv4Address::*order)() const)
+// An optional address option into `into`; an absent one keeps `into`, one that is no address is false.
+bool TakeAddress(const std::optional<std::string>& text, Ipv4Address& into)
 {
     const auto address = text ? OptionAddress(*text) : std::nullopt;
-    if (address) {
-        into = (*address.*order)();
-    }
+    into = address.value_or(into);
     return !text || address;
+}
+
+// The same for a value kept in network order.
+bool TakeAddress(const std::optional<std::string>& text, std::uint32_t& networkOrder)
+{
+    Ipv4Address address = Ipv4Address::FromNetworkOrder(networkOrder);
+    const bool taken = TakeAddress(text, address);
+    networkOrder = address.NetworkOrder();
+    return taken;
 }
 
 // The window's questions, answered from the command line's options.
@@ -195,9 +201,8 @@ public:
         if (o.port) {
             s.devicePort = *o.port;
         }
-        const auto network = &Ipv4Address::NetworkOrder;
-        return Addresses(TakeAddress(o.ip, s.ip, network) && TakeAddress(o.mask, s.mask, network) &&
-                         TakeAddress(o.gateway, s.gateway, network) && TakeAddress(o.dns, s.dns, network));
+        return Addresses(TakeAddress(o.ip, s.ip) && TakeAddress(o.mask, s.mask) && TakeAddress(o.gateway, s.gateway) &&
+                         TakeAddress(o.dns, s.dns));
     }
 
     bool EditDactylSettings(DactylSettingValues& v) override
@@ -207,9 +212,7 @@ public:
         if (o.dhcp) {
             v.dhcp = *o.dhcp ? 1 : 0;
         }
-        const auto host = &Ipv4Address::HostOrder;
-        return Addresses(TakeAddress(o.ip, v.ip, host) && TakeAddress(o.mask, v.mask, host) &&
-                         TakeAddress(o.gateway, v.gateway, host));
+        return Addresses(TakeAddress(o.ip, v.ip) && TakeAddress(o.mask, v.mask) && TakeAddress(o.gateway, v.gateway));
     }
 
     bool AskFirmwareFile(DeviceRecord&, std::string& path) override
