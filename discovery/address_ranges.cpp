@@ -245,18 +245,18 @@ std::string DescribeRangeError(const RangeParse& parse)
 
 std::string FormatAddressRanges(const AddressRanges& ranges)
 {
-    const auto Text = [](std::uint32_t hostOrder) { return Ipv4Address::FromHostOrder(hostOrder).ToText(); };
+    const auto dotted = [](std::uint32_t hostOrder) { return Ipv4Address::FromHostOrder(hostOrder).ToText(); };
     std::string text;
     for (const AddressRange& range : ranges.ranges) {
         if (!text.empty()) {
             text += ", ";
         }
         if (const int prefix = CidrPrefixOf(range); prefix != 0) {
-            text += Text(range.first - 1) + '/' + std::to_string(prefix);
+            text += dotted(range.first - 1) + '/' + std::to_string(prefix);
         } else if (range.first == range.last) {
-            text += Text(range.first);
+            text += dotted(range.first);
         } else {
-            text += Text(range.first) + '-' + Text(range.last);
+            text += dotted(range.first) + '-' + dotted(range.last);
         }
     }
     return text;

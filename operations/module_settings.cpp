@@ -164,7 +164,8 @@ std::string ModuleSettingsForm(const ModuleSettings& settings)
         body += "&HostName=" + text(s.hostName);
         body += "&UserName=" + text(s.ddnsUserName);
         body += "&DDNSPasswd=";
-        AppendPercentEscaped(body, s.ddnsPassword, kConfigurationFormEscapes);  // straight into the form: no copy of a password
+        // Straight into the form: no copy of a password.
+        AppendPercentEscaped(body, s.ddnsPassword, kConfigurationFormEscapes);
         body += "&3Des1=" + text(s.des1);
         body += "&3Des2=" + text(s.des2);
         body += "&3Des3=" + text(s.des3);

@@ -318,7 +318,8 @@ TEST_F(WindowE2E, AnInstallersDayAtScale)
     Idle(window);
     window.RunCommand(MainDialog::kCommandSelectAll);
     WhenShown<CAssignAddressesDlg>([this](CAssignAddressesDlg& d) {
-        d.StartField().SetAddress(Ipv4Address::FromOctets(192, 0, 2, 125));  // the third would be the broadcast of a /25
+        // The third would be the broadcast of a /25.
+        d.StartField().SetAddress(Ipv4Address::FromOctets(192, 0, 2, 125));
         d.MaskField().SetAddress(Ipv4Address::FromOctets(255, 255, 255, 128));
         EXPECT_FALSE(d.CanAccept());
         d.MaskField().SetAddress(Ipv4Address::FromOctets(255, 255, 255, 0));
