@@ -18,40 +18,11 @@ std::string_view Trimmed(std::string_view text)
     return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
-std::uint32_t Swap(std::uint32_t value)
-{
-    return __builtin_bswap32(value);
-}
-
 }  // namespace
 
-std::optional<std::uint32_t> ParseDottedAddress(std::string_view text)
+std::optional<Ipv4Address> ParseDottedAddress(std::string_view text)
 {
-    text = Trimmed(text);
-    std::uint32_t hostOrder = 0;
-    for (int part = 0; part < 4; ++part) {
-        if (part > 0) {
-            if (text.empty() || text.front() != '.') {
-                return std::nullopt;
-            }
-            text.remove_prefix(1);
-        }
-        std::uint32_t number = 0;
-        std::size_t digits = 0;
-        while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9' && digits < 4) {
-            number = number * 10 + static_cast<std::uint32_t>(text[digits] - '0');
-            ++digits;
-        }
-        if (digits == 0 || digits > 3 || number > 255) {
-            return std::nullopt;
-        }
-        text.remove_prefix(digits);
-        hostOrder = hostOrder << 8 | number;
-    }
-    if (!text.empty()) {
-        return std::nullopt;
-    }
-    return Swap(hostOrder);
+    return Ipv4Address::FromText(Trimmed(text), Ipv4Address::LeadingZeros::Decimal);
 }
 
 bool IsSubnetMask(std::uint32_t mask)
@@ -137,7 +108,7 @@ AddressPlan PlanAddresses(const std::vector<DeviceRecord*>& selected, const std:
         plan.rows.clear();
         return plan;
     };
-    const std::optional<std::uint32_t> first = ParseDottedAddress(start);
+    const std::optional<Ipv4Address> first = ParseDottedAddress(start);
     if (!first) {
         return fail(AddressPlanError::StartNotAddress);
     }
@@ -155,20 +126,20 @@ AddressPlan PlanAddresses(const std::vector<DeviceRecord*>& selected, const std:
         plan.rows.push_back(std::move(row));
     }
 
-    std::optional<std::uint32_t> givenMask;
+    std::optional<Ipv4Address> givenMask;
     std::uint32_t maskValue = 0;
     if (!Trimmed(mask).empty()) {
         givenMask = ParseDottedAddress(mask);
-        if (!givenMask || !IsSubnetMask(Swap(*givenMask))) {
+        if (!givenMask || !IsSubnetMask(givenMask->HostOrder())) {
             return fail(AddressPlanError::MaskNotMask);
         }
-        maskValue = Swap(*givenMask);
+        maskValue = givenMask->HostOrder();
     } else {
         // Kept: the modules' one mask decides the subnet.
         std::optional<std::uint32_t> common;
         for (const AddressPlanRow& row : plan.rows) {
             if (row.note != AddressNote::NotOffered) {
-                const std::uint32_t m = Swap(ParseIpText(row.record->maskText));
+                const std::uint32_t m = NetworkToHostOrder(ParseIpText(row.record->maskText));
                 if (common && *common != m) {
                     return fail(AddressPlanError::MasksDiffer);
                 }
@@ -184,7 +155,7 @@ AddressPlan PlanAddresses(const std::vector<DeviceRecord*>& selected, const std:
     if (~maskValue < 3) {
         return fail(AddressPlanError::MaskNotMask);
     }
-    const std::uint32_t startHost = Swap(*first);
+    const std::uint32_t startHost = first->HostOrder();
     if (!IsHostAddress(startHost, maskValue)) {
         return fail(AddressPlanError::StartNotHost);
     }
@@ -204,7 +175,7 @@ AddressPlan PlanAddresses(const std::vector<DeviceRecord*>& selected, const std:
         if (next > lastHost) {
             return fail(AddressPlanError::PastSubnet);
         }
-        row.newIp = Swap(static_cast<std::uint32_t>(next++));
+        row.newIp = HostToNetworkOrder(static_cast<std::uint32_t>(next++));
         // Any other listed module on the address, also one this plan moves: they would meet there while
         // the queue runs both.
         const auto [from, to] = used.equal_range(row.newIp);
@@ -217,20 +188,20 @@ AddressPlan PlanAddresses(const std::vector<DeviceRecord*>& selected, const std:
         }
     }
 
-    std::optional<std::uint32_t> gatewayValue;
+    std::optional<Ipv4Address> gatewayValue;
     if (!Trimmed(gateway).empty()) {
         gatewayValue = ParseDottedAddress(gateway);
         if (!gatewayValue) {
             return fail(AddressPlanError::GatewayNotAddress);
         }
-        const std::uint32_t g = Swap(*gatewayValue);
+        const std::uint32_t g = gatewayValue->HostOrder();
         if ((g & maskValue) != (startHost & maskValue) || !IsHostAddress(g, maskValue)) {
             return fail(AddressPlanError::GatewayNotOnSubnet);
         }
         if (g >= startHost && g < next) {
             return fail(AddressPlanError::GatewayAssigned);
         }
-        if (used.count(*gatewayValue) != 0) {
+        if (used.count(gatewayValue->NetworkOrder()) != 0) {
             return fail(AddressPlanError::GatewayIsModule);
         }
     }
@@ -247,9 +218,10 @@ AddressPlan PlanAddresses(const std::vector<DeviceRecord*>& selected, const std:
         }
         row.change.ip = row.newIp;
         if (givenMask) {
-            row.change.mask = *givenMask;
+            row.change.mask = givenMask->NetworkOrder();
         }
-        row.change.gateway = gatewayValue;
+        row.change.gateway =
+            gatewayValue ? std::optional<std::uint32_t>(gatewayValue->NetworkOrder()) : std::nullopt;
         if (row.record->dhcp != 0) {
             row.change.dhcp = false;  // a fixed address needs the DHCP client off
         }

@@ -11,6 +11,7 @@
 #include "commands/module_commands.h"
 #include "commands/shared_address.h"
 #include "operations/settings_change.h"
+#include "platform/ipv4_address.h"
 
 namespace tarrowind {
 
@@ -60,9 +61,9 @@ struct AddressPlan {
     std::vector<std::pair<DeviceRecord*, SettingsChange>> Changes() const;
 };
 
-// A strict dotted IPv4 address: four decimal numbers of 0 to 255, white space around it allowed.
-// Network byte order.
-std::optional<std::uint32_t> ParseDottedAddress(std::string_view text);
+// A dotted IPv4 address as the user types it: four decimal numbers of 0 to 255, white space around it
+// allowed, and a leading zero read as decimal ("010" is 10).
+std::optional<Ipv4Address> ParseDottedAddress(std::string_view text);
 // A subnet mask of 1 to 32 leading ones (host byte order).
 bool IsSubnetMask(std::uint32_t hostOrderMask);
 // An address a module can take on the subnet of `hostOrderMask` (host byte order): not 0.x, loopback,

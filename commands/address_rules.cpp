@@ -2,14 +2,10 @@
 
 #include "commands/address_plan.h"
 #include "discovery/address_text.h"
+#include "platform/ipv4_address.h"
 
 namespace tarrowind {
 namespace {
-
-std::uint32_t Swap(std::uint32_t value)
-{
-    return __builtin_bswap32(value);
-}
 
 int PrefixLength(std::uint32_t hostOrderMask)
 {
@@ -23,8 +19,8 @@ AddressRule CheckAddressing(const Addressing& a, const ModuleAddressTest& isOthe
     if (a.dhcp) {
         return AddressRule::Usable;
     }
-    const std::uint32_t mask = Swap(a.mask);
-    const std::uint32_t ip = Swap(a.ip);
+    const std::uint32_t mask = NetworkToHostOrder(a.mask);
+    const std::uint32_t ip = NetworkToHostOrder(a.ip);
     if (!IsSubnetMask(mask)) {
         return AddressRule::MaskNotMask;
     }
@@ -37,7 +33,7 @@ AddressRule CheckAddressing(const Addressing& a, const ModuleAddressTest& isOthe
     if (a.gateway == 0) {
         return AddressRule::Usable;
     }
-    const std::uint32_t gateway = Swap(a.gateway);
+    const std::uint32_t gateway = NetworkToHostOrder(a.gateway);
     if ((gateway & mask) != (ip & mask) || !IsHostAddress(gateway, mask)) {
         return AddressRule::GatewayOffSubnet;
     }
@@ -52,7 +48,7 @@ AddressRule CheckAddressing(const Addressing& a, const ModuleAddressTest& isOthe
 
 std::string DescribeAddressRule(AddressRule rule, const Addressing& a)
 {
-    const std::string subnet = FormatIp(a.ip) + "/" + std::to_string(PrefixLength(Swap(a.mask)));
+    const std::string subnet = FormatIp(a.ip) + "/" + std::to_string(PrefixLength(NetworkToHostOrder(a.mask)));
     switch (rule) {
     case AddressRule::Usable:
         return "the addressing is usable";

@@ -14,17 +14,10 @@
 #include "operations/firmware_upload.h"
 #include "operations/module_request.h"
 #include "operations/module_settings.h"
+#include "platform/ipv4_address.h"
 #include "platform/secret_wipe.h"
 
 namespace tarrowind {
-namespace {
-
-std::uint32_t HostOrder(const std::string& dotted)
-{
-    return __builtin_bswap32(ParseIpText(dotted));
-}
-
-}  // namespace
 
 bool ModuleCommands::IsLoggedIn(const DeviceRecord& r)
 {
@@ -245,14 +238,17 @@ bool ModuleCommands::SettingOfWebModule(DeviceRecord& r)
 
 void ModuleCommands::SettingOfReader(DeviceRecord& r)
 {
-    DactylSettingValues values{r.name, r.dhcp, HostOrder(r.ipText), HostOrder(r.maskText), HostOrder(r.gatewayText)};
+    DactylSettingValues values{r.name, r.dhcp, Ipv4Address::FromNetworkOrder(ParseIpText(r.ipText)),
+                               Ipv4Address::FromNetworkOrder(ParseIpText(r.maskText)),
+                               Ipv4Address::FromNetworkOrder(ParseIpText(r.gatewayText))};
     if (!m_prompts.EditDactylSettings(values)) {
         r.action = kActionNone;
         Report(r);
         return;
     }
     r.pendingPayload = std::make_shared<DactylSettingsRequest>(MakeDactylSettingsRequest(
-        r.macText, values.name, values.dhcp != 0, values.ip, values.mask, values.gateway));
+        r.macText, values.name, values.dhcp != 0, values.ip.HostOrder(), values.mask.HostOrder(),
+        values.gateway.HostOrder()));
     Start(r, kActionSetting, kStatusQueueSetting);
 }
 

@@ -9,6 +9,7 @@
 #include "discovery/controller_manager.h"
 #include "discovery/device_record.h"
 #include "operations/settings_change.h"
+#include "platform/ipv4_address.h"
 
 namespace tarrowind {
 
@@ -19,9 +20,9 @@ struct ModuleSettings;
 struct DactylSettingValues {
     std::string name;
     std::int32_t dhcp = 0;
-    std::uint32_t ip = 0;
-    std::uint32_t mask = 0;
-    std::uint32_t gateway = 0;
+    Ipv4Address ip;
+    Ipv4Address mask;
+    Ipv4Address gateway;
 };
 
 // Why a selected module was left as it was; the window says nothing, the command line tells the user.

@@ -102,17 +102,28 @@ const char* ModuleKindText(ModuleKind kind)
     return "Unknown";
 }
 
+std::string_view RecordColumnText(const DeviceRecord& r, RecordColumn column)
+{
+    switch (column) {
+    case RecordColumn::Model: return r.model;
+    case RecordColumn::Version: return r.version;
+    case RecordColumn::Name: return r.name;
+    case RecordColumn::Mac: return r.macText;
+    case RecordColumn::Ip: return r.ipText;
+    case RecordColumn::Mask: return r.maskText;
+    case RecordColumn::Gateway: return r.gatewayText;
+    case RecordColumn::Adapter: return r.routed ? std::string_view("Routed") : std::string_view(r.adapterName);
+    }
+    return {};
+}
+
 ModuleRowTexts RowTextsOf(const DeviceRecord& r, std::string actionText, std::string statusText)
 {
     ModuleRowTexts t;
-    t.model = r.model;
-    t.version = r.version;
-    t.name = r.name;
-    t.mac = r.macText;
-    t.ip = r.ipText;
-    t.mask = r.maskText;
-    t.gateway = r.gatewayText;
-    t.adapter = r.routed ? "Routed" : r.adapterName;
+    std::string* const texts[] = {&t.model, &t.version, &t.name, &t.mac, &t.ip, &t.mask, &t.gateway, &t.adapter};
+    for (std::size_t column = 0; column < std::size(texts); ++column) {
+        *texts[column] = RecordColumnText(r, static_cast<RecordColumn>(column));
+    }
     t.action = std::move(actionText);
     t.status = std::move(statusText);
     t.progress = std::to_string(r.progress);

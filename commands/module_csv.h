@@ -19,6 +19,12 @@ extern const char* const kModuleCsvHeader;
 // "Web", "WebDactyl", "BinaryDactyl", "LongReply".
 const char* ModuleKindText(ModuleKind kind);
 
+// The columns of a module's row that show a field of its record as text, in the order of the list and
+// of the export.
+enum class RecordColumn { Model, Version, Name, Mac, Ip, Mask, Gateway, Adapter };
+// That column's text; the adapter of a module reached through a router is "Routed".
+std::string_view RecordColumnText(const DeviceRecord& record, RecordColumn column);
+
 // The record's texts; action and status are the caller's, as it shows them.
 ModuleRowTexts RowTextsOf(const DeviceRecord& record, std::string actionText, std::string statusText);
 

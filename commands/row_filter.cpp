@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "platform/ascii_case.h"
 #include "platform/utf16.h"
 
 namespace tarrowind {
@@ -114,7 +115,7 @@ std::string FoldCase(std::string_view utf8)
         const std::size_t n = Decode(utf8, i, c);
         if (n == 0) {
             const char b = utf8[i++];
-            out += b >= 'A' && b <= 'Z' ? static_cast<char>(b + 32) : b;
+            out += LowerAscii(b);
             continue;
         }
         AppendUtf8(out, Fold(c));

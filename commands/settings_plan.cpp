@@ -9,6 +9,7 @@
 
 #include "commands/address_plan.h"
 #include "discovery/address_text.h"
+#include "platform/ascii_case.h"
 #include "platform/code_page.h"
 #include "platform/utf8_sequence.h"
 
@@ -17,16 +18,6 @@ namespace {
 
 enum Column { kMac, kName, kIp, kMask, kGateway, kDhcp, kColumns };
 constexpr std::array<std::string_view, kColumns> kColumnNames = {"MAC", "Name", "IP", "Mask", "Gateway", "DHCP"};
-
-char Lower(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool SameWord(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return Lower(x) == Lower(y); });
-}
 
 std::string_view Trimmed(std::string_view text)
 {
@@ -201,7 +192,7 @@ SettingsPlan ReadSettingsPlan(std::string_view bytes)
     const std::vector<std::string>& header = records.front().fields;
     for (std::size_t i = 0; i < header.size(); ++i) {
         for (std::size_t c = 0; c < kColumns; ++c) {
-            if (!at[c] && SameWord(Trimmed(header[i]), kColumnNames[c])) {
+            if (!at[c] && EqualsIgnoringAsciiCase(Trimmed(header[i]), kColumnNames[c])) {
                 at[c] = i;
             }
         }
@@ -284,21 +275,16 @@ std::string MacText(std::uint64_t value)
 std::optional<bool> ParseSwitch(std::string_view text)
 {
     for (const std::string_view on : {"on", "yes", "1", "true"}) {
-        if (SameWord(text, on)) {
+        if (EqualsIgnoringAsciiCase(text, on)) {
             return true;
         }
     }
     for (const std::string_view off : {"off", "no", "0", "false"}) {
-        if (SameWord(text, off)) {
+        if (EqualsIgnoringAsciiCase(text, off)) {
             return false;
         }
     }
     return std::nullopt;
-}
-
-std::uint32_t Swap(std::uint32_t value)
-{
-    return __builtin_bswap32(value);
 }
 
 // A row matched to its module, before the address checks.
@@ -463,26 +449,26 @@ PlanMatch MatchSettingsPlan(const SettingsPlan& plan, const std::vector<DeviceRe
         std::optional<bool> dhcp;
         const auto read = [](const std::optional<std::string>& text, std::uint32_t& value) {
             const auto parsed = ParseDottedAddress(*text);
-            value = parsed.value_or(0);
+            value = parsed.value_or(Ipv4Address()).NetworkOrder();
             return parsed.has_value();
         };
         if (row.mask) {
-            hasMask = read(row.mask, mask) && IsSubnetMask(Swap(mask));
+            hasMask = read(row.mask, mask) && IsSubnetMask(NetworkToHostOrder(mask));
             if (!hasMask) {
                 badValue(row, r.macText, "Mask", *row.mask);
             }
         }
-        const std::uint32_t finalMask = Swap(hasMask ? mask : oldMask);
+        const std::uint32_t finalMask = NetworkToHostOrder(hasMask ? mask : oldMask);
         if (row.ip) {
             hasIp = read(row.ip, ip);
-            if (!hasIp || !IsHostAddress(Swap(ip), finalMask)) {
+            if (!hasIp || !IsHostAddress(NetworkToHostOrder(ip), finalMask)) {
                 badValue(row, r.macText, "IP", *row.ip);
             }
         }
-        const std::uint32_t finalIp = Swap(hasIp ? ip : r.ip);
+        const std::uint32_t finalIp = NetworkToHostOrder(hasIp ? ip : r.ip);
         if (row.gateway) {
             hasGateway = read(row.gateway, gateway);
-            const std::uint32_t g = Swap(gateway);
+            const std::uint32_t g = NetworkToHostOrder(gateway);
             // 0.0.0.0 is a module without a gateway.
             if (!hasGateway || (g != 0 && ((g & finalMask) != (finalIp & finalMask) ||
                                            !IsHostAddress(g, finalMask) || g == finalIp))) {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include "platform/ipv4_address.h"
+
 namespace tarrowind {
 namespace {
 
@@ -34,21 +36,9 @@ bool ReadNumber(std::string_view& text, std::uint32_t max, std::size_t maxDigits
 
 bool ReadAddress(std::string_view& text, std::uint32_t& address)
 {
-    address = 0;
-    for (int i = 0; i < 4; ++i) {
-        if (i > 0) {
-            if (text.empty() || text.front() != '.') {
-                return false;
-            }
-            text.remove_prefix(1);
-        }
-        std::uint32_t part = 0;
-        if (!ReadNumber(text, 255, 3, part)) {
-            return false;
-        }
-        address = (address << 8) | part;
-    }
-    return true;
+    const auto read = Ipv4Address::ReadText(text);
+    address = read.value_or(Ipv4Address()).HostOrder();
+    return read.has_value();
 }
 
 bool IsUnicast(std::uint32_t address)
@@ -149,12 +139,6 @@ std::vector<std::string> SplitItems(std::string_view text)
         items.push_back(std::move(current));
     }
     return items;
-}
-
-std::string FormatHostOrder(std::uint32_t address)
-{
-    return std::to_string(address >> 24) + '.' + std::to_string((address >> 16) & 0xFF) + '.' +
-           std::to_string((address >> 8) & 0xFF) + '.' + std::to_string(address & 0xFF);
 }
 
 // The prefix of the CIDR block whose probed addresses are exactly [first, last], or 0 for none.
@@ -261,17 +245,18 @@ std::string DescribeRangeError(const RangeParse& parse)
 
 std::string FormatAddressRanges(const AddressRanges& ranges)
 {
+    const auto dotted = [](std::uint32_t hostOrder) { return Ipv4Address::FromHostOrder(hostOrder).ToText(); };
     std::string text;
     for (const AddressRange& range : ranges.ranges) {
         if (!text.empty()) {
             text += ", ";
         }
         if (const int prefix = CidrPrefixOf(range); prefix != 0) {
-            text += FormatHostOrder(range.first - 1) + '/' + std::to_string(prefix);
+            text += dotted(range.first - 1) + '/' + std::to_string(prefix);
         } else if (range.first == range.last) {
-            text += FormatHostOrder(range.first);
+            text += dotted(range.first);
         } else {
-            text += FormatHostOrder(range.first) + '-' + FormatHostOrder(range.last);
+            text += dotted(range.first) + '-' + dotted(range.last);
         }
     }
     return text;

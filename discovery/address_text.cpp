@@ -3,7 +3,8 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
+
+#include "platform/ipv4_address.h"
 
 namespace tarrowind {
 namespace {
@@ -83,11 +84,8 @@ std::array<std::uint8_t, N> ReadGroups(std::string_view text, int base, char sep
 
 std::uint32_t ParseIpText(std::string_view text)
 {
-    const auto bytes = ReadGroups<4>(text, 10, '.');
-    std::uint32_t value;
-    static_assert(sizeof value == sizeof bytes);
-    std::memcpy(&value, bytes.data(), sizeof value);
-    return value;
+    const auto b = ReadGroups<4>(text, 10, '.');
+    return Ipv4Address::FromOctets(b[0], b[1], b[2], b[3]).NetworkOrder();
 }
 
 std::array<std::uint8_t, 6> ParseMacText(std::string_view text)
@@ -97,10 +95,7 @@ std::array<std::uint8_t, 6> ParseMacText(std::string_view text)
 
 std::string FormatIp(std::uint32_t networkOrder)
 {
-    const auto* b = reinterpret_cast<const std::uint8_t*>(&networkOrder);
-    char text[16];
-    std::snprintf(text, sizeof text, "%d.%d.%d.%d", b[0], b[1], b[2], b[3]);
-    return text;
+    return Ipv4Address::FromNetworkOrder(networkOrder).ToText();
 }
 
 std::string FormatMac(const std::array<std::uint8_t, 6>& m)
@@ -149,11 +144,7 @@ std::uint32_t InetAddr(std::string_view text)
     for (int i = 0; i + 1 < count; ++i) {
         host |= static_cast<std::uint32_t>(parts[i]) << (24 - 8 * i);
     }
-    const std::uint8_t bytes[4] = {static_cast<std::uint8_t>(host >> 24), static_cast<std::uint8_t>(host >> 16),
-                                   static_cast<std::uint8_t>(host >> 8), static_cast<std::uint8_t>(host)};
-    std::uint32_t networkOrder;
-    std::memcpy(&networkOrder, bytes, sizeof networkOrder);
-    return networkOrder;
+    return HostToNetworkOrder(host);
 }
 
 }  // namespace tarrowind

@@ -4,7 +4,9 @@
 #include <string_view>
 
 #include "discovery/address_text.h"
+#include "platform/ascii_case.h"
 #include "platform/code_page.h"
+#include "platform/ipv4_address.h"
 
 namespace tarrowind {
 namespace {
@@ -41,21 +43,9 @@ std::string_view Field(const std::uint8_t* data, int offset, int width)
     return Bytes(data, offset, width - 1);
 }
 
-std::string UpperAscii(std::string text)
-{
-    for (char& c : text) {
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
-    }
-    return text;
-}
-
 std::string Dotted(const std::uint8_t* b)
 {
-    char text[16];
-    std::snprintf(text, sizeof text, "%d.%d.%d.%d", b[0], b[1], b[2], b[3]);
-    return text;
+    return Ipv4Address::FromOctets(b[0], b[1], b[2], b[3]).ToText();
 }
 
 void ParseBinary(DeviceRecord& r, const std::uint8_t* d)

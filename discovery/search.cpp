@@ -1,9 +1,9 @@
 #include <algorithm>
-#include <cstring>
 
 #include "discovery/address_text.h"
 #include "discovery/controller_manager.h"
 #include "discovery/reply_parser.h"
+#include "platform/ipv4_address.h"
 
 namespace tarrowind {
 namespace {
@@ -32,16 +32,6 @@ int UntilNextChange(std::uint32_t elapsed, std::uint32_t timeout)
     const std::uint32_t left = timeout - elapsed;
     const std::uint32_t next = timeout - (left / 1000) * 1000 + 1;
     return static_cast<int>(std::min(next, timeout) - elapsed);
-}
-
-// Host-order address (first dotted number most significant) to the order the sockets take.
-std::uint32_t NetworkOrder(std::uint32_t host)
-{
-    const std::uint8_t bytes[4] = {static_cast<std::uint8_t>(host >> 24), static_cast<std::uint8_t>(host >> 16),
-                                   static_cast<std::uint8_t>(host >> 8), static_cast<std::uint8_t>(host)};
-    std::uint32_t value = 0;
-    std::memcpy(&value, bytes, sizeof value);
-    return value;
 }
 
 // Walks the addresses of the ranges, each one twice: text probe first, then binary probe.
@@ -245,7 +235,7 @@ int CControllerManager::Search()
                 std::min(rangeProbes, originCount + (elapsed - originMs) * rate / 1000 + 1);
             for (std::uint64_t sent = 0; probesDone < due && sent < kMaxProbesPerPass; ++sent) {
                 const bool binary = cursor.Binary();
-                const auto outcome = net.TrySendTo(rangeSocket, NetworkOrder(cursor.Address()),
+                const auto outcome = net.TrySendTo(rangeSocket, HostToNetworkOrder(cursor.Address()),
                                                    binary ? kBinaryProbePort : kTextProbePort,
                                                    binary ? std::span<const std::uint8_t>(kBinaryProbe)
                                                           : std::span<const std::uint8_t>(kTextProbe));

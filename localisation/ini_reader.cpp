@@ -1,10 +1,10 @@
 #include "localisation/ini_reader.h"
 
 #include <algorithm>
-#include <array>
 #include <fstream>
 #include <iterator>
 
+#include "platform/ascii_case.h"
 #include "platform/code_page.h"
 #include "platform/file_path.h"
 #include "platform/utf16.h"
@@ -79,17 +79,10 @@ std::string CutToUtf16Units(std::string_view text, std::size_t maxUnits)
 
 bool IniReader::NoCaseLess::operator()(std::string_view a, std::string_view b) const
 {
-    static constexpr auto kFolded = [] {
-        std::array<unsigned char, 256> table{};
-        for (std::size_t c = 0; c < table.size(); ++c) {
-            table[c] = static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-        }
-        return table;
-    }();
     const std::size_t n = std::min(a.size(), b.size());
     for (std::size_t i = 0; i < n; ++i) {
-        const unsigned char x = kFolded[static_cast<unsigned char>(a[i])];
-        const unsigned char y = kFolded[static_cast<unsigned char>(b[i])];
+        const auto x = static_cast<unsigned char>(LowerAscii(a[i]));
+        const auto y = static_cast<unsigned char>(LowerAscii(b[i]));
         if (x != y) {
             return x < y;
         }

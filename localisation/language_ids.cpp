@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdlib>
 
+#include "platform/ascii_case.h"
 #include "platform/process_environment.h"
 
 namespace tarrowind {
@@ -52,16 +53,6 @@ bool IsLetter(char c)
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
-char Lower(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-char Upper(char c)
-{
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
 const LocaleLanguageId* FindLocale(std::string_view name)
 {
     for (const auto& entry : kLocales) {
@@ -85,7 +76,7 @@ std::uint16_t LanguageIdFromLocale(std::string_view locale)
     std::size_t pos = 0;
     std::string language;
     while (pos < locale.size() && IsLetter(locale[pos]) && language.size() < 3) {
-        language += Lower(locale[pos++]);
+        language += LowerAscii(locale[pos++]);
     }
     if (language.size() < 2 || (pos < locale.size() && IsLetter(locale[pos]))) {
         return kLanguageIdEnglishUs;
@@ -94,7 +85,7 @@ std::uint16_t LanguageIdFromLocale(std::string_view locale)
     if (pos < locale.size() && (locale[pos] == '_' || locale[pos] == '-')) {
         ++pos;
         while (pos < locale.size() && IsLetter(locale[pos]) && territory.size() < 3) {
-            territory += Upper(locale[pos++]);
+            territory += UpperAscii(locale[pos++]);
         }
     }
     if (!territory.empty()) {

@@ -8,6 +8,7 @@
 #include "localisation/ini_reader.h"
 #include "localisation/safe_format.h"
 #include "localisation/text_escapes.h"
+#include "platform/ascii_case.h"
 #include "platform/file_stamp.h"
 #include "platform/process_environment.h"
 
@@ -40,16 +41,6 @@ std::int32_t ParseProfileInt(std::string_view text)
         value = std::min<std::int64_t>(value * 10 + (text[pos] - '0'), INT32_MAX);
     }
     return negative ? 0 : static_cast<std::int32_t>(value);
-}
-
-std::string UpperAscii(std::string text)
-{
-    for (char& c : text) {
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
-    }
-    return text;
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <ctime>
 #include <vector>
 
+#include "platform/ascii_case.h"
 #include "platform/private_file.h"
 
 namespace tarrowind {
@@ -103,7 +104,7 @@ std::string NormalisedMac(std::string_view text)
         } else if (HexValue(c) < 0) {
             return {};
         } else {
-            out += static_cast<char>(c >= 'a' ? c - 'a' + 'A' : c);
+            out += UpperAscii(c);
         }
     }
     return out;

@@ -4,6 +4,7 @@
 #include <random>
 
 #include "operations/module_request.h"
+#include "operations/percent_escape.h"
 #include "platform/secret_wipe.h"
 #include "platform/utf16.h"
 
@@ -45,24 +46,6 @@ std::string EncodePassword(const std::string& password)
     return out;
 }
 
-std::string EscapeQueryValue(const std::string& value)
-{
-    static constexpr std::string_view kReserved = " &#%+=?";
-    std::string out;
-    out.reserve(3 * value.size());  // no growth: no copy left behind
-    for (const char c : value) {
-        const auto b = static_cast<unsigned char>(c);
-        if (b < 0x20 || b >= 0x7F || kReserved.find(c) != std::string_view::npos) {
-            char text[4];
-            std::snprintf(text, sizeof text, "%%%.2X", b);
-            out += text;
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}
-
 std::int32_t LoginByPage(DeviceRecord* record, HttpClient& http)
 {
     if (record == nullptr) {
@@ -84,7 +67,7 @@ std::int32_t LoginByCgi(DeviceRecord* record, HttpClient& http)
     ModuleRequest request;
     // Built in one buffer of its final size: the path holds the encoded password and is wiped with the
     // request.
-    std::string user = EscapeQueryValue(record->userName);
+    std::string user = PercentEscaped(record->userName, kLoginQueryEscapes);
     std::string password = EncodePassword(record->password);
     const std::string_view start = "/login.cgi?user=", middle = "&pswd=";
     request.path.reserve(start.size() + user.size() + middle.size() + password.size());

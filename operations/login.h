@@ -15,7 +15,5 @@ std::int32_t LoginByCgi(DeviceRecord* record, HttpClient& http);
 // The login CGI's password form: a random byte, then each byte the one before XOR one character's
 // UTF-16 code (low 8 bits), each as "-" and two lower-case hex digits. Empty for an empty password.
 std::string EncodePassword(const std::string& password);
-// Escapes what would break or extend a query: space & # % + = ?, control and non-ASCII bytes.
-std::string EscapeQueryValue(const std::string& value);
 
 }  // namespace tarrowind

@@ -1,11 +1,12 @@
 #include "operations/module_settings.h"
 
-#include <cstdio>
 #include <optional>
 
 #include "discovery/address_text.h"
 #include "operations/module_request.h"
 #include "operations/page_variables.h"
+#include "operations/percent_escape.h"
+#include "platform/ascii_case.h"
 #include "platform/code_page.h"
 
 namespace tarrowind {
@@ -53,16 +54,6 @@ private:
     bool m_complete = true;
 };
 
-std::string Upper(std::string text)
-{
-    for (char& c : text) {
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
-    }
-    return text;
-}
-
 void CorrectNumbers(ModuleSettings& s)
 {
     if (s.sendToServer > 2) {
@@ -81,30 +72,7 @@ std::uint32_t CorrectPort(std::uint32_t port)
 // Room for the form's names and numbers; the texts are added on top, escaped at most threefold.
 constexpr std::size_t kFormReserve = 512;
 
-void AppendFormValue(std::string& out, const std::string& value)
-{
-    static constexpr std::string_view kEscaped = " \"#$&+,;<=>?@[\\]^`{|}";
-    for (const char c : value) {
-        const auto b = static_cast<unsigned char>(c);
-        if (b < 0x20 || b > 0x7E || kEscaped.find(c) != std::string_view::npos) {
-            char text[4];
-            std::snprintf(text, sizeof text, "%%%.2x", b);
-            out += text;
-        } else {
-            out += c;
-        }
-    }
-}
-
 }  // namespace
-
-std::string EscapeFormValue(const std::string& value)
-{
-    std::string out;
-    out.reserve(3 * value.size());
-    AppendFormValue(out, value);
-    return out;
-}
 
 bool ParseModuleSettingsPage(std::string_view page, ModuleSettings& s)
 {
@@ -127,7 +95,7 @@ bool ParseModuleSettingsPage(std::string_view page, ModuleSettings& s)
     s.des2 = read.Text("var va_3Des2 = ");
     s.des3 = read.Text("var va_3Des3 = ");
     s.devicePort = static_cast<std::uint32_t>(read.DecimalText("var va_DevicePort = "));
-    s.macText = Upper(read.Shown("var va_Mac = "));
+    s.macText = UpperAscii(read.Shown("var va_Mac = "));
     s.ethVersion = read.Shown("var va_EthVer = ");
     const std::string controller = read.Shown("var va_DC4Ver = ");
     s.controllerVersion = controller.substr(0, controller.find(' '));
@@ -182,7 +150,7 @@ std::string ModuleSettingsForm(const ModuleSettings& settings)
         CorrectNumbers(s);
         s.devicePort = CorrectPort(s.devicePort);
         // Every text is escaped: an "&" or "=" in a password must not split the form or add a field.
-        const auto text = [](const std::string& v) { return EscapeFormValue(v); };
+        const auto text = [](const std::string& v) { return PercentEscaped(v, kConfigurationFormEscapes); };
         body += "&MachName=" + text(s.machineName);
         body += "&EnableDHCP=" + std::to_string(s.dhcp != 0 ? 1 : 0);
         body += "&IpAddress=" + FormatIp(s.ip);
@@ -196,7 +164,8 @@ std::string ModuleSettingsForm(const ModuleSettings& settings)
         body += "&HostName=" + text(s.hostName);
         body += "&UserName=" + text(s.ddnsUserName);
         body += "&DDNSPasswd=";
-        AppendFormValue(body, s.ddnsPassword);  // straight into the form: no copy of a password
+        // Straight into the form: no copy of a password.
+        AppendPercentEscaped(body, s.ddnsPassword, kConfigurationFormEscapes);
         body += "&3Des1=" + text(s.des1);
         body += "&3Des2=" + text(s.des2);
         body += "&3Des3=" + text(s.des3);
@@ -205,7 +174,7 @@ std::string ModuleSettingsForm(const ModuleSettings& settings)
         if (loginChange) {
             body += "&LoginName=" + text(s.newLoginName);
             body += "&AdminPasswd=";
-            AppendFormValue(body, s.newAdminPassword);
+            AppendPercentEscaped(body, s.newAdminPassword, kConfigurationFormEscapes);
         }
     }
     body += "&Submit=Submit\r\n";

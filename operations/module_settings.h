@@ -60,8 +60,5 @@ std::string ModuleSettingsForm(const ModuleSettings& settings);
 // Fills the fields from the text of a configuration page; false when a value the form posts back was
 // missing or unreadable (the fields are filled all the same).
 bool ParseModuleSettingsPage(std::string_view page, ModuleSettings& settings);
-// A form value: UTF-8 with control and non-ASCII bytes, and every character that means something in a
-// form or an address, as "%" and two lower-case hex digits. "%" itself stays.
-std::string EscapeFormValue(const std::string& value);
 
 }  // namespace tarrowind

@@ -2,6 +2,7 @@
 
 #include "discovery/address_text.h"
 #include "operations/module_settings.h"
+#include "platform/ipv4_address.h"
 
 namespace tarrowind {
 
@@ -37,7 +38,7 @@ DactylSettingsBytes DactylRequestWithChange(const DeviceRecord& r, const Setting
 {
     // The request wants the first dotted number in the most significant byte.
     const auto hostOrder = [](const std::optional<std::uint32_t>& changed, const std::string& current) {
-        return __builtin_bswap32(changed ? *changed : ParseIpText(current));
+        return NetworkToHostOrder(changed ? *changed : ParseIpText(current));
     };
     return MakeDactylSettingsRequest(r.macText, change.name.value_or(r.name), change.dhcp.value_or(r.dhcp != 0),
                                      hostOrder(change.ip, r.ipText), hostOrder(change.mask, r.maskText),

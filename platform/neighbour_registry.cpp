@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstdio>
 
+#include "platform/ipv4_address.h"
 #include "platform/private_file.h"
 #include "platform/process_environment.h"
 
@@ -65,8 +66,7 @@ bool ParseLine(std::string_view line, MadeNeighbourEntry& e)
     const bool read = ReadNumber(Word(line, at), e.interfaceIndex) && ReadGroups(Word(line, at), '.', 10, 3, address) &&
                       ReadGroups(Word(line, at), ':', 16, 2, e.hardwareAddress) &&
                       ReadNumber(Word(line, at), e.process) && ReadNumber(Word(line, at), e.network);
-    e.address = static_cast<std::uint32_t>(address[0]) | static_cast<std::uint32_t>(address[1]) << 8 |
-                static_cast<std::uint32_t>(address[2]) << 16 | static_cast<std::uint32_t>(address[3]) << 24;
+    e.address = Ipv4Address::FromOctets(address[0], address[1], address[2], address[3]).NetworkOrder();
     return read && Word(line, at).empty();
 }
 
@@ -96,10 +96,9 @@ std::string FormatNeighbourEntries(const std::vector<MadeNeighbourEntry>& entrie
     for (const MadeNeighbourEntry& e : entries) {
         char line[160];
         const auto& m = e.hardwareAddress;
-        std::snprintf(line, sizeof line, "%u %u.%u.%u.%u %02x:%02x:%02x:%02x:%02x:%02x %llu %llu\n", e.interfaceIndex,
-                      e.address & 0xFFu, (e.address >> 8) & 0xFFu, (e.address >> 16) & 0xFFu, e.address >> 24, m[0],
-                      m[1], m[2], m[3], m[4], m[5], static_cast<unsigned long long>(e.process),
-                      static_cast<unsigned long long>(e.network));
+        std::snprintf(line, sizeof line, "%u %s %02x:%02x:%02x:%02x:%02x:%02x %llu %llu\n", e.interfaceIndex,
+                      Ipv4Address::FromNetworkOrder(e.address).ToText().c_str(), m[0], m[1], m[2], m[3], m[4], m[5],
+                      static_cast<unsigned long long>(e.process), static_cast<unsigned long long>(e.network));
         text += line;
     }
     return text;

@@ -25,8 +25,8 @@ QString Q(const std::string& text)
 
 std::string FieldText(const CIpAddressEdit& field)
 {
-    const std::uint32_t address = field.Address();
-    return address == 0 ? std::string() : CIpAddressEdit::FormatHostOrder(address).toStdString();
+    const Ipv4Address address = field.Address();
+    return address == Ipv4Address() ? std::string() : address.ToText();
 }
 
 }  // namespace
@@ -48,8 +48,8 @@ CAssignAddressesDlg::CAssignAddressesDlg(std::vector<DeviceRecord*> selected, st
     m_gateway->setObjectName("gateway");
     if (!m_selected.empty() && m_selected.front() != nullptr) {
         const DeviceRecord& first = *m_selected.front();
-        m_mask->SetAddress(__builtin_bswap32(ParseIpText(first.maskText)));
-        m_gateway->SetAddress(__builtin_bswap32(ParseIpText(first.gatewayText)));
+        m_mask->SetAddress(Ipv4Address::FromNetworkOrder(ParseIpText(first.maskText)));
+        m_gateway->SetAddress(Ipv4Address::FromNetworkOrder(ParseIpText(first.gatewayText)));
     }
 
     auto* fields = new QFormLayout;
@@ -248,7 +248,7 @@ QString CAssignAddressesDlg::SummaryText() const
 
 bool CAssignAddressesDlg::CanAccept() const
 {
-    return m_plan.error == AddressPlanError::None && !m_plan.Changes().empty() && m_start->Address() != 0;
+    return m_plan.error == AddressPlanError::None && !m_plan.Changes().empty() && m_start->Address() != Ipv4Address();
 }
 
 }  // namespace tarrowind

@@ -10,6 +10,7 @@
 #include <algorithm>
 
 #include "discovery/address_text.h"
+#include "platform/ipv4_address.h"
 #include "ui/controller_list_delegate.h"
 #include "ui/controller_list_model.h"
 #include "ui/ui_call_gate.h"
@@ -36,10 +37,7 @@ int CompareNumbers(std::int32_t a, std::int32_t b)
 // zero-padded "%.3d.%.3d.%.3d.%.3d" texts compared ordinally. Bad texts give 255.255.255.255 and so sort last.
 std::uint32_t IpSortKey(const std::string& text)
 {
-    const std::uint32_t network = InetAddr(text);
-    const auto* bytes = reinterpret_cast<const unsigned char*>(&network);
-    return (std::uint32_t{bytes[0]} << 24) | (std::uint32_t{bytes[1]} << 16) | (std::uint32_t{bytes[2]} << 8) |
-           std::uint32_t{bytes[3]};
+    return NetworkToHostOrder(InetAddr(text));
 }
 
 }  // namespace

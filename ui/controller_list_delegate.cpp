@@ -10,8 +10,8 @@
 #include <QToolTip>
 
 #include <algorithm>
-#include <cmath>
 
+#include "ui/colour_contrast.h"
 #include "ui/controller_list_model.h"
 
 namespace tarrowind {
@@ -27,15 +27,6 @@ bool ListHasFocus(const QWidget* widget)
 {
     const auto* view = qobject_cast<const QAbstractItemView*>(widget);
     return view != nullptr && (view->hasFocus() || view->viewport()->hasFocus());
-}
-
-// Relative luminance of an sRGB colour, 0 for black to 1 for white.
-double Luminance(const QColor& color)
-{
-    const auto linear = [](double channel) {
-        return channel <= 0.04045 ? channel / 12.92 : std::pow((channel + 0.055) / 1.055, 2.4);
-    };
-    return 0.2126 * linear(color.redF()) + 0.7152 * linear(color.greenF()) + 0.0722 * linear(color.blueF());
 }
 
 // Below this luminance white text stands out better than black: the background counts as dark.
@@ -86,16 +77,9 @@ long long ControllerListDelegate::ProgressFillWidth(int width, int progress)
     return static_cast<long long>(width) * ShownProgress(progress) / 100;
 }
 
-double ControllerListDelegate::ContrastRatio(const QColor& a, const QColor& b)
-{
-    const double la = Luminance(a);
-    const double lb = Luminance(b);
-    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
-}
-
 QColor ControllerListDelegate::Readable(const QColor& text, const QColor& background)
 {
-    if (Luminance(background) >= kDarkBackground || ContrastRatio(text, background) >= kMinContrast) {
+    if (RelativeLuminance(background) >= kDarkBackground || ContrastRatio(text, background) >= kMinContrast) {
         return text;
     }
     // Lighter in steps with hue and saturation kept; full lightness (white) always contrasts enough

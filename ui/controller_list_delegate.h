@@ -53,7 +53,6 @@ public:
     // over a dark one a colour of too little contrast is lightened, keeping its hue, until its
     // contrast ratio reaches kMinContrast.
     static QColor Readable(const QColor& text, const QColor& background);
-    static double ContrastRatio(const QColor& a, const QColor& b);
     static constexpr double kMinContrast = 4.5;
 
 private:

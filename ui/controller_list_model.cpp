@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <numeric>
 
+#include "commands/module_csv.h"
 #include "discovery/address_text.h"
 #include "localisation/string_table.h"
 
@@ -495,15 +496,14 @@ QString ControllerListModel::LeftToRight(const QString& text)
 
 QString ControllerListModel::CellText(const DeviceRecord& record, int column)
 {
+    // The columns up to the adapter show the record's own texts, as the export writes them.
+    static_assert(kColumnModel == static_cast<int>(RecordColumn::Model) &&
+                  kColumnAdapter == static_cast<int>(RecordColumn::Adapter));
+    if (column >= kColumnModel && column <= kColumnAdapter) {
+        const std::string_view text = RecordColumnText(record, static_cast<RecordColumn>(column));
+        return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    }
     switch (column) {
-    case kColumnModel: return FromUtf8(record.model);
-    case kColumnVersion: return FromUtf8(record.version);
-    case kColumnName: return FromUtf8(record.name);
-    case kColumnMac: return FromUtf8(record.macText);
-    case kColumnIp: return FromUtf8(record.ipText);
-    case kColumnMask: return FromUtf8(record.maskText);
-    case kColumnGateway: return FromUtf8(record.gatewayText);
-    case kColumnAdapter: return FromUtf8(record.adapterName);
     case kColumnAction: return ActionText(record.action);
     case kColumnStatus: return StatusText(record.status);
     default: return {};  // the progress column has no text

@@ -99,11 +99,11 @@ void CDactylSettingDlg::setVisible(bool visible)
         m_deviceName->setText(QString::fromStdString(deviceName));
         m_deviceName->setMaxLength(std::max<int>(kDeviceNameLimit, static_cast<int>(m_deviceName->text().size())));
         m_dhcp->setChecked(dhcp != 0);
-        const std::array<std::uint32_t, 3> addresses{ip, mask, gateway};
+        const std::array<Ipv4Address, 3> addresses{ip, mask, gateway};
         for (std::size_t i = 0; i < m_addresses.size(); ++i) {
             m_addresses[i]->SetAddress(addresses[i]);
         }
-        m_shownFirst = Addressing{dhcp != 0, __builtin_bswap32(ip), __builtin_bswap32(mask), __builtin_bswap32(gateway)};
+        m_shownFirst = Addressing{dhcp != 0, ip.NetworkOrder(), mask.NetworkOrder(), gateway.NetworkOrder()};
         ApplyDhcpRule();
     }
     QDialog::setVisible(visible);
@@ -120,8 +120,8 @@ void CDactylSettingDlg::ApplyDhcpRule()
 
 void CDactylSettingDlg::accept()
 {
-    const Addressing shown{m_dhcp->isChecked(), __builtin_bswap32(m_addresses[0]->Address()),
-                           __builtin_bswap32(m_addresses[1]->Address()), __builtin_bswap32(m_addresses[2]->Address())};
+    const Addressing shown{m_dhcp->isChecked(), m_addresses[0]->Address().NetworkOrder(),
+                           m_addresses[1]->Address().NetworkOrder(), m_addresses[2]->Address().NetworkOrder()};
     int field = 0;
     const QString refusal = AddressingRefusal(m_shownFirst, shown, otherModuleAddresses, field);
     if (!refusal.isEmpty()) {

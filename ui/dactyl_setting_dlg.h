@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "commands/address_rules.h"
+#include "platform/ipv4_address.h"
 
 class QCheckBox;
 class QLabel;
@@ -31,9 +32,9 @@ public:
 
     std::string deviceName;     // the reader's name (UTF-8)
     std::int32_t dhcp = 0;      // non-zero: the reader takes its addresses from a DHCP server
-    std::uint32_t ip = 0;       // IPv4 address, host order (first number in the most significant byte)
-    std::uint32_t mask = 0;     // subnet mask, host order
-    std::uint32_t gateway = 0;  // default gateway, host order
+    Ipv4Address ip;
+    Ipv4Address mask;
+    Ipv4Address gateway;  // default gateway
     // The other listed modules' addresses (network order): changed addressing keeps the address rules
     // and takes none of them, or OK is refused with a message.
     std::vector<std::uint32_t> otherModuleAddresses;

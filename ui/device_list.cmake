@@ -3,6 +3,7 @@
 list(APPEND TARROWIND_UI_SOURCES
   ${CMAKE_CURRENT_SOURCE_DIR}/certificate_trust.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/controller_list_commands.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/colour_contrast.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/controller_list_ctrl.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/controller_list_delegate.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/controller_list_model.cpp

@@ -104,7 +104,7 @@ bool DialogPrompts::EditDactylSettings(DactylSettingValues& values)
     if (otherModuleAddresses) {
         // The reader's own row is among them; another module on its address stays in the list.
         std::vector<std::uint32_t> others = otherModuleAddresses(nullptr);
-        const auto own = std::find(others.begin(), others.end(), __builtin_bswap32(values.ip));
+        const auto own = std::find(others.begin(), others.end(), values.ip.NetworkOrder());
         if (own != others.end()) {
             others.erase(own);
         }

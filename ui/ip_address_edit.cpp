@@ -88,7 +88,7 @@ CIpAddressEdit::CIpAddressEdit(QWidget* parent) : QLineEdit(parent)
     setLayoutDirection(Qt::LeftToRight);
     setAlignment(Qt::AlignLeft | Qt::AlignAbsolute);
     setValidator(new AddressValidator(this));
-    setText(FormatHostOrder(0));
+    SetAddress(Ipv4Address());
     connect(this, &QLineEdit::editingFinished, this, &CIpAddressEdit::CompleteNumbers);
 }
 
@@ -114,10 +114,10 @@ bool CIpAddressEdit::IsAddressText(const QString& text)
     return true;
 }
 
-std::uint32_t CIpAddressEdit::ParseHostOrder(const QString& text)
+Ipv4Address CIpAddressEdit::ParseFieldText(const QString& text)
 {
     if (!IsAddressText(text)) {
-        return 0;
+        return {};
     }
     const QStringList numbers = text.split(u'.');
     std::uint32_t value = 0;
@@ -125,31 +125,22 @@ std::uint32_t CIpAddressEdit::ParseHostOrder(const QString& text)
         const std::uint32_t number = i < numbers.size() ? numbers.at(i).toUInt() : 0;  // blank gives 0
         value = (value << 8) | number;
     }
-    return value;
+    return Ipv4Address::FromHostOrder(value);
 }
 
-QString CIpAddressEdit::FormatHostOrder(std::uint32_t hostOrder)
+Ipv4Address CIpAddressEdit::Address() const
 {
-    return QStringLiteral("%1.%2.%3.%4")
-        .arg(hostOrder >> 24)
-        .arg((hostOrder >> 16) & 0xFF)
-        .arg((hostOrder >> 8) & 0xFF)
-        .arg(hostOrder & 0xFF);
+    return ParseFieldText(text());
 }
 
-std::uint32_t CIpAddressEdit::Address() const
+void CIpAddressEdit::SetAddress(Ipv4Address address)
 {
-    return ParseHostOrder(text());
-}
-
-void CIpAddressEdit::SetAddress(std::uint32_t hostOrder)
-{
-    setText(FormatHostOrder(hostOrder));
+    setText(QString::fromStdString(address.ToText()));
 }
 
 bool CIpAddressEdit::ShowsUntouchedZero() const
 {
-    return !isModified() && text() == FormatHostOrder(0);
+    return !isModified() && text() == QString::fromStdString(Ipv4Address().ToText());
 }
 
 void CIpAddressEdit::Edit(const QString& text, int cursor, int selectLength)
@@ -355,8 +346,11 @@ void CIpAddressEdit::CompleteNumbers()
 {
     // "10.1" gives 10.1.0.0: once editing ends the field says so.
     const QString text = this->text();
-    if (!text.isEmpty() && IsAddressText(text) && text != FormatHostOrder(Address())) {
-        setText(FormatHostOrder(Address()));
+    if (!text.isEmpty() && IsAddressText(text)) {
+        const QString whole = QString::fromStdString(Address().ToText());
+        if (text != whole) {
+            setText(whole);
+        }
     }
 }
 

@@ -4,13 +4,14 @@
 
 class QLayout;
 
-#include <cstdint>
 #include <utility>
+
+#include "platform/ipv4_address.h"
 
 namespace tarrowind {
 
 // An IPv4 address entry: dotted decimal, each number 0 to 255, numbers left blank count as 0 (an empty
-// field is 0.0.0.0). Values are 32-bit in host order: the first number in the most significant byte.
+// field is 0.0.0.0).
 //
 // It types as the platform's address control: a number is at most three digits, a digit after three
 // moves on to the next number, "." (or the keypad's decimal point) moves on, and a number above 255
@@ -23,12 +24,12 @@ class CIpAddressEdit final : public QLineEdit {
 public:
     explicit CIpAddressEdit(QWidget* parent = nullptr);
 
-    std::uint32_t Address() const;
-    void SetAddress(std::uint32_t hostOrder);
+    Ipv4Address Address() const;
+    void SetAddress(Ipv4Address address);
 
-    // The text's value; text that is no address (letters, a number above 255, a fifth number) gives 0.
-    static std::uint32_t ParseHostOrder(const QString& text);
-    static QString FormatHostOrder(std::uint32_t hostOrder);
+    // The text's value as the field reads it: blank numbers are 0 and a leading zero is decimal; text that
+    // is no address (letters, a number above 255, a fifth number) gives 0.0.0.0.
+    static Ipv4Address ParseFieldText(const QString& text);
     // Whether `text` is what the field can hold: up to four numbers of at most three digits, each at most 255.
     static bool IsAddressText(const QString& text);
 

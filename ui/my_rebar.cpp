@@ -8,21 +8,12 @@
 #include <QToolBar>
 
 #include <algorithm>
-#include <cmath>
+
+#include "ui/colour_contrast.h"
 
 namespace tarrowind {
 
 namespace {
-
-double Linear(double channel)
-{
-    return channel <= 0.04045 ? channel / 12.92 : std::pow((channel + 0.055) / 1.055, 2.4);
-}
-
-double RelativeLuminance(const QColor& colour)
-{
-    return 0.2126 * Linear(colour.redF()) + 0.7152 * Linear(colour.greenF()) + 0.0722 * Linear(colour.blueF());
-}
 
 // The worst contrast of the captions against either end of a gradient.
 double WorstContrast(const QPalette& palette, QRgb top, QRgb bottom)
@@ -31,7 +22,7 @@ double WorstContrast(const QPalette& palette, QRgb top, QRgb bottom)
     for (const QPalette::ColorRole role : {QPalette::ButtonText, QPalette::WindowText}) {
         const QColor caption = palette.color(QPalette::Active, role);
         for (const QRgb end : {top, bottom}) {
-            worst = std::min(worst, CMyReBar::ContrastRatio(caption, QColor::fromRgb(end)));
+            worst = std::min(worst, ContrastRatio(caption, QColor::fromRgb(end)));
         }
     }
     return worst;
@@ -99,13 +90,6 @@ std::pair<QColor, QColor> CMyReBar::Gradient() const
         return {QColor::fromRgb(kDarkTopColour), QColor::fromRgb(kDarkBottomColour)};
     }
     return {QColor::fromRgb(kTopColour), QColor::fromRgb(kBottomColour)};
-}
-
-double CMyReBar::ContrastRatio(const QColor& first, const QColor& second)
-{
-    const double a = RelativeLuminance(first);
-    const double b = RelativeLuminance(second);
-    return (std::max(a, b) + 0.05) / (std::min(a, b) + 0.05);
 }
 
 void CMyReBar::changeEvent(QEvent* event)

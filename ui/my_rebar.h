@@ -32,8 +32,6 @@ public:
 
     // The top and bottom colours of the gradient for the current palette.
     std::pair<QColor, QColor> Gradient() const;
-    // The contrast ratio of two colours from their relative luminances: 1 (alike) to 21 (black on white).
-    static double ContrastRatio(const QColor& first, const QColor& second);
 
 protected:
     void changeEvent(QEvent* event) override;

@@ -11,7 +11,6 @@
 #include <QPushButton>
 #include <QUrl>
 #include <QVBoxLayout>
-#include <QtEndian>
 
 #include <algorithm>
 #include <utility>
@@ -250,9 +249,9 @@ void CNetworkConfigPage::Initialise()
     m_read = Addressing{s.dhcp != 0, s.ip, s.mask, s.gateway};
     const std::array<std::uint32_t, 4> addresses{s.ip, s.mask, s.gateway, s.dns};
     for (std::size_t i = 0; i < m_addresses.size(); ++i) {
-        m_addresses[i]->SetAddress(qFromBigEndian(addresses[i]));
+        m_addresses[i]->SetAddress(Ipv4Address::FromNetworkOrder(addresses[i]));
     }
-    m_serverIp->SetAddress(qFromBigEndian(s.serverAddress));
+    m_serverIp->SetAddress(Ipv4Address::FromNetworkOrder(s.serverAddress));
     m_deviceName->setText(QString::fromStdString(s.myName));
     m_hostName->setText(QString::fromStdString(s.hostName));
     m_userName->setText(QString::fromStdString(s.ddnsUserName));
@@ -301,8 +300,8 @@ void CNetworkConfigPage::OpenRegistration()
 
 Addressing CNetworkConfigPage::ShownAddressing() const
 {
-    return Addressing{m_dhcp->isChecked(), qToBigEndian(m_addresses[0]->Address()),
-                      qToBigEndian(m_addresses[1]->Address()), qToBigEndian(m_addresses[2]->Address())};
+    return Addressing{m_dhcp->isChecked(), m_addresses[0]->Address().NetworkOrder(),
+                      m_addresses[1]->Address().NetworkOrder(), m_addresses[2]->Address().NetworkOrder()};
 }
 
 bool CNetworkConfigPage::CheckValues()
@@ -352,13 +351,13 @@ void CNetworkConfigPage::Apply()
     s.dhcp = m_dhcp->isChecked() ? 1 : 0;
     std::array<std::uint32_t*, 4> addresses{&s.ip, &s.mask, &s.gateway, &s.dns};
     for (std::size_t i = 0; i < m_addresses.size(); ++i) {
-        *addresses[i] = qToBigEndian(m_addresses[i]->Address());
+        *addresses[i] = m_addresses[i]->Address().NetworkOrder();
     }
     const int mode = m_mode->currentIndex();
     if (mode >= 0 && mode < static_cast<int>(kModeOfIndex.size())) {
         s.sendToServer = kModeOfIndex[static_cast<std::size_t>(mode)];
     }
-    s.serverAddress = qToBigEndian(m_serverIp->Address());
+    s.serverAddress = m_serverIp->Address().NetworkOrder();
     s.myName = m_deviceName->text().toStdString();
     if (m_ddnsType->currentIndex() >= 0) {
         s.ddnsType = static_cast<std::uint32_t>(m_ddnsType->currentIndex());

@@ -158,7 +158,7 @@ public:
     {
         HttpResult result;
         // The host comes from a module's reply; only a plain address may go into the address line.
-        const auto address = DottedAddress(r.host);
+        const auto address = Ipv4Address::FromText(r.host);
         if (!address) {
             result.code = kBadHost;
             return result;

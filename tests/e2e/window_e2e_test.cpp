@@ -318,11 +318,12 @@ TEST_F(WindowE2E, AnInstallersDayAtScale)
     Idle(window);
     window.RunCommand(MainDialog::kCommandSelectAll);
     WhenShown<CAssignAddressesDlg>([this](CAssignAddressesDlg& d) {
-        d.StartField().SetAddress(0xC000027D);  // 192.0.2.125: the third would be the broadcast of a /25
-        d.MaskField().SetAddress(0xFFFFFF80);
+        // The third would be the broadcast of a /25.
+        d.StartField().SetAddress(Ipv4Address::FromOctets(192, 0, 2, 125));
+        d.MaskField().SetAddress(Ipv4Address::FromOctets(255, 255, 255, 128));
         EXPECT_FALSE(d.CanAccept());
-        d.MaskField().SetAddress(0xFFFFFF00);
-        d.StartField().SetAddress(0xC0000246);  // 192.0.2.70
+        d.MaskField().SetAddress(Ipv4Address::FromOctets(255, 255, 255, 0));
+        d.StartField().SetAddress(Ipv4Address::FromOctets(192, 0, 2, 70));
         EXPECT_EQ(Column(d.Preview(), CAssignAddressesDlg::kNewAddress),
                   (std::vector<std::string>{"192.0.2.70", "192.0.2.71", "192.0.2.72", "192.0.2.73"}));
         EXPECT_EQ(Column(d.Preview(), CAssignAddressesDlg::kNote),

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "platform/module_address.h"
+#include "platform/ipv4_address.h"
 #include "tests/fuzz/fuzz_check.h"
 
 namespace {
@@ -26,14 +26,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     using namespace tarrowind;
     const std::string text(reinterpret_cast<const char*>(data), size);
     // Only the one plain way of writing an address is taken, so that no later reader takes it otherwise.
-    if (const auto address = DottedAddress(text)) {
-        FuzzCheck(Written(*address) == text);
+    if (const auto address = Ipv4Address::FromText(text)) {
+        FuzzCheck(Written(address->NetworkOrder()) == text);
+        FuzzCheck(address->ToText() == text);
     }
     // And every address written so is taken.
     if (size >= 4) {
         std::uint32_t address = 0;
         std::memcpy(&address, data, sizeof address);
-        FuzzCheck(DottedAddress(Written(address)) == address);
+        FuzzCheck(Ipv4Address::FromText(Written(address)) == Ipv4Address::FromNetworkOrder(address));
     }
     return 0;
 }

@@ -12,6 +12,7 @@
 #include "discovery/address_text.h"
 #include "operations/module_settings.h"
 #include "operations/page_variables.h"
+#include "operations/percent_escape.h"
 #include "operations/settings_change.h"
 #include "platform/code_page.h"
 #include "platform/http_client.h"
@@ -104,10 +105,15 @@ std::optional<std::string> PageAddress(std::string_view page, std::string_view k
     return tarrowind::FormatIp(value);
 }
 
+std::string Escaped(std::string_view text)
+{
+    return tarrowind::PercentEscaped(text, tarrowind::kConfigurationFormEscapes);
+}
+
 std::optional<std::string> PageText(std::string_view page, std::string_view key)
 {
     const auto text = FindTextVariable(page, key);
-    return text ? std::optional<std::string>(tarrowind::EscapeFormValue(*text)) : std::nullopt;
+    return text ? std::optional<std::string>(Escaped(*text)) : std::nullopt;
 }
 
 std::optional<std::string> PageNumber(std::string_view page, std::string_view key, std::uint32_t above,
@@ -182,7 +188,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::vector<std::pair<std::string, std::optional<std::string>>> expected = {
         {"Reboot", "0"},
         {"Default", "0"},
-        {"MachName", change.name ? tarrowind::EscapeFormValue(*change.name) : PageText(page, "var va_machname = ")},
+        {"MachName", change.name ? Escaped(*change.name) : PageText(page, "var va_machname = ")},
         {"EnableDHCP", dhcp},
         {"IpAddress", address(change.ip, "var va_IpAddr = ")},
         {"SubnetMask", address(change.mask, "var va_NetMask = ")},

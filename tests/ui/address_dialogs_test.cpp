@@ -79,11 +79,11 @@ void AddressDialogsTest::assignAddressesPreviewsFlagsAndRefusesBadPlans()
         listed.push_back(&r);
     }
     CAssignAddressesDlg dialog(selected, listed, nullptr);
-    QCOMPARE(dialog.MaskField().Address(), 0xFFFFFF00u);  // from the first module
+    QCOMPARE(dialog.MaskField().Address(), Ipv4Address::FromOctets(255, 255, 255, 0));  // from the first module
     QVERIFY(!dialog.CanAccept());                        // no first address yet
     QVERIFY(dialog.SummaryText().isEmpty());
 
-    dialog.StartField().SetAddress(0xC0000215u);  // 192.0.2.21
+    dialog.StartField().SetAddress(Ipv4Address::FromOctets(192, 0, 2, 21));
     QTableWidget& preview = dialog.Preview();
     QCOMPARE(preview.rowCount(), 3);
     QCOMPARE(Cell(preview, 0, CAssignAddressesDlg::kNewAddress), QStringLiteral("192.0.2.21"));
@@ -101,11 +101,11 @@ void AddressDialogsTest::assignAddressesPreviewsFlagsAndRefusesBadPlans()
     QCOMPARE(*changes[0].second.ip, InetAddr("192.0.2.21"));
 
     // A run past the subnet's last host address, and a mask that is no mask, are refused with a reason.
-    dialog.StartField().SetAddress(0xC00002FEu);  // 192.0.2.254, then .255
+    dialog.StartField().SetAddress(Ipv4Address::FromOctets(192, 0, 2, 254));  // then .255
     QVERIFY(!dialog.CanAccept());
     QVERIFY(!dialog.SummaryText().isEmpty());
-    dialog.StartField().SetAddress(0xC0000215u);
-    dialog.MaskField().SetAddress(0xFF00FF00u);
+    dialog.StartField().SetAddress(Ipv4Address::FromOctets(192, 0, 2, 21));
+    dialog.MaskField().SetAddress(Ipv4Address::FromOctets(255, 0, 255, 0));
     QVERIFY(!dialog.CanAccept());
     QVERIFY(Cell(preview, 0, CAssignAddressesDlg::kNewAddress).isEmpty());
 }
@@ -123,7 +123,7 @@ void AddressDialogsTest::assignAddressesShowsModulesSharingAnAddressAndKeptGatew
     }
     const QString shared = QString::fromStdString(Text("ORB_IDS_NOTE_SHARED_ADDRESS", 3));
     CAssignAddressesDlg dialog(selected, listed, nullptr);
-    dialog.StartField().SetAddress(0xC000026Eu);  // 192.0.2.110
+    dialog.StartField().SetAddress(Ipv4Address::FromOctets(192, 0, 2, 110));
     QTableWidget& preview = dialog.Preview();
     for (int row = 0; row < 3; ++row) {
         QCOMPARE(Cell(preview, row, CAssignAddressesDlg::kNote), shared);
@@ -131,15 +131,15 @@ void AddressDialogsTest::assignAddressesShowsModulesSharingAnAddressAndKeptGatew
     QCOMPARE(dialog.Plan().Changes().size(), std::size_t{3});
 
     // From .252 the third module would get .254, the gateway all of them keep (the field left empty).
-    dialog.GatewayField().SetAddress(0);
-    dialog.StartField().SetAddress(0xC00002FCu);
+    dialog.GatewayField().SetAddress(Ipv4Address());
+    dialog.StartField().SetAddress(Ipv4Address::FromOctets(192, 0, 2, 252));
     QCOMPARE(Cell(preview, 2, CAssignAddressesDlg::kNote), CAssignAddressesDlg::RuleText(AddressRule::GatewayIsAddress));
     QCOMPARE(Cell(preview, 0, CAssignAddressesDlg::kNote), CAssignAddressesDlg::RuleText(AddressRule::GatewayIsModule));
     QVERIFY(!dialog.CanAccept());
 
     // A user who may not make static neighbour entries cannot tell them apart: none is moved.
     CAssignAddressesDlg blind(selected, listed, nullptr, false);
-    blind.StartField().SetAddress(0xC000026Eu);
+    blind.StartField().SetAddress(Ipv4Address::FromOctets(192, 0, 2, 110));
     QCOMPARE(Cell(blind.Preview(), 2, CAssignAddressesDlg::kNote),
              QString::fromStdString(Text("ORB_IDS_NOTE_CANNOT_TELL_APART")));
     QVERIFY(!blind.CanAccept());

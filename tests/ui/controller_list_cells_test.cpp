@@ -11,12 +11,14 @@
 
 #include "localisation/string_table.h"
 #include "tools/cli/status_names.h"
+#include "ui/colour_contrast.h"
 #include "ui/controller_list_ctrl.h"
 #include "ui/controller_list_delegate.h"
 #include "ui/controller_list_model.h"
 #include "ui/ui_call_gate.h"
 
 using tarrowind::CControllerListCtrl;
+using tarrowind::ContrastRatio;
 using tarrowind::ControllerListDelegate;
 using tarrowind::ControllerListModel;
 using tarrowind::DeviceRecord;
@@ -78,8 +80,8 @@ QColor MostContrasting(const QImage& picture, const QRect& cell, const QColor& b
     for (int y = cell.top(); y <= cell.bottom(); ++y) {
         for (int x = cell.left(); x <= cell.right(); ++x) {
             const QColor pixel = picture.pixelColor(x, y);
-            if (ControllerListDelegate::ContrastRatio(pixel, background) >
-                ControllerListDelegate::ContrastRatio(best, background)) {
+            if (ContrastRatio(pixel, background) >
+                ContrastRatio(best, background)) {
                 best = pixel;
             }
         }
@@ -366,7 +368,7 @@ void ControllerListCellsTest::coloursStayReadableOnADarkPalette()
     }
     for (const QColor& colour : used) {
         const QColor shown = ControllerListDelegate::Readable(colour, dark);
-        QVERIFY2(ControllerListDelegate::ContrastRatio(shown, dark) >= ControllerListDelegate::kMinContrast,
+        QVERIFY2(ContrastRatio(shown, dark) >= ControllerListDelegate::kMinContrast,
                  qPrintable(colour.name()));
         QCOMPARE(ControllerListDelegate::Readable(colour, white), colour);  // made for light backgrounds
     }
@@ -383,9 +385,9 @@ void ControllerListCellsTest::coloursStayReadableOnADarkPalette()
     QVERIFY(QTest::qWaitForWindowExposed(&row.list));
     const QImage picture = row.Picture();
     const QColor status = MostContrasting(picture, row.Cell(ControllerListModel::kColumnStatus), dark);
-    QVERIFY2(ControllerListDelegate::ContrastRatio(status, dark) >= 3.0, qPrintable(status.name()));
+    QVERIFY2(ContrastRatio(status, dark) >= 3.0, qPrintable(status.name()));
     const QColor action = MostContrasting(picture, row.Cell(ControllerListModel::kColumnAction), dark);
-    QVERIFY2(ControllerListDelegate::ContrastRatio(action, dark) >= 3.0, qPrintable(action.name()));
+    QVERIFY2(ContrastRatio(action, dark) >= 3.0, qPrintable(action.name()));
     QVERIFY2(action.red() > action.green() + 40, qPrintable(action.name()));  // still red
 }
 

@@ -5,9 +5,11 @@
 #include <QTest>
 
 #include "localisation/string_table.h"
+#include "platform/ipv4_address.h"
 #include "ui/dactyl_setting_dlg.h"
 
 using tarrowind::CDactylSettingDlg;
+using tarrowind::Ipv4Address;
 
 namespace {
 
@@ -37,9 +39,9 @@ private slots:
         CDactylSettingDlg dialog;
         dialog.deviceName = "Reader";
         dialog.dhcp = 0;
-        dialog.ip = 0xC0A8010Au;
-        dialog.mask = 0xFFFFFF00u;
-        dialog.gateway = 0xC0A80101u;
+        dialog.ip = Ipv4Address::FromOctets(192, 168, 1, 10);
+        dialog.mask = Ipv4Address::FromOctets(255, 255, 255, 0);
+        dialog.gateway = Ipv4Address::FromOctets(192, 168, 1, 1);
         dialog.show();
         auto* name = dialog.findChild<QLineEdit*>("deviceName");
         auto* dhcp = dialog.findChild<QCheckBox*>("dhcp");
@@ -64,14 +66,14 @@ private slots:
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
         QCOMPARE(dialog.deviceName, std::string("ABCDEFGHIJKLMNOP"));
         QCOMPARE(dialog.dhcp, 1);
-        QCOMPARE(dialog.ip, 0xC0A8010Au);
-        QCOMPARE(dialog.mask, 0xFFFF0000u);
+        QCOMPARE(dialog.ip, Ipv4Address::FromOctets(192, 168, 1, 10));
+        QCOMPARE(dialog.mask, Ipv4Address::FromOctets(255, 255, 0, 0));
     }
 
     void EnterGoesToTheFocusedButtonElseOk()
     {
         CDactylSettingDlg dialog;
-        dialog.ip = 0x0A000001u;
+        dialog.ip = Ipv4Address::FromOctets(10, 0, 0, 1);
         dialog.show();
         const QList<QPushButton*> buttons = dialog.findChildren<QPushButton*>();
         QCOMPARE(buttons.size(), 2);
@@ -82,14 +84,14 @@ private slots:
         dialog.show();
         QVERIFY(PressEnterIn(dialog.findChild<QLineEdit*>("ip")));
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
-        QCOMPARE(dialog.ip, 0x0A000001u);
+        QCOMPARE(dialog.ip, Ipv4Address::FromOctets(10, 0, 0, 1));
     }
 
     void EmptyFieldsGiveEmptyValuesOnlyWhereDhcpTakesOver()
     {
         CDactylSettingDlg dialog;
         dialog.deviceName = "x";
-        dialog.ip = 1;
+        dialog.ip = Ipv4Address::FromOctets(0, 0, 0, 1);
         dialog.show();
         dialog.findChild<QLineEdit*>("deviceName")->clear();
         dialog.findChild<QLineEdit*>("ip")->clear();
@@ -100,29 +102,29 @@ private slots:
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
         QCOMPARE(dialog.deviceName, std::string());
         QCOMPARE(dialog.dhcp, 1);
-        QCOMPARE(dialog.ip, 0u);
-        QCOMPARE(dialog.mask, 0u);
+        QCOMPARE(dialog.ip, Ipv4Address());
+        QCOMPARE(dialog.mask, Ipv4Address());
     }
 
     void ChangedAddressingKeepsTheRules()
     {
         CDactylSettingDlg dialog;
-        dialog.ip = 0xC0A8010Au;  // 192.168.1.10/24, gateway .1
-        dialog.mask = 0xFFFFFF00u;
-        dialog.gateway = 0xC0A80101u;
-        dialog.otherModuleAddresses = {__builtin_bswap32(0xC0A80114u)};  // 192.168.1.20
+        dialog.ip = Ipv4Address::FromOctets(192, 168, 1, 10);
+        dialog.mask = Ipv4Address::FromOctets(255, 255, 255, 0);
+        dialog.gateway = Ipv4Address::FromOctets(192, 168, 1, 1);
+        dialog.otherModuleAddresses = {Ipv4Address::FromOctets(192, 168, 1, 20).NetworkOrder()};
         dialog.show();
         auto* ip = dialog.findChild<QLineEdit*>("ip");
         for (const char* refused : {"192.168.1.20", "10.0.0.5", "192.168.1.255", "192.168.1.1"}) {
             ip->setText(refused);
             dialog.accept();
             QVERIFY2(dialog.result() != int(QDialog::Accepted), refused);
-            QCOMPARE(dialog.ip, 0xC0A8010Au);
+            QCOMPARE(dialog.ip, Ipv4Address::FromOctets(192, 168, 1, 10));
         }
         ip->setText("192.168.1.30");
         dialog.accept();
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
-        QCOMPARE(dialog.ip, 0xC0A8011Eu);
+        QCOMPARE(dialog.ip, Ipv4Address::FromOctets(192, 168, 1, 30));
     }
 };
 

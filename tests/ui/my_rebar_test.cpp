@@ -5,9 +5,11 @@
 
 #include <cstdlib>
 
+#include "ui/colour_contrast.h"
 #include "ui/my_rebar.h"
 
 using tarrowind::CMyReBar;
+using tarrowind::ContrastRatio;
 
 namespace {
 
@@ -70,8 +72,8 @@ void MyReBarTest::buttonsKeepTheirSizeAndWidenForALongerCaption()
 
 void MyReBarTest::captionsStandOutFromTheBand()
 {
-    QCOMPARE(qRound(CMyReBar::ContrastRatio(Qt::black, Qt::white)), 21);
-    QCOMPARE(CMyReBar::ContrastRatio(QColor(90, 90, 90), QColor(90, 90, 90)), 1.0);
+    QCOMPARE(qRound(ContrastRatio(Qt::black, Qt::white)), 21);
+    QCOMPARE(ContrastRatio(QColor(90, 90, 90), QColor(90, 90, 90)), 1.0);
 
     const QPalette original = QApplication::palette();
     const QPalette light = Scheme(QColor(240, 240, 240), QColor(0, 0, 0));
@@ -100,8 +102,8 @@ void MyReBarTest::captionsStandOutFromTheBand()
         const QRgb bottom = drawn.pixel(drawn.width() - 1, drawn.height() - 1);
         const QColor caption = toolbar->widgetForAction(action)->palette().color(QPalette::ButtonText);
         QVERIFY2(caption == inForce.color(QPalette::ButtonText), what);
-        QVERIFY2(CMyReBar::ContrastRatio(caption, QColor::fromRgb(top)) >= 4.5, what);
-        QVERIFY2(CMyReBar::ContrastRatio(caption, QColor::fromRgb(bottom)) >= 4.5, what);
+        QVERIFY2(ContrastRatio(caption, QColor::fromRgb(top)) >= 4.5, what);
+        QVERIFY2(ContrastRatio(caption, QColor::fromRgb(bottom)) >= 4.5, what);
         if (&inForce == &light) {
             QVERIFY2(Near(top, CMyReBar::kTopColour) && Near(bottom, CMyReBar::kBottomColour), what);
         }

@@ -8,11 +8,11 @@
 #include <QUrl>
 
 #include <array>
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "localisation/string_table.h"
+#include "tests/unit/fakes/reply_bytes.h"
 #include "ui/controller_property_sheet.h"
 #include "ui/network_config_page.h"
 #include "ui/other_config_page.h"
@@ -36,14 +36,7 @@ bool RecordUrl(const QUrl& url)
     return true;
 }
 
-// The record's form: first number in the lowest-addressed byte.
-std::uint32_t NetworkOrder(std::uint8_t a, std::uint8_t b, std::uint8_t c, std::uint8_t d)
-{
-    const std::array<std::uint8_t, 4> bytes{a, b, c, d};
-    std::uint32_t value = 0;
-    std::memcpy(&value, bytes.data(), sizeof value);
-    return value;
-}
+using testing::Ip;
 
 template <typename T>
 T* Child(QWidget* parent, const char* name)
@@ -84,11 +77,11 @@ private:
         ModuleSettings& s = sheet.settings;
         s.target = HttpTarget::ForRecord(m_record);
         s.machineName = "Door 1";
-        s.ip = NetworkOrder(192, 168, 1, 10);
-        s.mask = NetworkOrder(255, 255, 255, 0);
-        s.gateway = NetworkOrder(192, 168, 1, 1);
-        s.dns = NetworkOrder(8, 8, 4, 4);
-        s.serverAddress = NetworkOrder(10, 0, 0, 7);
+        s.ip = Ip(192, 168, 1, 10);
+        s.mask = Ip(255, 255, 255, 0);
+        s.gateway = Ip(192, 168, 1, 1);
+        s.dns = Ip(8, 8, 4, 4);
+        s.serverAddress = Ip(10, 0, 0, 7);
         s.sendToServer = CNetworkConfigPage::kSendToDdns;
         s.ddnsType = 1;
         s.hostName = "door.example";
@@ -138,9 +131,9 @@ private slots:
         sheet.accept();
         QCOMPARE(sheet.result(), int(QDialog::Accepted));
         const ModuleSettings& s = sheet.settings;
-        QCOMPARE(s.ip, NetworkOrder(10, 20, 30, 40));
-        QCOMPARE(s.gateway, NetworkOrder(192, 168, 1, 1));
-        QCOMPARE(s.serverAddress, NetworkOrder(10, 0, 0, 7));
+        QCOMPARE(s.ip, Ip(10, 20, 30, 40));
+        QCOMPARE(s.gateway, Ip(192, 168, 1, 1));
+        QCOMPARE(s.serverAddress, Ip(10, 0, 0, 7));
         QCOMPARE(s.dhcp, 1);
         QCOMPARE(s.sendToServer, CNetworkConfigPage::kSendToLocalDdns);
         QCOMPARE(s.ddnsType, 1u);
@@ -154,7 +147,7 @@ private slots:
     {
         CControllerPropertySheet sheet("title");
         Fill(sheet, "QT-DC410");
-        sheet.NetworkPage()->SetOtherModuleAddresses({NetworkOrder(192, 168, 1, 20)});
+        sheet.NetworkPage()->SetOtherModuleAddresses({Ip(192, 168, 1, 20)});
         sheet.show();
         QWidget* page = sheet.NetworkPage();
         auto* ip = Child<QLineEdit>(page, "ip");
@@ -178,14 +171,14 @@ private slots:
             sheet.accept();
             QVERIFY2(!sheet.isHidden() && sheet.result() != int(QDialog::Accepted), c.key);
             QCOMPARE(g_messages, std::vector<std::string>{Text(c.key)});
-            QCOMPARE(sheet.settings.ip, NetworkOrder(192, 168, 1, 10));  // nothing written back
+            QCOMPARE(sheet.settings.ip, Ip(192, 168, 1, 10));  // nothing written back
         }
         ip->setText("192.168.1.30");
         mask->setText("255.255.255.0");
         gateway->setText("192.168.1.1");
         sheet.accept();
         QCOMPARE(sheet.result(), int(QDialog::Accepted));
-        QCOMPARE(sheet.settings.ip, NetworkOrder(192, 168, 1, 30));
+        QCOMPARE(sheet.settings.ip, Ip(192, 168, 1, 30));
 
         // Addressing left as it was read is not held to the rules: an odd module can still be renamed.
         CControllerPropertySheet odd("title");

@@ -17,6 +17,8 @@
 #include "commands/module_commands.h"
 #include "commands/settings_plan.h"
 #include "commands/terminal_text.h"
+#include "platform/ascii_case.h"
+#include "platform/ipv4_address.h"
 #include "platform/process_environment.h"
 #include "platform/stop_signals.h"
 #include "platform/secret_wipe.h"
@@ -27,16 +29,6 @@
 
 namespace tarrowind {
 namespace {
-
-std::string Upper(std::string text)
-{
-    for (char& c : text) {
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
-    }
-    return text;
-}
 
 // Says once on standard error that the modules are reached without static neighbour entries; the run
 // goes on as it would with entries.
@@ -150,29 +142,31 @@ bool ReadSecret(const std::string& variable, bool fromStdin, std::istream& in, s
     return true;
 }
 
-// Host-order value of a dotted address given on the command line.
-bool HostOrder(const std::string& text, std::uint32_t& value)
+// A dotted address given on the command line, read as the system's own tools read it.
+std::optional<Ipv4Address> OptionAddress(const std::string& text)
 {
     const std::uint32_t network = InetAddr(text);
     if (network == 0xFFFFFFFFu && text != "255.255.255.255") {
-        return false;
+        return std::nullopt;
     }
-    value = __builtin_bswap32(network);
-    return true;
+    return Ipv4Address::FromNetworkOrder(network);
 }
 
-// Network-order value of an optional dotted address; an absent one keeps `into`.
-bool NetworkOrder(const std::optional<std::string>& text, std::uint32_t& into)
+// An optional address option into `into`; an absent one keeps `into`, one that is no address is false.
+bool TakeAddress(const std::optional<std::string>& text, Ipv4Address& into)
 {
-    if (!text) {
-        return true;
-    }
-    const std::uint32_t value = InetAddr(*text);
-    if (value == 0xFFFFFFFFu && *text != "255.255.255.255") {
-        return false;
-    }
-    into = value;
-    return true;
+    const auto address = text ? OptionAddress(*text) : std::nullopt;
+    into = address.value_or(into);
+    return !text || address;
+}
+
+// The same for a value kept in network order.
+bool TakeAddress(const std::optional<std::string>& text, std::uint32_t& networkOrder)
+{
+    Ipv4Address address = Ipv4Address::FromNetworkOrder(networkOrder);
+    const bool taken = TakeAddress(text, address);
+    networkOrder = address.NetworkOrder();
+    return taken;
 }
 
 // The window's questions, answered from the command line's options.
@@ -207,8 +201,8 @@ public:
         if (o.port) {
             s.devicePort = *o.port;
         }
-        return Addresses(NetworkOrder(o.ip, s.ip) && NetworkOrder(o.mask, s.mask) &&
-                         NetworkOrder(o.gateway, s.gateway) && NetworkOrder(o.dns, s.dns));
+        return Addresses(TakeAddress(o.ip, s.ip) && TakeAddress(o.mask, s.mask) && TakeAddress(o.gateway, s.gateway) &&
+                         TakeAddress(o.dns, s.dns));
     }
 
     bool EditDactylSettings(DactylSettingValues& v) override
@@ -218,10 +212,7 @@ public:
         if (o.dhcp) {
             v.dhcp = *o.dhcp ? 1 : 0;
         }
-        const auto address = [](const std::optional<std::string>& text, std::uint32_t& into) {
-            return !text || HostOrder(*text, into);
-        };
-        return Addresses(address(o.ip, v.ip) && address(o.mask, v.mask) && address(o.gateway, v.gateway));
+        return Addresses(TakeAddress(o.ip, v.ip) && TakeAddress(o.mask, v.mask) && TakeAddress(o.gateway, v.gateway));
     }
 
     bool AskFirmwareFile(DeviceRecord&, std::string& path) override
@@ -424,10 +415,9 @@ private:
     {
         const SetOptions& o = m_options.set;
         SettingsChange change;
-        std::uint32_t value = 0;
         const auto take = [&](const std::optional<std::string>& text, std::optional<std::uint32_t>& into) {
-            if (text && NetworkOrder(text, value)) {
-                into = value;
+            if (const auto address = text ? OptionAddress(*text) : std::nullopt) {
+                into = address->NetworkOrder();
             }
         };
         take(o.ip, change.ip);
@@ -574,7 +564,7 @@ private:
             }
         }
         for (const std::string& mac : m_options.macs) {
-            Pick(chosen, {mac, ""}, [&](const DeviceRecord& r) { return r.macText == Upper(mac); });
+            Pick(chosen, {mac, ""}, [&](const DeviceRecord& r) { return r.macText == UpperAscii(mac); });
         }
         for (const std::string& ip : m_options.ips) {
             Pick(chosen, {"", ip}, [&](const DeviceRecord& r) { return r.ipText == ip; });
@@ -688,9 +678,8 @@ private:
 // changed.
 bool AddressesAreDotted(const SetOptions& o)
 {
-    std::uint32_t ignored = 0;
     for (const auto* text : {&o.ip, &o.mask, &o.gateway, &o.dns}) {
-        if (*text && !NetworkOrder(*text, ignored)) {
+        if (*text && !OptionAddress(**text)) {
             return false;
         }
     }
@@ -720,12 +709,12 @@ bool ManyModulesOptionsValid(const ActionOptions& options, std::ostream& err)
         return false;
     }
     if (o.ipFrom) {
-        const auto mask = o.mask ? ParseDottedAddress(*o.mask) : std::optional<std::uint32_t>(0xFFFFFFFFu);
+        const auto mask = o.mask ? ParseDottedAddress(*o.mask) : Ipv4Address::FromHostOrder(0xFFFFFFFFu);
         if (!ParseDottedAddress(*o.ipFrom)) {
             err << "tarrowind-cli: --ip-from: " << DescribeAddressPlanError(AddressPlanError::StartNotAddress) << '\n';
             return false;
         }
-        if (!mask || !IsSubnetMask(__builtin_bswap32(*mask))) {
+        if (!mask || !IsSubnetMask(mask->HostOrder())) {
             err << "tarrowind-cli: --mask: " << DescribeAddressPlanError(AddressPlanError::MaskNotMask) << '\n';
             return false;
         }

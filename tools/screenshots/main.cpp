@@ -197,9 +197,9 @@ int main(int argc, char** argv)
 
     CDactylSettingDlg reader(&window);
     reader.deviceName = "Reader lobby";
-    reader.ip = 0xC0000214u;
-    reader.mask = 0xFFFFFF00u;
-    reader.gateway = 0xC00002FEu;
+    reader.ip = Ipv4Address::FromOctets(192, 0, 2, 20);
+    reader.mask = Ipv4Address::FromOctets(255, 255, 255, 0);
+    reader.gateway = Ipv4Address::FromOctets(192, 0, 2, 254);
     ok = shots.Save(reader, "reader-settings") && ok;
 
     CLoginDlg login(&window);
@@ -232,7 +232,7 @@ int main(int argc, char** argv)
         listed.push_back(&r);
     }
     CAssignAddressesDlg assign(selected, listed, &window);
-    assign.StartField().SetAddress(0xC0000215u);  // 192.0.2.21
+    assign.StartField().SetAddress(Ipv4Address::FromOctets(192, 0, 2, 21));
     ok = shots.Save(assign, "assign-addresses") && ok;
     return ok ? 0 : 1;
 }

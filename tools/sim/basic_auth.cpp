@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "platform/ascii_case.h"
+
 namespace tarrowind::sim {
 
 namespace {
@@ -16,11 +18,6 @@ int base64Value(char c)
     if (c == '+') return 62;
     if (c == '/') return 63;
     return -1;
-}
-
-char lower(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
 } // namespace
@@ -62,7 +59,7 @@ std::optional<BasicCredentials> parseBasicAuthorization(std::string_view header)
     constexpr std::string_view kScheme = "basic";
     if (header.size() <= kScheme.size() || header[kScheme.size()] != ' ') return std::nullopt;
     for (std::size_t i = 0; i < kScheme.size(); ++i)
-        if (lower(header[i]) != kScheme[i]) return std::nullopt;
+        if (LowerAscii(header[i]) != kScheme[i]) return std::nullopt;
     std::string_view encoded = header.substr(kScheme.size());
     while (!encoded.empty() && encoded.front() == ' ') encoded.remove_prefix(1);
     while (!encoded.empty() && encoded.back() == ' ') encoded.remove_suffix(1);

@@ -15,6 +15,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/ipv4_address.h"
+
 namespace tarrowind::sim {
 
 namespace {
@@ -29,11 +31,6 @@ constexpr std::uint32_t kLinkGroup = 0x7477;
 std::string errnoText(int error)
 {
     return std::strerror(error);
-}
-
-std::uint32_t networkOrder(Ipv4Address ip)
-{
-    return htonl(ip);
 }
 
 int prefixLength(Ipv4Address mask)
@@ -213,9 +210,9 @@ void ModuleInterfaces::addAddress(Entry& entry, Ipv4Address ip, Ipv4Address mask
         address->ifa_scope = RT_SCOPE_UNIVERSE;
         address->ifa_index = static_cast<unsigned>(entry.index);
         nlmsghdr* header = message.header();
-        mnl_attr_put_u32(header, IFA_LOCAL, networkOrder(ip));
-        mnl_attr_put_u32(header, IFA_ADDRESS, networkOrder(ip));
-        if (prefixLength(mask) < 31) mnl_attr_put_u32(header, IFA_BROADCAST, networkOrder(ip | ~mask));
+        mnl_attr_put_u32(header, IFA_LOCAL, HostToNetworkOrder(ip));
+        mnl_attr_put_u32(header, IFA_ADDRESS, HostToNetworkOrder(ip));
+        if (prefixLength(mask) < 31) mnl_attr_put_u32(header, IFA_BROADCAST, HostToNetworkOrder(ip | ~mask));
         // No subnet route in the main table: many modules share a subnet, and the rule below
         // already picks each one's interface.
         mnl_attr_put_u32(header, IFA_FLAGS, IFA_F_NOPREFIXROUTE);
@@ -245,7 +242,7 @@ void ModuleInterfaces::addAddress(Entry& entry, Ipv4Address ip, Ipv4Address mask
         rule->family = AF_INET;
         rule->src_len = 32;
         rule->action = FR_ACT_TO_TBL;
-        mnl_attr_put_u32(message.header(), FRA_SRC, networkOrder(ip));
+        mnl_attr_put_u32(message.header(), FRA_SRC, HostToNetworkOrder(ip));
         mnl_attr_put_u32(message.header(), FRA_PRIORITY, kRulePriority);
         mnl_attr_put_u32(message.header(), FRA_TABLE, entry.table);
         const int result = request(message.header());
@@ -265,7 +262,7 @@ void ModuleInterfaces::removeAddress(Entry& entry)
         rule->family = AF_INET;
         rule->src_len = 32;
         rule->action = FR_ACT_TO_TBL;
-        mnl_attr_put_u32(message.header(), FRA_SRC, networkOrder(ip));
+        mnl_attr_put_u32(message.header(), FRA_SRC, HostToNetworkOrder(ip));
         mnl_attr_put_u32(message.header(), FRA_PRIORITY, kRulePriority);
         mnl_attr_put_u32(message.header(), FRA_TABLE, entry.table);
         const int result = request(message.header(), true);
@@ -277,7 +274,7 @@ void ModuleInterfaces::removeAddress(Entry& entry)
         address->ifa_family = AF_INET;
         address->ifa_prefixlen = static_cast<unsigned char>(prefixLength(mask));
         address->ifa_index = static_cast<unsigned>(entry.index);
-        mnl_attr_put_u32(message.header(), IFA_LOCAL, networkOrder(ip));
+        mnl_attr_put_u32(message.header(), IFA_LOCAL, HostToNetworkOrder(ip));
         const int result = request(message.header(), true);
         if (result < 0)
             throw InterfaceError("cannot take " + formatIpv4(ip) + " off " + entry.name + ": " + errnoText(-result));

@@ -2,24 +2,14 @@
 
 #include <algorithm>
 
+#include "platform/ascii_case.h"
+
 namespace tarrowind::sim {
 
 namespace {
 
 constexpr std::size_t kMaxBoundary = 70;
 constexpr std::size_t kMaxPadding = 64;
-
-char lower(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool equalsNoCase(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return lower(x) == lower(y);
-           });
-}
 
 std::string_view trim(std::string_view text)
 {
@@ -75,11 +65,11 @@ std::optional<std::string> boundaryFromContentType(std::string_view contentType)
     std::optional<std::string> boundary;
     bool duplicate = false;
     const bool ok = forEachParameter(contentType, type, [&](std::string_view key, std::string_view value) {
-        if (!equalsNoCase(key, "boundary")) return;
+        if (!EqualsIgnoringAsciiCase(key, "boundary")) return;
         if (boundary) duplicate = true;
         boundary = std::string(value);
     });
-    if (!ok || duplicate || !equalsNoCase(type, "multipart/form-data") || !boundary) return std::nullopt;
+    if (!ok || duplicate || !EqualsIgnoringAsciiCase(type, "multipart/form-data") || !boundary) return std::nullopt;
     if (boundary->empty() || boundary->size() > kMaxBoundary || boundary->back() == ' ') return std::nullopt;
     if (!std::all_of(boundary->begin(), boundary->end(), boundaryCharacter)) return std::nullopt;
     return boundary;
@@ -122,23 +112,23 @@ bool MultipartReader::readHeaders(std::string_view block, PartHeaders& headers)
         if (colon == std::string_view::npos) return fail("part header line without ':'");
         const std::string_view name = trim(line.substr(0, colon));
         const std::string_view value = trim(line.substr(colon + 1));
-        if (equalsNoCase(name, "Content-Disposition")) {
+        if (EqualsIgnoringAsciiCase(name, "Content-Disposition")) {
             if (disposition) return fail("two Content-Disposition headers in one part");
             disposition = true;
             std::string_view kind;
             bool named = false;
             const bool ok = forEachParameter(value, kind, [&](std::string_view key, std::string_view text) {
-                if (equalsNoCase(key, "name")) {
+                if (EqualsIgnoringAsciiCase(key, "name")) {
                     headers.name = std::string(text);
                     named = true;
-                } else if (equalsNoCase(key, "filename")) {
+                } else if (EqualsIgnoringAsciiCase(key, "filename")) {
                     headers.filename = std::string(text);
                 }
             });
             if (!ok) return fail("bad Content-Disposition parameters");
-            if (!equalsNoCase(kind, "form-data")) return fail("part is not form-data");
+            if (!EqualsIgnoringAsciiCase(kind, "form-data")) return fail("part is not form-data");
             if (!named) return fail("part without a name");
-        } else if (equalsNoCase(name, "Content-Type")) {
+        } else if (EqualsIgnoringAsciiCase(name, "Content-Type")) {
             headers.contentType = std::string(value);
         }
     }

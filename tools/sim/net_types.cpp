@@ -1,7 +1,8 @@
 #include "net_types.h"
 
-#include <charconv>
 #include <cstdio>
+
+#include "platform/ipv4_address.h"
 
 namespace tarrowind::sim {
 
@@ -44,33 +45,13 @@ std::string formatMac(const MacAddress& mac)
 
 std::optional<Ipv4Address> parseIpv4(std::string_view text)
 {
-    Ipv4Address value = 0;
-    const char* p = text.data();
-    const char* const end = text.data() + text.size();
-    for (int part = 0; part < 4; ++part) {
-        if (part > 0) {
-            if (p == end || *p != '.') return std::nullopt;
-            ++p;
-        }
-        // No signs, no empty parts, no leading zeros that could be read as octal elsewhere.
-        if (p == end || *p < '0' || *p > '9') return std::nullopt;
-        if (*p == '0' && p + 1 != end && p[1] >= '0' && p[1] <= '9') return std::nullopt;
-        unsigned number = 0;
-        const auto [next, error] = std::from_chars(p, end, number);
-        if (error != std::errc{} || number > 255) return std::nullopt;
-        value = (value << 8) | number;
-        p = next;
-    }
-    if (p != end) return std::nullopt;
-    return value;
+    const auto address = tarrowind::Ipv4Address::FromText(text);
+    return address ? std::optional<Ipv4Address>(address->HostOrder()) : std::nullopt;
 }
 
 std::string formatIpv4(Ipv4Address ip)
 {
-    char text[16];
-    std::snprintf(text, sizeof text, "%u.%u.%u.%u", (ip >> 24) & 0xFFu, (ip >> 16) & 0xFFu,
-                  (ip >> 8) & 0xFFu, ip & 0xFFu);
-    return text;
+    return tarrowind::Ipv4Address::FromHostOrder(ip).ToText();
 }
 
 } // namespace tarrowind::sim

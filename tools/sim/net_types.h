@@ -10,7 +10,8 @@ namespace tarrowind::sim {
 
 using MacAddress = std::array<std::uint8_t, 6>;
 
-// IPv4 addresses are held in host order: the first dotted number is the most significant byte.
+// IPv4 addresses are held as plain numbers in host order (the first dotted number is the most significant
+// byte); tarrowind::Ipv4Address converts them at the sockets and to text.
 using Ipv4Address = std::uint32_t;
 
 inline constexpr MacAddress kBroadcastMac{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
@@ -21,7 +22,7 @@ std::optional<MacAddress> parseMac(std::string_view text);
 // Upper case, ':' separated.
 std::string formatMac(const MacAddress& mac);
 
-// Strict dotted quad, four decimal numbers 0..255.
+// Strict dotted quad, four decimal numbers 0..255 without leading zeros.
 std::optional<Ipv4Address> parseIpv4(std::string_view text);
 std::string formatIpv4(Ipv4Address ip);
 

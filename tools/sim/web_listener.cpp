@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <array>
 
+#include "platform/ipv4_address.h"
+
 namespace tarrowind::sim {
 
 namespace {
@@ -38,7 +40,7 @@ bool admit(socket_t sock, const AddressFilter& filter)
     socklen_t length = sizeof local;
     const std::optional<MacAddress> destination = savedDestination(sock);
     if (getsockname(sock, reinterpret_cast<sockaddr*>(&local), &length) != 0 || local.sin_family != AF_INET ||
-        !filter(ntohl(local.sin_addr.s_addr), destination)) {
+        !filter(NetworkToHostOrder(local.sin_addr.s_addr), destination)) {
         shutdown(sock, SHUT_RDWR);
         return false;
     }

@@ -1,6 +1,6 @@
 #include "web_pages.h"
 
-#include <cctype>
+#include "platform/ascii_case.h"
 
 namespace tarrowind::sim {
 
@@ -19,9 +19,7 @@ void numberVariable(std::string& page, std::string_view name, std::uint64_t valu
 // Modules print their MAC in lower case; readers upper-case it themselves.
 std::string lowerMac(const MacAddress& mac)
 {
-    std::string text = formatMac(mac);
-    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
+    return LowerAscii(formatMac(mac));
 }
 
 std::string page(std::string_view title, std::string_view body)

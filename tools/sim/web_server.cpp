@@ -15,6 +15,8 @@
 #include <iostream>
 #include <thread>
 
+#include "platform/ipv4_address.h"
+
 namespace tarrowind::sim {
 
 namespace {
@@ -176,7 +178,8 @@ int WebServer::chooseCertificate(SSL* ssl, void* server)
     socklen_t length = sizeof local;
     if (getsockname(SSL_get_fd(ssl), reinterpret_cast<sockaddr*>(&local), &length) != 0 || local.sin_family != AF_INET)
         return 1;
-    const ModulePtr module = self->find(ntohl(local.sin_addr.s_addr), std::nullopt, WebScheme::Https, Clock::now());
+    const ModulePtr module =
+        self->find(NetworkToHostOrder(local.sin_addr.s_addr), std::nullopt, WebScheme::Https, Clock::now());
     const unsigned generation = module ? module->keyGeneration() : 0;
     if (generation == 0) return 1;
     const TlsIdentity& identity = self->identityOf(*module, generation);

@@ -208,16 +208,16 @@ TEST_F(ModuleCommandsTest, SettingOnABusyAddressSaysSoAndChangesNothing)
     EXPECT_EQ(same.status, kStatusLoginSuccessfully);
 }
 
-TEST_F(ModuleCommandsTest, ReaderSettingStartsFromItsAddressesInHostOrder)
+TEST_F(ModuleCommandsTest, ReaderSettingStartsFromItsAddresses)
 {
     DeviceRecord& r = Row(DactylReader());
     r.ipText = "192.0.2.20";
     r.maskText = "255.255.255.0";
     r.gatewayText = "192.0.2.254";
     commands.Setting(All());
-    EXPECT_EQ(prompts.shownReader.ip, 0xC0000214u);
-    EXPECT_EQ(prompts.shownReader.mask, 0xFFFFFF00u);
-    EXPECT_EQ(prompts.shownReader.gateway, 0xC00002FEu);
+    EXPECT_EQ(prompts.shownReader.ip, Ipv4Address::FromOctets(192, 0, 2, 20));
+    EXPECT_EQ(prompts.shownReader.mask, Ipv4Address::FromOctets(255, 255, 255, 0));
+    EXPECT_EQ(prompts.shownReader.gateway, Ipv4Address::FromOctets(192, 0, 2, 254));
     const auto* request = dynamic_cast<const DactylSettingsRequest*>(r.pendingPayload.get());
     ASSERT_NE(request, nullptr);
     EXPECT_EQ(request->bytes, MakeDactylSettingsRequest(r.macText, "Lobby", r.dhcp != 0, 0xC0000214u, 0xFFFFFF00u,

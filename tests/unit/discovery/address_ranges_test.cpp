@@ -1,13 +1,14 @@
 #include <gtest/gtest.h>
 
 #include "discovery/address_ranges.h"
+#include "platform/ipv4_address.h"
 
 namespace tarrowind {
 namespace {
 
-constexpr std::uint32_t A(std::uint32_t a, std::uint32_t b, std::uint32_t c, std::uint32_t d)
+constexpr std::uint32_t A(std::uint8_t a, std::uint8_t b, std::uint8_t c, std::uint8_t d)
 {
-    return a << 24 | b << 16 | c << 8 | d;
+    return Ipv4Address::FromOctets(a, b, c, d).HostOrder();
 }
 
 AddressRanges Parse(std::string_view text)

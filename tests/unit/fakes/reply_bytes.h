@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/ipv4_address.h"
+
 namespace tarrowind::testing {
 
 // Builds module replies byte by byte, independently of the parser under test.
@@ -79,10 +81,7 @@ inline std::vector<std::uint8_t> BinaryReply(const BinaryReplyFields& f = {}, bo
 // An IPv4 address in network byte order from its four numbers.
 inline std::uint32_t Ip(std::uint8_t a, std::uint8_t b, std::uint8_t c, std::uint8_t d)
 {
-    const std::uint8_t bytes[4] = {a, b, c, d};
-    std::uint32_t v;
-    std::memcpy(&v, bytes, 4);
-    return v;
+    return Ipv4Address::FromOctets(a, b, c, d).NetworkOrder();
 }
 
 }  // namespace tarrowind::testing

@@ -49,15 +49,6 @@ TEST(EncodePassword, ChainsEveryUtf16UnitsLowByteAfterARandomFirstByte)
     }
 }
 
-TEST(EscapeQueryValue, EscapesWhatWouldEndOrExtendTheValueInUpperCaseHex)
-{
-    EXPECT_EQ(EscapeQueryValue("a b&c#d%e+f=g?h"), "a%20b%26c%23d%25e%2Bf%3Dg%3Fh");
-    EXPECT_EQ(EscapeQueryValue(std::string("\x01\x1f\x7f\n", 4)), "%01%1F%7F%0A");
-    EXPECT_EQ(EscapeQueryValue("\xC3\xA9"), "%C3%A9");
-    EXPECT_EQ(EscapeQueryValue("Admin_1.-~/:@!"), "Admin_1.-~/:@!");
-    EXPECT_EQ(EscapeQueryValue(""), "");
-}
-
 struct LoginTest : ::testing::Test {
     FakeHttpClient http;
     DeviceRecord record;

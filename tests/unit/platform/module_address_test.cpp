@@ -8,25 +8,11 @@
 namespace tarrowind {
 namespace {
 
-std::uint32_t Ip(const char* dotted)
+Ipv4Address Ip(const char* dotted)
 {
     in_addr a{};
     inet_pton(AF_INET, dotted, &a);
-    return a.s_addr;
-}
-
-TEST(ModuleAddress, OnlyFourPlainNumbersAreAnAddress)
-{
-    EXPECT_EQ(DottedAddress("192.0.2.10"), Ip("192.0.2.10"));
-    EXPECT_EQ(DottedAddress("0.0.0.0"), 0u);
-    EXPECT_EQ(DottedAddress("255.255.255.255"), 0xFFFFFFFFu);
-    // A leading zero could be read as octal further on (010 as 8); a host name, spaces or a line end
-    // would reach the address line.
-    for (const char* text : {"010.0.0.1", "192.0.2.01", "0192.0.2.1", "192.0.2", "192.0.2.1.5", "192.0.2.256",
-                             "1000.0.0.1", "192..2.1", "192.0.2.1 ", " 192.0.2.1", "192.0.2.1\r\nX: y", "localhost",
-                             "", "0x7f.0.0.1", "+1.0.0.1"}) {
-        EXPECT_EQ(DottedAddress(text), std::nullopt) << text;
-    }
+    return Ipv4Address::FromNetworkOrder(a.s_addr);
 }
 
 TEST(ModuleAddress, RefusesWhatCannotBeAModuleOnTheNetwork)
