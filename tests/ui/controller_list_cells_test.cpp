@@ -199,7 +199,7 @@ void ControllerListCellsTest::colours()
         for (const std::int32_t status : group) {
             QVERIFY2(colourOf(status) == shown.back(), qPrintable(QString::number(status)));
             // Even the palest (a transfer's orange) stands out from a light list.
-            QVERIFY2(ControllerListDelegate::ContrastRatio(colourOf(status), white) >= 2.5,
+            QVERIFY2(ContrastRatio(colourOf(status), white) >= 2.5,
                      qPrintable(QString::number(status)));
         }
     }
@@ -226,7 +226,7 @@ void ControllerListCellsTest::colours()
         QVERIFY(!ControllerListModel::CellColor(record, ControllerListModel::kColumnName).has_value());
     }
     const QColor action = ControllerListModel::CellColor(record, ControllerListModel::kColumnAction).value();
-    QVERIFY(ControllerListDelegate::ContrastRatio(action, white) >= ControllerListDelegate::kMinContrast);
+    QVERIFY(ContrastRatio(action, white) >= ControllerListDelegate::kMinContrast);
 }
 
 void ControllerListCellsTest::rowImages()
