@@ -12,8 +12,8 @@
 #include <thread>
 
 #include "tests/unit/fakes/fake_system.h"
-#include "ui/controller_list_ctrl.h"
-#include "ui/main_dialog.h"
+#include "ui/device_list/controller_list_ctrl.h"
+#include "ui/main_window/main_dialog.h"
 
 namespace {
 

@@ -15,8 +15,8 @@
 
 #include "commands/declining_prompts.h"
 #include "tests/unit/fakes/fake_system.h"
-#include "ui/controller_list_ctrl.h"
-#include "ui/main_dialog.h"
+#include "ui/device_list/controller_list_ctrl.h"
+#include "ui/main_window/main_dialog.h"
 
 namespace {
 

@@ -16,8 +16,8 @@
 #include "bench/cpu_time.h"
 #include "tests/unit/fakes/fake_system.h"
 #include "commands/declining_prompts.h"
-#include "ui/controller_list_ctrl.h"
-#include "ui/main_dialog.h"
+#include "ui/device_list/controller_list_ctrl.h"
+#include "ui/main_window/main_dialog.h"
 
 namespace {
 

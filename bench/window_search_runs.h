@@ -8,8 +8,8 @@
 #include <cstdio>
 
 #include "bench/cpu_time.h"
-#include "ui/controller_list_ctrl.h"
-#include "ui/main_dialog.h"
+#include "ui/device_list/controller_list_ctrl.h"
+#include "ui/main_window/main_dialog.h"
 
 namespace tarrowind::bench {
 

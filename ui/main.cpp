@@ -7,9 +7,9 @@
 #include "localisation/string_table.h"
 #include "platform/http_client.h"
 #include "platform/process_environment.h"
-#include "ui/main_dialog.h"
-#include "ui/message_box.h"
-#include "ui/session_end.h"
+#include "ui/main_window/main_dialog.h"
+#include "ui/dialogs/message_box.h"
+#include "ui/main_window/session_end.h"
 
 int main(int argc, char** argv)
 {

@@ -21,13 +21,13 @@
 #include "operations/firmware_folder.h"
 #include "operations/module_settings.h"
 #include "tests/e2e/lab_simulator.h"
-#include "ui/apply_plan_dlg.h"
-#include "ui/assign_addresses_dlg.h"
-#include "ui/controller_list_ctrl.h"
-#include "ui/dialog_prompts.h"
-#include "ui/ip_address_edit.h"
-#include "ui/main_dialog.h"
-#include "ui/search_addresses_dlg.h"
+#include "ui/dialogs/apply_plan_dlg.h"
+#include "ui/dialogs/assign_addresses_dlg.h"
+#include "ui/device_list/controller_list_ctrl.h"
+#include "ui/dialogs/dialog_prompts.h"
+#include "ui/dialogs/ip_address_edit.h"
+#include "ui/main_window/main_dialog.h"
+#include "ui/dialogs/search_addresses_dlg.h"
 
 namespace tarrowind {
 namespace {

@@ -22,9 +22,9 @@
 #include "operations/module_settings.h"
 #include "platform/adapter_table.h"
 #include "platform/file_path.h"
-#include "ui/controller_list_ctrl.h"
-#include "ui/dialog_prompts.h"
-#include "ui/main_dialog.h"
+#include "ui/device_list/controller_list_ctrl.h"
+#include "ui/dialogs/dialog_prompts.h"
+#include "ui/main_window/main_dialog.h"
 
 namespace tarrowind {
 namespace {

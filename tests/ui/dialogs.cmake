@@ -1,5 +1,0 @@
-tarrowind_ui_test(ip_address_edit_test ip_address_edit_test.cpp)
-tarrowind_ui_test(settings_pages_test settings_pages_test.cpp)
-tarrowind_ui_test(dactyl_setting_dlg_test dactyl_setting_dlg_test.cpp)
-tarrowind_ui_test(login_firmware_dlg_test login_firmware_dlg_test.cpp)
-tarrowind_ui_test(address_dialogs_test address_dialogs_test.cpp)

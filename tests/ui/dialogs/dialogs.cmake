@@ -1,0 +1,5 @@
+tarrowind_ui_test(ip_address_edit_test ${CMAKE_CURRENT_LIST_DIR}/ip_address_edit_test.cpp)
+tarrowind_ui_test(settings_pages_test ${CMAKE_CURRENT_LIST_DIR}/settings_pages_test.cpp)
+tarrowind_ui_test(dactyl_setting_dlg_test ${CMAKE_CURRENT_LIST_DIR}/dactyl_setting_dlg_test.cpp)
+tarrowind_ui_test(login_firmware_dlg_test ${CMAKE_CURRENT_LIST_DIR}/login_firmware_dlg_test.cpp)
+tarrowind_ui_test(address_dialogs_test ${CMAKE_CURRENT_LIST_DIR}/address_dialogs_test.cpp)

@@ -1,0 +1,228 @@
+#include <QApplication>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <string>
+#include <vector>
+
+#include "localisation/string_table.h"
+#include "ui/dialogs/firmware_update_dlg.h"
+#include "ui/dialogs/login_dlg.h"
+
+using namespace tarrowind;
+
+namespace {
+
+struct Shown {
+    std::string text;
+    unsigned type;
+};
+std::vector<Shown> g_messages;
+
+int RecordMessage(const std::string& text, unsigned type)
+{
+    g_messages.push_back({text, type});
+    return message_box::kIdOk;
+}
+
+QString g_chooserAnswer;
+QString g_chooserFilter;
+int g_chooserRuns = 0;
+
+QString FakeChooser(QWidget*, const QString&, const QString&, const QString& filter)
+{
+    ++g_chooserRuns;
+    g_chooserFilter = filter;
+    return g_chooserAnswer;
+}
+
+// Gives `widget` the keyboard focus as Tab would; false when it cannot take it.
+bool Focus(QWidget* widget)
+{
+    QWidget* window = widget->window();
+    window->activateWindow();
+    if (!QTest::qWaitForWindowActive(window)) {
+        return false;
+    }
+    widget->setFocus(Qt::TabFocusReason);
+    return QApplication::focusWidget() == widget;
+}
+
+// Return, or the keypad's Enter, where the user put the focus.
+bool PressEnterIn(QWidget* widget, Qt::Key key = Qt::Key_Return)
+{
+    if (!Focus(widget)) {
+        return false;
+    }
+    QTest::keyClick(widget, key, key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+    return true;
+}
+
+}  // namespace
+
+class LoginFirmwareDlgTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        g_messages.clear();
+        SetMessageBoxFunction(&RecordMessage);
+        CFirmwareUpdateDlg::SetFileChooser(&FakeChooser);
+    }
+
+    void LoginRefusesOnlyAnEmptyId()
+    {
+        CLoginDlg dialog;
+        dialog.show();
+        auto* id = dialog.findChild<QLineEdit*>("loginId");
+        dialog.findChild<QLineEdit*>("password")->setText("pw");
+        dialog.accept();
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(g_messages.size(), std::size_t{1});
+        QCOMPARE(g_messages[0].text, Text("ORB_IDS_LOGIN_ID_IS_EMPTY"));
+        QCOMPARE(g_messages[0].type, message_box::kOk | message_box::kIconError);
+        QVERIFY(dialog.loginId.empty());
+
+        // One blank is a login ID; an empty password is allowed.
+        id->setText(" ");
+        dialog.findChild<QLineEdit*>("password")->clear();
+        dialog.accept();
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(dialog.loginId, std::string(" "));
+        QCOMPARE(dialog.password, std::string());
+    }
+
+    void LoginOffersThePresetIdSelected()
+    {
+        CLoginDlg dialog;
+        dialog.loginId = "admin";
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        auto* id = dialog.findChild<QLineEdit*>("loginId");
+        QCOMPARE(QApplication::focusWidget(), id);
+        QCOMPARE(id->selectedText(), QString("admin"));
+        QTest::keyClicks(id, "root");
+        QCOMPARE(id->text(), QString("root"));
+        dialog.findChild<QLineEdit*>("password")->setText("pw");
+        dialog.accept();
+        QCOMPARE(dialog.loginId, std::string("root"));
+
+        // Kept as it is, the preset is what OK returns.
+        CLoginDlg again;
+        again.loginId = "admin";
+        again.show();
+        QVERIFY(QTest::qWaitForWindowActive(&again));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QCOMPARE(again.result(), int(QDialog::Accepted));
+        QCOMPARE(again.loginId, std::string("admin"));
+        QCOMPARE(again.password, std::string());
+    }
+
+    void LoginEnterGoesToTheFocusedButtonElseOk()
+    {
+        CLoginDlg dialog;
+        dialog.show();
+        auto* id = dialog.findChild<QLineEdit*>("loginId");
+        QPushButton* ok = nullptr;
+        QPushButton* cancel = nullptr;
+        for (QPushButton* button : dialog.findChildren<QPushButton*>()) {
+            (button->text() == QString::fromStdString(Text("ORB_IDC_OK")) ? ok : cancel) = button;
+        }
+        QVERIFY(ok != nullptr && cancel != nullptr);
+        QVERIFY(PressEnterIn(cancel));
+        QCOMPARE(dialog.result(), int(QDialog::Rejected));
+        QVERIFY(!dialog.isVisible());
+
+        // Back in a field after a button had the focus, Enter is OK's again.
+        dialog.show();
+        id->setText("admin");
+        QVERIFY(Focus(cancel));
+        QVERIFY(PressEnterIn(dialog.findChild<QLineEdit*>("password"), Qt::Key_Enter));
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(dialog.loginId, std::string("admin"));
+    }
+
+    void FirmwareEnterGoesToTheFocusedButtonElseCancel()
+    {
+        CFirmwareUpdateDlg dialog;
+        dialog.show();
+        auto* path = dialog.findChild<QLineEdit*>("path");
+        auto* browse = dialog.findChild<QPushButton*>("browse");
+        auto* update = dialog.findChild<QPushButton*>("update");
+        g_chooserRuns = 0;
+        g_chooserAnswer = "/chosen/fw.bin";
+        QVERIFY(PressEnterIn(browse));
+        QCOMPARE(g_chooserRuns, 1);
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(path->text(), QString("/chosen/fw.bin"));
+
+        // Having been on a button does not take Enter away from Cancel in the path box.
+        QVERIFY(PressEnterIn(path));
+        QCOMPARE(dialog.result(), int(QDialog::Rejected));
+        QCOMPARE(g_chooserRuns, 1);
+
+        dialog.show();
+        QVERIFY(PressEnterIn(update, Qt::Key_Enter));
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(dialog.firmwareFile, std::string("/chosen/fw.bin"));
+    }
+
+    void FirmwarePathFromListChooserAndTyping()
+    {
+        QTemporaryDir folder;
+        QFile list(folder.filePath("Tarrowind.ini"));
+        QVERIFY(list.open(QIODevice::WriteOnly));
+        list.write("[QT-DC410]\nVersion=1.2.3\nDate=20240101\nFile=dc410.bin\n");
+        list.close();
+        DeviceRecord listed;
+        listed.model = "QT-DC410";
+
+        CFirmwareUpdateDlg dialog;
+        dialog.device = &listed;
+        dialog.firmwareFolder = folder.path().toStdString() + "/";
+        dialog.show();
+        auto* path = dialog.findChild<QLineEdit*>("path");
+        QCOMPARE(path->text(), folder.filePath("dc410.bin"));
+
+        // Cancelling the chooser keeps the typed path; choosing replaces it.
+        path->setText("/typed/fw.a90");
+        g_chooserAnswer.clear();
+        dialog.findChild<QPushButton*>("browse")->click();
+        QCOMPARE(path->text(), QString("/typed/fw.a90"));
+        QVERIFY(g_chooserFilter.contains("*.a90") && g_chooserFilter.contains("*.bin"));
+        g_chooserAnswer = "/chosen/fw.bin";
+        dialog.findChild<QPushButton*>("browse")->click();
+        QCOMPARE(path->text(), QString("/chosen/fw.bin"));
+
+        // Enter in the path box cancels: Cancel is the default button.
+        QTest::keyClick(path, Qt::Key_Return);
+        QCOMPARE(dialog.result(), int(QDialog::Rejected));
+        QVERIFY(!dialog.isVisible());
+
+        // A model the list does not name opens empty, and Update refuses an empty path.
+        DeviceRecord unlisted;
+        unlisted.model = "QT-OTHER";
+        CFirmwareUpdateDlg other;
+        other.device = &unlisted;
+        other.firmwareFolder = folder.path().toStdString() + "/";
+        other.show();
+        QVERIFY(other.findChild<QLineEdit*>("path")->text().isEmpty());
+        other.findChild<QPushButton*>("update")->click();
+        QVERIFY(other.isVisible());
+        QCOMPARE(g_messages.size(), std::size_t{1});
+        QCOMPARE(g_messages[0].text, Text("ORB_IDS_FIRMWARE_FILE_IS_EMPTY"));
+        QCOMPARE(g_messages[0].type, message_box::kOk | message_box::kIconError);
+        // A path to no file is passed on as typed.
+        other.findChild<QLineEdit*>("path")->setText("/missing/fw.bin");
+        other.findChild<QPushButton*>("update")->click();
+        QCOMPARE(other.result(), int(QDialog::Accepted));
+        QCOMPARE(other.firmwareFile, std::string("/missing/fw.bin"));
+    }
+};
+
+QTEST_MAIN(LoginFirmwareDlgTest)
+#include "login_firmware_dlg_test.moc"

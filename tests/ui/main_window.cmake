@@ -1,3 +1,0 @@
-tarrowind_ui_test(main_dialog_tests main_dialog_test.cpp)
-target_link_libraries(main_dialog_tests PRIVATE tarrowind_test_fakes)
-tarrowind_ui_test(my_rebar_tests my_rebar_test.cpp)

@@ -1,0 +1,3 @@
+tarrowind_ui_test(main_dialog_tests ${CMAKE_CURRENT_LIST_DIR}/main_dialog_test.cpp)
+target_link_libraries(main_dialog_tests PRIVATE tarrowind_test_fakes)
+tarrowind_ui_test(my_rebar_tests ${CMAKE_CURRENT_LIST_DIR}/my_rebar_test.cpp)
