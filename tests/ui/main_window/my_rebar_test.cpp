@@ -3,6 +3,7 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "ui/device_list/colour_contrast.h"
@@ -55,17 +56,21 @@ void MyReBarTest::buttonsKeepTheirSizeAndWidenForALongerCaption()
     layout->addWidget(band);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QCOMPARE(toolbar->widgetForAction(shortCaption)->size(), QSize(68, 56));
-    QCOMPARE(toolbar->widgetForAction(growing)->size(), QSize(68, 56));
+    // The held size, unless the system's font needs more for the caption.
+    const auto held = [&](QAction* action) {
+        return QSize(std::max(68, toolbar->widgetForAction(action)->sizeHint().width()), 56);
+    };
+    QCOMPARE(toolbar->widgetForAction(shortCaption)->size(), held(shortCaption));
+    QCOMPARE(toolbar->widgetForAction(growing)->size(), held(growing));
     QCOMPARE(toolbar->iconSize(), QSize(32, 32));
 
     // A caption that would be cut widens its button alone, and only as far as it needs.
     growing->setText(QStringLiteral("A caption far longer than the button"));
     QWidget* wide = toolbar->widgetForAction(growing);
-    QTRY_VERIFY(wide->width() > 68);
-    QCOMPARE(wide->width(), wide->sizeHint().width());
+    QTRY_VERIFY(wide->width() > held(shortCaption).width());
+    QTRY_COMPARE(wide->width(), wide->sizeHint().width());
     QCOMPARE(wide->height(), 56);
-    QCOMPARE(toolbar->widgetForAction(shortCaption)->size(), QSize(68, 56));
+    QCOMPARE(toolbar->widgetForAction(shortCaption)->size(), held(shortCaption));
     toolbar->setIconSize(QSize(16, 16));
     QTRY_COMPARE(toolbar->iconSize(), QSize(32, 32));
 }
