@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "discovery/address_text.h"
-#include "discovery/controller_manager.h"
+#include "discovery/module_search.h"
 #include "discovery/reply_parser.h"
 #include "platform/code_page.h"
 
@@ -78,7 +78,7 @@ std::string AcknowledgedMacText(const std::uint8_t* data, std::int32_t length)
     return text;
 }
 
-int CControllerManager::SendDactylSettings(const DeviceRecord* record)
+int ModuleSearch::SendDactylSettings(const DeviceRecord* record)
 {
     if (record == nullptr || !record->pendingPayload) {
         return 0;

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "discovery/controller_manager.h"
+#include "operations/controller_manager.h"
 #include "operations/http_target.h"
 #include "platform/sha256.h"
 

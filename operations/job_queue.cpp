@@ -3,7 +3,7 @@
 #include <system_error>
 #include <thread>
 
-#include "discovery/controller_manager.h"
+#include "operations/controller_manager.h"
 #include "discovery/module_address.h"
 
 namespace tarrowind {
@@ -157,7 +157,7 @@ bool CControllerManager::CancelJob(DeviceRecord* record)
 std::vector<DeviceRecord*> CControllerManager::StopJobs()
 {
     m_closing = true;
-    Stop();
+    m_search.Close();
     std::lock_guard hold(m_queueLock);
     std::vector<DeviceRecord*> withdrawn(m_parked.begin(), m_parked.end());
     for (DeviceRecord* record : withdrawn) {

@@ -1,5 +1,5 @@
 // The worker: carries one record's action through its statuses, then takes the next parked record.
-#include "discovery/controller_manager.h"
+#include "operations/controller_manager.h"
 #include "discovery/address_text.h"
 #include "discovery/dactyl_settings.h"
 #include "operations/firmware_folder.h"

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "commands/module_commands.h"
-#include "discovery/controller_manager.h"
+#include "operations/controller_manager.h"
 #include "ui/assign_addresses_dlg.h"
 #include "ui/plan_rows.h"
 

@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "discovery/address_text.h"
-#include "discovery/controller_manager.h"
+#include "operations/controller_manager.h"
 #include "discovery/dactyl_settings.h"
 #include "tests/e2e/lab_simulator.h"
 

@@ -10,7 +10,7 @@
 #include <mutex>
 
 #include "discovery/address_text.h"
-#include "discovery/controller_manager.h"
+#include "operations/controller_manager.h"
 #include "operations/firmware_folder.h"
 #include "operations/module_settings.h"
 #include "tests/e2e/lab_simulator.h"

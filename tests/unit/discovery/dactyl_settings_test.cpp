@@ -85,7 +85,7 @@ TEST_F(SendDactylSettingsTest, BroadcastsThePayloadAndWaitsForItsOwnAcknowledgem
                 {300, Ack(reader.macText), kReaderIp}};
     };
     const std::uint32_t start = clock.now;
-    EXPECT_EQ(manager->SendDactylSettings(&reader), 1);
+    EXPECT_EQ(search->SendDactylSettings(&reader), 1);
     EXPECT_EQ(clock.now - start, 300u);
     ASSERT_EQ(sockets.sent.size(), 1u);
     EXPECT_EQ(sockets.sent[0].address, 0xFFFFFFFFu);
@@ -98,20 +98,20 @@ TEST_F(SendDactylSettingsTest, BroadcastsThePayloadAndWaitsForItsOwnAcknowledgem
 
 TEST_F(SendDactylSettingsTest, NoAcknowledgementWithinFiveSecondsFailsAndStopDoesNotCutItShort)
 {
-    manager->Stop();
+    search->Stop();
     sockets.responder = [&](const FakeUdpSockets::Sent&) -> Answers { return {{5001, Ack(reader.macText), kReaderIp}}; };
     const std::uint32_t start = clock.now;
-    EXPECT_EQ(manager->SendDactylSettings(&reader), 0);
+    EXPECT_EQ(search->SendDactylSettings(&reader), 0);
     EXPECT_EQ(clock.now - start, 5000u);
 }
 
 TEST_F(SendDactylSettingsTest, NothingToSendFailsAtOnce)
 {
-    EXPECT_EQ(manager->SendDactylSettings(nullptr), 0);
+    EXPECT_EQ(search->SendDactylSettings(nullptr), 0);
     reader.pendingPayload.reset();
-    EXPECT_EQ(manager->SendDactylSettings(&reader), 0);
+    EXPECT_EQ(search->SendDactylSettings(&reader), 0);
     reader.pendingPayload = std::make_shared<PendingPayload>();
-    EXPECT_EQ(manager->SendDactylSettings(&reader), 0);
+    EXPECT_EQ(search->SendDactylSettings(&reader), 0);
     EXPECT_TRUE(sockets.sent.empty());
 }
 
@@ -119,7 +119,7 @@ TEST_F(SendDactylSettingsTest, ReaderWithoutAddressTextNeverMatchesAStrayDatagra
 {
     reader.macText.clear();
     sockets.responder = [&](const FakeUdpSockets::Sent&) -> Answers { return {{10, {0x01, 0x02}}}; };
-    EXPECT_EQ(manager->SendDactylSettings(&reader), 0);
+    EXPECT_EQ(search->SendDactylSettings(&reader), 0);
 }
 
 }  // namespace

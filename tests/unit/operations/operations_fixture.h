@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "discovery/address_text.h"
-#include "discovery/controller_manager.h"
+#include "operations/controller_manager.h"
 #include "discovery/reply_parser.h"
 #include "operations/known_modules.h"
 #include "tests/unit/fakes/fake_http.h"

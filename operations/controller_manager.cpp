@@ -1,20 +1,9 @@
 // Making and ending the manager: the firmware folder is found when it is made, and it outlives every
 // thread that uses it.
-#include "discovery/controller_manager.h"
+#include "operations/controller_manager.h"
 #include "operations/firmware_folder.h"
 
 namespace tarrowind {
-namespace {
-
-NeighbourRegistry* RegistryFor(const ManagerServices& services)
-{
-    if (services.neighbourRegistry != nullptr) {
-        return services.neighbourRegistry;
-    }
-    return services.neighbours == &NeighbourTable::System() ? NeighbourEntryFile::System() : nullptr;
-}
-
-}  // namespace
 
 CControllerManager::CControllerManager() : CControllerManager(ManagerServices{}) {}
 
@@ -22,13 +11,7 @@ CControllerManager::CControllerManager(const ManagerServices& services, ManagerT
     : m_services(services),
       m_timing(timing),
       m_http(*services.http, m_closing),
-      m_arp(*services.neighbours,
-            [this] {
-                if (CoreEvents* window = m_progressWindow.load()) {
-                    window->OnNeighbourEntriesRefused();
-                }
-            },
-            RegistryFor(services)),
+      m_search(services, timing),
       m_firmwareFolder(LoadFirmwareFolder())
 {
     m_services.http = &m_http;
@@ -46,7 +29,7 @@ CControllerManager::~CControllerManager()
         m_queueChanged.wait(hold, [this] { return m_runningCount == 0; });
     }
     JoinWorkers();
-    m_arp.RemoveAllStaticArp();
+    m_search.RemoveAllStaticArp();
 }
 
 }  // namespace tarrowind
