@@ -2,19 +2,15 @@
 
 #include <array>
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <map>
-#include <mutex>
 #include <optional>
-#include <set>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "discovery/module_search.h"
+#include "operations/job_queue.h"
 #include "platform/clock.h"
 #include "platform/http_client.h"
 #include "platform/stoppable_http_client.h"
@@ -31,9 +27,6 @@ struct ManagerTiming : SearchTiming {
     std::uint32_t pollIntervalMs = 250;     // between two firmware progress polls
     std::uint32_t progressStallMs = 120000; // a module whose progress does not move for this long failed
 };
-
-// Starts `work` on a thread of its own; false when no thread could be started.
-using WorkerStarter = std::function<bool(std::function<void()> work)>;
 
 // The system services the manager uses; each defaults to the running system's.
 struct ManagerServices : SearchServices {
@@ -90,7 +83,7 @@ public:
     const std::map<std::string, DeviceRecord>& FoundDevices() const { return m_search.FoundDevices(); }
 
     // Job queue. At most kMaxWorkers workers run, never two on one module address.
-    static constexpr int kMaxWorkers = 32;
+    static constexpr int kMaxWorkers = JobQueue::kMaxWorkers;
     // Hands the record to a worker, or parks it; 0 when no record is given, no worker can run it or the
     // queue was stopped. A record whose address cannot be reached (IsUsableModuleAddress) is not queued
     // but ends at once in status ADDRESS_UNUSABLE, reported; only a reader's settings, which go out by
@@ -99,28 +92,34 @@ public:
     // The next parked record whose address is free, after `finishedAddress` was released. When there is
     // none the caller's worker ends: the running count is lowered in the same hold of the lock.
     // `finishedAddress` is empty when the worker has released its address already.
-    bool TakeNextJob(DeviceRecord*& record, std::optional<std::uint32_t> finishedAddress);
+    bool TakeNextJob(DeviceRecord*& record, std::optional<std::uint32_t> finishedAddress)
+    {
+        return m_queue.TakeNext(record, finishedAddress);
+    }
     // Withdraws a parked record and frees its pending payload; false for records a worker has.
-    bool CancelJob(DeviceRecord* record);
-    bool ReserveAddress(std::uint32_t address);
+    bool CancelJob(DeviceRecord* record) { return m_queue.Cancel(record); }
+    bool ReserveAddress(std::uint32_t address) { return m_queue.ReserveAddress(address); }
     // Frees a reserved address and starts the record parked for it, if any. When no worker can run that
     // record it is withdrawn from the queue and handed back in `refused` (else null) for the caller to
     // put back as it was.
-    bool ReleaseAddress(std::uint32_t address, DeviceRecord** refused = nullptr);
-    int GetJobCount() const;
-    int GetRunningCount() const;
+    bool ReleaseAddress(std::uint32_t address, DeviceRecord** refused = nullptr)
+    {
+        return m_queue.ReleaseAddress(address, refused);
+    }
+    int GetJobCount() const { return m_queue.JobCount(); }
+    int GetRunningCount() const { return m_queue.RunningCount(); }
     // Works on `record` and then on further records from TakeNextJob until none is left.
     void JobWorker(DeviceRecord* record);
     // Waits while moving the record's progress from `from` towards `to`, reporting every 10 ms.
     void WaitWithProgress(DeviceRecord* record, std::uint32_t milliseconds, std::int32_t from, std::int32_t to);
     // Blocks until no job is queued, parked or running (the command-line companion; tests).
-    void WaitUntilIdle();
+    void WaitUntilIdle() { m_queue.WaitUntilIdle(); }
     // Ends the queue for good (the session or the process ends): the search is stopped, nothing is
     // queued any more, running exchanges and waits end at once and their workers finish as after a
     // failure. The parked records are withdrawn, their payloads freed, and returned for the caller to
     // put back. Safe from any thread.
     std::vector<DeviceRecord*> StopJobs();
-    bool JobsStopped() const { return m_closing.load(); }
+    bool JobsStopped() const { return m_queue.Closed(); }
 
     // The management software's firmware folder ("" when it is not installed); ends with a separator.
     const std::string& FirmwareFolder() const { return m_firmwareFolder; }
@@ -132,32 +131,13 @@ public:
     const ManagerTiming& Timing() const { return m_timing; }
 
 private:
-    bool StartWorker(DeviceRecord* record);
-    void WorkerEnded(std::thread::id id);
-    // Joins every worker thread started; called once none runs a job any more.
-    void JoinWorkers();
-    void RunStep(DeviceRecord& record);
     void WaitForModuleToReturn(DeviceRecord& record);
 
     ManagerServices m_services;
     ManagerTiming m_timing;
-    std::atomic<bool> m_closing{false};           // the queue was stopped: no exchange or wait goes on
-    StoppableHttpClient m_http;                   // the services' client, cut short by m_closing
+    JobQueue m_queue;
+    StoppableHttpClient m_http;  // the services' client, cut short when the queue is closed
     ModuleSearch m_search;
-
-    // Job queue state, all guarded by m_queueLock (re-entrant: ReleaseAddress calls QueueJob).
-    mutable std::recursive_mutex m_queueLock;
-    std::condition_variable_any m_queueChanged;
-    int m_jobCount = 0;
-    int m_runningCount = 0;
-    std::set<std::uint32_t> m_busyAddresses;
-    std::deque<DeviceRecord*> m_parked;
-
-    // The workers' threads, started under the queue lock; a worker moves its own to the ended ones.
-    std::mutex m_workerLock;
-    std::map<std::thread::id, std::thread> m_workers;
-    std::vector<std::thread> m_endedWorkers;
-
     std::string m_firmwareFolder;
 };
 
