@@ -12,6 +12,7 @@
 #include "discovery/adapter_list.h"
 #include "discovery/address_ranges.h"
 #include "discovery/core_events.h"
+#include "discovery/dactyl_settings.h"
 #include "discovery/device_record.h"
 #include "discovery/static_arp.h"
 #include "platform/adapter_table.h"
@@ -97,8 +98,9 @@ public:
 
     // Asks one known module again and refreshes its record from its answer; 1 when it answered.
     int Requery(DeviceRecord* record);
-    // Broadcasts the record's pending Dactyl settings request; 1 when the reader acknowledged it.
-    int SendDactylSettings(const DeviceRecord* record);
+    // Broadcasts a settings request to the record's reader; 1 when the reader acknowledged it. Nothing is
+    // sent to a reader whose address is not confirmed.
+    int SendDactylSettings(const DeviceRecord& record, const DactylSettingsBytes& request);
 
     void AddStaticArp(const DeviceRecord& record) { m_arp.AddStaticArp(record); }
     void RemoveStaticArp(const DeviceRecord& record) { m_arp.RemoveStaticArp(record); }

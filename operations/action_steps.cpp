@@ -1,5 +1,7 @@
 #include "operations/action_steps.h"
 
+#include <optional>
+
 #include "discovery/address_text.h"
 #include "discovery/dactyl_settings.h"
 #include "operations/controller_manager.h"
@@ -9,6 +11,7 @@
 #include "operations/login.h"
 #include "operations/module_request.h"
 #include "operations/module_settings.h"
+#include "operations/pending_payload.h"
 #include "operations/settings_change.h"
 
 namespace tarrowind {
@@ -52,37 +55,38 @@ void RunSettingsStep(CControllerManager& manager, DeviceRecord& record)
     HttpClient& http = manager.Http();
     record.status = kStatusSetting;
     Report(record);
-    std::shared_ptr<PendingPayload> payload = std::move(record.pendingPayload);
+    const std::shared_ptr<PendingPayload> payload = std::move(record.pendingPayload);
     record.pendingPayload.reset();
-    const auto* change = dynamic_cast<const SettingsChange*>(payload.get());
+    const auto* change = PayloadAs<SettingsChange>(payload);
     if (record.kind == ModuleKind::BinaryDactyl) {
-        DeviceRecord sending = record;
-        sending.pendingPayload = change != nullptr ? std::make_shared<DactylSettingsRequest>(
-                                                         DactylRequestWithChange(record, *change))
-                                                   : payload;
-        record.status = payload && manager.SendDactylSettings(&sending) == 1 ? kStatusWaitForLogin : kStatusSettingFailed;
+        std::optional<DactylSettingsBytes> request;
+        if (change != nullptr) {
+            request = DactylRequestWithChange(record, *change);
+        } else if (const auto* whole = PayloadAs<DactylSettingsRequest>(payload)) {
+            request = whole->bytes;
+        }
+        record.status = request && manager.SendDactylSettings(record, *request) == 1 ? kStatusWaitForLogin
+                                                                                     : kStatusSettingFailed;
         // A routed reader is requeried at its address, so it is looked for where the request sent it.
-        const auto* sent = dynamic_cast<const DactylSettingsRequest*>(sending.pendingPayload.get());
         std::uint32_t ip = 0, mask = 0;
-        if (record.status == kStatusWaitForLogin && record.routed && sent != nullptr &&
-            DactylRequestedAddress(sent->bytes, ip, mask)) {
+        if (record.status == kStatusWaitForLogin && record.routed && DactylRequestedAddress(*request, ip, mask)) {
             record.ip = ip;
             record.ipText = FormatIp(ip);
             record.maskText = FormatIp(mask);
         }
         return;
     }
+    ModuleSettings changed;
+    const ModuleSettings* settings = PayloadAs<ModuleSettings>(payload);
     std::int32_t result = kHttpNoTarget;
     if (change != nullptr) {
         // Read here, not when queued: of many modules changed at once, each is read just before
         // its write, and every field but the changed ones goes back as the module has it.
-        auto changed = std::make_shared<ModuleSettings>();
-        result = ChangeModuleSettings(*change, HttpTarget::ForRecord(record), http, *changed);
-        payload = std::move(changed);
-    } else if (const auto* whole = dynamic_cast<const ModuleSettings*>(payload.get())) {
-        result = WriteModuleSettings(whole, http);
+        result = ChangeModuleSettings(*change, HttpTarget::ForRecord(record), http, changed);
+        settings = &changed;
+    } else if (settings != nullptr) {
+        result = WriteModuleSettings(settings, http);
     }
-    const auto* settings = dynamic_cast<const ModuleSettings*>(payload.get());
     if (settings == nullptr || result != kHttpSuccess) {
         record.status = SettingsFailureStatus(result);
         return;

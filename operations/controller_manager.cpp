@@ -4,6 +4,7 @@
 
 #include "discovery/module_address.h"
 #include "operations/firmware_folder.h"
+#include "operations/pending_payload.h"
 
 namespace tarrowind {
 namespace {
@@ -55,6 +56,12 @@ int CControllerManager::QueueJob(DeviceRecord* record)
         return 0;
     }
     return m_queue.Add(record);
+}
+
+int CControllerManager::SendDactylSettings(const DeviceRecord* record)
+{
+    const auto* request = record != nullptr ? PayloadAs<DactylSettingsRequest>(*record) : nullptr;
+    return request != nullptr ? m_search.SendDactylSettings(*record, request->bytes) : 0;
 }
 
 std::vector<DeviceRecord*> CControllerManager::StopJobs()

@@ -73,7 +73,12 @@ public:
     std::uint32_t ProbingMs() const { return m_search.ProbingMs(); }
     std::uint32_t SearchDurationMs() const { return m_search.SearchDurationMs(); }
     int Requery(DeviceRecord* record) { return m_search.Requery(record); }
-    int SendDactylSettings(const DeviceRecord* record) { return m_search.SendDactylSettings(record); }
+    // Sends the record's pending reader settings request; 0 when it has none.
+    int SendDactylSettings(const DeviceRecord* record);
+    int SendDactylSettings(const DeviceRecord& record, const DactylSettingsBytes& request)
+    {
+        return m_search.SendDactylSettings(record, request);
+    }
     void AddStaticArp(const DeviceRecord& record) { m_search.AddStaticArp(record); }
     void RemoveStaticArp(const DeviceRecord& record) { m_search.RemoveStaticArp(record); }
     void RemoveAllStaticArp() { m_search.RemoveAllStaticArp(); }

@@ -218,8 +218,8 @@ TEST_F(RangeSearchTest, RoutedModulesAreAskedAtTheirAddressWithoutNeighbourEntri
     const auto binary = BinaryReply(b);
     ParseReply(reader, binary.data(), 84, kBroadcastAdapterIndex, "Routed");
     reader.routed = true;
-    reader.pendingPayload = std::make_shared<DactylSettingsRequest>(
-        MakeDactylSettingsRequest(reader.macText, "Gate", false, 0xCB00718Cu, 0xFFFFFFC0u, 0xCB007181u));
+    const auto request =
+        MakeDactylSettingsRequest(reader.macText, "Gate", false, 0xCB00718Cu, 0xFFFFFFC0u, 0xCB007181u);
     answer = [&](const FakeUdpSockets::Sent& s) -> Answers {
         if (s.address == Ip(203, 0, 113, 130) && IsTextProbe(s)) {
             return {{50, TextReply(252, f)}};
@@ -237,7 +237,7 @@ TEST_F(RangeSearchTest, RoutedModulesAreAskedAtTheirAddressWithoutNeighbourEntri
     };
     EXPECT_EQ(search->Requery(&web), 1);
     EXPECT_EQ(search->Requery(&reader), 1);
-    EXPECT_EQ(search->SendDactylSettings(&reader), 1);
+    EXPECT_EQ(search->SendDactylSettings(reader, request), 1);
     ASSERT_EQ(sockets.sent.size(), 3u);
     EXPECT_EQ(sockets.sent[1].address, Ip(203, 0, 113, 140)) << "a broadcast never reaches a routed reader";
     for (const auto& s : sockets.sent) {

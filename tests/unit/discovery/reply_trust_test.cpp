@@ -124,22 +124,21 @@ TEST_F(RequeryTrustTest, AnAcknowledgementCountsOnlyFromTheReader)
 {
     DeviceRecord reader = Parsed(BinaryReply(), Ip(192, 0, 2, 40));
     const auto request = MakeDactylSettingsRequest(reader.macText, "Gate", false, 0xC0000229u, 0xFFFFFF00u, 0);
-    reader.pendingPayload = std::make_shared<DactylSettingsRequest>(request);
     std::vector<std::uint8_t> ack(12, 0);
     ack[0] = 0xFA;
     std::copy(request.begin() + 3, request.begin() + 10, ack.begin() + 3);
     std::uint32_t from = kImpostor;
     sockets.responder = [&](const FakeUdpSockets::Sent&) -> Answers { return {{10, ack, from}}; };
-    EXPECT_EQ(search->SendDactylSettings(&reader), 0) << "the MAC inside proves nothing";
+    EXPECT_EQ(search->SendDactylSettings(reader, request), 0) << "the MAC inside proves nothing";
     from = Ip(192, 0, 2, 41);  // the address the request gives it
-    EXPECT_EQ(search->SendDactylSettings(&reader), 1);
+    EXPECT_EQ(search->SendDactylSettings(reader, request), 1);
     from = Ip(192, 0, 2, 40);
-    EXPECT_EQ(search->SendDactylSettings(&reader), 1);
+    EXPECT_EQ(search->SendDactylSettings(reader, request), 1);
 
     // To a reader found unconfirmed nothing is sent at all.
     const std::size_t sent = sockets.sent.size();
     reader.addressConfirmed = false;
-    EXPECT_EQ(search->SendDactylSettings(&reader), 0);
+    EXPECT_EQ(search->SendDactylSettings(reader, request), 0);
     EXPECT_EQ(sockets.sent.size(), sent);
 }
 

@@ -15,6 +15,7 @@
 #include "operations/controller_manager.h"
 #include "discovery/reply_parser.h"
 #include "operations/known_modules.h"
+#include "operations/pending_payload.h"
 #include "tests/unit/fakes/fake_http.h"
 #include "tests/unit/fakes/fake_network.h"
 #include "tests/unit/fakes/reply_bytes.h"
