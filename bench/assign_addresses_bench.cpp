@@ -12,7 +12,7 @@
 
 #include "commands/address_plan.h"
 #include "discovery/address_text.h"
-#include "discovery/controller_manager.h"
+#include "operations/controller_manager.h"
 #include "tests/e2e/lab_simulator.h"
 
 namespace {

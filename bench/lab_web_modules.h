@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "discovery/controller_manager.h"
+#include "operations/controller_manager.h"
 
 #include "tests/e2e/lab_simulator.h"
 

@@ -13,7 +13,7 @@
 #include <memory>
 #include <thread>
 
-#include "discovery/controller_manager.h"
+#include "operations/controller_manager.h"
 #include "bench/lab_web_modules.h"
 #include "tests/e2e/lab_simulator.h"
 

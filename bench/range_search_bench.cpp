@@ -10,7 +10,7 @@
 #include <set>
 #include <string>
 
-#include "discovery/controller_manager.h"
+#include "operations/controller_manager.h"
 #include "tests/e2e/lab_simulator.h"
 
 namespace {

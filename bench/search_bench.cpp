@@ -11,7 +11,7 @@
 #include <string>
 
 #include "bench/cpu_time.h"
-#include "discovery/controller_manager.h"
+#include "operations/controller_manager.h"
 #include "tests/e2e/lab_simulator.h"
 
 namespace {

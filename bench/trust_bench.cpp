@@ -11,7 +11,7 @@
 
 #include "bench/cpu_time.h"
 #include "bench/lab_web_modules.h"
-#include "discovery/controller_manager.h"
+#include "operations/controller_manager.h"
 #include "operations/known_modules.h"
 #include "tests/e2e/lab_simulator.h"
 

@@ -14,6 +14,7 @@
 #include "operations/firmware_upload.h"
 #include "operations/module_request.h"
 #include "operations/module_settings.h"
+#include "operations/pending_payload.h"
 #include "platform/ipv4_address.h"
 #include "platform/secret_wipe.h"
 
@@ -231,7 +232,7 @@ bool ModuleCommands::SettingOfWebModule(DeviceRecord& r)
         return true;
     }
     settings->target = HttpTarget::ForRecord(r);  // the sheet edits values, never where they go
-    r.pendingPayload = std::move(settings);
+    r.pendingPayload = MakePayload(*settings);
     Start(r, kActionSetting, kStatusQueueSetting);
     return true;
 }
@@ -246,9 +247,9 @@ void ModuleCommands::SettingOfReader(DeviceRecord& r)
         Report(r);
         return;
     }
-    r.pendingPayload = std::make_shared<DactylSettingsRequest>(MakeDactylSettingsRequest(
+    r.pendingPayload = MakePayload(DactylSettingsRequest(MakeDactylSettingsRequest(
         r.macText, values.name, values.dhcp != 0, values.ip.HostOrder(), values.mask.HostOrder(),
-        values.gateway.HostOrder()));
+        values.gateway.HostOrder())));
     Start(r, kActionSetting, kStatusQueueSetting);
 }
 
@@ -267,7 +268,7 @@ void ModuleCommands::ChangeSettings(const std::vector<std::pair<DeviceRecord*, S
             continue;
         }
         if (r->kind == ModuleKind::BinaryDactyl && !IsUsableModuleAddress(r->ip)) {
-            r->pendingPayload = std::make_shared<SettingsChange>(change);
+            r->pendingPayload = MakePayload(change);
             Start(*r, kActionSetting, kStatusQueueSetting);  // by broadcast, as in Setting
             continue;
         }
@@ -283,7 +284,7 @@ void ModuleCommands::ChangeSettings(const std::vector<std::pair<DeviceRecord*, S
             continue;
         }
         queuedHere.insert(address);
-        r->pendingPayload = std::make_shared<SettingsChange>(change);
+        r->pendingPayload = MakePayload(change);
         Start(*r, kActionSetting, kStatusQueueSetting);
         if (reserved) {
             Release(address);
@@ -367,7 +368,7 @@ void ModuleCommands::FirmwareUpdate(const std::vector<DeviceRecord*>& selected)
         r.firmwareFile = path;
         r.firmwareFile2.clear();
         r.expectedVersion.clear();  // any version but the one before counts
-        r.pendingPayload = digests.For(r.firmwareFile, r.firmwareFile2);
+        r.pendingPayload = MakePayload(digests.For(r.firmwareFile, r.firmwareFile2));
         Start(r, kActionFirmwareUpdate, kStatusQueueFirmwareUpdate);
     });
 }
@@ -389,7 +390,7 @@ void ModuleCommands::FirmwareUpdateToLatest(const std::vector<DeviceRecord*>& se
             r.status = kStatusLatestVersion;
             Report(r);
         } else if (latest == 1) {
-            r.pendingPayload = digests.For(r.firmwareFile, r.firmwareFile2);
+            r.pendingPayload = MakePayload(digests.For(r.firmwareFile, r.firmwareFile2));
             Start(r, kActionFirmwareUpdateToLatest, kStatusQueueFirmwareUpdate);
         }
     });

@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "discovery/controller_manager.h"
+#include "operations/controller_manager.h"
 #include "discovery/device_record.h"
 #include "operations/settings_change.h"
 #include "platform/ipv4_address.h"

@@ -26,8 +26,8 @@ public:
     virtual void OnModuleConfirmed(const DeviceRecord& record) { (void)record; }
     // The action, status or progress of the record changed.
     virtual void OnReport(DeviceRecord& record) { (void)record; }
-    // Once per manager: the system refused this process a static neighbour entry (a normal user's right
-    // does not reach that far), so the modules are reached without them from now on.
+    // Once per search (and so per manager): the system refused this process a static neighbour entry (a
+    // normal user's right does not reach that far), so the modules are reached without them from now on.
     virtual void OnNeighbourEntriesRefused() {}
 };
 

@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "discovery/address_text.h"
-#include "discovery/controller_manager.h"
+#include "discovery/module_search.h"
 #include "discovery/reply_parser.h"
 #include "platform/code_page.h"
 
@@ -78,21 +78,17 @@ std::string AcknowledgedMacText(const std::uint8_t* data, std::int32_t length)
     return text;
 }
 
-int CControllerManager::SendDactylSettings(const DeviceRecord* record)
+int ModuleSearch::SendDactylSettings(const DeviceRecord& record, const DactylSettingsBytes& request)
 {
-    if (record == nullptr || !record->pendingPayload) {
-        return 0;
-    }
-    const auto* request = dynamic_cast<const DactylSettingsRequest*>(record->pendingPayload.get());
-    if (request == nullptr || !record->addressConfirmed) {
+    if (!record.addressConfirmed) {
         return 0;
     }
     // An acknowledgement counts only from the reader: from the address it was found at, or from the
     // fixed address the request gives it. The MAC inside proves nothing, anyone can write it.
     std::uint32_t newIp = 0, newMask = 0;
-    const bool toFixedAddress = DactylRequestedAddress(request->bytes, newIp, newMask);
+    const bool toFixedAddress = DactylRequestedAddress(request, newIp, newMask);
     const auto fromReader = [&](std::uint32_t sender) {
-        return sender != 0 && (sender == record->ip || (toFixedAddress && sender == newIp));
+        return sender != 0 && (sender == record.ip || (toFixedAddress && sender == newIp));
     };
     UdpSockets& net = *m_services.sockets;
     Clock& clock = *m_services.clock;
@@ -104,17 +100,17 @@ int CControllerManager::SendDactylSettings(const DeviceRecord* record)
     // the broadcast through the adapter it was heard on: left to the default route, a broadcast never
     // reaches a reader on the PC's other networks.
     bool sent = false;
-    if (record->routed) {
-        sent = net.SendTo(s, record->ip, kBinaryProbePort, request->bytes);
+    if (record.routed) {
+        sent = net.SendTo(s, record.ip, kBinaryProbePort, request);
     } else {
         net.SetBroadcast(s);
         const auto heardOn = std::find_if(m_adapters.begin(), m_adapters.end(), [&](const AdapterRecord& a) {
-            return a.adapterIndex == record->adapterIndex && a.adapterIndex != kBroadcastAdapterIndex;
+            return a.adapterIndex == record.adapterIndex && a.adapterIndex != kBroadcastAdapterIndex;
         });
         sent = heardOn != m_adapters.end()
                    ? net.SendBroadcastVia(s, heardOn->adapterIndex, InetAddr(heardOn->ipText), kBinaryProbePort,
-                                          request->bytes)
-                   : net.SendTo(s, 0xFFFFFFFFu, kBinaryProbePort, request->bytes);
+                                          request)
+                   : net.SendTo(s, 0xFFFFFFFFu, kBinaryProbePort, request);
     }
     if (!sent) {
         net.Close(s);
@@ -134,7 +130,7 @@ int CControllerManager::SendDactylSettings(const DeviceRecord* record)
             std::uint32_t sender = 0;
             const int length = net.Receive(s, buffer, &sender);
             const std::string acknowledged = AcknowledgedMacText(buffer.data(), length);
-            if (!acknowledged.empty() && acknowledged == record->macText && fromReader(sender)) {
+            if (!acknowledged.empty() && acknowledged == record.macText && fromReader(sender)) {
                 result = 1;
                 break;
             }

@@ -13,7 +13,7 @@ constexpr std::size_t kAcknowledgementMinLength = 12;
 using DactylSettingsBytes = std::array<std::uint8_t, kDactylRequestLength>;
 
 // The pending payload of a settings action on a BinaryDactyl reader.
-struct DactylSettingsRequest final : PendingPayload {
+struct DactylSettingsRequest {
     explicit DactylSettingsRequest(const DactylSettingsBytes& request) : bytes(request) {}
     DactylSettingsBytes bytes;
 };

@@ -68,10 +68,9 @@ constexpr std::int32_t kStatusCount = 29;
 
 constexpr std::uint32_t kBroadcastAdapterIndex = 0xFFFFFFFFu;
 
-// What a queued settings action will send; owned by the record until sent or withdrawn.
-struct PendingPayload {
-    virtual ~PendingPayload() = default;
-};
+// What a queued action will send (operations/pending_payload.h); owned by the record until sent or
+// withdrawn.
+struct PendingPayload;
 
 // One module: what it said about itself, through which adapter it was heard, and its action state.
 struct DeviceRecord {

@@ -1,7 +1,7 @@
 #include <algorithm>
 
 #include "discovery/address_text.h"
-#include "discovery/controller_manager.h"
+#include "discovery/module_search.h"
 #include "discovery/reply_parser.h"
 
 namespace tarrowind {
@@ -14,7 +14,7 @@ constexpr std::uint32_t kProgressPerRequery = 12;
 
 }  // namespace
 
-int CControllerManager::Requery(DeviceRecord* record)
+int ModuleSearch::Requery(DeviceRecord* record)
 {
     if (record == nullptr) {
         return 0;
@@ -32,7 +32,7 @@ int CControllerManager::Requery(DeviceRecord* record)
     return 0;
 }
 
-int CControllerManager::RequeryUnicast(DeviceRecord& record, std::span<const std::uint8_t> probe,
+int ModuleSearch::RequeryUnicast(DeviceRecord& record, std::span<const std::uint8_t> probe,
                                        std::uint16_t port)
 {
     UdpSockets& net = *m_services.sockets;
@@ -73,7 +73,7 @@ int CControllerManager::RequeryUnicast(DeviceRecord& record, std::span<const std
     return result;
 }
 
-int CControllerManager::RequeryBroadcast(DeviceRecord& record)
+int ModuleSearch::RequeryBroadcast(DeviceRecord& record)
 {
     if (m_adapters.empty()) {
         return 0;
@@ -100,7 +100,7 @@ int CControllerManager::RequeryBroadcast(DeviceRecord& record)
     return result;
 }
 
-int CControllerManager::AwaitRequeryReply(DeviceRecord& record, const std::vector<int>& sockets,
+int ModuleSearch::AwaitRequeryReply(DeviceRecord& record, const std::vector<int>& sockets,
                                           const std::vector<const AdapterRecord*>& adapterOfSocket,
                                           std::uint32_t expectedFrom)
 {
@@ -141,7 +141,7 @@ int CControllerManager::AwaitRequeryReply(DeviceRecord& record, const std::vecto
                 return 1;
             }
         }
-        if (m_stopCount.load() != stopsBefore || m_closing) {
+        if (m_stopCount.load() != stopsBefore || m_closed) {
             break;
         }
     }

@@ -1,7 +1,7 @@
 #include <algorithm>
 
 #include "discovery/address_text.h"
-#include "discovery/controller_manager.h"
+#include "discovery/module_search.h"
 #include "discovery/reply_parser.h"
 #include "platform/ipv4_address.h"
 
@@ -65,14 +65,14 @@ private:
 
 }  // namespace
 
-std::uint32_t CControllerManager::ProbingMs() const
+std::uint32_t ModuleSearch::ProbingMs() const
 {
     // The last probe is due at (count - 1) / rate seconds; rounded up to whole milliseconds.
     const std::uint64_t probes = 2 * m_ranges.Count();
     return probes == 0 ? 0 : static_cast<std::uint32_t>(((probes - 1) * 1000 + m_probeRate - 1) / m_probeRate);
 }
 
-std::uint32_t CControllerManager::SearchDurationMs() const
+std::uint32_t ModuleSearch::SearchDurationMs() const
 {
     if (m_ranges.Empty()) {
         return m_timing.searchMs;
@@ -80,7 +80,7 @@ std::uint32_t CControllerManager::SearchDurationMs() const
     return std::max(m_timing.searchMs, ProbingMs() + m_timing.rangeTailMs);
 }
 
-const AdapterRecord* CControllerManager::AdapterForAddress(std::uint32_t address) const
+const AdapterRecord* ModuleSearch::AdapterForAddress(std::uint32_t address) const
 {
     for (const AdapterRecord& adapter : m_adapters) {
         if (adapter.adapterIndex == kBroadcastAdapterIndex) {
@@ -94,7 +94,7 @@ const AdapterRecord* CControllerManager::AdapterForAddress(std::uint32_t address
     return nullptr;
 }
 
-void CControllerManager::AttributeRangeReply(DeviceRecord& record) const
+void ModuleSearch::AttributeRangeReply(DeviceRecord& record) const
 {
     if (const AdapterRecord* adapter = AdapterForAddress(record.ip)) {
         record.adapterIndex = adapter->adapterIndex;
@@ -107,7 +107,7 @@ void CControllerManager::AttributeRangeReply(DeviceRecord& record) const
     }
 }
 
-void CControllerManager::TakeReply(std::span<const std::uint8_t> datagram, int length, std::size_t adapterSlot,
+void ModuleSearch::TakeReply(std::span<const std::uint8_t> datagram, int length, std::size_t adapterSlot,
                                    std::uint32_t sender)
 {
     DeviceRecord record;
@@ -140,7 +140,7 @@ void CControllerManager::TakeReply(std::span<const std::uint8_t> datagram, int l
     }
 }
 
-int CControllerManager::Search()
+int ModuleSearch::Search()
 {
     m_found.clear();
     m_rangeProbesSent = 0;

@@ -2,6 +2,7 @@
 
 #include "operations/firmware_body_source.h"
 #include "operations/module_request.h"
+#include "operations/pending_payload.h"
 #include "operations/page_variables.h"
 #include "platform/code_page.h"
 
@@ -33,9 +34,9 @@ void ReadProgressValue(std::string_view page, std::string_view key, std::int32_t
 
 }  // namespace
 
-std::shared_ptr<FirmwareBatch> FirmwareBatchDigests::For(const std::string& file, const std::string& file2)
+FirmwareBatch FirmwareBatchDigests::For(const std::string& file, const std::string& file2)
 {
-    auto batch = std::make_shared<FirmwareBatch>();
+    FirmwareBatch batch;
     const std::string* files[] = {&file, &file2};
     for (std::size_t i = 0; i < 2; ++i) {
         if (files[i]->empty()) {
@@ -45,7 +46,7 @@ std::shared_ptr<FirmwareBatch> FirmwareBatchDigests::For(const std::string& file
         if (added) {
             at->second = Sha256OfFile(*files[i]);
         }
-        batch->digests[i] = at->second;
+        batch.digests[i] = at->second;
     }
     return batch;
 }
@@ -135,7 +136,7 @@ bool RunFirmwareUpload(CControllerManager& manager, DeviceRecord* record, int wh
     FirmwareTarget target{HttpTarget::ForRecord(*record), which == 0 ? record->firmwareFile : record->firmwareFile2};
     record->status = kStatusFirmwareUploading;
     Report(*record);
-    if (const auto* batch = dynamic_cast<const FirmwareBatch*>(record->pendingPayload.get())) {
+    if (const auto* batch = PayloadAs<FirmwareBatch>(*record)) {
         target.digest = batch->digests[which];
         if (!target.digest) {
             return false;  // unreadable when the batch began: whatever is there now is another file

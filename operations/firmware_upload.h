@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "discovery/controller_manager.h"
+#include "operations/controller_manager.h"
 #include "operations/http_target.h"
 #include "platform/sha256.h"
 
@@ -22,14 +22,14 @@ struct FirmwareTarget {
 
 // The payload of a queued firmware update: the digests of its files as they were when the batch began,
 // so that every module of the batch gets the same bytes. Nothing for a file that could not be read then.
-struct FirmwareBatch final : PendingPayload {
+struct FirmwareBatch {
     std::optional<Sha256Digest> digests[2];
 };
 
 // Digests of a batch's files, each file read once however many modules take it.
 class FirmwareBatchDigests {
 public:
-    std::shared_ptr<FirmwareBatch> For(const std::string& file, const std::string& file2);
+    FirmwareBatch For(const std::string& file, const std::string& file2);
 
 private:
     std::map<std::string, std::optional<Sha256Digest>> m_taken;

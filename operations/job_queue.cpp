@@ -1,38 +1,26 @@
-// The job queue of the manager: at most kMaxWorkers workers, never two on one module address.
 #include <algorithm>
 #include <system_error>
 #include <thread>
 
-#include "discovery/controller_manager.h"
-#include "discovery/module_address.h"
+#include "operations/job_queue.h"
 
 namespace tarrowind {
-namespace {
 
-// A reader takes its settings by a broadcast naming its MAC: its address need not be reachable.
-bool ReachedByBroadcast(const DeviceRecord& record)
+JobQueue::JobQueue(Work work, WorkerStarter startWorker)
+    : m_work(std::move(work)), m_startWorker(std::move(startWorker))
 {
-    return record.kind == ModuleKind::BinaryDactyl && record.status == kStatusQueueSetting;
 }
 
-}  // namespace
-
-int CControllerManager::QueueJob(DeviceRecord* record)
+JobQueue::~JobQueue()
 {
-    if (record == nullptr) {
-        return 0;
-    }
-    record->ownerQueue = this;
-    if (!IsUsableModuleAddress(record->ip) && !ReachedByBroadcast(*record)) {
-        // Nothing can be sent there; parked behind another such module it would wait for ever.
-        record->action = kActionNone;
-        record->status = kStatusAddressUnusable;
-        record->pendingPayload.reset();
-        Report(*record);
-        return 0;
-    }
-    std::lock_guard hold(m_queueLock);
-    if (m_closing) {
+    Close();
+    JoinWorkers();
+}
+
+int JobQueue::Add(DeviceRecord* record)
+{
+    std::lock_guard hold(m_lock);
+    if (m_closed) {
         return 0;
     }
     ++m_jobCount;
@@ -49,7 +37,7 @@ int CControllerManager::QueueJob(DeviceRecord* record)
         m_busyAddresses.erase(record->ip);
         if (m_runningCount == 0) {
             --m_jobCount;
-            m_queueChanged.notify_all();
+            m_changed.notify_all();
             return 0;
         }
         m_parked.push_back(record);
@@ -57,10 +45,10 @@ int CControllerManager::QueueJob(DeviceRecord* record)
     return 1;
 }
 
-bool CControllerManager::StartWorker(DeviceRecord* record)
+bool JobQueue::StartWorker(DeviceRecord* record)
 {
-    if (m_services.startWorker) {
-        return m_services.startWorker([this, record] { JobWorker(record); });
+    if (m_startWorker) {
+        return m_startWorker([this, record] { m_work(record); });
     }
     std::lock_guard hold(m_workerLock);
     // Workers that have ended are joined here, each a moment after its end, so that none outlives the
@@ -71,7 +59,7 @@ bool CControllerManager::StartWorker(DeviceRecord* record)
     m_endedWorkers.clear();
     try {
         std::thread worker([this, record] {
-            JobWorker(record);
+            m_work(record);
             WorkerEnded(std::this_thread::get_id());
         });
         const std::thread::id id = worker.get_id();
@@ -82,7 +70,7 @@ bool CControllerManager::StartWorker(DeviceRecord* record)
     }
 }
 
-void CControllerManager::WorkerEnded(std::thread::id id)
+void JobQueue::WorkerEnded(std::thread::id id)
 {
     std::lock_guard hold(m_workerLock);
     const auto it = m_workers.find(id);
@@ -92,8 +80,12 @@ void CControllerManager::WorkerEnded(std::thread::id id)
     }
 }
 
-void CControllerManager::JoinWorkers()
+void JobQueue::JoinWorkers()
 {
+    {
+        std::unique_lock hold(m_lock);
+        m_changed.wait(hold, [this] { return m_runningCount == 0; });
+    }
     for (;;) {
         std::vector<std::thread> joining;
         {
@@ -115,34 +107,34 @@ void CControllerManager::JoinWorkers()
     }
 }
 
-bool CControllerManager::TakeNextJob(DeviceRecord*& record, std::optional<std::uint32_t> finishedAddress)
+bool JobQueue::TakeNext(DeviceRecord*& record, std::optional<std::uint32_t> finishedAddress)
 {
-    std::lock_guard hold(m_queueLock);
+    std::lock_guard hold(m_lock);
     --m_jobCount;
     // Also address 0: a reader without an address holds it while its settings go out by broadcast.
     if (finishedAddress) {
         m_busyAddresses.erase(*finishedAddress);
     }
-    const auto next = m_closing ? m_parked.end()
+    const auto next = m_closed ? m_parked.end()
                                 : std::find_if(m_parked.begin(), m_parked.end(), [this](const DeviceRecord* r) {
                                       return m_busyAddresses.count(r->ip) == 0;
                                   });
     if (next == m_parked.end()) {
         // Ending in the same hold of the lock: a record parked from now on starts a worker of its own.
         --m_runningCount;
-        m_queueChanged.notify_all();
+        m_changed.notify_all();
         return false;
     }
     record = *next;
     m_parked.erase(next);
     m_busyAddresses.insert(record->ip);
-    m_queueChanged.notify_all();
+    m_changed.notify_all();
     return true;
 }
 
-bool CControllerManager::CancelJob(DeviceRecord* record)
+bool JobQueue::Cancel(DeviceRecord* record)
 {
-    std::lock_guard hold(m_queueLock);
+    std::lock_guard hold(m_lock);
     const auto it = std::find(m_parked.begin(), m_parked.end(), record);
     if (it == m_parked.end()) {
         return false;
@@ -150,35 +142,34 @@ bool CControllerManager::CancelJob(DeviceRecord* record)
     m_parked.erase(it);
     --m_jobCount;
     record->pendingPayload.reset();
-    m_queueChanged.notify_all();
+    m_changed.notify_all();
     return true;
 }
 
-std::vector<DeviceRecord*> CControllerManager::StopJobs()
+std::vector<DeviceRecord*> JobQueue::Close()
 {
-    m_closing = true;
-    Stop();
-    std::lock_guard hold(m_queueLock);
+    m_closed = true;
+    std::lock_guard hold(m_lock);
     std::vector<DeviceRecord*> withdrawn(m_parked.begin(), m_parked.end());
     for (DeviceRecord* record : withdrawn) {
         record->pendingPayload.reset();
     }
     m_jobCount -= static_cast<int>(m_parked.size());
     m_parked.clear();
-    m_queueChanged.notify_all();
+    m_changed.notify_all();
     return withdrawn;
 }
 
-bool CControllerManager::ReserveAddress(std::uint32_t address)
+bool JobQueue::ReserveAddress(std::uint32_t address)
 {
     if (address == 0) {
         return false;
     }
-    std::lock_guard hold(m_queueLock);
+    std::lock_guard hold(m_lock);
     return m_busyAddresses.insert(address).second;
 }
 
-bool CControllerManager::ReleaseAddress(std::uint32_t address, DeviceRecord** refused)
+bool JobQueue::ReleaseAddress(std::uint32_t address, DeviceRecord** refused)
 {
     if (refused != nullptr) {
         *refused = nullptr;
@@ -186,7 +177,7 @@ bool CControllerManager::ReleaseAddress(std::uint32_t address, DeviceRecord** re
     if (address == 0) {
         return false;
     }
-    std::lock_guard hold(m_queueLock);
+    std::lock_guard hold(m_lock);
     if (m_busyAddresses.count(address) == 0) {
         return false;
     }
@@ -197,32 +188,32 @@ bool CControllerManager::ReleaseAddress(std::uint32_t address, DeviceRecord** re
         DeviceRecord* record = *it;
         m_parked.erase(it);
         --m_jobCount;
-        if (QueueJob(record) == 0 && refused != nullptr) {
+        if (Add(record) == 0 && refused != nullptr) {
             *refused = record;
         }
     }
-    m_queueChanged.notify_all();
+    m_changed.notify_all();
     return true;
 }
 
-int CControllerManager::GetJobCount() const
+int JobQueue::JobCount() const
 {
-    std::lock_guard hold(m_queueLock);
+    std::lock_guard hold(m_lock);
     return m_jobCount;
 }
 
-int CControllerManager::GetRunningCount() const
+int JobQueue::RunningCount() const
 {
-    std::lock_guard hold(m_queueLock);
+    std::lock_guard hold(m_lock);
     return m_runningCount;
 }
 
-void CControllerManager::WaitUntilIdle()
+void JobQueue::WaitUntilIdle()
 {
-    // Every job ends within its exchanges' time-outs, and at once after StopJobs; nothing parked can
+    // Every job ends within its exchanges' time-outs, and at once after Close; nothing parked can
     // stay behind an address that is never freed.
-    std::unique_lock hold(m_queueLock);
-    m_queueChanged.wait(hold, [this] { return m_jobCount == 0 && m_runningCount == 0; });
+    std::unique_lock hold(m_lock);
+    m_changed.wait(hold, [this] { return m_jobCount == 0 && m_runningCount == 0; });
 }
 
 }  // namespace tarrowind

@@ -1,6 +1,6 @@
 #include "operations/module_request.h"
 
-#include "discovery/controller_manager.h"
+#include "operations/controller_manager.h"
 #include "operations/known_modules.h"
 #include "platform/code_page.h"
 

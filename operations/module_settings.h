@@ -12,7 +12,7 @@ namespace tarrowind {
 // One web-server module's whole configuration, as its configuration page publishes it and its
 // configuration form takes it, plus the reboot and default flags and the login the module is to take.
 // Addresses are 32-bit values in network byte order.
-struct ModuleSettings final : PendingPayload {
+struct ModuleSettings {
     HttpTarget target;
     std::int32_t reboot = 0;
     std::int32_t restoreDefault = 0;
@@ -39,7 +39,7 @@ struct ModuleSettings final : PendingPayload {
     std::string newLoginName;
     std::string newAdminPassword;
 
-    ~ModuleSettings() override
+    ~ModuleSettings()
     {
         WipeString(newAdminPassword);
         WipeString(ddnsPassword);

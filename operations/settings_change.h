@@ -16,7 +16,7 @@ struct ModuleSettings;
 // The pending payload of a settings action that changes only some of a module's values, for changes
 // made to many modules at once: the worker reads what the module has and changes only the fields set.
 // Addresses are in network byte order, like DeviceRecord::ip.
-struct SettingsChange final : PendingPayload {
+struct SettingsChange {
     std::optional<std::string> name;
     std::optional<bool> dhcp;
     std::optional<std::uint32_t> ip;

@@ -7,8 +7,9 @@
 #include <thread>
 
 #include "discovery/address_text.h"
-#include "discovery/controller_manager.h"
+#include "operations/controller_manager.h"
 #include "discovery/dactyl_settings.h"
+#include "operations/pending_payload.h"
 #include "tests/e2e/lab_simulator.h"
 
 namespace tarrowind {
@@ -177,8 +178,8 @@ TEST_F(DiscoveryE2E, DactylSettingsAreAcknowledgedAndApplied)
     ASSERT_EQ(found.count("02:00:00:FD:06:01"), 1u);
     DeviceRecord reader = found.at("02:00:00:FD:06:01").front();
 
-    reader.pendingPayload = std::make_shared<DactylSettingsRequest>(MakeDactylSettingsRequest(
-        reader.macText, "Back door", true, 0xC0000258 /* 192.0.2.88 */, 0xFFFFFF00, 0xC00002FE));
+    reader.pendingPayload = MakePayload(DactylSettingsRequest(MakeDactylSettingsRequest(
+        reader.macText, "Back door", true, 0xC0000258 /* 192.0.2.88 */, 0xFFFFFF00, 0xC00002FE)));
     ASSERT_EQ(manager.SendDactylSettings(&reader), 1);
 
     std::this_thread::sleep_for(std::chrono::milliseconds(800));
@@ -193,8 +194,8 @@ TEST_F(DiscoveryE2E, DactylSettingsAreAcknowledgedAndApplied)
     ASSERT_EQ(found.count("02:00:00:FD:06:03"), 1u);
     DeviceRecord second = found.at("02:00:00:FD:06:03").front();
     EXPECT_EQ(second.adapterName, "pc1");
-    second.pendingPayload = std::make_shared<DactylSettingsRequest>(MakeDactylSettingsRequest(
-        second.macText, "Gate", false, 0xC6336458 /* 198.51.100.88 */, 0xFFFFFF00, 0xC63364FE));
+    second.pendingPayload = MakePayload(DactylSettingsRequest(MakeDactylSettingsRequest(
+        second.macText, "Gate", false, 0xC6336458 /* 198.51.100.88 */, 0xFFFFFF00, 0xC63364FE)));
     ASSERT_EQ(manager.SendDactylSettings(&second), 1);
     std::this_thread::sleep_for(std::chrono::milliseconds(800));
     ASSERT_EQ(manager.Requery(&second), 1);
@@ -205,8 +206,8 @@ TEST_F(DiscoveryE2E, DactylSettingsAreAcknowledgedAndApplied)
     // A request for a reader that is not there is never acknowledged (the real 5 s wait).
     DeviceRecord absent = reader;
     absent.macText = "02:00:00:FD:06:99";
-    absent.pendingPayload = std::make_shared<DactylSettingsRequest>(
-        MakeDactylSettingsRequest(absent.macText, "x", false, 0xC0000259, 0xFFFFFF00, 0xC00002FE));
+    absent.pendingPayload = MakePayload(DactylSettingsRequest(
+        MakeDactylSettingsRequest(absent.macText, "x", false, 0xC0000259, 0xFFFFFF00, 0xC00002FE)));
     CControllerManager realTime;
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(realTime.SendDactylSettings(&absent), 0);

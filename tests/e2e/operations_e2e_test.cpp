@@ -10,9 +10,10 @@
 #include <mutex>
 
 #include "discovery/address_text.h"
-#include "discovery/controller_manager.h"
+#include "operations/controller_manager.h"
 #include "operations/firmware_folder.h"
 #include "operations/module_settings.h"
+#include "operations/pending_payload.h"
 #include "tests/e2e/lab_simulator.h"
 
 namespace tarrowind {
@@ -217,7 +218,7 @@ TEST_F(OperationsE2E, SettingsGiveANewAddressAndTheRecordFollows)
     settings->newLoginName = "admin";
     settings->newAdminPassword = "s3cret&=x";
     r.action = kActionSetting;
-    r.pendingPayload = settings;
+    r.pendingPayload = MakePayload(*settings);
     r.status = kStatusQueueSetting;
     Report(r);
     ASSERT_EQ(manager.QueueJob(&r), 1);

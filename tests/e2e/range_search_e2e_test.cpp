@@ -6,7 +6,7 @@
 #include <set>
 
 #include "discovery/address_text.h"
-#include "discovery/controller_manager.h"
+#include "operations/controller_manager.h"
 #include "tests/e2e/lab_simulator.h"
 
 namespace tarrowind {

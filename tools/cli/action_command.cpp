@@ -9,7 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include "discovery/address_text.h"
-#include "discovery/controller_manager.h"
+#include "operations/controller_manager.h"
 #include "operations/known_modules.h"
 #include "operations/module_settings.h"
 #include "commands/address_plan.h"

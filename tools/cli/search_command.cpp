@@ -7,7 +7,7 @@
 #include "commands/row_filter.h"
 #include "commands/terminal_text.h"
 #include "discovery/address_text.h"
-#include "discovery/controller_manager.h"
+#include "operations/controller_manager.h"
 #include "tools/cli/device_output.h"
 #include "tools/cli/status_names.h"
 

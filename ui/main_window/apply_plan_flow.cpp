@@ -9,7 +9,7 @@
 
 #include "commands/module_commands.h"
 #include "commands/settings_plan.h"
-#include "discovery/controller_manager.h"
+#include "operations/controller_manager.h"
 #include "localisation/string_table.h"
 #include "ui/dialogs/apply_plan_dlg.h"
 #include "ui/device_list/controller_list_commands.h"

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "commands/module_commands.h"
-#include "discovery/controller_manager.h"
+#include "operations/controller_manager.h"
 #include "ui/dialogs/assign_addresses_dlg.h"
 #include "ui/main_window/plan_rows.h"
 

@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "discovery/address_ranges.h"
-#include "discovery/controller_manager.h"
+#include "operations/controller_manager.h"
 #include "commands/command_state.h"
 #include "commands/module_commands.h"
 #include "ui/main_window/ui_call_gate.h"

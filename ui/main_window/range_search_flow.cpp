@@ -2,7 +2,7 @@
 
 #include <QLabel>
 
-#include "discovery/controller_manager.h"
+#include "operations/controller_manager.h"
 #include "localisation/string_table.h"
 #include "ui/dialogs/search_addresses_dlg.h"
 

@@ -6,6 +6,7 @@
 #include <memory>
 #include <thread>
 
+#include "operations/pending_payload.h"
 #include "ui/device_list/controller_list_ctrl.h"
 #include "ui/device_list/controller_list_model.h"
 #include "ui/main_window/ui_call_gate.h"
@@ -56,8 +57,6 @@ bool MapMatchesRows(const CControllerListCtrl& list)
 }
 
 class Report final : public CoreEvents {};
-
-struct Payload final : tarrowind::PendingPayload {};
 
 }  // namespace
 
@@ -221,7 +220,7 @@ void ControllerListCtrlTest::addModuleCopiesTheRecordAndTheSnapshotDropsTheSecre
     sent.userName = "admin";
     sent.password = "secret";
     sent.firmwareFile = "fw.bin";
-    sent.pendingPayload = std::make_shared<Payload>();
+    sent.pendingPayload = tarrowind::MakePayload(tarrowind::ModuleSettings{});
     QCOMPARE(list.AddModule(&sent), 0);
     list.FlushPendingRows();
     QCOMPARE(list.RowCount(), 1);

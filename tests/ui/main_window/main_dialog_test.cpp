@@ -13,7 +13,7 @@
 #include <atomic>
 #include <thread>
 
-#include "discovery/controller_manager.h"
+#include "operations/controller_manager.h"
 #include "localisation/string_table.h"
 #include "operations/known_modules.h"
 #include "tests/unit/fakes/fake_http.h"

@@ -136,7 +136,7 @@ TEST_F(ModuleCommandsTest, SettingOfAWebModuleReadsEditsAndQueuesACopy)
 
     ASSERT_EQ(prompts.asked, std::vector<std::string>{"sheet:admin"});  // the current login is the default
     EXPECT_EQ(r.status, kStatusQueueSetting);
-    const auto* payload = dynamic_cast<const ModuleSettings*>(r.pendingPayload.get());
+    const auto* payload = PayloadAs<ModuleSettings>(r);
     ASSERT_NE(payload, nullptr);
     EXPECT_EQ(payload->machineName, "Door 7");
     EXPECT_TRUE(neighbours.entries.empty());  // the entry made for the read is gone
@@ -218,7 +218,7 @@ TEST_F(ModuleCommandsTest, ReaderSettingStartsFromItsAddresses)
     EXPECT_EQ(prompts.shownReader.ip, Ipv4Address::FromOctets(192, 0, 2, 20));
     EXPECT_EQ(prompts.shownReader.mask, Ipv4Address::FromOctets(255, 255, 255, 0));
     EXPECT_EQ(prompts.shownReader.gateway, Ipv4Address::FromOctets(192, 0, 2, 254));
-    const auto* request = dynamic_cast<const DactylSettingsRequest*>(r.pendingPayload.get());
+    const auto* request = PayloadAs<DactylSettingsRequest>(r);
     ASSERT_NE(request, nullptr);
     EXPECT_EQ(request->bytes, MakeDactylSettingsRequest(r.macText, "Lobby", r.dhcp != 0, 0xC0000214u, 0xFFFFFF00u,
                                                         0xC00002FEu));
@@ -280,7 +280,7 @@ TEST_F(ModuleCommandsTest, RebootAndFirmwareSkipModulesTheirModelDoesNotAllow)
     EXPECT_EQ(door.firmwareFile2, "");
     EXPECT_EQ(old.action, kActionNone);  // too old a controller for a new firmware
     // The file's digest is taken as the batch begins; a file that could not be read has none.
-    const auto* batch = dynamic_cast<const FirmwareBatch*>(door.pendingPayload.get());
+    const auto* batch = PayloadAs<FirmwareBatch>(door);
     ASSERT_NE(batch, nullptr);
     EXPECT_FALSE(batch->digests[0]);
 }
@@ -426,7 +426,7 @@ TEST_F(ModuleCommandsTest, ChangeSettingsQueuesEachOfferedModuleWithItsOwnChange
     for (DeviceRecord* queued : {&a, &b}) {
         EXPECT_EQ(queued->action, kActionSetting);
         EXPECT_EQ(queued->status, kStatusQueueSetting);
-        const auto* payload = dynamic_cast<const SettingsChange*>(queued->pendingPayload.get());
+        const auto* payload = PayloadAs<SettingsChange>(*queued);
         ASSERT_NE(payload, nullptr);
         EXPECT_EQ(payload->ip, queued->ip + 0x01000000u);
     }

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "discovery/controller_manager.h"
+#include "discovery/module_search.h"
 #include "tests/unit/fakes/fake_network.h"
 
 namespace tarrowind {
@@ -13,9 +13,9 @@ using testing::FakeAdapterTable;
 
 struct AdapterListTest : ::testing::Test {
     FakeAdapterTable table;
-    ManagerServices Services()
+    SearchServices Services()
     {
-        ManagerServices s;
+        SearchServices s;
         s.adapters = &table;
         return s;
     }
@@ -29,9 +29,9 @@ TEST_F(AdapterListTest, KeepsAdaptersWithAnAddressInOrderThenBroadcast)
         {9, "Intel(R) NIC - Packet Scheduler Miniport", {{"198.51.100.1", "255.255.0.0"}}},
         {11, "wlan0", {}},
     };
-    CControllerManager manager(Services());
-    ASSERT_EQ(manager.EnumerateAdapters(), 1);
-    const auto& list = manager.Adapters();
+    ModuleSearch search(Services());
+    ASSERT_EQ(search.EnumerateAdapters(), 1);
+    const auto& list = search.Adapters();
     ASSERT_EQ(list.size(), 3u);
     EXPECT_EQ(list[0].adapterIndex, 2u);
     EXPECT_EQ(list[0].description, "eth0");
@@ -49,23 +49,23 @@ TEST_F(AdapterListTest, KeepsAdaptersWithAnAddressInOrderThenBroadcast)
 TEST_F(AdapterListTest, FailedQueryEmptiesTheListAndASecondReplacesIt)
 {
     table.table = std::vector<SystemAdapter>{{2, "eth0", {{"192.0.2.1", "255.255.255.0"}}}};
-    CControllerManager manager(Services());
-    ASSERT_EQ(manager.EnumerateAdapters(), 1);
-    EXPECT_EQ(manager.Adapters().size(), 2u);
+    ModuleSearch search(Services());
+    ASSERT_EQ(search.EnumerateAdapters(), 1);
+    EXPECT_EQ(search.Adapters().size(), 2u);
 
     table.table = std::vector<SystemAdapter>{{5, "eth5", {{"203.0.113.1", "255.255.255.0"}}}};
-    ASSERT_EQ(manager.EnumerateAdapters(), 1);
-    ASSERT_EQ(manager.Adapters().size(), 2u);
-    EXPECT_EQ(manager.Adapters()[0].adapterIndex, 5u);
+    ASSERT_EQ(search.EnumerateAdapters(), 1);
+    ASSERT_EQ(search.Adapters().size(), 2u);
+    EXPECT_EQ(search.Adapters()[0].adapterIndex, 5u);
 
     table.table = std::nullopt;
-    EXPECT_EQ(manager.EnumerateAdapters(), 0);
-    EXPECT_TRUE(manager.Adapters().empty());
+    EXPECT_EQ(search.EnumerateAdapters(), 0);
+    EXPECT_TRUE(search.Adapters().empty());
 
     // No adapters at all still gives the Broadcast adapter: the limited broadcast works without one.
     table.table = std::vector<SystemAdapter>{};
-    ASSERT_EQ(manager.EnumerateAdapters(), 1);
-    ASSERT_EQ(manager.Adapters().size(), 1u);
+    ASSERT_EQ(search.EnumerateAdapters(), 1);
+    ASSERT_EQ(search.Adapters().size(), 1u);
 }
 
 }  // namespace

@@ -60,13 +60,13 @@ constexpr std::uint32_t kReaderIp = 0x280200C0;  // 192.0.2.40 in network order
 
 struct SendDactylSettingsTest : DiscoveryFixture {
     DeviceRecord reader;
+    DactylSettingsBytes request{};
     SendDactylSettingsTest()
     {
         reader.kind = ModuleKind::BinaryDactyl;
         reader.macText = "02:11:22:FD:01:02";
         reader.ip = kReaderIp;
-        reader.pendingPayload = std::make_shared<DactylSettingsRequest>(
-            MakeDactylSettingsRequest(reader.macText, "Gate", false, kIp, kMask, kGateway));
+        request = MakeDactylSettingsRequest(reader.macText, "Gate", false, kIp, kMask, kGateway);
     }
     static std::vector<std::uint8_t> Ack(const std::string& macText, std::size_t length = 12)
     {
@@ -85,41 +85,29 @@ TEST_F(SendDactylSettingsTest, BroadcastsThePayloadAndWaitsForItsOwnAcknowledgem
                 {300, Ack(reader.macText), kReaderIp}};
     };
     const std::uint32_t start = clock.now;
-    EXPECT_EQ(manager->SendDactylSettings(&reader), 1);
+    EXPECT_EQ(search->SendDactylSettings(reader, request), 1);
     EXPECT_EQ(clock.now - start, 300u);
     ASSERT_EQ(sockets.sent.size(), 1u);
     EXPECT_EQ(sockets.sent[0].address, 0xFFFFFFFFu);
     EXPECT_EQ(sockets.sent[0].port, 23);
-    const auto& bytes = static_cast<const DactylSettingsRequest&>(*reader.pendingPayload).bytes;
-    EXPECT_EQ(sockets.sent[0].data, std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
-    EXPECT_TRUE(reader.pendingPayload) << "the worker frees the payload, not the send";
+    EXPECT_EQ(sockets.sent[0].data, std::vector<std::uint8_t>(request.begin(), request.end()));
     EXPECT_TRUE(sockets.openSockets.empty());
 }
 
 TEST_F(SendDactylSettingsTest, NoAcknowledgementWithinFiveSecondsFailsAndStopDoesNotCutItShort)
 {
-    manager->Stop();
+    search->Stop();
     sockets.responder = [&](const FakeUdpSockets::Sent&) -> Answers { return {{5001, Ack(reader.macText), kReaderIp}}; };
     const std::uint32_t start = clock.now;
-    EXPECT_EQ(manager->SendDactylSettings(&reader), 0);
+    EXPECT_EQ(search->SendDactylSettings(reader, request), 0);
     EXPECT_EQ(clock.now - start, 5000u);
-}
-
-TEST_F(SendDactylSettingsTest, NothingToSendFailsAtOnce)
-{
-    EXPECT_EQ(manager->SendDactylSettings(nullptr), 0);
-    reader.pendingPayload.reset();
-    EXPECT_EQ(manager->SendDactylSettings(&reader), 0);
-    reader.pendingPayload = std::make_shared<PendingPayload>();
-    EXPECT_EQ(manager->SendDactylSettings(&reader), 0);
-    EXPECT_TRUE(sockets.sent.empty());
 }
 
 TEST_F(SendDactylSettingsTest, ReaderWithoutAddressTextNeverMatchesAStrayDatagram)
 {
     reader.macText.clear();
     sockets.responder = [&](const FakeUdpSockets::Sent&) -> Answers { return {{10, {0x01, 0x02}}}; };
-    EXPECT_EQ(manager->SendDactylSettings(&reader), 0);
+    EXPECT_EQ(search->SendDactylSettings(reader, request), 0);
 }
 
 }  // namespace

@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "discovery/controller_manager.h"
+#include "discovery/module_search.h"
 #include "tests/unit/fakes/fake_network.h"
 #include "tests/unit/fakes/reply_bytes.h"
 
@@ -50,7 +50,7 @@ struct DiscoveryFixture : ::testing::Test {
     FakeAdapterTable adapters;
     FakeNeighbourTable neighbours;
     RecordingEvents events{clock};
-    std::unique_ptr<CControllerManager> manager;
+    std::unique_ptr<ModuleSearch> search;
 
     DiscoveryFixture()
     {
@@ -58,13 +58,13 @@ struct DiscoveryFixture : ::testing::Test {
             {2, "pc0", {{"192.0.2.1", "255.255.255.0"}}},
             {3, "pc1", {{"198.51.100.1", "255.255.255.0"}}},
         };
-        ManagerServices services;
+        SearchServices services;
         services.adapters = &adapters;
         services.neighbours = &neighbours;
         services.sockets = &sockets;
         services.clock = &clock;
-        manager = std::make_unique<CControllerManager>(services);
-        manager->Init(&events, &events);
+        search = std::make_unique<ModuleSearch>(services);
+        search->Init(&events, &events);
     }
 
     static bool IsTextProbe(const FakeUdpSockets::Sent& s)

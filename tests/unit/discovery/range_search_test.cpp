@@ -40,19 +40,19 @@ struct RangeSearchTest : DiscoveryFixture {
     }
     void RunSearch()
     {
-        manager->StartSearch();
-        manager->WaitForSearch();
+        search->StartSearch();
+        search->WaitForSearch();
     }
 };
 
 TEST_F(RangeSearchTest, ProbesEveryAddressTwiceAtTheSetRateAndTheCountdownCoversIt)
 {
     // 62 addresses, 124 probes at 20 a second: the last is due after 6150 ms, then 2000 ms of listening.
-    ASSERT_TRUE(manager->SetSearchRanges(Ranges("203.0.113.128/26"), 20));
-    EXPECT_EQ(manager->SearchDurationMs(), 8150u);
+    ASSERT_TRUE(search->SetSearchRanges(Ranges("203.0.113.128/26"), 20));
+    EXPECT_EQ(search->SearchDurationMs(), 8150u);
     RunSearch();
     ASSERT_EQ(probes.size(), 124u);
-    EXPECT_EQ(manager->RangeProbesSent(), 124u);
+    EXPECT_EQ(search->RangeProbesSent(), 124u);
     for (std::size_t k = 0; k < probes.size(); ++k) {
         EXPECT_EQ(probes[k].at - probes[0].at, 50 * k) << k;
         EXPECT_EQ(probes[k].address, Ip(203, 0, 113, static_cast<std::uint8_t>(129 + k / 2))) << k;
@@ -73,7 +73,7 @@ TEST_F(RangeSearchTest, ProbesEveryAddressTwiceAtTheSetRateAndTheCountdownCovers
     // A fast rate over a large block: as many probes as are due, never ahead of time.
     probes.clear();
     events.states.clear();
-    ASSERT_TRUE(manager->SetSearchRanges(Ranges("10.20.0.0/22"), 2000));
+    ASSERT_TRUE(search->SetSearchRanges(Ranges("10.20.0.0/22"), 2000));
     RunSearch();
     ASSERT_EQ(probes.size(), 2044u);
     for (std::size_t k = 0; k < probes.size(); ++k) {
@@ -88,7 +88,7 @@ TEST_F(RangeSearchTest, AFullSendBufferDelaysTheProbesAndTheEndInsteadOfDropping
 {
     // Probes waiting for address resolution fill the send buffer for a second: the probes then go on
     // at the set rate, without a burst, and the search still listens for the tail after the last one.
-    ASSERT_TRUE(manager->SetSearchRanges(Ranges("203.0.113.128/26"), 20));
+    ASSERT_TRUE(search->SetSearchRanges(Ranges("203.0.113.128/26"), 20));
     sockets.blockSendsFrom = clock.now + 1000;
     sockets.blockSendsUntil = clock.now + 2000;
     RunSearch();
@@ -136,7 +136,7 @@ TEST_F(RangeSearchTest, RepliesMergeWithBroadcastsByMacAndBelongToTheSubnetsAdap
         }
         return {};
     };
-    ASSERT_TRUE(manager->SetSearchRanges(Ranges("192.0.2.0/24, 198.51.100.20, 203.0.113.128/26"), 1000));
+    ASSERT_TRUE(search->SetSearchRanges(Ranges("192.0.2.0/24, 198.51.100.20, 203.0.113.128/26"), 1000));
     RunSearch();
     ASSERT_EQ(events.found.size(), 4u);
     std::map<std::string, DeviceRecord> byMac;
@@ -157,13 +157,13 @@ TEST_F(RangeSearchTest, RepliesMergeWithBroadcastsByMacAndBelongToTheSubnetsAdap
         EXPECT_TRUE(byMac[mac].addressConfirmed) << "through the router, a reply still comes from its module";
     }
     EXPECT_EQ(byMac["02:11:22:FD:01:02"].kind, ModuleKind::BinaryDactyl);
-    EXPECT_EQ(manager->FoundDevices().size(), 4u);
+    EXPECT_EQ(search->FoundDevices().size(), 4u);
     EXPECT_TRUE(neighbours.entries.empty());
     EXPECT_EQ(neighbours.calls, 0);
 
     // Broadcasts only again once the ranges are emptied.
     probes.clear();
-    ASSERT_TRUE(manager->SetSearchRanges({}, 1000));
+    ASSERT_TRUE(search->SetSearchRanges({}, 1000));
     RunSearch();
     EXPECT_TRUE(probes.empty());
     EXPECT_EQ(events.found.size(), 5u);
@@ -177,9 +177,9 @@ TEST_F(RangeSearchTest, StopEndsTheProbingAtOnce)
     std::size_t probesAtStop = 0;
     events.onFound = [&](const DeviceRecord&) {
         probesAtStop = probes.size();
-        manager->Stop();
+        search->Stop();
     };
-    ASSERT_TRUE(manager->SetSearchRanges(Ranges("203.0.113.0/24"), 100));
+    ASSERT_TRUE(search->SetSearchRanges(Ranges("203.0.113.0/24"), 100));
     RunSearch();
     EXPECT_EQ(probesAtStop, 9u);
     EXPECT_EQ(probes.size(), probesAtStop);
@@ -191,21 +191,21 @@ TEST_F(RangeSearchTest, StopEndsTheProbingAtOnce)
 TEST_F(RangeSearchTest, RatesAndSizesOutsideTheLimitsAreRefused)
 {
     const AddressRanges r = Ranges("203.0.113.0/24");
-    ASSERT_TRUE(manager->SetSearchRanges(r, 500));
-    EXPECT_FALSE(manager->SetSearchRanges(Ranges("198.51.100.0/24"), 0));
-    EXPECT_FALSE(manager->SetSearchRanges(Ranges("198.51.100.0/24"), 100001));
+    ASSERT_TRUE(search->SetSearchRanges(r, 500));
+    EXPECT_FALSE(search->SetSearchRanges(Ranges("198.51.100.0/24"), 0));
+    EXPECT_FALSE(search->SetSearchRanges(Ranges("198.51.100.0/24"), 100001));
     AddressRanges huge;
     huge.ranges = {{0x0A000000u, 0x0A00FFFFu}, {0x0B000000u, 0x0B000000u}};
-    EXPECT_FALSE(manager->SetSearchRanges(huge, 500));
-    EXPECT_FALSE(manager->SetSearchRanges(AddressRanges{{{0xE0000001u, 0xE0000001u}}}, 500)) << "multicast";
-    EXPECT_FALSE(manager->SetSearchRanges(AddressRanges{{{0x0A000009u, 0x0A000001u}}}, 500)) << "reversed";
-    EXPECT_EQ(manager->SearchRanges(), r);
-    EXPECT_EQ(manager->ProbeRate(), 500u);
+    EXPECT_FALSE(search->SetSearchRanges(huge, 500));
+    EXPECT_FALSE(search->SetSearchRanges(AddressRanges{{{0xE0000001u, 0xE0000001u}}}, 500)) << "multicast";
+    EXPECT_FALSE(search->SetSearchRanges(AddressRanges{{{0x0A000009u, 0x0A000001u}}}, 500)) << "reversed";
+    EXPECT_EQ(search->SearchRanges(), r);
+    EXPECT_EQ(search->ProbeRate(), 500u);
 }
 
 TEST_F(RangeSearchTest, RoutedModulesAreAskedAtTheirAddressWithoutNeighbourEntries)
 {
-    manager->EnumerateAdapters();
+    search->EnumerateAdapters();
     DeviceRecord web;
     TextReplyFields f;
     f.ip = "203.0.113.130";
@@ -218,8 +218,8 @@ TEST_F(RangeSearchTest, RoutedModulesAreAskedAtTheirAddressWithoutNeighbourEntri
     const auto binary = BinaryReply(b);
     ParseReply(reader, binary.data(), 84, kBroadcastAdapterIndex, "Routed");
     reader.routed = true;
-    reader.pendingPayload = std::make_shared<DactylSettingsRequest>(
-        MakeDactylSettingsRequest(reader.macText, "Gate", false, 0xCB00718Cu, 0xFFFFFFC0u, 0xCB007181u));
+    const auto request =
+        MakeDactylSettingsRequest(reader.macText, "Gate", false, 0xCB00718Cu, 0xFFFFFFC0u, 0xCB007181u);
     answer = [&](const FakeUdpSockets::Sent& s) -> Answers {
         if (s.address == Ip(203, 0, 113, 130) && IsTextProbe(s)) {
             return {{50, TextReply(252, f)}};
@@ -235,9 +235,9 @@ TEST_F(RangeSearchTest, RoutedModulesAreAskedAtTheirAddressWithoutNeighbourEntri
         }
         return {};
     };
-    EXPECT_EQ(manager->Requery(&web), 1);
-    EXPECT_EQ(manager->Requery(&reader), 1);
-    EXPECT_EQ(manager->SendDactylSettings(&reader), 1);
+    EXPECT_EQ(search->Requery(&web), 1);
+    EXPECT_EQ(search->Requery(&reader), 1);
+    EXPECT_EQ(search->SendDactylSettings(reader, request), 1);
     ASSERT_EQ(sockets.sent.size(), 3u);
     EXPECT_EQ(sockets.sent[1].address, Ip(203, 0, 113, 140)) << "a broadcast never reaches a routed reader";
     for (const auto& s : sockets.sent) {

@@ -215,8 +215,9 @@ TEST(ParseReply, KnownRecordKeepsItsActionState)
     r.userName = "admin";
     r.password = "pw";
     r.firmwareFile = "/tmp/a.bin";
-    r.pendingPayload = std::make_shared<PendingPayload>();
-    const auto payload = r.pendingPayload;
+    // Any owned object stands for the payload here: the parser must keep the record's share of it.
+    const std::shared_ptr<PendingPayload> payload(std::make_shared<int>(0), nullptr);
+    r.pendingPayload = payload;
     ASSERT_EQ(Parse(r, TextReply(252)), 1);
     EXPECT_EQ(r.action, kActionReboot);
     EXPECT_EQ(r.status, kStatusWaitForLogin);
@@ -224,7 +225,7 @@ TEST(ParseReply, KnownRecordKeepsItsActionState)
     EXPECT_EQ(r.userName, "admin");
     EXPECT_EQ(r.password, "pw");
     EXPECT_EQ(r.firmwareFile, "/tmp/a.bin");
-    EXPECT_EQ(r.pendingPayload, payload);
+    EXPECT_EQ(payload.use_count(), 2);
     ASSERT_EQ(Parse(r, BinaryReply()), 1);
     EXPECT_EQ(r.status, kStatusWaitForLogin);
 }

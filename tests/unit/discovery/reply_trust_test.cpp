@@ -42,11 +42,11 @@ struct SearchTrustTest : DiscoveryFixture {
         std::vector<DeviceRecord> found, confirmed;
     } window;
 
-    SearchTrustTest() { manager->Init(&events, &window); }
+    SearchTrustTest() { search->Init(&events, &window); }
     void RunSearch()
     {
-        manager->StartSearch();
-        manager->WaitForSearch();
+        search->StartSearch();
+        search->WaitForSearch();
     }
 };
 
@@ -66,7 +66,7 @@ TEST_F(SearchTrustTest, AnImpostorIsListedUnconfirmedAndTheRealModuleStillWins)
     ASSERT_EQ(window.confirmed.size(), 1u) << "only the confirming reply replaces the row";
     EXPECT_TRUE(window.confirmed[0].addressConfirmed);
     EXPECT_EQ(window.confirmed[0].macText, window.found[0].macText);
-    EXPECT_TRUE(manager->FoundDevices().at("02:00:00:00:01:01").addressConfirmed);
+    EXPECT_TRUE(search->FoundDevices().at("02:00:00:00:01:01").addressConfirmed);
 }
 
 TEST_F(SearchTrustTest, AConfirmedModuleIsNeverReplacedAndAnImpostorAloneStaysMarked)
@@ -88,7 +88,7 @@ TEST_F(SearchTrustTest, AConfirmedModuleIsNeverReplacedAndAnImpostorAloneStaysMa
 }
 
 struct RequeryTrustTest : DiscoveryFixture {
-    RequeryTrustTest() { manager->EnumerateAdapters(); }
+    RequeryTrustTest() { search->EnumerateAdapters(); }
 };
 
 TEST_F(RequeryTrustTest, OnlyAnAnswerFromTheModulesOwnAddressCounts)
@@ -100,7 +100,7 @@ TEST_F(RequeryTrustTest, OnlyAnAnswerFromTheModulesOwnAddressCounts)
     sockets.responder = [&](const FakeUdpSockets::Sent&) -> Answers {
         return {{100, TextReply(252, renamed), kImpostor}};
     };
-    EXPECT_EQ(manager->Requery(&web), 0);
+    EXPECT_EQ(search->Requery(&web), 0);
     EXPECT_EQ(web.name, "Known");
 
     // A reader is asked by broadcast: the reply must still come from the address it names.
@@ -114,7 +114,7 @@ TEST_F(RequeryTrustTest, OnlyAnAnswerFromTheModulesOwnAddressCounts)
         }
         return {{100, BinaryReply(moved), kImpostor}, {200, BinaryReply(moved)}};
     };
-    ASSERT_EQ(manager->Requery(&reader), 1);
+    ASSERT_EQ(search->Requery(&reader), 1);
     EXPECT_EQ(reader.name, "Moved");
     EXPECT_EQ(reader.replyFrom, Ip(192, 0, 2, 41));
     EXPECT_TRUE(reader.addressConfirmed);
@@ -124,22 +124,21 @@ TEST_F(RequeryTrustTest, AnAcknowledgementCountsOnlyFromTheReader)
 {
     DeviceRecord reader = Parsed(BinaryReply(), Ip(192, 0, 2, 40));
     const auto request = MakeDactylSettingsRequest(reader.macText, "Gate", false, 0xC0000229u, 0xFFFFFF00u, 0);
-    reader.pendingPayload = std::make_shared<DactylSettingsRequest>(request);
     std::vector<std::uint8_t> ack(12, 0);
     ack[0] = 0xFA;
     std::copy(request.begin() + 3, request.begin() + 10, ack.begin() + 3);
     std::uint32_t from = kImpostor;
     sockets.responder = [&](const FakeUdpSockets::Sent&) -> Answers { return {{10, ack, from}}; };
-    EXPECT_EQ(manager->SendDactylSettings(&reader), 0) << "the MAC inside proves nothing";
+    EXPECT_EQ(search->SendDactylSettings(reader, request), 0) << "the MAC inside proves nothing";
     from = Ip(192, 0, 2, 41);  // the address the request gives it
-    EXPECT_EQ(manager->SendDactylSettings(&reader), 1);
+    EXPECT_EQ(search->SendDactylSettings(reader, request), 1);
     from = Ip(192, 0, 2, 40);
-    EXPECT_EQ(manager->SendDactylSettings(&reader), 1);
+    EXPECT_EQ(search->SendDactylSettings(reader, request), 1);
 
     // To a reader found unconfirmed nothing is sent at all.
     const std::size_t sent = sockets.sent.size();
     reader.addressConfirmed = false;
-    EXPECT_EQ(manager->SendDactylSettings(&reader), 0);
+    EXPECT_EQ(search->SendDactylSettings(reader, request), 0);
     EXPECT_EQ(sockets.sent.size(), sent);
 }
 

@@ -7,7 +7,7 @@ namespace tarrowind {
 namespace {
 
 struct RequeryTest : DiscoveryFixture {
-    RequeryTest() { manager->EnumerateAdapters(); }
+    RequeryTest() { search->EnumerateAdapters(); }
 
     // A web module known from a search through pc0, now waiting to be found again.
     DeviceRecord KnownWebModule(const std::string& ip = "198.51.100.20", const std::string& mask = "255.255.255.0")
@@ -31,8 +31,8 @@ TEST_F(RequeryTest, LongReplyModulesAreNeverAsked)
 {
     DeviceRecord r;
     r.kind = ModuleKind::LongReply;
-    EXPECT_EQ(manager->Requery(&r), 0);
-    EXPECT_EQ(manager->Requery(nullptr), 0);
+    EXPECT_EQ(search->Requery(&r), 0);
+    EXPECT_EQ(search->Requery(nullptr), 0);
     EXPECT_TRUE(sockets.sent.empty());
 }
 
@@ -47,7 +47,7 @@ TEST_F(RequeryTest, UnicastAnswerMovesTheRecordToTheAdapterOfItsSubnet)
         f.name = "Renamed";
         return {{700, TextReply(252, f)}};
     };
-    ASSERT_EQ(manager->Requery(&r), 1);
+    ASSERT_EQ(search->Requery(&r), 1);
     ASSERT_EQ(sockets.sent.size(), 1u);
     EXPECT_EQ(sockets.sent[0].address, Ip(198, 51, 100, 20));
     EXPECT_TRUE(IsTextProbe(sockets.sent[0]));
@@ -59,7 +59,7 @@ TEST_F(RequeryTest, UnicastAnswerMovesTheRecordToTheAdapterOfItsSubnet)
     // The entry was made on the adapter the module was heard on, and removed from there.
     EXPECT_EQ(duringExchange, (std::vector<NeighbourKind>{NeighbourKind::Permanent}));
     EXPECT_TRUE(neighbours.entries.empty());
-    EXPECT_TRUE(manager->StaticArp().Entries().empty());
+    EXPECT_TRUE(search->StaticArp().Entries().empty());
     EXPECT_TRUE(sockets.openSockets.empty());
 }
 
@@ -71,7 +71,7 @@ TEST_F(RequeryTest, ModuleOnNoSubnetStillCountsWithoutAnAdapter)
         f.ip = "203.0.113.5";
         return {{5, TextReply(252, f)}};
     };
-    ASSERT_EQ(manager->Requery(&r), 1);
+    ASSERT_EQ(search->Requery(&r), 1);
     EXPECT_EQ(r.adapterIndex, kBroadcastAdapterIndex);
     EXPECT_EQ(r.adapterName, "");
 }
@@ -80,7 +80,7 @@ TEST_F(RequeryTest, UnansweredRequeryMovesProgressByElevenAndReportsOften)
 {
     DeviceRecord r = KnownWebModule();
     const std::uint32_t start = clock.now;
-    EXPECT_EQ(manager->Requery(&r), 0);
+    EXPECT_EQ(search->Requery(&r), 0);
     EXPECT_EQ(clock.now - start, 3000u);
     ASSERT_FALSE(events.progress.empty());
     EXPECT_EQ(events.progress.front(), 16);
@@ -103,7 +103,7 @@ TEST_F(RequeryTest, ReplyOfAnotherModuleIsIgnoredAndLeavesNoTrace)
         self.ip = "198.51.100.20";
         return {{10, TextReply(252, other)}, {20, TextReply(252, self)}};
     };
-    ASSERT_EQ(manager->Requery(&r), 1);
+    ASSERT_EQ(search->Requery(&r), 1);
     EXPECT_EQ(r.macText, "02:00:00:00:01:01");
     EXPECT_EQ(r.model, "QT-DC410");
     EXPECT_EQ(r.status, kStatusWaitForLogin);
@@ -113,34 +113,34 @@ TEST_F(RequeryTest, StopEndsTheRequeryRunningThenButNoLaterOne)
 {
     // Stops the search from inside the third progress report, as a user's click during an action would.
     struct StopOnThirdReport final : CoreEvents {
-        CControllerManager* manager = nullptr;
+        ModuleSearch* search = nullptr;
         int reports = 0;
         void OnReport(DeviceRecord&) override
         {
             if (++reports == 3) {
-                manager->Stop();
+                search->Stop();
             }
         }
     } stopper;
-    stopper.manager = manager.get();
+    stopper.search = search.get();
     DeviceRecord r = KnownWebModule();
     r.reportWindow = &stopper;
     std::uint32_t start = clock.now;
-    EXPECT_EQ(manager->Requery(&r), 0);
+    EXPECT_EQ(search->Requery(&r), 0);
     EXPECT_LE(clock.now - start, 30u);
     EXPECT_EQ(stopper.reports, 3);
 
     // The next action's requery waits its whole time again, until the module answers.
     r.reportWindow = &events;
     start = clock.now;
-    EXPECT_EQ(manager->Requery(&r), 0);
+    EXPECT_EQ(search->Requery(&r), 0);
     EXPECT_GE(clock.now - start, 3000u);
     sockets.responder = [](const FakeUdpSockets::Sent&) -> Answers {
         TextReplyFields f;
         f.ip = "198.51.100.20";
         return {{700, TextReply(252, f)}};
     };
-    EXPECT_EQ(manager->Requery(&r), 1);
+    EXPECT_EQ(search->Requery(&r), 1);
 }
 
 TEST_F(RequeryTest, BinaryReaderIsAskedOnEveryAdapterAndOnlyItsOwnReplyCounts)
@@ -162,7 +162,7 @@ TEST_F(RequeryTest, BinaryReaderIsAskedOnEveryAdapterAndOnlyItsOwnReplyCounts)
         return {{100, BinaryReply(other)}, {200, BinaryReply(other)}, {900, BinaryReply(self)}};
     };
     const std::uint32_t start = clock.now;
-    ASSERT_EQ(manager->Requery(&r), 1);
+    ASSERT_EQ(search->Requery(&r), 1);
     EXPECT_EQ(clock.now - start, 900u);
     ASSERT_EQ(sockets.sent.size(), 3u);
     for (const auto& s : sockets.sent) {

@@ -11,8 +11,8 @@ namespace {
 struct SearchTest : DiscoveryFixture {
     void RunSearch()
     {
-        manager->StartSearch();
-        manager->WaitForSearch();
+        search->StartSearch();
+        search->WaitForSearch();
     }
 };
 
@@ -88,8 +88,8 @@ TEST_F(SearchTest, FirstDatagramTakenWinsAndEachModuleIsReportedOnce)
     EXPECT_EQ(events.found[1].macText, "02:00:00:00:00:0B");
     EXPECT_EQ(events.found[1].model, "from text socket");
     EXPECT_EQ(events.found[1].adapterIndex, 3u);
-    EXPECT_EQ(manager->FoundDevices().size(), 2u);
-    EXPECT_EQ(manager->FoundDevices().at("02:00:00:00:00:0A").name, "Door 1");
+    EXPECT_EQ(search->FoundDevices().size(), 2u);
+    EXPECT_EQ(search->FoundDevices().at("02:00:00:00:00:0A").name, "Door 1");
 }
 
 TEST_F(SearchTest, ALargeBurstIsProbedOnceMoreAndTheRepeatOnlyAddsModules)
@@ -198,13 +198,13 @@ TEST_F(SearchTest, StopEndsTheSearchAfterThePassAndStillSendsTheEnd)
     sockets.responder = [&](const FakeUdpSockets::Sent& s) -> Answers {
         return IsTextProbe(s) && s.address == Ip(192, 0, 2, 255) ? Answers{{1500, TextReply(172)}} : Answers{};
     };
-    events.onFound = [&](const DeviceRecord&) { manager->Stop(); };
+    events.onFound = [&](const DeviceRecord&) { search->Stop(); };
     RunSearch();
     EXPECT_EQ(events.found.size(), 1u);
     EXPECT_EQ(events.states.back().state, SearchState::Ended);
     EXPECT_LT(events.states.back().at - events.states.front().at, 1600u);
     EXPECT_TRUE(sockets.openSockets.empty());
-    EXPECT_TRUE(manager->IsStopped());
+    EXPECT_TRUE(search->IsStopped());
 }
 
 TEST_F(SearchTest, ANewSearchReportsEveryModuleAgain)
@@ -225,7 +225,7 @@ TEST_F(SearchTest, FailedAdapterQuerySendsOnlyStartAndEnd)
     ASSERT_EQ(events.states.size(), 2u);
     EXPECT_EQ(events.states[0].state, SearchState::Started);
     EXPECT_EQ(events.states[1].state, SearchState::Ended);
-    EXPECT_EQ(manager->Search(), 0);
+    EXPECT_EQ(search->Search(), 0);
 }
 
 TEST_F(SearchTest, SearchStartRemovesTheEntriesOfThePreviousSearch)
@@ -233,7 +233,7 @@ TEST_F(SearchTest, SearchStartRemovesTheEntriesOfThePreviousSearch)
     DeviceRecord m;
     m.adapterIndex = 2;
     m.ip = Ip(192, 0, 2, 10);
-    manager->AddStaticArp(m);
+    search->AddStaticArp(m);
     ASSERT_EQ(neighbours.entries.size(), 1u);
     RunSearch();
     EXPECT_TRUE(neighbours.entries.empty());
@@ -252,16 +252,16 @@ TEST_F(SearchTest, NoNewSearchStartsWhileTheLastOneHasNotSentItsEnd)
             }
         }
     } held;
-    manager->Init(&held, &events);
-    ASSERT_TRUE(manager->StartSearch());
+    search->Init(&held, &events);
+    ASSERT_TRUE(search->StartSearch());
     held.reached.get_future().wait();
-    EXPECT_TRUE(manager->IsSearching());
-    EXPECT_FALSE(manager->StartSearch());  // returns at once instead of joining
+    EXPECT_TRUE(search->IsSearching());
+    EXPECT_FALSE(search->StartSearch());  // returns at once instead of joining
     held.release.set_value();
-    manager->WaitForSearch();
-    manager->Init(&events, &events);
-    EXPECT_TRUE(manager->StartSearch());
-    manager->WaitForSearch();
+    search->WaitForSearch();
+    search->Init(&events, &events);
+    EXPECT_TRUE(search->StartSearch());
+    search->WaitForSearch();
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "discovery/controller_manager.h"
+#include "discovery/module_search.h"
 #include "tests/unit/fakes/fake_network.h"
 #include "tests/unit/fakes/reply_bytes.h"
 
@@ -108,7 +108,7 @@ TEST(StaticArp, AnOtherwiseFailedEntryIsTriedAgainButARefusedRightEndsTheTriesAn
     EXPECT_EQ(arp.Entries(), (std::set<std::uint64_t>{StaticArpSet::Key(3, a.ip)}));
 }
 
-TEST(StaticArp, TheManagerTellsItsProgressWindowOfTheRefusal)
+TEST(StaticArp, TheSearchTellsItsProgressWindowOfTheRefusal)
 {
     struct Window final : CoreEvents {
         int notices = 0;
@@ -116,28 +116,28 @@ TEST(StaticArp, TheManagerTellsItsProgressWindowOfTheRefusal)
     } window;
     FakeNeighbourTable table;
     table.normalUser = true;
-    ManagerServices services;
+    SearchServices services;
     services.neighbours = &table;
-    CControllerManager manager(services);
-    manager.Init(&window, nullptr);
-    manager.AddStaticArp(Module(3, Ip(192, 0, 2, 7)));
-    manager.AddStaticArp(Module(3, Ip(192, 0, 2, 8)));
+    ModuleSearch search(services);
+    search.Init(&window, nullptr);
+    search.AddStaticArp(Module(3, Ip(192, 0, 2, 7)));
+    search.AddStaticArp(Module(3, Ip(192, 0, 2, 8)));
     EXPECT_EQ(window.notices, 1);
-    EXPECT_TRUE(manager.StaticArp().Entries().empty());
+    EXPECT_TRUE(search.StaticArp().Entries().empty());
 }
 
-TEST(StaticArp, EntryWhoseDeleteFailedGoesWhenTheManagerEnds)
+TEST(StaticArp, EntryWhoseDeleteFailedGoesWhenTheSearchEnds)
 {
     FakeNeighbourTable table;
     const DeviceRecord m = Module(3, Ip(192, 0, 2, 7));
     {
-        ManagerServices services;
+        SearchServices services;
         services.neighbours = &table;
-        CControllerManager manager(services);
-        manager.AddStaticArp(m);
+        ModuleSearch search(services);
+        search.AddStaticArp(m);
         table.refuseChanges = true;
-        manager.RemoveStaticArp(m);
-        EXPECT_EQ(manager.StaticArp().Entries().size(), 1u);
+        search.RemoveStaticArp(m);
+        EXPECT_EQ(search.StaticArp().Entries().size(), 1u);
         table.refuseChanges = false;
     }
     EXPECT_TRUE(table.entries.empty());

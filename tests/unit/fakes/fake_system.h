@@ -1,6 +1,6 @@
 #pragma once
 
-#include "discovery/controller_manager.h"
+#include "operations/controller_manager.h"
 #include "tests/unit/fakes/fake_http.h"
 #include "tests/unit/fakes/fake_network.h"
 

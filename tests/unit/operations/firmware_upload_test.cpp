@@ -212,14 +212,14 @@ TEST_F(FirmwareUploadTest, EveryModuleOfABatchGetsTheFileAsTheBatchBegan)
 {
     FirmwareBatchDigests digests;
     const auto first = digests.For(record.firmwareFile, "");
-    ASSERT_TRUE(first->digests[0]);
-    EXPECT_FALSE(first->digests[1]);
+    ASSERT_TRUE(first.digests[0]);
+    EXPECT_FALSE(first.digests[1]);
     dir.Write("fw/first.bin", std::string(firmware.size(), 'n'));  // replaced while the batch is queued
     const auto later = digests.For(record.firmwareFile, record.firmwareFile2);
-    EXPECT_EQ(later->digests[0], first->digests[0]);
-    EXPECT_EQ(later->digests[1], Sha256OfFile(record.firmwareFile2));
+    EXPECT_EQ(later.digests[0], first.digests[0]);
+    EXPECT_EQ(later.digests[1], Sha256OfFile(record.firmwareFile2));
 
-    record.pendingPayload = later;
+    record.pendingPayload = MakePayload(later);
     EXPECT_FALSE(RunFirmwareUpload(*manager, &record, 0));  // the new bytes are not the batch's
     EXPECT_EQ(http.Requests().size(), 1u);
     EXPECT_TRUE(RunFirmwareUpload(*manager, &record, 1));
@@ -228,7 +228,7 @@ TEST_F(FirmwareUploadTest, EveryModuleOfABatchGetsTheFileAsTheBatchBegan)
     const auto missing = digests.For(dir.path + "fw/late.bin", "");
     dir.Write("fw/late.bin", "late");
     record.firmwareFile = dir.path + "fw/late.bin";
-    record.pendingPayload = missing;
+    record.pendingPayload = MakePayload(missing);
     const std::size_t before = http.Requests().size();
     EXPECT_FALSE(RunFirmwareUpload(*manager, &record, 0));
     EXPECT_EQ(http.Requests().size(), before);

@@ -76,10 +76,9 @@ TEST_F(JobQueueTest, RecordOfABusyAddressWaitsForTheSameWorker)
 TEST_F(JobQueueTest, OnlyParkedRecordsCanBeWithdrawn)
 {
     Make(2, 1);
-    auto payload = std::make_shared<ModuleSettings>();
-    const std::weak_ptr<ModuleSettings> watch = payload;
-    records[1].pendingPayload = std::move(payload);
-    records[0].pendingPayload = std::make_shared<ModuleSettings>();
+    records[1].pendingPayload = MakePayload(ModuleSettings{});
+    const std::weak_ptr<PendingPayload> watch = records[1].pendingPayload;
+    records[0].pendingPayload = MakePayload(ModuleSettings{});
     manager->QueueJob(&records[0]);
     manager->QueueJob(&records[1]);
     EXPECT_FALSE(manager->CancelJob(&records[0]));

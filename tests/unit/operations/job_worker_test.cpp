@@ -121,13 +121,13 @@ TEST_F(JobWorkerTest, SettingsWithANewAddressMoveTheRecordAndFreeTheOldAddress)
     DeviceRecord r = WebModule("192.0.2.10");
     r.action = kActionSetting;
     r.status = kStatusQueueSetting;
-    auto settings = std::make_shared<ModuleSettings>();
-    settings->target = HttpTarget::ForRecord(r);
-    settings->ip = Ip(192, 0, 2, 77);
-    settings->newLoginName = "boss";
-    settings->newAdminPassword = "n3w";
-    const std::weak_ptr<ModuleSettings> watch = settings;
-    r.pendingPayload = std::move(settings);
+    ModuleSettings settings;
+    settings.target = HttpTarget::ForRecord(r);
+    settings.ip = Ip(192, 0, 2, 77);
+    settings.newLoginName = "boss";
+    settings.newAdminPassword = "n3w";
+    r.pendingPayload = MakePayload(settings);
+    const std::weak_ptr<PendingPayload> watch = r.pendingPayload;
     const std::uint32_t oldIp = r.ip;
 
     manager->QueueJob(&r);
@@ -180,10 +180,10 @@ TEST_F(JobWorkerTest, ModulesOnOneAddressAreEachReachedByTheirMacAndTheNextStart
     for (const auto& [r, newIp] : {std::pair{&a, Ip(192, 0, 2, 110)}, std::pair{&b, Ip(192, 0, 2, 111)}}) {
         r->action = kActionSetting;
         r->status = kStatusQueueSetting;
-        auto settings = std::make_shared<ModuleSettings>();
-        settings->target = HttpTarget::ForRecord(*r);
-        settings->ip = newIp;
-        r->pendingPayload = std::move(settings);
+        ModuleSettings settings;
+        settings.target = HttpTarget::ForRecord(*r);
+        settings.ip = newIp;
+        r->pendingPayload = MakePayload(settings);
         manager->QueueJob(r);
     }
     ASSERT_EQ(workers.size(), 1u);  // the second parks behind the first
@@ -215,10 +215,10 @@ TEST_F(JobWorkerTest, AModuleLeavingItsAddressFreesNoOtherWorkersAddressZero)
     DeviceRecord web = WebModule("192.0.2.10");
     web.action = kActionSetting;
     web.status = kStatusQueueSetting;
-    auto settings = std::make_shared<ModuleSettings>();
-    settings->target = HttpTarget::ForRecord(web);
-    settings->ip = Ip(192, 0, 2, 77);
-    web.pendingPayload = std::move(settings);
+    ModuleSettings settings;
+    settings.target = HttpTarget::ForRecord(web);
+    settings.ip = Ip(192, 0, 2, 77);
+    web.pendingPayload = MakePayload(settings);
     manager->QueueJob(&web);
     ASSERT_EQ(workers.size(), 2u);
     RunWorker(1);  // the web module moves, does not come back, and its worker ends
@@ -238,7 +238,7 @@ TEST_F(JobWorkerTest, SettingsThatCannotBeSentFail)
         r.action = kActionSetting;
         r.status = kStatusQueueSetting;
         if (withPayload) {
-            r.pendingPayload = std::make_shared<ModuleSettings>();
+            r.pendingPayload = MakePayload(ModuleSettings{});
         }
         EXPECT_EQ(Run(r), (Statuses{kStatusSetting, kStatusSettingFailed}));
         EXPECT_EQ(r.action, kActionNone);

@@ -12,9 +12,10 @@
 #include <vector>
 
 #include "discovery/address_text.h"
-#include "discovery/controller_manager.h"
+#include "operations/controller_manager.h"
 #include "discovery/reply_parser.h"
 #include "operations/known_modules.h"
+#include "operations/pending_payload.h"
 #include "tests/unit/fakes/fake_http.h"
 #include "tests/unit/fakes/fake_network.h"
 #include "tests/unit/fakes/reply_bytes.h"

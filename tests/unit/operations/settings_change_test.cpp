@@ -18,7 +18,7 @@ struct SettingsChangeTest : testing::OperationsFixture {
     {
         r.action = kActionSetting;
         r.status = kStatusQueueSetting;
-        r.pendingPayload = std::make_shared<SettingsChange>(change);
+        r.pendingPayload = MakePayload(change);
         log.entries.clear();
         EXPECT_EQ(manager->QueueJob(&r), 1);
         RunWorkers();
@@ -97,6 +97,28 @@ TEST_F(SettingsChangeTest, IncompletePagePostsNothingAndSaysTheSettingsWereUnrea
         ASSERT_EQ(sent.size(), before + 1);
         EXPECT_EQ(sent.back().request.method, "GET");
     }
+}
+
+TEST_F(SettingsChangeTest, ReaderWithoutARequestOfItsOwnIsSentNothing)
+{
+    // A web module's form, or no payload at all, is nothing a reader can take.
+    for (const bool withForm : {false, true}) {
+        DeviceRecord r = DactylReader();
+        r.action = kActionSetting;
+        r.status = kStatusQueueSetting;
+        if (withForm) {
+            r.pendingPayload = MakePayload(ModuleSettings{});
+            EXPECT_EQ(manager->SendDactylSettings(&r), 0);
+        }
+        log.entries.clear();
+        sockets.sent.clear();
+        ASSERT_EQ(manager->QueueJob(&r), 1);
+        RunWorkers();
+        EXPECT_EQ(log.Statuses(), (Statuses{kStatusSetting, kStatusSettingFailed}));
+        EXPECT_EQ(r.pendingPayload, nullptr);
+        EXPECT_TRUE(sockets.sent.empty());
+    }
+    EXPECT_EQ(manager->SendDactylSettings(nullptr), 0);
 }
 
 TEST_F(SettingsChangeTest, ReaderGetsItsCurrentValuesWithTheChange)

@@ -2,14 +2,9 @@
 
 #include <array>
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
-#include <deque>
-#include <functional>
 #include <map>
-#include <mutex>
-#include <optional>
-#include <set>
+#include <span>
 #include <string>
 #include <thread>
 #include <vector>
@@ -17,37 +12,27 @@
 #include "discovery/adapter_list.h"
 #include "discovery/address_ranges.h"
 #include "discovery/core_events.h"
+#include "discovery/dactyl_settings.h"
 #include "discovery/device_record.h"
 #include "discovery/static_arp.h"
 #include "platform/adapter_table.h"
 #include "platform/clock.h"
-#include "platform/http_client.h"
 #include "platform/neighbour_table.h"
-#include "platform/stoppable_http_client.h"
 #include "platform/udp_sockets.h"
 #include "platform/wake_event.h"
 
 namespace tarrowind {
 
-class KnownModules;
-
-// Protocol time-outs and waits; tests shorten them, the product uses the defaults.
-struct ManagerTiming {
+// The search's time-outs; tests shorten them, the product uses the defaults.
+struct SearchTiming {
     std::uint32_t searchMs = 5000;
     std::uint32_t rangeTailMs = 2000;       // listening after the last range probe
     std::uint32_t requeryMs = 3000;
     std::uint32_t acknowledgementMs = 5000;
-    std::uint32_t settleMs = 4000;          // after an action that restarts the module
-    std::uint32_t firmwarePauseMs = 20000;  // between two firmware files
-    std::uint32_t pollIntervalMs = 250;     // between two firmware progress polls
-    std::uint32_t progressStallMs = 120000; // a module whose progress does not move for this long failed
 };
 
-// Starts `work` on a thread of its own; false when no thread could be started.
-using WorkerStarter = std::function<bool(std::function<void()> work)>;
-
-// The system services the manager uses; each defaults to the running system's.
-struct ManagerServices {
+// The system services the search uses; each defaults to the running system's.
+struct SearchServices {
     AdapterTable* adapters = &AdapterTable::System();
     NeighbourTable* neighbours = &NeighbourTable::System();
     // Where made neighbour entries are noted; null: the user's file when `neighbours` is the system's
@@ -55,15 +40,11 @@ struct ManagerServices {
     NeighbourRegistry* neighbourRegistry = nullptr;
     UdpSockets* sockets = &UdpSockets::System();
     Clock* clock = &Clock::System();
-    HttpClient* http = &HttpClient::System();
-    // Modules' keys as first seen, checked before credentials go out; null: none is checked (tests).
-    KnownModules* knownModules = nullptr;
-    WorkerStarter startWorker;  // empty: a std::thread of the manager's, joined before it goes
 };
 
-// The one object of the main window that owns the search, the static ARP entries, the adapter list,
-// the job queue and the firmware folder.
-class CControllerManager {
+// Everything that talks UDP to modules: the search on the adapters (and address ranges), the requery of
+// one known module, a reader's settings broadcast, and the static ARP entries made for them.
+class ModuleSearch {
 public:
     static constexpr std::uint16_t kTextProbePort = 10002;
     static constexpr std::uint16_t kBinaryProbePort = 23;
@@ -73,23 +54,23 @@ public:
     static constexpr std::array<std::uint8_t, 4> kBinaryProbe{0xFF, 0x04, 0x02, 0xFB};
     static constexpr const char* kRoutedAdapterName = "Routed";
 
-    CControllerManager();
-    explicit CControllerManager(const ManagerServices& services, ManagerTiming timing = {});
-    // Stops and waits for the search thread and every worker, then removes every static ARP entry made.
-    ~CControllerManager();
-    CControllerManager(const CControllerManager&) = delete;
-    CControllerManager& operator=(const CControllerManager&) = delete;
+    explicit ModuleSearch(const SearchServices& services, SearchTiming timing = {});
+    // Stops and waits for the search thread, then removes every static ARP entry made.
+    ~ModuleSearch();
+    ModuleSearch(const ModuleSearch&) = delete;
+    ModuleSearch& operator=(const ModuleSearch&) = delete;
 
     // Sets who hears the search state (and that neighbour entries were refused) and who gets each module
     // found; either may be null.
     void Init(CoreEvents* progressWindow, CoreEvents* deviceWindow);
     // Starts the search thread; false (nothing started) while the previous search has not ended, so that
-    // the caller never waits for a thread that may be waiting for the caller. Must not be called while
-    // actions are pending.
+    // the caller never waits for a thread that may be waiting for the caller.
     bool StartSearch();
     // The running search ends after its current pass, and so does every requery running now; requeries
     // started later are not affected.
     void Stop();
+    // Stops for good: also every requery started from now on ends after its first pass. Safe from any thread.
+    void Close();
     bool IsStopped() const { return m_stop.load(); }
     bool IsSearching() const { return m_searchRunning.load(); }
     // Waits for the search thread to end (the window's close; tests).
@@ -117,8 +98,9 @@ public:
 
     // Asks one known module again and refreshes its record from its answer; 1 when it answered.
     int Requery(DeviceRecord* record);
-    // Broadcasts the record's pending Dactyl settings request; 1 when the reader acknowledged it.
-    int SendDactylSettings(const DeviceRecord* record);
+    // Broadcasts a settings request to the record's reader; 1 when the reader acknowledged it. Nothing is
+    // sent to a reader whose address is not confirmed.
+    int SendDactylSettings(const DeviceRecord& record, const DactylSettingsBytes& request);
 
     void AddStaticArp(const DeviceRecord& record) { m_arp.AddStaticArp(record); }
     void RemoveStaticArp(const DeviceRecord& record) { m_arp.RemoveStaticArp(record); }
@@ -126,49 +108,8 @@ public:
     const StaticArpSet& StaticArp() const { return m_arp; }
     void LearnStaticArpRight(const DeviceRecord& record) { m_arp.LearnRight(record); }
 
-    // Job queue. At most kMaxWorkers workers run, never two on one module address.
-    static constexpr int kMaxWorkers = 32;
-    // Hands the record to a worker, or parks it; 0 when no record is given, no worker can run it or the
-    // queue was stopped. A record whose address cannot be reached (IsUsableModuleAddress) is not queued
-    // but ends at once in status ADDRESS_UNUSABLE, reported; only a reader's settings, which go out by
-    // broadcast, are queued whatever its address.
-    int QueueJob(DeviceRecord* record);
-    // The next parked record whose address is free, after `finishedAddress` was released. When there is
-    // none the caller's worker ends: the running count is lowered in the same hold of the lock.
-    // `finishedAddress` is empty when the worker has released its address already.
-    bool TakeNextJob(DeviceRecord*& record, std::optional<std::uint32_t> finishedAddress);
-    // Withdraws a parked record and frees its pending payload; false for records a worker has.
-    bool CancelJob(DeviceRecord* record);
-    bool ReserveAddress(std::uint32_t address);
-    // Frees a reserved address and starts the record parked for it, if any. When no worker can run that
-    // record it is withdrawn from the queue and handed back in `refused` (else null) for the caller to
-    // put back as it was.
-    bool ReleaseAddress(std::uint32_t address, DeviceRecord** refused = nullptr);
-    int GetJobCount() const;
-    int GetRunningCount() const;
-    // Works on `record` and then on further records from TakeNextJob until none is left.
-    void JobWorker(DeviceRecord* record);
-    // Waits while moving the record's progress from `from` towards `to`, reporting every 10 ms.
-    void WaitWithProgress(DeviceRecord* record, std::uint32_t milliseconds, std::int32_t from, std::int32_t to);
-    // Blocks until no job is queued, parked or running (the command-line companion; tests).
-    void WaitUntilIdle();
-    // Ends the queue for good (the session or the process ends): the search is stopped, nothing is
-    // queued any more, running exchanges and waits end at once and their workers finish as after a
-    // failure. The parked records are withdrawn, their payloads freed, and returned for the caller to
-    // put back. Safe from any thread.
-    std::vector<DeviceRecord*> StopJobs();
-    bool JobsStopped() const { return m_closing.load(); }
-
-    // The management software's firmware folder ("" when it is not installed); ends with a separator.
-    const std::string& FirmwareFolder() const { return m_firmwareFolder; }
-    void SetFirmwareFolder(std::string folder) { m_firmwareFolder = std::move(folder); }
-    HttpClient& Http() const { return *m_services.http; }
-    KnownModules* KnownModuleKeys() const { return m_services.knownModules; }
-    Clock& ClockService() const { return *m_services.clock; }
-
     const std::vector<AdapterRecord>& Adapters() const { return m_adapters; }
     const std::map<std::string, DeviceRecord>& FoundDevices() const { return m_found; }
-    const ManagerTiming& Timing() const { return m_timing; }
 
 private:
     void SearchThread();
@@ -188,19 +129,12 @@ private:
     // that came from the address it names counts, and with `expectedFrom` (not 0) only one from there.
     int AwaitRequeryReply(DeviceRecord& record, const std::vector<int>& sockets,
                           const std::vector<const AdapterRecord*>& adapterOfSocket, std::uint32_t expectedFrom);
-    bool StartWorker(DeviceRecord* record);
-    void WorkerEnded(std::thread::id id);
-    // Joins every worker thread started; called once none runs a job any more.
-    void JoinWorkers();
-    void RunStep(DeviceRecord& record);
-    void WaitForModuleToReturn(DeviceRecord& record);
 
-    ManagerServices m_services;
-    ManagerTiming m_timing;
+    SearchServices m_services;
+    SearchTiming m_timing;
     std::atomic<bool> m_stop{false};              // the search's; cleared when the next one starts
     std::atomic<std::uint32_t> m_stopCount{0};    // Stop calls so far: a requery ends when it changes
-    std::atomic<bool> m_closing{false};           // the queue was stopped: no exchange or wait goes on
-    StoppableHttpClient m_http;                   // the services' client, cut short by m_closing
+    std::atomic<bool> m_closed{false};            // Close was called: no requery waits any more
     std::atomic<bool> m_searchRunning{false};     // until the search thread has sent its last event
     WakeEvent m_wake;  // signalled with the stop flag so blocked waits see it at once
     std::thread m_searchThread;
@@ -213,21 +147,6 @@ private:
     std::uint32_t m_probeRate = kDefaultProbeRate;
     std::atomic<std::uint64_t> m_rangeProbesSent{0};
     std::atomic<std::uint32_t> m_rangeProbingTookMs{0};
-
-    // Job queue state, all guarded by m_queueLock (re-entrant: ReleaseAddress calls QueueJob).
-    mutable std::recursive_mutex m_queueLock;
-    std::condition_variable_any m_queueChanged;
-    int m_jobCount = 0;
-    int m_runningCount = 0;
-    std::set<std::uint32_t> m_busyAddresses;
-    std::deque<DeviceRecord*> m_parked;
-
-    // The workers' threads, started under the queue lock; a worker moves its own to the ended ones.
-    std::mutex m_workerLock;
-    std::map<std::thread::id, std::thread> m_workers;
-    std::vector<std::thread> m_endedWorkers;
-
-    std::string m_firmwareFolder;
 };
 
 }  // namespace tarrowind

@@ -1,16 +1,49 @@
-#include "discovery/controller_manager.h"
+// Making and ending the search, and its thread; the search pass itself is in search.cpp, the requery in
+// requery.cpp, a reader's settings broadcast in dactyl_settings.cpp.
+#include "discovery/module_search.h"
 
 #include <system_error>
 
 namespace tarrowind {
+namespace {
 
-void CControllerManager::Init(CoreEvents* progressWindow, CoreEvents* deviceWindow)
+NeighbourRegistry* RegistryFor(const SearchServices& services)
+{
+    if (services.neighbourRegistry != nullptr) {
+        return services.neighbourRegistry;
+    }
+    return services.neighbours == &NeighbourTable::System() ? NeighbourEntryFile::System() : nullptr;
+}
+
+}  // namespace
+
+ModuleSearch::ModuleSearch(const SearchServices& services, SearchTiming timing)
+    : m_services(services),
+      m_timing(timing),
+      m_arp(*services.neighbours,
+            [this] {
+                if (CoreEvents* window = m_progressWindow.load()) {
+                    window->OnNeighbourEntriesRefused();
+                }
+            },
+            RegistryFor(services))
+{
+}
+
+ModuleSearch::~ModuleSearch()
+{
+    Stop();
+    WaitForSearch();
+    m_arp.RemoveAllStaticArp();
+}
+
+void ModuleSearch::Init(CoreEvents* progressWindow, CoreEvents* deviceWindow)
 {
     m_progressWindow = progressWindow;
     m_deviceWindow = deviceWindow;
 }
 
-bool CControllerManager::StartSearch()
+bool ModuleSearch::StartSearch()
 {
     if (m_searchRunning.exchange(true)) {
         return false;
@@ -20,7 +53,7 @@ bool CControllerManager::StartSearch()
     m_stop = false;
     m_wake.Reset();
     try {
-        m_searchThread = std::thread(&CControllerManager::SearchThread, this);
+        m_searchThread = std::thread(&ModuleSearch::SearchThread, this);
     } catch (const std::system_error&) {
         m_searchRunning = false;
         return false;
@@ -28,7 +61,7 @@ bool CControllerManager::StartSearch()
     return true;
 }
 
-bool CControllerManager::SetSearchRanges(AddressRanges ranges, std::uint32_t probesPerSecond)
+bool ModuleSearch::SetSearchRanges(AddressRanges ranges, std::uint32_t probesPerSecond)
 {
     if (!IsValidProbeRate(probesPerSecond) || !AreProbeableRanges(ranges)) {
         return false;
@@ -38,21 +71,27 @@ bool CControllerManager::SetSearchRanges(AddressRanges ranges, std::uint32_t pro
     return true;
 }
 
-void CControllerManager::Stop()
+void ModuleSearch::Stop()
 {
     m_stop = true;
     ++m_stopCount;
     m_wake.Signal();
 }
 
-void CControllerManager::WaitForSearch()
+void ModuleSearch::Close()
+{
+    m_closed = true;
+    Stop();
+}
+
+void ModuleSearch::WaitForSearch()
 {
     if (m_searchThread.joinable()) {
         m_searchThread.join();
     }
 }
 
-int CControllerManager::EnumerateAdapters()
+int ModuleSearch::EnumerateAdapters()
 {
     m_adapters.clear();
     const auto table = m_services.adapters->Read();
@@ -63,14 +102,14 @@ int CControllerManager::EnumerateAdapters()
     return 1;
 }
 
-void CControllerManager::SendSearchState(SearchState state, int seconds)
+void ModuleSearch::SendSearchState(SearchState state, int seconds)
 {
     if (CoreEvents* window = m_progressWindow.load()) {
         window->OnSearchState(state, seconds);
     }
 }
 
-void CControllerManager::SearchThread()
+void ModuleSearch::SearchThread()
 {
     // Whole seconds, rounded up so that the first countdown value matches.
     const std::uint32_t duration = SearchDurationMs();

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <memory>
+#include <utility>
+#include <variant>
+
+#include "discovery/dactyl_settings.h"
+#include "discovery/device_record.h"
+#include "operations/firmware_upload.h"
+#include "operations/module_settings.h"
+#include "operations/settings_change.h"
+
+namespace tarrowind {
+
+// What a queued action will send; owned by the record until sent or withdrawn. A reader's settings go as
+// its request bytes; a web module's as its whole configuration or as a change applied to the
+// configuration read just before the write; a firmware update carries its batch's file digests.
+struct PendingPayload {
+    std::variant<DactylSettingsRequest, ModuleSettings, SettingsChange, FirmwareBatch> value;
+};
+
+template <typename T>
+std::shared_ptr<PendingPayload> MakePayload(T value)
+{
+    return std::make_shared<PendingPayload>(PendingPayload{std::move(value)});
+}
+
+// The payload when it is a T, else null (also for no payload).
+template <typename T>
+const T* PayloadAs(const std::shared_ptr<PendingPayload>& payload)
+{
+    return payload ? std::get_if<T>(&payload->value) : nullptr;
+}
+
+template <typename T>
+const T* PayloadAs(const DeviceRecord& record)
+{
+    return PayloadAs<T>(record.pendingPayload);
+}
+
+}  // namespace tarrowind
