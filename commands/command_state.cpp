@@ -1,5 +1,8 @@
 #include "commands/command_state.h"
 
+#include <algorithm>
+#include <utility>
+
 #include "operations/firmware_folder.h"
 
 namespace tarrowind {
@@ -47,9 +50,7 @@ void ForOneRecord(CommandState& c, const DeviceRecord& r)
     }
 }
 
-}  // namespace
-
-CommandState ComputeCommandState(const std::vector<const DeviceRecord*>& selected, bool busy)
+CommandState Decide(const std::vector<const DeviceRecord*>& selected, bool busy)
 {
     const auto n = static_cast<std::int32_t>(selected.size());
     CommandState c;
@@ -79,6 +80,105 @@ CommandState ComputeCommandState(const std::vector<const DeviceRecord*>& selecte
         ForOneRecord(c, *selected.front());
     }
     return c;
+}
+
+// Fills the reason of every command `c` leaves at 0. Kept apart from the rules that decide, so those stay
+// as they are; a reason is only ever given for a command they disallow.
+void Explain(const CommandState& c, const std::vector<const DeviceRecord*>& selected, CommandReasons& why)
+{
+    const auto give = [](std::int32_t allowed, CommandBlock& slot, CommandBlock reason) {
+        slot = allowed != 0 ? CommandBlock::None : reason;
+    };
+    give(c.search, why.search, CommandBlock::Busy);
+    const DeviceRecord* one = selected.size() == 1 ? selected.front() : nullptr;
+    if (selected.size() > 1) {
+        const bool reader = std::any_of(selected.begin(), selected.end(), [](const DeviceRecord* r) {
+            return r != nullptr && r->kind == ModuleKind::BinaryDactyl;
+        });
+        give(c.setting, why.setting, CommandBlock::OneModuleOnly);
+        give(c.advancedSetting, why.advancedSetting, CommandBlock::OneModuleOnly);
+        give(c.reboot, why.reboot, CommandBlock::ReaderSelected);
+        give(c.restoreDefault, why.restoreDefault, CommandBlock::ReaderSelected);
+        give(c.firmwareUpdateToLatest, why.firmwareUpdateToLatest, CommandBlock::ReaderSelected);
+        give(c.firmwareUpdate, why.firmwareUpdate, reader ? CommandBlock::ReaderSelected : CommandBlock::MixedModels);
+        return;
+    }
+    if (one == nullptr) {
+        const std::pair<std::int32_t, CommandBlock*> all[] = {
+            {c.setLogin, &why.setLogin}, {c.setting, &why.setting}, {c.advancedSetting, &why.advancedSetting},
+            {c.reboot, &why.reboot}, {c.restoreDefault, &why.restoreDefault}, {c.firmwareUpdate, &why.firmwareUpdate},
+            {c.firmwareUpdateToLatest, &why.firmwareUpdateToLatest}, {c.cancelQueueItems, &why.cancelQueueItems},
+        };
+        for (const auto& [allowed, slot] : all) {
+            give(allowed, *slot, CommandBlock::NoSelection);
+        }
+        return;
+    }
+    const DeviceRecord& r = *one;
+    const bool reader = r.kind == ModuleKind::BinaryDactyl;
+    CommandBlock general = CommandBlock::VersionTooOld;
+    if (r.status == kStatusNotSupported) {
+        general = CommandBlock::NotSupported;
+    } else if (r.action != kActionNone) {
+        general = CommandBlock::RowBusy;
+    } else if (r.kind == ModuleKind::LongReply) {
+        general = CommandBlock::TakesNoLogin;
+    } else if (r.status < kStatusLoginSuccessfully || (reader && r.status == kStatusSettingFailed)) {
+        general = CommandBlock::NotLoggedIn;
+    }
+    const bool loggedIn = general == CommandBlock::VersionTooOld;
+    give(c.setLogin, why.setLogin, loggedIn ? CommandBlock::AlreadyLoggedIn : general);
+    give(c.setting, why.setting, general);
+    give(c.advancedSetting, why.advancedSetting, general);
+    const CommandBlock batch = reader && general != CommandBlock::NotSupported ? CommandBlock::ReaderSelected : general;
+    give(c.reboot, why.reboot, batch);
+    give(c.restoreDefault, why.restoreDefault, batch);
+    give(c.firmwareUpdate, why.firmwareUpdate, batch);
+    give(c.firmwareUpdateToLatest, why.firmwareUpdateToLatest, batch);
+}
+
+}  // namespace
+
+CommandState ComputeCommandState(const std::vector<const DeviceRecord*>& selected, bool busy,
+                                 CommandReasons* reasons)
+{
+    const CommandState c = Decide(selected, busy);
+    if (reasons != nullptr) {
+        *reasons = CommandReasons{};
+        Explain(c, selected, *reasons);
+    }
+    return c;
+}
+
+const char* CommandBlockKey(CommandBlock block)
+{
+    switch (block) {
+    case CommandBlock::None:
+        return nullptr;
+    case CommandBlock::Busy:
+        return "ORB_IDS_WHY_BUSY";
+    case CommandBlock::NoSelection:
+        return "ORB_IDS_WHY_NO_SELECTION";
+    case CommandBlock::OneModuleOnly:
+        return "ORB_IDS_WHY_ONE_MODULE";
+    case CommandBlock::RowBusy:
+        return "ORB_IDS_WHY_ROW_BUSY";
+    case CommandBlock::NotSupported:
+        return "ORB_IDS_WHY_NOT_SUPPORTED";
+    case CommandBlock::TakesNoLogin:
+        return "ORB_IDS_WHY_NO_LOGIN";
+    case CommandBlock::AlreadyLoggedIn:
+        return "ORB_IDS_WHY_LOGGED_IN";
+    case CommandBlock::NotLoggedIn:
+        return "ORB_IDS_WHY_NOT_LOGGED_IN";
+    case CommandBlock::ReaderSelected:
+        return "ORB_IDS_WHY_READER";
+    case CommandBlock::MixedModels:
+        return "ORB_IDS_WHY_MIXED_MODELS";
+    case CommandBlock::VersionTooOld:
+        return "ORB_IDS_WHY_VERSION";
+    }
+    return nullptr;
 }
 
 DefaultAction ChooseDefaultAction(const std::vector<const DeviceRecord*>& selected)

@@ -21,9 +21,42 @@ struct CommandState {
     std::int32_t cancelQueueItems = 0;
 };
 
+// Why a command the selection does not allow is greyed, in words the user can act on.
+enum class CommandBlock : std::int32_t {
+    None = 0,
+    Busy,             // actions are queued or running
+    NoSelection,      // no module is selected
+    OneModuleOnly,    // the command takes one module at a time
+    RowBusy,          // the module has an action queued or running
+    NotSupported,     // the module's model is not supported
+    TakesNoLogin,     // the module has no login
+    AlreadyLoggedIn,
+    NotLoggedIn,
+    ReaderSelected,   // a fingerprint reader takes no reboot, default or firmware update
+    MixedModels,      // one firmware file fits one model
+    VersionTooOld,    // the module's model or version does not take the command from here
+};
+
+// The reason for each command of CommandState that is 0; None for those that are allowed.
+struct CommandReasons {
+    CommandBlock search = CommandBlock::None;
+    CommandBlock setLogin = CommandBlock::None;
+    CommandBlock setting = CommandBlock::None;
+    CommandBlock advancedSetting = CommandBlock::None;
+    CommandBlock reboot = CommandBlock::None;
+    CommandBlock restoreDefault = CommandBlock::None;
+    CommandBlock firmwareUpdate = CommandBlock::None;
+    CommandBlock firmwareUpdateToLatest = CommandBlock::None;
+    CommandBlock cancelQueueItems = CommandBlock::None;
+};
+
 // `selected` holds the selected rows in list order, null for a row without a record; `busy` is true while
-// the job queue holds any action.
-CommandState ComputeCommandState(const std::vector<const DeviceRecord*>& selected, bool busy);
+// the job queue holds any action. `reasons`, when given, receives why each disallowed command is.
+CommandState ComputeCommandState(const std::vector<const DeviceRecord*>& selected, bool busy,
+                                 CommandReasons* reasons = nullptr);
+
+// The string-table key of a reason; null for None.
+const char* CommandBlockKey(CommandBlock block);
 
 // What Enter or a double click does to the one selected row.
 enum class DefaultAction { Nothing, CancelQueueItems, SetLogin, Setting };

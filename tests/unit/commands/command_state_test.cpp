@@ -89,3 +89,73 @@ TEST(CommandStateTest, DefaultActionCancelsQueuedRowsAndOpensWhatTheStatusCallsF
 
 }  // namespace
 }  // namespace tarrowind
+
+namespace tarrowind {
+namespace {
+
+// Every disallowed command gets a reason with a text, every allowed one none, for a spread of selections.
+TEST(CommandReasonsTest, ExactlyTheDisallowedCommandsSayWhy)
+{
+    const DeviceRecord a = Module(ModuleKind::Web, "QT-DC410");
+    const DeviceRecord b = Module(ModuleKind::Web, "QT-DC420");
+    const DeviceRecord reader = Module(ModuleKind::BinaryDactyl, "");
+    const DeviceRecord fresh = Module(ModuleKind::Web, "QT-DC410", kStatusNone);
+    const DeviceRecord grabber = Module(ModuleKind::Web, "QT-TEXT GRABBER V7K");
+    const DeviceRecord longReply = Module(ModuleKind::LongReply, "", kStatusNone);
+    const DeviceRecord unsupported = Module(ModuleKind::Web, "", kStatusNotSupported);
+    DeviceRecord acting = a;
+    acting.action = kActionReboot;
+    const std::vector<std::vector<const DeviceRecord*>> selections = {
+        {}, {nullptr}, {&a}, {&reader}, {&fresh}, {&grabber}, {&longReply}, {&unsupported}, {&acting},
+        {&a, &b}, {&a, &reader}, {&a, nullptr},
+    };
+    for (const bool busy : {false, true}) {
+        for (std::size_t i = 0; i < selections.size(); ++i) {
+            CommandReasons why;
+            const CommandState c = ComputeCommandState(selections[i], busy, &why);
+            const std::pair<std::int32_t, CommandBlock> all[] = {
+                {c.search, why.search}, {c.setLogin, why.setLogin}, {c.setting, why.setting},
+                {c.advancedSetting, why.advancedSetting}, {c.reboot, why.reboot},
+                {c.restoreDefault, why.restoreDefault}, {c.firmwareUpdate, why.firmwareUpdate},
+                {c.firmwareUpdateToLatest, why.firmwareUpdateToLatest}, {c.cancelQueueItems, why.cancelQueueItems},
+            };
+            for (std::size_t k = 0; k < std::size(all); ++k) {
+                EXPECT_EQ(all[k].first == 0, all[k].second != CommandBlock::None) << "selection " << i << " command " << k;
+                EXPECT_EQ(CommandBlockKey(all[k].second) == nullptr, all[k].second == CommandBlock::None);
+            }
+        }
+    }
+}
+
+TEST(CommandReasonsTest, ReasonsNameWhatTheUserCanChange)
+{
+    const DeviceRecord a = Module(ModuleKind::Web, "QT-DC410");
+    const DeviceRecord b = Module(ModuleKind::Web, "QT-DC420");
+    const DeviceRecord reader = Module(ModuleKind::BinaryDactyl, "");
+    const DeviceRecord fresh = Module(ModuleKind::Web, "QT-DC410", kStatusNone);
+    const DeviceRecord longReply = Module(ModuleKind::LongReply, "", kStatusNone);
+    CommandReasons why;
+
+    ComputeCommandState({&a, &reader}, true, &why);
+    EXPECT_EQ(why.reboot, CommandBlock::ReaderSelected);
+    EXPECT_EQ(why.restoreDefault, CommandBlock::ReaderSelected);
+    EXPECT_EQ(why.firmwareUpdate, CommandBlock::ReaderSelected);
+    EXPECT_EQ(why.setting, CommandBlock::OneModuleOnly);
+    EXPECT_EQ(why.search, CommandBlock::Busy);
+    ComputeCommandState({&reader}, false, &why);
+    EXPECT_EQ(why.reboot, CommandBlock::ReaderSelected);
+
+    ComputeCommandState({&a, &b}, false, &why);
+    EXPECT_EQ(why.firmwareUpdate, CommandBlock::MixedModels);
+    ComputeCommandState({&fresh}, false, &why);
+    EXPECT_EQ(why.reboot, CommandBlock::NotLoggedIn);
+    ComputeCommandState({&a}, false, &why);
+    EXPECT_EQ(why.setLogin, CommandBlock::AlreadyLoggedIn);
+    ComputeCommandState({&longReply}, false, &why);
+    EXPECT_EQ(why.setLogin, CommandBlock::TakesNoLogin);
+    ComputeCommandState({}, false, &why);
+    EXPECT_EQ(why.cancelQueueItems, CommandBlock::NoSelection);
+}
+
+}  // namespace
+}  // namespace tarrowind

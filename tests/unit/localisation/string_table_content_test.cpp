@@ -42,6 +42,10 @@ const std::map<std::string, std::string> kConversions{
     {"ORB_IDS_ASSIGN_SUMMARY", "dd"},
     {"ORB_IDS_PLAN_SUMMARY", "d"},
     {"ORB_IDS_NOTE_SHARED_ADDRESS", "d"},
+    {"ORB_IDS_WORK_COUNTS", "dd"},
+    {"ORB_IDS_WORK_ENDED", "dd"},
+    {"ORB_IDS_BATCH_SUMMARY", "ddd"},
+    {"ORB_IDS_CLOSE_REFUSED", "d"},
 };
 
 // Texts the program shows an item after (a field caption or a message naming its subject); every other
