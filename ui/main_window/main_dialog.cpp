@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <tuple>
 
 #include "commands/address_plan.h"
 #include "localisation/string_table.h"
@@ -35,6 +36,29 @@
 
 namespace tarrowind {
 namespace {
+
+// The caption a batch of the command is summed up under; null for a command that queues no actions.
+const char* BatchCaptionKey(int command)
+{
+    switch (command) {
+    case WindowCommand::kCommandSetLogin:
+        return "ORB_IDS_SET_LOGIN";
+    case WindowCommand::kCommandSetting:
+        return "ORB_IDS_SETTING";
+    case WindowCommand::kCommandAdvancedSetting:
+        return "ORB_IDS_ADVANCEDSETTING";
+    case WindowCommand::kCommandReboot:
+        return "ORB_IDS_REBOOT";
+    case WindowCommand::kCommandDefault:
+        return "ORB_IDS_DEFAULT";
+    case WindowCommand::kCommandFirmwareUpdate:
+        return "ORB_IDS_FIRMWARE_UPDATE";
+    case WindowCommand::kCommandFirmwareUpdateToLatest:
+        return "ORB_IDS_FIRMWARE_UPDATE_TO_LATEST";
+    default:
+        return nullptr;
+    }
+}
 
 QString Q(const std::string& text)
 {
@@ -229,6 +253,7 @@ void MainDialog::OnReport(DeviceRecord& record)
     // The row's snapshot is taken while the sender waits: painting, sorting and the commands' state then
     // read only what the record held during a report.
     m_gate.Call([&] {
+        m_statusBar->NoteReport(record);
         if (m_list->Refresh(record)) {
             ScheduleCommandUi();
         }
@@ -276,6 +301,7 @@ void MainDialog::Search()
         return;
     }
     m_list->Clear();
+    m_statusBar->ForgetSummary();
     m_manager.Init(this, m_list);
     m_manager.StartSearch();
     UpdateCommandUi();
@@ -307,19 +333,25 @@ void MainDialog::UpdateCommandUi()
 {
     // The selection once: with thousands of rows selected, reading it is the costly part.
     const std::vector<const DeviceRecord*> selected = m_list->SelectedSnapshots();
-    const CommandState s = ComputeCommandState(selected, m_manager.GetJobCount() > 0);
+    CommandReasons why;
+    const CommandState s = ComputeCommandState(selected, m_manager.GetJobCount() > 0, &why);
     const bool assignable = !m_searching && std::any_of(selected.begin(), selected.end(), [](const DeviceRecord* r) {
         return !SettingNotOfferedReason(*r);
     });
+    const std::tuple<int, bool, CommandBlock> explained[] = {
+        {kCommandSetLogin, s.setLogin != 0, why.setLogin},
+        {kCommandSetting, s.setting != 0, why.setting},
+        {kCommandAdvancedSetting, s.advancedSetting != 0, why.advancedSetting},
+        {kCommandReboot, s.reboot != 0, why.reboot},
+        {kCommandDefault, s.restoreDefault != 0, why.restoreDefault},
+        {kCommandFirmwareUpdate, s.firmwareUpdate != 0, why.firmwareUpdate},
+        {kCommandFirmwareUpdateToLatest, s.firmwareUpdateToLatest != 0, why.firmwareUpdateToLatest},
+        {kCommandCancelQueueItems, s.cancelQueueItems != 0, why.cancelQueueItems},
+    };
+    for (const auto& [id, value, reason] : explained) {
+        m_actions->SetEnabled(id, value, CommandBlockKey(reason));
+    }
     const std::pair<int, bool> enabled[] = {
-        {kCommandSetLogin, s.setLogin != 0},
-        {kCommandSetting, s.setting != 0},
-        {kCommandAdvancedSetting, s.advancedSetting != 0},
-        {kCommandReboot, s.reboot != 0},
-        {kCommandDefault, s.restoreDefault != 0},
-        {kCommandFirmwareUpdate, s.firmwareUpdate != 0},
-        {kCommandFirmwareUpdateToLatest, s.firmwareUpdateToLatest != 0},
-        {kCommandCancelQueueItems, s.cancelQueueItems != 0},
         {kCommandCopy, !selected.empty()},
         {kCommandExportList, m_list->RowCount() > 0},
         {kCommandAssignAddresses, assignable},
@@ -333,8 +365,12 @@ void MainDialog::UpdateCommandUi()
 
 void MainDialog::RefreshIdleCommands()
 {
+    const int pending = PendingCount();
     const bool idle = m_manager.GetJobCount() == 0;
-    m_actions->SetEnabled(kCommandSearch, idle);
+    m_actions->SetEnabled(kCommandSearch, idle, idle ? nullptr : CommandBlockKey(CommandBlock::Busy));
+    if (!m_searching) {
+        m_statusBar->ShowWork(pending, m_manager.GetRunningCount(), m_idleText);
+    }
     m_actions->SetEnabled(kCommandSearchAddresses, !m_searching && idle);
     m_actions->SetEnabled(kCommandApplyPlan, !m_searching && m_list->TotalCount() > 0);
 }
@@ -343,6 +379,8 @@ void MainDialog::RunCommand(int id)
 {
     std::vector<DeviceRecord> copies;
     const std::vector<DeviceRecord*> selected = CommandRows(id, copies);
+    const int jobsBefore = m_manager.GetJobCount();
+    const std::vector<DeviceRecord*> live = m_list->SelectedRecords();
     switch (id) {
     case kCommandSearch:
         Search();
@@ -402,6 +440,10 @@ void MainDialog::RunCommand(int id)
         break;
     default:
         break;
+    }
+    const int queued = m_manager.GetJobCount() - jobsBefore;
+    if (const char* caption = BatchCaptionKey(id); caption != nullptr && queued > 0) {
+        m_statusBar->StartBatch(Q(Text(caption)), {live.begin(), live.end()}, queued);
     }
     UpdateCommandUi();
 }
@@ -473,13 +515,20 @@ void MainDialog::keyPressEvent(QKeyEvent* event)
 
 bool MainDialog::HasPendingWork() const
 {
-    return m_manager.GetJobCount() > 0 || (m_ownPrompts != nullptr && m_ownPrompts->PendingReads() > 0);
+    return PendingCount() > 0;
+}
+
+int MainDialog::PendingCount() const
+{
+    return m_manager.GetJobCount() + (m_ownPrompts != nullptr ? m_ownPrompts->PendingReads() : 0);
 }
 
 bool MainDialog::MayClose()
 {
     if (HasPendingWork()) {
-        return false;  // actions are pending: the window stays, without a word
+        // The window stays, and says why in the status bar: a message box would stop the work's reports.
+        m_statusBar->RefuseClose(PendingCount());
+        return false;
     }
     m_manager.Stop();
     return true;

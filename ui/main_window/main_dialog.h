@@ -112,6 +112,7 @@ private:
     void RestoreState();
     void SaveState();
     bool MayClose();
+    int PendingCount() const;
 
     CControllerManager m_manager;
     UiCallGate m_gate;

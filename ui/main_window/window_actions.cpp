@@ -86,6 +86,7 @@ WindowActions::WindowActions(QWidget& window, QSize imageSize) : QObject(&window
         if (command.captionKey != nullptr) {
             action->setIconText(Q(Text(command.captionKey)));
             action->setToolTip(Q(Text(command.captionKey)).left(79));
+            m_toolTips.emplace(command.id, action->toolTip());
         }
         if (command.image >= 0) {
             action->setIcon(m_images.Icon(command.image));
@@ -153,6 +154,19 @@ void WindowActions::SetEnabled(int id, bool enabled)
     if (QAction* action = Action(id)) {
         action->setEnabled(enabled);
     }
+}
+
+void WindowActions::SetEnabled(int id, bool enabled, const char* reasonKey)
+{
+    QAction* action = Action(id);
+    const auto tip = m_toolTips.find(id);
+    if (action == nullptr || tip == m_toolTips.end()) {
+        SetEnabled(id, enabled);
+        return;
+    }
+    action->setEnabled(enabled);
+    action->setToolTip(enabled || reasonKey == nullptr ? tip->second
+                                                       : tip->second + QLatin1Char('\n') + Q(Text(reasonKey)));
 }
 
 void WindowActions::ShowSearching(bool searching)

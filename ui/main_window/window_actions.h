@@ -61,6 +61,9 @@ public:
     std::unique_ptr<QMenu> ContextMenu(QWidget* parent) const;
 
     void SetEnabled(int id, bool enabled);
+    // As SetEnabled; a disabled command's tooltip adds `reason` (a string-table key, null: none) to its
+    // caption, so the greyed button says what the user can do about it.
+    void SetEnabled(int id, bool enabled, const char* reasonKey);
     // Stop takes Search's place, on the toolbar and in the context menu, while a search runs.
     void ShowSearching(bool searching);
 
@@ -70,6 +73,7 @@ signals:
 private:
     ToolbarImageSet m_images;
     std::map<int, QAction*> m_actions;
+    std::map<int, QString> m_toolTips;  // each command's tooltip when enabled
 };
 
 }  // namespace tarrowind

@@ -2,6 +2,10 @@
 
 #include <QLabel>
 
+#include <algorithm>
+
+#include "localisation/string_table.h"
+
 namespace tarrowind {
 namespace {
 
@@ -12,6 +16,11 @@ QLabel* AddPane(QStatusBar& bar)
     pane->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     bar.addPermanentWidget(pane);
     return pane;
+}
+
+QString Q(const std::string& text)
+{
+    return QString::fromStdString(text);
 }
 
 }  // namespace
@@ -25,6 +34,42 @@ WindowStatusBar::WindowStatusBar(const QString& status, QWidget* parent)
     m_count = AddPane(*this);
     m_ranges = AddPane(*this);
     m_notice = AddPane(*this);
+}
+
+void WindowStatusBar::StartBatch(const QString& command, const std::vector<const DeviceRecord*>& rows, int queued)
+{
+    // Two commands in one batch: the summary names neither rather than the wrong one.
+    m_command = !m_batch.Active() || m_command == command ? command : QString();
+    m_batch.Start(rows, queued);
+}
+
+void WindowStatusBar::RefuseClose(int pending)
+{
+    m_closeRefused = true;
+    m_status->setText(Q(Text("ORB_IDS_CLOSE_REFUSED", pending)));
+}
+
+void WindowStatusBar::ShowWork(int pending, int running, const QString& idle)
+{
+    if (pending > 0) {
+        if (m_closeRefused) {
+            m_status->setText(Q(Text("ORB_IDS_CLOSE_REFUSED", pending)));
+            return;
+        }
+        QString text = Q(Text("ORB_IDS_WORK_COUNTS", running, std::max(pending - running, 0)));
+        if (m_batch.Active() && m_batch.Ended() > 0) {
+            text += QStringLiteral(", ") + Q(Text("ORB_IDS_WORK_ENDED", m_batch.Ended(), m_batch.Failed()));
+        }
+        m_status->setText(text);
+        return;
+    }
+    m_closeRefused = false;
+    if (m_batch.Active()) {
+        const BatchTally::Summary s = m_batch.Finish();
+        const QString counts = Q(Text("ORB_IDS_BATCH_SUMMARY", s.done, s.failed, s.skipped));
+        m_summary = m_command.isEmpty() ? counts : m_command + QStringLiteral(": ") + counts;
+    }
+    m_status->setText(m_summary.isEmpty() ? idle : m_summary);
 }
 
 }  // namespace tarrowind

@@ -2,6 +2,10 @@
 
 #include <QStatusBar>
 
+#include <vector>
+
+#include "commands/batch_tally.h"
+
 class QLabel;
 
 namespace tarrowind {
@@ -20,11 +24,26 @@ public:
     // Says once that the modules are reached without static ARP entries.
     QLabel& Notice() const { return *m_notice; }
 
+    // A command queued `queued` actions for `rows`; `command` names it in the summary at the batch's end.
+    void StartBatch(const QString& command, const std::vector<const DeviceRecord*>& rows, int queued);
+    void NoteReport(const DeviceRecord& record) { m_batch.Note(record); }
+    // The window refused to close while work is pending; it says so until the work has ended.
+    void RefuseClose(int pending);
+    // The status pane while no search runs: the work's counts while `pending` actions (of them `running`)
+    // are queued or running, else the last batch's summary, else `idle`.
+    void ShowWork(int pending, int running, const QString& idle);
+    // A search throws the last summary away.
+    void ForgetSummary() { m_summary.clear(); }
+
 private:
     QLabel* m_status;
     QLabel* m_count;
     QLabel* m_ranges;
     QLabel* m_notice;
+    BatchTally m_batch;
+    QString m_command;
+    QString m_summary;
+    bool m_closeRefused = false;
 };
 
 }  // namespace tarrowind

@@ -13,6 +13,7 @@
 #include <atomic>
 #include <thread>
 
+#include "commands/batch_tally.h"
 #include "operations/controller_manager.h"
 #include "localisation/string_table.h"
 #include "operations/known_modules.h"
@@ -169,6 +170,49 @@ private slots:
         QVERIFY(window.isVisible());
         QTest::keyClick(&window.List(), Qt::Key_Q, Qt::ControlModifier);
         QVERIFY(!window.isVisible());
+    }
+
+    void greyedCommandsSayWhyAndTheStatusBarCountsTheWork()
+    {
+        FakeSite site;
+        MainDialog window(site.Services(), ManagerTiming{}, &site.prompts);
+        window.show();
+        QTRY_VERIFY(!window.IsSearching() && window.List().RowCount() == 2);
+        const auto text = [](const char* key, auto... counts) { return QString::fromStdString(Text(key, counts...)); };
+        auto* toolbar = window.findChild<QToolBar*>();
+        const auto tip = [&](int id) { return toolbar->widgetForAction(window.Action(id))->toolTip(); };
+        QCOMPARE(tip(MainDialog::kCommandReboot), text("ORB_IDS_REBOOT") + '\n' + text("ORB_IDS_WHY_NO_SELECTION"));
+
+        window.List().selectAll();
+        QVERIFY(window.Action(MainDialog::kCommandReboot)->isEnabled());
+        QCOMPARE(tip(MainDialog::kCommandReboot), text("ORB_IDS_REBOOT"));
+        QVERIFY(tip(MainDialog::kCommandSetting).endsWith(text("ORB_IDS_WHY_ONE_MODULE")));
+
+        window.RunCommand(MainDialog::kCommandSetLogin);
+        const int jobs = window.Manager().GetJobCount();
+        const int running = window.Manager().GetRunningCount();
+        QCOMPARE(jobs, 2);
+        QCOMPARE(window.StatusPaneText(), text("ORB_IDS_WORK_COUNTS", running, jobs - running));
+        QVERIFY(tip(MainDialog::kCommandSearch).endsWith(text("ORB_IDS_WHY_BUSY")));
+
+        // A refused close says why, and keeps saying it while the work goes on.
+        QVERIFY(!window.close());
+        QCOMPARE(window.StatusPaneText(), text("ORB_IDS_CLOSE_REFUSED", 2));
+        QTest::qWait(20);
+        QCOMPARE(window.StatusPaneText(), text("ORB_IDS_CLOSE_REFUSED", 2));
+
+        site.RunWorkers();
+        QCOMPARE(window.Manager().GetJobCount(), 0);
+        int failed = 0;
+        for (int row = 0; row < 2; ++row) {
+            failed += BatchTally::IsFailure(window.List().RecordAt(row)->status) ? 1 : 0;
+        }
+        QTRY_COMPARE(window.StatusPaneText(),
+                     text("ORB_IDS_SET_LOGIN") + QStringLiteral(": ") + text("ORB_IDS_BATCH_SUMMARY", 2 - failed, failed, 0));
+        // A new search forgets the last batch.
+        window.RunCommand(MainDialog::kCommandSearch);
+        QTRY_VERIFY(!window.IsSearching());
+        QTRY_COMPARE(window.StatusPaneText(), text("ORB_IDS_READY"));
     }
 
     void theKeysReachTheCommandsAndTheFilterFieldKeepsItsOwn()
