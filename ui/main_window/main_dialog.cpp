@@ -365,11 +365,10 @@ void MainDialog::UpdateCommandUi()
 
 void MainDialog::RefreshIdleCommands()
 {
-    const int pending = PendingCount();
     const bool idle = m_manager.GetJobCount() == 0;
     m_actions->SetEnabled(kCommandSearch, idle, idle ? nullptr : CommandBlockKey(CommandBlock::Busy));
     if (!m_searching) {
-        m_statusBar->ShowWork(pending, m_manager.GetRunningCount(), m_idleText);
+        m_statusBar->ShowWork(m_manager.GetJobCount(), m_manager.GetRunningCount(), PendingCount(), m_idleText);
     }
     m_actions->SetEnabled(kCommandSearchAddresses, !m_searching && idle);
     m_actions->SetEnabled(kCommandApplyPlan, !m_searching && m_list->TotalCount() > 0);

@@ -49,14 +49,14 @@ void WindowStatusBar::RefuseClose(int pending)
     m_status->setText(Q(Text("ORB_IDS_CLOSE_REFUSED", pending)));
 }
 
-void WindowStatusBar::ShowWork(int pending, int running, const QString& idle)
+void WindowStatusBar::ShowWork(int jobs, int running, int pending, const QString& idle)
 {
-    if (pending > 0) {
-        if (m_closeRefused) {
-            m_status->setText(Q(Text("ORB_IDS_CLOSE_REFUSED", pending)));
-            return;
-        }
-        QString text = Q(Text("ORB_IDS_WORK_COUNTS", running, std::max(pending - running, 0)));
+    if (m_closeRefused && pending > 0) {
+        m_status->setText(Q(Text("ORB_IDS_CLOSE_REFUSED", pending)));
+        return;
+    }
+    if (jobs > 0) {
+        QString text = Q(Text("ORB_IDS_WORK_COUNTS", running, std::max(jobs - running, 0)));
         if (m_batch.Active() && m_batch.Ended() > 0) {
             text += QStringLiteral(", ") + Q(Text("ORB_IDS_WORK_ENDED", m_batch.Ended(), m_batch.Failed()));
         }

@@ -29,9 +29,10 @@ public:
     void NoteReport(const DeviceRecord& record) { m_batch.Note(record); }
     // The window refused to close while work is pending; it says so until the work has ended.
     void RefuseClose(int pending);
-    // The status pane while no search runs: the work's counts while `pending` actions (of them `running`)
-    // are queued or running, else the last batch's summary, else `idle`.
-    void ShowWork(int pending, int running, const QString& idle);
+    // The status pane while no search runs: the work's counts while `jobs` actions (of them `running`)
+    // are queued or running, else the last batch's summary, else `idle`. `pending` adds the settings
+    // reads under way, which also hold the window open.
+    void ShowWork(int jobs, int running, int pending, const QString& idle);
     // A search throws the last summary away.
     void ForgetSummary() { m_summary.clear(); }
 
