@@ -379,7 +379,10 @@ void MainDialog::RunCommand(int id)
     std::vector<DeviceRecord> copies;
     const std::vector<DeviceRecord*> selected = CommandRows(id, copies);
     const int jobsBefore = m_manager.GetJobCount();
-    const std::vector<DeviceRecord*> live = m_list->SelectedRecords();
+    const char* batchCaption = BatchCaptionKey(id);
+    // The live rows, for the status bar to follow their reports; read only for commands that queue.
+    const std::vector<DeviceRecord*> live =
+        batchCaption != nullptr ? m_list->SelectedRecords() : std::vector<DeviceRecord*>{};
     switch (id) {
     case kCommandSearch:
         Search();
@@ -441,8 +444,8 @@ void MainDialog::RunCommand(int id)
         break;
     }
     const int queued = m_manager.GetJobCount() - jobsBefore;
-    if (const char* caption = BatchCaptionKey(id); caption != nullptr && queued > 0) {
-        m_statusBar->StartBatch(Q(Text(caption)), {live.begin(), live.end()}, queued);
+    if (batchCaption != nullptr && queued > 0) {
+        m_statusBar->StartBatch(Q(Text(batchCaption)), {live.begin(), live.end()}, queued);
     }
     UpdateCommandUi();
 }
