@@ -56,11 +56,10 @@ void WindowStatusBar::ShowWork(int jobs, int running, int pending, const QString
         return;
     }
     if (jobs > 0) {
-        QString text = Q(Text("ORB_IDS_WORK_COUNTS", running, std::max(jobs - running, 0)));
-        if (m_batch.Active() && m_batch.Ended() > 0) {
-            text += QStringLiteral(", ") + Q(Text("ORB_IDS_WORK_ENDED", m_batch.Ended(), m_batch.Failed()));
-        }
-        m_status->setText(text);
+        const int queued = std::max(jobs - running, 0);
+        m_status->setText(m_batch.Active() && m_batch.Ended() > 0
+                              ? Q(Text("ORB_IDS_WORK_COUNTS_ENDED", running, queued, m_batch.Ended(), m_batch.Failed()))
+                              : Q(Text("ORB_IDS_WORK_COUNTS", running, queued)));
         return;
     }
     m_closeRefused = false;

@@ -43,7 +43,7 @@ const std::map<std::string, std::string> kConversions{
     {"ORB_IDS_PLAN_SUMMARY", "d"},
     {"ORB_IDS_NOTE_SHARED_ADDRESS", "d"},
     {"ORB_IDS_WORK_COUNTS", "dd"},
-    {"ORB_IDS_WORK_ENDED", "dd"},
+    {"ORB_IDS_WORK_COUNTS_ENDED", "dddd"},
     {"ORB_IDS_BATCH_SUMMARY", "ddd"},
     {"ORB_IDS_CLOSE_REFUSED", "d"},
 };
