@@ -42,6 +42,8 @@ const std::map<std::string, std::string> kConversions{
     {"ORB_IDS_ASSIGN_SUMMARY", "dd"},
     {"ORB_IDS_PLAN_SUMMARY", "d"},
     {"ORB_IDS_NOTE_SHARED_ADDRESS", "d"},
+    {"ORB_IDS_FIRMWARE_MODULE_COUNT", "d"},
+    {"ORB_IDS_AT_MOST_CHARACTERS", "d"},
 };
 
 // Texts the program shows an item after (a field caption or a message naming its subject); every other
