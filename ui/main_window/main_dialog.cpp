@@ -261,6 +261,7 @@ void MainDialog::HandleSearchState(SearchState state, int seconds)
         m_statusBar->Status().setText(Q(Text("ORB_IDS_SEARCHING_SEC", seconds)));
         break;
     case SearchState::Ended:
+        m_list->FitNameColumns();
         m_list->FlushPendingRows();
         m_statusBar->Status().setText(m_idleText);
         m_actions->ShowSearching(false);
