@@ -42,6 +42,11 @@ QString CFirmwareUpdateDlg::LastFolder()
     return g_lastFolder;
 }
 
+void CFirmwareUpdateDlg::SetLastFolder(const QString& folder)
+{
+    g_lastFolder = folder;
+}
+
 QString CFirmwareUpdateDlg::FileFilter()
 {
     // Patterns inside the parentheses are separated by blanks, not commas, for the chooser to read them.

@@ -43,6 +43,7 @@ public:
     static constexpr std::size_t kNamedModules = 5;
     // The folder the chooser opened last in this run; the next dialog starts there when its path has none.
     static QString LastFolder();
+    static void SetLastFolder(const QString& folder);  // the one the window remembered from its last run
 
     void setVisible(bool visible) override;
 

@@ -12,6 +12,7 @@
 #include "localisation/string_table.h"
 #include "ui/dialogs/firmware_update_dlg.h"
 #include "ui/dialogs/login_dlg.h"
+#include "ui/main_window/window_state.h"
 
 using namespace tarrowind;
 
@@ -265,6 +266,17 @@ private slots:
         CFirmwareUpdateDlg none;
         none.show();
         QVERIFY(!none.findChild<QLabel*>("targets")->isVisible());
+
+        // The folder outlasts the run through the window's remembered state.
+        QTemporaryDir config;
+        const QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
+        qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+        WindowState saved;
+        saved.firmwareFolder = CFirmwareUpdateDlg::LastFolder();
+        saved.Save();
+        const WindowState loaded = WindowState::Load();
+        qputenv("XDG_CONFIG_HOME", oldConfig);
+        QCOMPARE(loaded.firmwareFolder, folder.path());
     }
 };
 
