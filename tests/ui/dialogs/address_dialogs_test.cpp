@@ -94,6 +94,9 @@ void AddressDialogsTest::assignAddressesPreviewsFlagsAndRefusesBadPlans()
     QCOMPARE(Cell(preview, 0, CAssignAddressesDlg::kNewAddress), QStringLiteral("192.0.2.21"));
     QCOMPARE(Cell(preview, 1, CAssignAddressesDlg::kNewAddress), QStringLiteral("192.0.2.22"));
     QVERIFY(Cell(preview, 1, CAssignAddressesDlg::kNote).contains(QStringLiteral("<i>Door 1</i>")));
+    QVERIFY(preview.item(1, CAssignAddressesDlg::kNote)
+                ->text()
+                .contains(ControllerListModel::LeftToRight(QStringLiteral("02:00:00:00:01:01"))));
     // The module's name in the tooltip is text, not markup.
     QVERIFY(preview.item(1, CAssignAddressesDlg::kNote)->toolTip().contains(QStringLiteral("&lt;i&gt;Door 1")));
     QCOMPARE(Cell(preview, 0, CAssignAddressesDlg::kName), QStringLiteral("QT-DC410"));
