@@ -359,6 +359,14 @@ void ModuleCommands::FirmwareUpdate(const std::vector<DeviceRecord*>& selected)
     if (selected.empty() || selected.front() == nullptr) {
         return;
     }
+    std::vector<const DeviceRecord*> targets;
+    for (const DeviceRecord* r : selected) {
+        if (r != nullptr && IsLoggedIn(*r) && ComputeCommandState({r}, false).firmwareUpdate != 0 &&
+            CanUpdateFirmware(r->model, r->version)) {
+            targets.push_back(r);
+        }
+    }
+    m_prompts.FirmwareTargets(targets);
     std::string path;
     if (!m_prompts.AskFirmwareFile(*selected.front(), path)) {
         return;

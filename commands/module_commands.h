@@ -48,6 +48,8 @@ public:
     virtual bool EditDactylSettings(DactylSettingValues& values) = 0;
     // The firmware file for the selection, the dialog prefilled for `first`; false when cancelled.
     virtual bool AskFirmwareFile(DeviceRecord& first, std::string& path) = 0;
+    // Told just before AskFirmwareFile: the selected modules the update can go to, for the dialog to count.
+    virtual void FirmwareTargets(const std::vector<const DeviceRecord*>& modules) { (void)modules; }
     // Opens a module's web pages in the user's browser.
     virtual void OpenAddress(const std::string& url) = 0;
     // The settings command found the module's address busy: the window shows a message.

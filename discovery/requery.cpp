@@ -51,6 +51,16 @@ int ModuleSearch::RequeryUnicast(DeviceRecord& record, std::span<const std::uint
             break;
         }
     }
+    // On no adapter's subnet, a module first heard through the broadcast adapter is still reached
+    // through it (a Default puts it back on its factory address): it keeps that adapter's name.
+    if (chosen == &kNoAdapter && record.adapterIndex == kBroadcastAdapterIndex) {
+        const auto heard = std::find_if(m_adapters.begin(), m_adapters.end(), [](const AdapterRecord& a) {
+            return a.adapterIndex == kBroadcastAdapterIndex;
+        });
+        if (heard != m_adapters.end()) {
+            chosen = &*heard;
+        }
+    }
     const DeviceRecord arpEntry = record;  // removed as made, even when the reply moves the record
     // A routed module is reached through the system's routes, never by an entry of ours.
     const bool routed = record.routed;

@@ -8,6 +8,7 @@
 #include <QStyleOptionViewItem>
 
 #include <algorithm>
+#include <array>
 
 #include "discovery/address_text.h"
 #include "platform/ipv4_address.h"
@@ -535,6 +536,50 @@ void CControllerListCtrl::FitColumns()
         }
         header->resizeSection(column, width);
         m_fittedWidths[index] = width;
+    }
+}
+
+void CControllerListCtrl::FitNameColumns()
+{
+    FlushPendingRows();
+    QHeaderView* header = horizontalHeader();
+    if (m_fittedWidths.size() != static_cast<std::size_t>(ControllerListModel::kColumnCount)) {
+        return;
+    }
+    // The device's own name first: it tells the rows apart.
+    constexpr std::array kNameColumns{ControllerListModel::kColumnName, ControllerListModel::kColumnModel,
+                                      ControllerListModel::kColumnAdapter};
+    int room = viewport()->width();
+    for (int column = 0; column < ControllerListModel::kColumnCount; ++column) {
+        if (header->isSectionHidden(column)) {
+            continue;
+        }
+        const bool isName = std::find(kNameColumns.begin(), kNameColumns.end(), column) != kNameColumns.end();
+        room -= isName ? header->sectionSize(column) : ContentWidth(column, {});
+    }
+    const QFontMetrics metrics = fontMetrics();
+    for (const int column : kNameColumns) {
+        const auto index = static_cast<std::size_t>(column);
+        const int now = header->sectionSize(column);
+        if (room <= 0 || header->isSectionHidden(column) || now != m_fittedWidths[index]) {
+            continue;
+        }
+        // Only the widest text is measured as a cell: a range search can list thousands of rows.
+        QString longest;
+        int longestAdvance = -1;
+        for (int row = 0; row < m_model->rowCount(); ++row) {
+            const QString text = m_model->index(row, column).data(Qt::DisplayRole).toString();
+            if (const int advance = metrics.horizontalAdvance(text); advance > longestAdvance) {
+                longest = text;
+                longestAdvance = advance;
+            }
+        }
+        const int grow = std::min(room, ContentWidth(column, {longest}) - now);
+        if (grow > 0) {
+            header->resizeSection(column, now + grow);
+            m_fittedWidths[index] = now + grow;
+            room -= grow;
+        }
     }
 }
 

@@ -79,6 +79,10 @@ public:
 
     // Width of all columns and the frame: what the window needs to show every column whole.
     int ColumnsWidth() const;
+    // At the end of a search (showing the waiting rows first): widens the name columns to their longest
+    // text, as far as the list's width leaves room beside the other columns at their headers' widths.
+    // Never narrows a column, and leaves alone one whose width the user set or the window restored.
+    void FitNameColumns();
 
     void doItemsLayout() override;
 

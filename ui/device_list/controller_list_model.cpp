@@ -1,5 +1,6 @@
 #include "ui/device_list/controller_list_model.h"
 
+#include <QRegularExpression>
 #include <QTextDocument>
 
 #include <algorithm>
@@ -466,7 +467,7 @@ QColor ControllerListModel::UnconfirmedBackground()
 
 QString ControllerListModel::DisplayText(const DeviceRecord& record, int column)
 {
-    const QString text = CellText(record, column);
+    const QString text = column == kColumnAdapter ? AdapterText(record) : CellText(record, column);
     if (text.isEmpty()) {
         return text;
     }
@@ -487,11 +488,39 @@ QString ControllerListModel::DisplayText(const DeviceRecord& record, int column)
     }
 }
 
+QString ControllerListModel::AdapterText(const DeviceRecord& record)
+{
+    // The two names the program gives are shown in the user's language; the export and the command
+    // line keep them as stored.
+    if (record.routed) {
+        return TextOf("ORB_IDS_ADAPTER_ROUTED");
+    }
+    if (record.adapterIndex == kBroadcastAdapterIndex && record.adapterName == "Broadcast") {
+        return TextOf("ORB_IDS_ADAPTER_BROADCAST");
+    }
+    return CellText(record, kColumnAdapter);
+}
+
 QString ControllerListModel::LeftToRight(const QString& text)
 {
     // Addresses and model codes read left to right in every language: isolated, a right-to-left window
     // would otherwise reorder "02:11:22:FD:01:02" around its letters.
     return text.isEmpty() ? text : QChar(0x2066) + text + QChar(0x2069);
+}
+
+QString ControllerListModel::AddressesLeftToRight(const QString& text)
+{
+    // An address, optionally with a prefix length or a second address after a dash.
+    static const QRegularExpression kAddressOrRange(
+        QStringLiteral("[0-9]+(?:\\.[0-9]+){3}(?:/[0-9]+|-[0-9]+(?:\\.[0-9]+){3})?"));
+    QString out;
+    qsizetype from = 0;
+    for (auto it = kAddressOrRange.globalMatch(text); it.hasNext();) {
+        const QRegularExpressionMatch match = it.next();
+        out += text.mid(from, match.capturedStart() - from) + LeftToRight(match.captured());
+        from = match.capturedEnd();
+    }
+    return out + text.mid(from);
 }
 
 QString ControllerListModel::CellText(const DeviceRecord& record, int column)

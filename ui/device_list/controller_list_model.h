@@ -101,11 +101,15 @@ public:
 
     // The cell texts of a record (the model passes its snapshots).
     static QString CellText(const DeviceRecord& record, int column);
+    // The adapter column's text: the program's own adapter names translated.
+    static QString AdapterText(const DeviceRecord& record);
     // The cell text as shown: addresses and model codes isolated left to right, names by their own
     // direction, so that a right-to-left window never reorders their parts.
     static QString DisplayText(const DeviceRecord& record, int column);
     // An address, MAC or model text isolated left to right, as the list and the dialogs show them.
     static QString LeftToRight(const QString& text);
+    // A sentence with every address or range in it isolated left to right, as examples and notes show them.
+    static QString AddressesLeftToRight(const QString& text);
     static QString ActionText(std::int32_t action);
     static QString StatusText(std::int32_t status);
     // The status colour table; none for codes outside it (the system text colour is used).

@@ -161,7 +161,9 @@ QString CAssignAddressesDlg::NoteText(const AddressPlanRow& row)
         QString by;
         if (row.usedBy != nullptr) {
             const std::string& who = row.usedBy->name.empty() ? row.usedBy->model : row.usedBy->name;
-            by = Q(who) + QStringLiteral(" (") + Q(row.usedBy->macText) + ')';
+            // The name in its own direction and the MAC left to right, as the list shows them.
+            by = QChar(0x2068) + Q(who) + QChar(0x2069) + QStringLiteral(" (") +
+                 ControllerListModel::LeftToRight(Q(row.usedBy->macText)) + ')';
         }
         return Q(Text("ORB_IDS_NOTE_IN_USE")) + QLatin1Char(' ') + by;
     }

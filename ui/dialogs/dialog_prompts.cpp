@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <thread>
+#include <utility>
 
 #include "localisation/string_table.h"
 #include "platform/secret_wipe.h"
@@ -117,11 +118,21 @@ bool DialogPrompts::EditDactylSettings(DactylSettingValues& values)
     return true;
 }
 
+void DialogPrompts::FirmwareTargets(const std::vector<const DeviceRecord*>& modules)
+{
+    m_firmwareTargets.clear();
+    for (const DeviceRecord* r : modules) {
+        // The address isolated left to right, as the list shows it.
+        m_firmwareTargets.push_back((r->name.empty() ? r->model : r->name) + " (\u2066" + r->ipText + "\u2069)");
+    }
+}
+
 bool DialogPrompts::AskFirmwareFile(DeviceRecord& first, std::string& path)
 {
     CFirmwareUpdateDlg dialog(m_parent);
     dialog.device = &first;
     dialog.firmwareFolder = m_manager.FirmwareFolder();
+    dialog.modules = std::exchange(m_firmwareTargets, {});
     if (dialog.exec() != QDialog::Accepted) {
         return false;
     }

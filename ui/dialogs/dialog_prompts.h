@@ -21,6 +21,7 @@ public:
     bool EditModuleSettings(ModuleSettings& settings) override;
     bool EditDactylSettings(DactylSettingValues& values) override;
     bool AskFirmwareFile(DeviceRecord& first, std::string& path) override;
+    void FirmwareTargets(const std::vector<const DeviceRecord*>& modules) override;
     void OpenAddress(const std::string& url) override;
     void AddressInUse(const DeviceRecord& record) override;
     // Said once per command; the rows keep their status.
@@ -45,6 +46,7 @@ private:
 
     QWidget* m_parent;
     const CControllerManager& m_manager;
+    std::vector<std::string> m_firmwareTargets;  // named by the last FirmwareTargets, shown by the next dialog
     QObject m_receiver;  // on the window thread: where a read that ended is handled
     std::vector<std::shared_ptr<PendingRead>> m_reads;
 };

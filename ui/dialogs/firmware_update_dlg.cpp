@@ -22,6 +22,7 @@ namespace {
 constexpr int kWidthUnits = 293;
 
 CFirmwareUpdateDlg::FileChooser g_fileChooser = nullptr;
+QString g_lastFolder;
 
 QString ChooseWithDialog(QWidget* parent, const QString& caption, const QString& directory, const QString& filter)
 {
@@ -34,6 +35,16 @@ QString ChooseWithDialog(QWidget* parent, const QString& caption, const QString&
 CFirmwareUpdateDlg::FileChooser CFirmwareUpdateDlg::SetFileChooser(FileChooser chooser)
 {
     return std::exchange(g_fileChooser, chooser);
+}
+
+QString CFirmwareUpdateDlg::LastFolder()
+{
+    return g_lastFolder;
+}
+
+void CFirmwareUpdateDlg::SetLastFolder(const QString& folder)
+{
+    g_lastFolder = folder;
 }
 
 QString CFirmwareUpdateDlg::FileFilter()
@@ -64,6 +75,11 @@ CFirmwareUpdateDlg::CFirmwareUpdateDlg(QWidget* parent) : QDialog(parent)
                                        fontMetrics().averageCharWidth() * 3,
                                    m_path->sizeHint().height()));
 
+    m_targets = new QLabel(this);
+    m_targets->setObjectName("targets");
+    m_targets->setWordWrap(true);
+    m_targets->hide();
+
     auto* buttons = new QDialogButtonBox(this);
     QPushButton* update =
         buttons->addButton(QString::fromStdString(Text("ORB_IDS_UPDATE")), QDialogButtonBox::AcceptRole);
@@ -77,6 +93,7 @@ CFirmwareUpdateDlg::CFirmwareUpdateDlg(QWidget* parent) : QDialog(parent)
     pathRow->addWidget(m_path, 1);
     pathRow->addWidget(browse);
     auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_targets);
     layout->addWidget(caption);
     layout->addLayout(pathRow);
     layout->addStretch(1);
@@ -104,14 +121,32 @@ void CFirmwareUpdateDlg::setVisible(bool visible)
             }
         }
         m_path->setText(QString::fromStdString(firmwareFile));
+        ShowTargets();
     }
     QDialog::setVisible(visible);
+}
+
+void CFirmwareUpdateDlg::ShowTargets()
+{
+    if (modules.empty()) {
+        m_targets->hide();
+        return;
+    }
+    QString text = QString::fromStdString(Text("ORB_IDS_FIRMWARE_MODULE_COUNT", static_cast<int>(modules.size())));
+    if (modules.size() <= kNamedModules) {
+        for (const std::string& name : modules) {
+            // Each name in its own direction, so an address after an Arabic name keeps its order.
+            text += QStringLiteral("\n") + QChar(0x2068) + QString::fromStdString(name) + QChar(0x2069);
+        }
+    }
+    m_targets->setText(text);
+    m_targets->show();
 }
 
 void CFirmwareUpdateDlg::Browse()
 {
     firmwareFile = m_path->text().toStdString();
-    // Start where the current file lies; the chooser names no file of its own.
+    // Start where the current file lies, else where the last file was chosen; the chooser names no file of its own.
     QString directory;
     if (!m_path->text().isEmpty()) {
         const QFileInfo current(m_path->text());
@@ -119,11 +154,15 @@ void CFirmwareUpdateDlg::Browse()
             directory = current.absolutePath();
         }
     }
+    if (directory.isEmpty() && !g_lastFolder.isEmpty() && QDir(g_lastFolder).exists()) {
+        directory = g_lastFolder;
+    }
     const FileChooser choose = g_fileChooser != nullptr ? g_fileChooser : &ChooseWithDialog;
     const QString chosen = choose(this, QString::fromStdString(Text("ORB_IDS_FIRMWARE_FILE")), directory, FileFilter());
     if (!chosen.isEmpty()) {
         m_path->setText(chosen);
         firmwareFile = chosen.toStdString();
+        g_lastFolder = QFileInfo(chosen).absolutePath();
     }
 }
 
@@ -135,6 +174,10 @@ void CFirmwareUpdateDlg::accept()
         return;
     }
     firmwareFile = m_path->text().toStdString();
+    const QFileInfo chosen(m_path->text());
+    if (chosen.absoluteDir().exists()) {
+        g_lastFolder = chosen.absolutePath();
+    }
     QDialog::accept();
 }
 

@@ -4,9 +4,11 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "discovery/device_record.h"
 
+class QLabel;
 class QLineEdit;
 
 namespace tarrowind {
@@ -34,6 +36,14 @@ public:
     std::string firmwareFile;                   // full path of the file to upload (UTF-8); never empty after Accepted
     const DeviceRecord* device = nullptr;       // module whose model picks the listed firmware; not owned
     std::optional<std::string> firmwareFolder;  // folder with the firmware list; unset: the management software's
+    // The modules the update goes to, each as the list names it; the dialog counts them and names a few.
+    std::vector<std::string> modules;
+
+    // Up to this many modules are named; more are only counted.
+    static constexpr std::size_t kNamedModules = 5;
+    // The folder the chooser opened last in this run; the next dialog starts there when its path has none.
+    static QString LastFolder();
+    static void SetLastFolder(const QString& folder);  // the one the window remembered from its last run
 
     void setVisible(bool visible) override;
 
@@ -42,8 +52,10 @@ public slots:
 
 private:
     void Browse();
+    void ShowTargets();
 
     QLineEdit* m_path;
+    QLabel* m_targets;
     bool m_looked = false;
 };
 

@@ -103,6 +103,10 @@ CNetworkConfigPage::CNetworkConfigPage(ModuleSettings* settings, QWidget* parent
     m_machineName = new QLineEdit(machineGroup);
     m_machineName->setObjectName("machineName");
     m_machineName->setMaxLength(kMachineNameLimit);
+    // The box stops taking characters at the limit; saying so spares a guess why typing stopped.
+    const QString nameLimit = QString::fromStdString(Text("ORB_IDS_AT_MOST_CHARACTERS", kMachineNameLimit));
+    m_machineName->setPlaceholderText(nameLimit);
+    m_machineName->setToolTip(nameLimit);
     QLabel* machineCaption = caption("ORB_IDS_MACHINE_NAME");
     machineCaption->setBuddy(m_machineName);
     machineLayout->addWidget(machineCaption, 0, 0);

@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "localisation/string_table.h"
+#include "ui/device_list/controller_list_model.h"
 
 namespace tarrowind {
 namespace {
@@ -28,7 +29,8 @@ CSearchAddressesDlg::CSearchAddressesDlg(const QString& rangesText, std::uint32_
     }
     setWindowTitle(Q(Text("ORB_IDS_SEARCH_ADDRESSES_TITLE")));
 
-    auto* prompt = new QLabel(Q(Text("ORB_IDS_ADDRESS_RANGES")), this);
+    // The examples read first to last in a right-to-left window too.
+    auto* prompt = new QLabel(ControllerListModel::AddressesLeftToRight(Q(Text("ORB_IDS_ADDRESS_RANGES"))), this);
     prompt->setWordWrap(true);
     m_text = new QPlainTextEdit(this);
     m_text->setObjectName("ranges");
@@ -77,7 +79,9 @@ CSearchAddressesDlg::CSearchAddressesDlg(const QString& rangesText, std::uint32_
 
 QString CSearchAddressesDlg::Describe(const RangeParse& parse, const AddressRanges& ranges)
 {
-    const auto withItem = [&](const char* key) { return Q(Text(key)) + QLatin1Char(' ') + Q(parse.item); };
+    const auto withItem = [&](const char* key) {
+        return Q(Text(key)) + QLatin1Char(' ') + ControllerListModel::LeftToRight(Q(parse.item));
+    };
     switch (parse.error) {
     case RangeError::None:
         return Q(Text("ORB_IDS_ADDRESS_COUNT", static_cast<int>(ranges.Count())));

@@ -28,6 +28,7 @@
 #include "ui/device_list/controller_list_ctrl.h"
 #include "ui/device_list/controller_list_model.h"
 #include "ui/dialogs/dialog_prompts.h"
+#include "ui/dialogs/firmware_update_dlg.h"
 #include "ui/main_window/list_filter_row.h"
 #include "ui/main_window/my_rebar.h"
 #include "ui/main_window/range_search_flow.h"
@@ -286,6 +287,7 @@ void MainDialog::HandleSearchState(SearchState state, int seconds)
         m_statusBar->Status().setText(Q(Text("ORB_IDS_SEARCHING_SEC", seconds)));
         break;
     case SearchState::Ended:
+        m_list->FitNameColumns();
         m_list->FlushPendingRows();
         m_statusBar->Status().setText(m_idleText);
         m_actions->ShowSearching(false);
@@ -574,6 +576,7 @@ void MainDialog::RestoreState()
     }
     if (m_ownPrompts != nullptr) {
         m_ownPrompts->lastLoginId = state.lastLoginId.toStdString();
+        CFirmwareUpdateDlg::SetLastFolder(state.firmwareFolder);
     }
     m_rangeSearch->Remember(state.searchRanges, state.probeRate);
 }
@@ -588,6 +591,7 @@ void MainDialog::SaveState()
     state.columns = m_list->horizontalHeader()->saveState();
     if (m_ownPrompts != nullptr) {
         state.lastLoginId = QString::fromStdString(m_ownPrompts->lastLoginId);
+        state.firmwareFolder = CFirmwareUpdateDlg::LastFolder();
     }
     state.searchRanges = m_rangeSearch->RangesText();
     state.probeRate = m_rangeSearch->ProbeRate();

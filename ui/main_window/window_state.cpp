@@ -35,6 +35,7 @@ WindowState WindowState::Load()
     state.lastLoginId = store->value(QStringLiteral("login/lastId")).toString();
     state.searchRanges = store->value(QStringLiteral("search/ranges")).toString();
     state.probeRate = store->value(QStringLiteral("search/probeRate")).toUInt();
+    state.firmwareFolder = store->value(QStringLiteral("firmware/lastFolder")).toString();
     return state;
 }
 
@@ -49,6 +50,7 @@ void WindowState::Save() const
     store->setValue(QStringLiteral("login/lastId"), lastLoginId);
     store->setValue(QStringLiteral("search/ranges"), searchRanges);
     store->setValue(QStringLiteral("search/probeRate"), probeRate);
+    store->setValue(QStringLiteral("firmware/lastFolder"), firmwareFolder);
 }
 
 }  // namespace tarrowind

@@ -114,6 +114,7 @@ private slots:
     void currentRowShowsAFocusFrameWhileTheListHasFocus();
     void coloursStayReadableOnADarkPalette();
     void columnsFitTheirWidestTextsAndKeepAUsersWidth();
+    void nameColumnsWidenToTheirLongestTextWithinTheWindow();
     void onlyACutCellHasATooltipAndItIsLiteral();
 };
 
@@ -430,6 +431,39 @@ void ControllerListCellsTest::columnsFitTheirWidestTextsAndKeepAUsersWidth()
     QVERIFY(header->sectionSize(ControllerListModel::kColumnStatus) > status);
     QCOMPARE(header->sectionSize(ControllerListModel::kColumnName), name);
     check();
+}
+
+void ControllerListCellsTest::nameColumnsWidenToTheirLongestTextWithinTheWindow()
+{
+    DeviceRecord record;
+    record.name = "Main entrance, north wing, second floor, east stairway";
+    record.adapterName = "Intel(R) Ethernet Connection (7) I219-LM";
+    record.ipText = "192.0.2.10";
+    ShownRow row(record);
+    QVERIFY(QTest::qWaitForWindowExposed(&row.list));
+    QHeaderView* header = row.list.horizontalHeader();
+    QVERIFY(row.IsCut(ControllerListModel::kColumnName));
+    std::vector<int> before;
+    for (int column = 0; column < ControllerListModel::kColumnCount; ++column) {
+        before.push_back(header->sectionSize(column));
+    }
+
+    // No room beside the other columns at their headers' widths: nothing moves.
+    row.list.resize(before[ControllerListModel::kColumnName] * 3, 120);
+    row.list.FitNameColumns();
+    QCOMPARE(header->sectionSize(ControllerListModel::kColumnName), before[ControllerListModel::kColumnName]);
+
+    // Room enough: both names show whole, no other column changes; a width the user set stays.
+    const int userSet = before[ControllerListModel::kColumnModel] + 7;
+    header->resizeSection(ControllerListModel::kColumnModel, userSet);
+    row.list.resize(row.list.ColumnsWidth() + 1000, 120);
+    row.list.FitNameColumns();
+    QVERIFY(!row.IsCut(ControllerListModel::kColumnName));
+    QVERIFY(!row.IsCut(ControllerListModel::kColumnAdapter));
+    QCOMPARE(header->sectionSize(ControllerListModel::kColumnModel), userSet);
+    for (const int column : {ControllerListModel::kColumnIp, ControllerListModel::kColumnStatus}) {
+        QCOMPARE(header->sectionSize(column), before[static_cast<std::size_t>(column)]);
+    }
 }
 
 void ControllerListCellsTest::onlyACutCellHasATooltipAndItIsLiteral()

@@ -6,6 +6,7 @@
 #include "localisation/string_table.h"
 #include "ui/dialogs/assign_addresses_dlg.h"
 #include "ui/dialogs/ip_address_edit.h"
+#include "ui/device_list/controller_list_model.h"
 #include "ui/dialogs/search_addresses_dlg.h"
 
 using namespace tarrowind;
@@ -55,7 +56,11 @@ void AddressDialogsTest::searchAddressesTellsWhatIsWrongAndRefusesIt()
     auto* text = dialog.findChild<QPlainTextEdit*>("ranges");
     text->setPlainText(QStringLiteral("192.0.2.1, 10.0.0.300"));
     QVERIFY(!dialog.CanAccept());
-    QVERIFY(dialog.NoteText().endsWith(QStringLiteral("10.0.0.300")));
+    // The item and the prompt's examples read left to right in a right-to-left window too.
+    QVERIFY(dialog.NoteText().endsWith(ControllerListModel::LeftToRight(QStringLiteral("10.0.0.300"))));
+    const QString prompt =
+        ControllerListModel::AddressesLeftToRight(QStringLiteral("as 10.20.0.0/22 or 10.20.1.1-10.20.1.200, 1.2"));
+    QCOMPARE(prompt, QStringLiteral("as \u206610.20.0.0/22\u2069 or \u206610.20.1.1-10.20.1.200\u2069, 1.2"));
     QVERIFY(dialog.Ranges().Empty());
     text->setPlainText(QStringLiteral("10.0.0.0/8"));
     QVERIFY(!dialog.CanAccept());
@@ -89,6 +94,9 @@ void AddressDialogsTest::assignAddressesPreviewsFlagsAndRefusesBadPlans()
     QCOMPARE(Cell(preview, 0, CAssignAddressesDlg::kNewAddress), QStringLiteral("192.0.2.21"));
     QCOMPARE(Cell(preview, 1, CAssignAddressesDlg::kNewAddress), QStringLiteral("192.0.2.22"));
     QVERIFY(Cell(preview, 1, CAssignAddressesDlg::kNote).contains(QStringLiteral("<i>Door 1</i>")));
+    QVERIFY(preview.item(1, CAssignAddressesDlg::kNote)
+                ->text()
+                .contains(ControllerListModel::LeftToRight(QStringLiteral("02:00:00:00:01:01"))));
     // The module's name in the tooltip is text, not markup.
     QVERIFY(preview.item(1, CAssignAddressesDlg::kNote)->toolTip().contains(QStringLiteral("&lt;i&gt;Door 1")));
     QCOMPARE(Cell(preview, 0, CAssignAddressesDlg::kName), QStringLiteral("QT-DC410"));

@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -11,6 +12,7 @@
 #include "localisation/string_table.h"
 #include "ui/dialogs/firmware_update_dlg.h"
 #include "ui/dialogs/login_dlg.h"
+#include "ui/main_window/window_state.h"
 
 using namespace tarrowind;
 
@@ -30,11 +32,13 @@ int RecordMessage(const std::string& text, unsigned type)
 
 QString g_chooserAnswer;
 QString g_chooserFilter;
+QString g_chooserDirectory;
 int g_chooserRuns = 0;
 
-QString FakeChooser(QWidget*, const QString&, const QString&, const QString& filter)
+QString FakeChooser(QWidget*, const QString&, const QString& directory, const QString& filter)
 {
     ++g_chooserRuns;
+    g_chooserDirectory = directory;
     g_chooserFilter = filter;
     return g_chooserAnswer;
 }
@@ -221,6 +225,58 @@ private slots:
         other.findChild<QPushButton*>("update")->click();
         QCOMPARE(other.result(), int(QDialog::Accepted));
         QCOMPARE(other.firmwareFile, std::string("/missing/fw.bin"));
+    }
+
+    void FirmwareCountsNamesAndRemembersTheFolder()
+    {
+        QTemporaryDir folder;
+        QFile image(folder.filePath("fw.bin"));
+        QVERIFY(image.open(QIODevice::WriteOnly));
+        image.close();
+
+        CFirmwareUpdateDlg few;
+        few.modules = {"Door 1 (192.0.2.10)", "Door 2 (192.0.2.11)"};
+        few.show();
+        auto* targets = few.findChild<QLabel*>("targets");
+        QVERIFY(targets != nullptr && targets->isVisible());
+        QVERIFY(targets->text().startsWith(QString::fromStdString(Text("ORB_IDS_FIRMWARE_MODULE_COUNT", 2))));
+        QVERIFY(targets->text().contains("Door 1 (192.0.2.10)") && targets->text().contains("Door 2"));
+        // Choosing a file makes its folder the next dialog's starting point.
+        g_chooserAnswer = folder.filePath("fw.bin");
+        few.findChild<QPushButton*>("browse")->click();
+        QCOMPARE(CFirmwareUpdateDlg::LastFolder(), folder.path());
+        few.reject();
+
+        CFirmwareUpdateDlg many;
+        for (std::size_t i = 0; i <= CFirmwareUpdateDlg::kNamedModules; ++i) {
+            many.modules.push_back("Door " + std::to_string(i));
+        }
+        many.show();
+        targets = many.findChild<QLabel*>("targets");
+        QCOMPARE(targets->text(), QString::fromStdString(Text("ORB_IDS_FIRMWARE_MODULE_COUNT",
+                                                              static_cast<int>(many.modules.size()))));
+        g_chooserDirectory.clear();
+        g_chooserAnswer.clear();
+        many.findChild<QPushButton*>("browse")->click();
+        QCOMPARE(g_chooserDirectory, folder.path());
+        // Cancel stays the default button with the count shown.
+        QTest::keyClick(many.findChild<QLineEdit*>("path"), Qt::Key_Return);
+        QCOMPARE(many.result(), int(QDialog::Rejected));
+
+        CFirmwareUpdateDlg none;
+        none.show();
+        QVERIFY(!none.findChild<QLabel*>("targets")->isVisible());
+
+        // The folder outlasts the run through the window's remembered state.
+        QTemporaryDir config;
+        const QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
+        qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+        WindowState saved;
+        saved.firmwareFolder = CFirmwareUpdateDlg::LastFolder();
+        saved.Save();
+        const WindowState loaded = WindowState::Load();
+        qputenv("XDG_CONFIG_HOME", oldConfig);
+        QCOMPARE(loaded.firmwareFolder, folder.path());
     }
 };
 

@@ -108,6 +108,10 @@ private slots:
         QWidget* page = sheet.NetworkPage();
         QCOMPARE(Child<QLineEdit>(page, "ip")->text(), QString("192.168.1.10"));
         QCOMPARE(Child<QLineEdit>(page, "dns")->text(), QString("8.8.4.4"));
+        // The machine name box says the limit it stops typing at.
+        auto* machineName = Child<QLineEdit>(page, "machineName");
+        QVERIFY(machineName->toolTip().contains(QString::number(machineName->maxLength())));
+        QCOMPARE(machineName->maxLength(), CNetworkConfigPage::kMachineNameLimit);
         auto* mode = Child<QComboBox>(page, "mode");
         QCOMPARE(mode->count(), 3);
         QCOMPARE(mode->currentIndex(), 1);

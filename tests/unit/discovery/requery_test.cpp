@@ -74,6 +74,17 @@ TEST_F(RequeryTest, ModuleOnNoSubnetStillCountsWithoutAnAdapter)
     ASSERT_EQ(search->Requery(&r), 1);
     EXPECT_EQ(r.adapterIndex, kBroadcastAdapterIndex);
     EXPECT_EQ(r.adapterName, "");
+
+    // Heard through the broadcast adapter, it keeps that adapter's name when back on no subnet.
+    DeviceRecord heard = KnownWebModule("203.0.113.5");
+    TextReplyFields f;
+    f.ip = "203.0.113.5";
+    const auto reply = TextReply(252, f);
+    ParseReply(heard, reply.data(), 252, kBroadcastAdapterIndex, "Broadcast");
+    ASSERT_EQ(search->Requery(&heard), 1);
+    EXPECT_EQ(heard.adapterIndex, kBroadcastAdapterIndex);
+    EXPECT_EQ(heard.adapterName, "Broadcast");
+    EXPECT_FALSE(heard.routed);
 }
 
 TEST_F(RequeryTest, UnansweredRequeryMovesProgressByElevenAndReportsOften)

@@ -46,6 +46,8 @@ const std::map<std::string, std::string> kConversions{
     {"ORB_IDS_WORK_COUNTS_ENDED", "dddd"},
     {"ORB_IDS_BATCH_SUMMARY", "ddd"},
     {"ORB_IDS_CLOSE_REFUSED", "d"},
+    {"ORB_IDS_FIRMWARE_MODULE_COUNT", "d"},
+    {"ORB_IDS_AT_MOST_CHARACTERS", "d"},
 };
 
 // Texts the program shows an item after (a field caption or a message naming its subject); every other
