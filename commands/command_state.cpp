@@ -193,7 +193,12 @@ DefaultAction ChooseDefaultAction(const std::vector<const DeviceRecord*>& select
     if (r.status == kStatusNotSupported || r.status == kStatusCannotAccess) {
         return DefaultAction::Nothing;
     }
-    return r.status < kStatusLoginSuccessfully ? DefaultAction::SetLogin : DefaultAction::Setting;
+    if (r.status >= kStatusLoginSuccessfully) {
+        return DefaultAction::Setting;
+    }
+    // The login dialog only where Set Login is offered: a module without a login would take nothing
+    // from it.
+    return ComputeCommandState(selected, false).setLogin != 0 ? DefaultAction::SetLogin : DefaultAction::Nothing;
 }
 
 }  // namespace tarrowind

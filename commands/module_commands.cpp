@@ -38,9 +38,10 @@ std::string ModuleCommands::WebAddress(const DeviceRecord& r)
     return std::string(r.useHttps != 0 ? "https" : "http") + "://" + FormatIp(r.ip) + "/";
 }
 
-void ModuleCommands::PutBack(DeviceRecord& r)
+void ModuleCommands::PutBack(DeviceRecord& r, FailureReason why)
 {
     r.status = r.action == kActionSetLogin || r.status == kStatusQueueLogin ? kStatusNone : kStatusLoginSuccessfully;
+    r.failureReason = why;
     r.action = kActionNone;
     r.pendingPayload.reset();
     Report(r);
@@ -185,7 +186,7 @@ void ModuleCommands::Release(std::uint32_t address)
     DeviceRecord* refused = nullptr;
     m_manager.ReleaseAddress(address, &refused);
     if (refused != nullptr) {
-        PutBack(*refused);
+        PutBack(*refused, FailureReason::None);
         m_prompts.Skipped(*refused, SkipReason::NoWorker);
     }
 }
@@ -339,6 +340,7 @@ void ModuleCommands::Start(DeviceRecord& r, std::int32_t action, std::int32_t st
     const std::int32_t before = r.status;
     r.action = action;
     r.status = status;
+    r.failureReason = FailureReason::None;
     Report(r);
     Queue(r, before);
 }

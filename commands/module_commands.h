@@ -102,8 +102,8 @@ public:
     static bool IsLoggedIn(const DeviceRecord& record);
     static bool TakesLogin(const DeviceRecord& record);
     // Puts a record withdrawn from the queue back where its action started from: not logged in for a
-    // login, logged in for every other action. Reports it.
-    static void PutBack(DeviceRecord& record);
+    // login, logged in for every other action, with `why` as its reason. Reports it.
+    static void PutBack(DeviceRecord& record, FailureReason why = FailureReason::Cancelled);
 
 private:
     using OfferedTo = bool (*)(const std::string& model, const std::string& version);

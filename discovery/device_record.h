@@ -66,6 +66,17 @@ enum StatusCode : std::int32_t {
 };
 constexpr std::int32_t kStatusCount = 29;
 
+// Why the last action ended as it did where its status alone does not say; statuses keep their codes.
+enum class FailureReason : std::int32_t {
+    None = 0,
+    CredentialsRefused = 1,  // the module refused the user name or password
+    RefusalPage = 2,         // the module answered with a refusal page
+    NoAnswer = 3,            // no connection, or the connection ended without an answer
+    TimedOut = 4,            // the module stopped answering midway
+    TlsFailed = 5,           // the secure connection could not be set up
+    Cancelled = 6,           // withdrawn from the queue before it ran
+};
+
 constexpr std::uint32_t kBroadcastAdapterIndex = 0xFFFFFFFFu;
 
 // What a queued action will send (operations/pending_payload.h); owned by the record until sent or
@@ -91,6 +102,7 @@ struct DeviceRecord {
     std::int32_t action = kActionNone;
     std::int32_t status = kStatusNone;
     std::int32_t progress = 0;
+    FailureReason failureReason = FailureReason::None;  // set with the status an action ends in
     CoreEvents* reportWindow = nullptr;  // receives a report after every change; none means no reports
     std::string userName;
     std::string password;

@@ -35,9 +35,11 @@ void RunLoginStep(CControllerManager& manager, DeviceRecord& record)
     }
     HttpClient& http = manager.Http();
     record.status = kStatusLogin;
+    record.failureReason = FailureReason::None;
     Report(record);
     const std::int32_t result = record.kind == ModuleKind::BinaryDactyl ? LoginByCgi(&record, http) : LoginByPage(&record, http);
     record.status = result == 0 ? kStatusLoginSuccessfully : FailureStatus(result, kStatusLoginFailed);
+    record.failureReason = FailureReasonOf(result);
     // Back after a firmware update: the requery refreshed its version, which must be the new one.
     if (record.status == kStatusLoginSuccessfully && !FirmwareUpdateTook(record)) {
         record.status = kStatusFirmwareNotTaken;
@@ -54,6 +56,7 @@ void RunSettingsStep(CControllerManager& manager, DeviceRecord& record)
     }
     HttpClient& http = manager.Http();
     record.status = kStatusSetting;
+    record.failureReason = FailureReason::None;
     Report(record);
     const std::shared_ptr<PendingPayload> payload = std::move(record.pendingPayload);
     record.pendingPayload.reset();
@@ -89,6 +92,7 @@ void RunSettingsStep(CControllerManager& manager, DeviceRecord& record)
     }
     if (settings == nullptr || result != kHttpSuccess) {
         record.status = SettingsFailureStatus(result);
+        record.failureReason = FailureReasonOf(result);
         return;
     }
     record.userName = settings->newLoginName;
@@ -103,15 +107,18 @@ void RunRestartStep(CControllerManager& manager, DeviceRecord& record)
     const bool restoreDefault = record.status == kStatusQueueSetDefault;
     const ModuleSettings request = RestartRequest(record, restoreDefault);
     record.status = restoreDefault ? kStatusSetDefault : kStatusReboot;
+    record.failureReason = FailureReason::None;
     Report(record);
     const std::int32_t sent = WriteModuleSettings(&request, manager.Http());
     record.status = sent == 0 ? kStatusWaitForLogin
                               : FailureStatus(sent, restoreDefault ? kStatusSetDefaultFailed : kStatusRebootFailed);
+    record.failureReason = FailureReasonOf(sent);
 }
 
 void RunFirmwareStep(CControllerManager& manager, DeviceRecord& record)
 {
     record.versionBefore = record.version;
+    record.failureReason = FailureReason::None;
     const std::int32_t next = record.firmwareFile2.empty() ? kStatusWaitForLogin : kStatusWaitForFirmwareUpdate;
     record.status = RunFirmwareUpload(manager, &record, 0) ? next : kStatusFirmwareUpdateFailed;
     if (record.status == kStatusWaitForFirmwareUpdate) {

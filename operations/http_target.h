@@ -19,6 +19,7 @@ enum HttpResultCode : std::int32_t {
     kHttpRefused = -2,
     kHttpNoFirmwareData = -3,
     kHttpPageIncomplete = -4,  // a configuration page without every value its form posts back
+    kHttpCredentialsRefused = -5,  // the module's answer refused the user name or password
 };
 
 // Where a request goes and with which credentials.

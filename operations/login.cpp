@@ -54,7 +54,8 @@ std::int32_t LoginByPage(DeviceRecord* record, HttpClient& http)
     const HttpTarget target = HttpTarget::ForRecord(*record);
     ModuleRequest request;
     request.path = "/Eng/Other.htm";
-    request.refusals = {"401 Unauthorized", "404 Not Found"};
+    request.credentialRefusals = {"401 Unauthorized"};
+    request.refusals = {"404 Not Found"};
     return RunModuleRequest(http, &target, request);
 }
 
@@ -75,7 +76,7 @@ std::int32_t LoginByCgi(DeviceRecord* record, HttpClient& http)
     WipeString(user);
     WipeString(password);
     request.basicAuth = false;
-    request.refusals = {"Login Fail"};
+    request.credentialRefusals = {"Login Fail"};
     return RunModuleRequest(http, &target, request);
 }
 

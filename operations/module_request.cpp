@@ -1,5 +1,7 @@
 #include "operations/module_request.h"
 
+#include <utility>
+
 #include "operations/controller_manager.h"
 #include "operations/known_modules.h"
 #include "platform/code_page.h"
@@ -69,6 +71,33 @@ std::int32_t FailureStatus(std::int32_t result, std::int32_t failure)
     }
 }
 
+FailureReason FailureReasonOf(std::int32_t result)
+{
+    switch (result) {
+    case kHttpSuccess:
+    case HttpClient::kCertificateChanged:
+    case HttpClient::kAddressRefused:
+        return FailureReason::None;  // each has a status of its own
+    case kHttpCredentialsRefused:
+        return FailureReason::CredentialsRefused;
+    case kHttpRefused:
+        return FailureReason::RefusalPage;
+    default:
+        break;
+    }
+    switch (HttpClient::KindOf(result)) {
+    case HttpFailureKind::NoAnswer:
+        return FailureReason::NoAnswer;
+    case HttpFailureKind::TimedOut:
+        return FailureReason::TimedOut;
+    case HttpFailureKind::Tls:
+        return FailureReason::TlsFailed;
+    case HttpFailureKind::Other:
+        break;
+    }
+    return FailureReason::None;
+}
+
 std::int32_t RunModuleRequest(HttpClient& http, const HttpTarget* target, const ModuleRequest& request,
                               std::string* answer)
 {
@@ -98,12 +127,15 @@ std::int32_t RunModuleRequest(HttpClient& http, const HttpTarget* target, const 
     }
     const std::string text =
         request.answerText == AnswerText::Utf8 ? SanitizeUtf8(result.body) : AnsiToUtf8(result.body);
-    for (const std::string_view refusal : request.refusals) {
-        if (text.find(refusal) != std::string::npos) {
-            if (answer != nullptr) {
-                *answer = text;
+    for (const auto& [refusals, code] : {std::pair{&request.credentialRefusals, kHttpCredentialsRefused},
+                                         std::pair{&request.refusals, kHttpRefused}}) {
+        for (const std::string_view refusal : *refusals) {
+            if (text.find(refusal) != std::string::npos) {
+                if (answer != nullptr) {
+                    *answer = text;
+                }
+                return code;
             }
-            return kHttpRefused;
         }
     }
     if (answer != nullptr) {

@@ -27,6 +27,8 @@ struct ModuleRequest {
     std::string_view body;
     HttpBodySource* bodySource = nullptr;  // with hasBody: the body is read from here instead
     std::vector<std::string_view> refusals;  // a body containing one gives kHttpRefused
+    // A body containing one gives kHttpCredentialsRefused; checked before `refusals`.
+    std::vector<std::string_view> credentialRefusals;
     AnswerText answerText = AnswerText::Utf8;
     long connectTimeoutMs = 60000;
     long sendTimeoutMs = 30000;
@@ -45,5 +47,8 @@ std::int32_t RunModuleRequest(HttpClient& http, const HttpTarget* target, const 
 // The status an action ends with when its request gave `result`: the changed certificate and the
 // refused address have statuses of their own, every other failure gives `failure`.
 std::int32_t FailureStatus(std::int32_t result, std::int32_t failure);
+// Why a request that gave `result` failed, in the terms the user is shown; None for success and for
+// failures without a more telling name than their status.
+FailureReason FailureReasonOf(std::int32_t result);
 
 }  // namespace tarrowind

@@ -276,6 +276,29 @@ void HttpClient::GlobalInit()
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
+HttpFailureKind HttpClient::KindOf(int code)
+{
+    switch (static_cast<CURLcode>(code)) {
+    case CURLE_COULDNT_CONNECT:
+    case CURLE_GOT_NOTHING:
+    case CURLE_SEND_ERROR:
+    case CURLE_RECV_ERROR:
+        return HttpFailureKind::NoAnswer;
+    case CURLE_OPERATION_TIMEDOUT:
+        return HttpFailureKind::TimedOut;
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_SSL_CERTPROBLEM:
+    case CURLE_SSL_CIPHER:
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_USE_SSL_FAILED:
+    case CURLE_SSL_SHUTDOWN_FAILED:
+    case CURLE_SSL_ISSUER_ERROR:
+        return HttpFailureKind::Tls;
+    default:
+        return HttpFailureKind::Other;
+    }
+}
+
 HttpClient& HttpClient::System()
 {
     static CurlHttpClient client{HttpClientOptions{}};

@@ -94,6 +94,9 @@ struct HttpClientOptions {
     bool allowLoopbackForTests = false;
 };
 
+// What kind of trouble an error number of the HTTP layer stands for, as far as a user can act on it.
+enum class HttpFailureKind { Other, NoAnswer, TimedOut, Tls };
+
 // The HTTP layer; replaceable for tests.
 class HttpClient {
 public:
@@ -116,6 +119,8 @@ public:
     // libcurl (WinHTTP on Windows); call GlobalInit once before any thread is started.
     static HttpClient& System();
     static void GlobalInit();
+    // The kind of an error number of this platform's layer.
+    static HttpFailureKind KindOf(int code);
     // The same layer with other options (tests).
     static std::unique_ptr<HttpClient> Make(const HttpClientOptions& options);
 };

@@ -360,6 +360,27 @@ private:
 
 void HttpClient::GlobalInit() {}
 
+HttpFailureKind HttpClient::KindOf(int code)
+{
+    switch (code) {
+    case ERROR_WINHTTP_CANNOT_CONNECT:
+    case ERROR_WINHTTP_CONNECTION_ERROR:
+    case ERROR_WINHTTP_INVALID_SERVER_RESPONSE:
+        return HttpFailureKind::NoAnswer;
+    case ERROR_WINHTTP_TIMEOUT:
+        return HttpFailureKind::TimedOut;
+    case ERROR_WINHTTP_SECURE_FAILURE:
+    case ERROR_WINHTTP_SECURE_CHANNEL_ERROR:
+    case ERROR_WINHTTP_SECURE_INVALID_CA:
+    case ERROR_WINHTTP_SECURE_INVALID_CERT:
+    case ERROR_WINHTTP_SECURE_CERT_DATE_INVALID:
+    case ERROR_WINHTTP_SECURE_CERT_CN_INVALID:
+        return HttpFailureKind::Tls;
+    default:
+        return HttpFailureKind::Other;
+    }
+}
+
 HttpClient& HttpClient::System()
 {
     static WinHttpClient client{HttpClientOptions{}};

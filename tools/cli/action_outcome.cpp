@@ -48,11 +48,58 @@ const char* Doing(CliAction action)
     return "command";
 }
 
+// What went wrong with the request, where the layer or the answer told it apart.
+const char* ReasonWords(FailureReason reason)
+{
+    switch (reason) {
+    case FailureReason::CredentialsRefused:
+        return "the module refused the login ID or password";
+    case FailureReason::RefusalPage:
+        return "the module answered with a refusal page";
+    case FailureReason::NoAnswer:
+        return "the module did not answer";
+    case FailureReason::TimedOut:
+        return "the module stopped answering (time-out)";
+    case FailureReason::TlsFailed:
+        return "the secure (TLS) connection to the module could not be set up";
+    case FailureReason::Cancelled:
+        return "cancelled";
+    case FailureReason::None:
+        break;
+    }
+    return nullptr;
+}
+
+// The action a failure status belongs to; null for statuses that are no plain failure of a request.
+const char* FailedAction(std::int32_t status)
+{
+    switch (status) {
+    case kStatusLoginFailed:
+        return "login";
+    case kStatusSettingFailed:
+        return "settings change";
+    case kStatusRebootFailed:
+        return "reboot";
+    case kStatusSetDefaultFailed:
+        return "factory default";
+    case kStatusFirmwareUpdateFailed:
+        return "firmware update";
+    default:
+        return nullptr;
+    }
+}
+
 std::string FailureWords(const DeviceRecord& r)
 {
+    const char* why = ReasonWords(r.failureReason);
+    if (const char* failed = FailedAction(r.status); failed != nullptr && why != nullptr) {
+        return std::string(failed) + " failed: " + why;
+    }
     switch (r.status) {
     case kStatusCannotAccess:
-        return "the module did not answer";
+        return r.versionBefore.empty() ? "the module did not answer"
+                                       : "the module did not come back after the firmware update from " +
+                                             r.versionBefore;
     case kStatusLoginFailed:
         return "the module refused the login";
     case kStatusSettingFailed:
@@ -193,7 +240,9 @@ ModuleOutcome OutcomeTracker::Of(const DeviceRecord& r) const
     }
     if (t.queued) {
         if (r.action == kActionNone && r.status == kStatusLoginSuccessfully) {
-            return {ModuleResult::Done, ""};
+            const bool updated = !r.versionBefore.empty() && r.version != r.versionBefore &&
+                                 (m_action == CliAction::Firmware || m_action == CliAction::Latest);
+            return {ModuleResult::Done, updated ? "updated " + r.versionBefore + " -> " + r.version : ""};
         }
         return {ModuleResult::Failed, FailureWords(r)};
     }

@@ -19,7 +19,7 @@ const char* ResultName(ModuleResult result);
 
 struct ModuleOutcome {
     ModuleResult result = ModuleResult::Failed;
-    std::string reason;  // empty for done
+    std::string reason;  // for done, empty or what a firmware update changed ("updated V3.10 -> V3.21")
 };
 
 // Keeps, per chosen module, whether the requested action was queued for it and why the commands left it

@@ -9,6 +9,7 @@
 #include "commands/module_csv.h"
 #include "discovery/address_text.h"
 #include "localisation/string_table.h"
+#include "ui/device_list/row_reason.h"
 
 // Outside any namespace, as Q_INIT_RESOURCE requires; the resources live in a static library, so
 // nothing would pull them into the program without this call.
@@ -180,8 +181,13 @@ QVariant ControllerListModel::data(const QModelIndex& index, int role) const
         // Names and texts come from the network: shown literally, never as markup.
         const QString note = index.column() == kColumnStatus && statusNote ? statusNote(*shown) : QString();
         QString text = note.isEmpty() ? CellText(*shown, index.column()) : note;
-        // After a firmware update the version and status cells say what it ran before and after.
-        if (!shown->versionBefore.empty() && (index.column() == kColumnVersion || index.column() == kColumnStatus)) {
+        // The status cell says why the row stands where it does; after a firmware update the version
+        // cell, and the status cell where it has nothing else to say, tell what it ran before and after.
+        const QString reason = index.column() == kColumnStatus ? RowReason(*shown) : QString();
+        if (!reason.isEmpty()) {
+            text += QStringLiteral("\n") + reason;
+        } else if (!shown->versionBefore.empty() &&
+                   (index.column() == kColumnVersion || index.column() == kColumnStatus)) {
             text += QStringLiteral("\n") + QString::fromStdString(shown->versionBefore) + QStringLiteral(" \u2192 ") +
                     QString::fromStdString(shown->version);
         }
@@ -434,6 +440,7 @@ DeviceRecord ControllerListModel::ShownFields(const DeviceRecord& record)
     shown.gatewayText = record.gatewayText;
     shown.version = record.version;
     shown.versionBefore = record.versionBefore;  // for the tooltip after a firmware update
+    shown.failureReason = record.failureReason;
     shown.model = record.model;
     shown.action = record.action;
     shown.status = record.status;

@@ -7,6 +7,7 @@ list(APPEND TARROWIND_UI_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/controller_list_ctrl.cpp
   ${CMAKE_CURRENT_LIST_DIR}/controller_list_delegate.cpp
   ${CMAKE_CURRENT_LIST_DIR}/controller_list_model.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/row_reason.cpp
   ${CMAKE_CURRENT_LIST_DIR}/toolbar_image_set.cpp
 )
 

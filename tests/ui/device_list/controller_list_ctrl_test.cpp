@@ -6,6 +6,7 @@
 #include <memory>
 #include <thread>
 
+#include "localisation/string_table.h"
 #include "operations/pending_payload.h"
 #include "ui/device_list/controller_list_ctrl.h"
 #include "ui/device_list/controller_list_model.h"
@@ -288,6 +289,16 @@ void ControllerListCtrlTest::snapshotsChangeOnlyOnRefresh()
         QVERIFY2(tip.contains(QString::fromUtf8("V1.0.0-1 \u2192 V&lt;b&gt;2")), qPrintable(tip));
     }
     QVERIFY(!list.model()->index(row, ControllerListModel::kColumnIp).data(Qt::ToolTipRole).toString().contains("V1.0"));
+    // Logged in again with the new version: the status says it was updated, from what to what.
+    live->version = "V2.0.0-1";
+    live->status = tarrowind::kStatusLoginSuccessfully;
+    QVERIFY(list.Refresh(*live));
+    QString updated = QString::fromStdString(tarrowind::Text("ORB_IDS_WHY_UPDATED"));
+    updated.replace("{before}", ControllerListModel::LeftToRight("V1.0.0-1"))
+        .replace("{after}", ControllerListModel::LeftToRight("V2.0.0-1"));
+    QVERIFY(updated.contains("V2.0.0-1") && !updated.contains("{"));
+    const QString statusTip = list.model()->index(row, ControllerListModel::kColumnStatus).data(Qt::ToolTipRole).toString();
+    QVERIFY2(statusTip.contains(updated), qPrintable(statusTip));
 
     // Not in the list: an outside record, and the same after Clear.
     const DeviceRecord stranger = *live;

@@ -162,6 +162,21 @@ private slots:
         QTest::keyClick(&window.List(), Qt::Key_Enter);
         QCOMPARE(second->status, static_cast<std::int32_t>(kStatusNone));
         QCOMPARE(second->action, static_cast<std::int32_t>(kActionNone));
+        const auto statusTip = [&window] {
+            return window.List().model()->index(1, ControllerListModel::kColumnStatus).data(Qt::ToolTipRole).toString();
+        };
+        QVERIFY(!Text("ORB_IDS_WHY_CANCELLED").empty() && !Text("ORB_IDS_WHY_NO_LOGIN").empty());
+        QVERIFY2(statusTip().contains(QString::fromStdString(Text("ORB_IDS_WHY_CANCELLED"))), qPrintable(statusTip()));
+
+        // A module without a login: Enter opens no login dialog, and its status says why.
+        second->kind = ModuleKind::LongReply;
+        QVERIFY(window.List().Refresh(*second));
+        window.UpdateCommandUi();
+        QVERIFY(!window.Action(MainDialog::kCommandSetLogin)->isEnabled());
+        const int asked = site.prompts.logins;
+        QTest::keyClick(&window.List(), Qt::Key_Return);
+        QCOMPARE(site.prompts.logins, asked);
+        QVERIFY2(statusTip().contains(QString::fromStdString(Text("ORB_IDS_WHY_NO_LOGIN"))), qPrintable(statusTip()));
 
         site.RunWorkers();
         QCOMPARE(window.Manager().GetJobCount(), 0);

@@ -47,5 +47,30 @@ TEST(ActionOutcome, OnlyAnActionQueuedAndEndedLoggedInIsDone)
     EXPECT_EQ(latest.Of(unknown).result, ModuleResult::Failed);
 }
 
+// The reason tells a refused password from silence, and a firmware update names both versions.
+TEST(ActionOutcome, ReasonsTellAWrongPasswordFromNoAnswerAndNameTheUpdate)
+{
+    OutcomeTracker t(CliAction::Login);
+    DeviceRecord refused, silent;
+    refused.failureReason = FailureReason::CredentialsRefused;
+    silent.failureReason = FailureReason::NoAnswer;
+    for (DeviceRecord* r : {&refused, &silent}) {
+        Step(t, *r, kActionSetLogin, kStatusQueueLogin);
+        Step(t, *r, kActionNone, kStatusLoginFailed);
+    }
+    EXPECT_EQ(t.Of(refused).reason, "login failed: the module refused the login ID or password");
+    EXPECT_EQ(t.Of(silent).reason, "login failed: the module did not answer");
+
+    OutcomeTracker update(CliAction::Firmware);
+    DeviceRecord updated;
+    update.BeginAction();
+    Step(update, updated, kActionFirmwareUpdate, kStatusQueueFirmwareUpdate);
+    updated.versionBefore = "V3.10";
+    updated.version = "V3.21";
+    Step(update, updated, kActionNone, kStatusLoginSuccessfully);
+    EXPECT_EQ(update.Of(updated).result, ModuleResult::Done);
+    EXPECT_EQ(update.Of(updated).reason, "updated V3.10 -> V3.21");
+}
+
 }  // namespace
 }  // namespace tarrowind

@@ -85,6 +85,12 @@ TEST(CommandStateTest, DefaultActionCancelsQueuedRowsAndOpensWhatTheStatusCallsF
     EXPECT_EQ(ChooseDefaultAction({&r}), DefaultAction::Nothing);
     EXPECT_EQ(ChooseDefaultAction({&r, &r}), DefaultAction::Nothing);
     EXPECT_EQ(ChooseDefaultAction({nullptr}), DefaultAction::Nothing);
+
+    // The login dialog opens only where Set Login is offered: a module without a login gets nothing.
+    const DeviceRecord longReply = Module(ModuleKind::LongReply, "QT-DC900", kStatusNone);
+    EXPECT_EQ(ChooseDefaultAction({&longReply}), DefaultAction::Nothing);
+    const DeviceRecord reader = Module(ModuleKind::BinaryDactyl, "QT-FP20", kStatusLoginFailed);
+    EXPECT_EQ(ChooseDefaultAction({&reader}), DefaultAction::SetLogin);
 }
 
 }  // namespace

@@ -60,6 +60,53 @@ TEST_F(JobWorkerTest, LoginEndsInSuccessOrFailureWithTheActionCleared)
     }
 }
 
+// An error number of this platform's HTTP layer of the given kind.
+int CodeOfKind(HttpFailureKind kind)
+{
+    for (int code = 1; code < 20000; ++code) {
+        if (HttpClient::KindOf(code) == kind) {
+            return code;
+        }
+    }
+    ADD_FAILURE() << "no code of this kind";
+    return 0;
+}
+
+TEST_F(JobWorkerTest, AFailedLoginOrRestartSaysWhyAWrongPasswordApartFromNoAnswer)
+{
+    struct Case {
+        bool dactyl;
+        std::int32_t queued;
+        HttpResult answer;
+        std::int32_t status;
+        FailureReason reason;
+    };
+    const Case cases[] = {
+        {false, kStatusQueueLogin, Answer("401 Unauthorized"), kStatusLoginFailed, FailureReason::CredentialsRefused},
+        {true, kStatusQueueLogin, Answer("Login Fail"), kStatusLoginFailed, FailureReason::CredentialsRefused},
+        {false, kStatusQueueLogin, Answer("404 Not Found"), kStatusLoginFailed, FailureReason::RefusalPage},
+        {false, kStatusQueueLogin, HttpResult{CodeOfKind(HttpFailureKind::NoAnswer), 0, {}}, kStatusLoginFailed,
+         FailureReason::NoAnswer},
+        {false, kStatusQueueLogin, HttpResult{CodeOfKind(HttpFailureKind::TimedOut), 0, "401 Unauthorized"},
+         kStatusLoginFailed, FailureReason::TimedOut},
+        {true, kStatusQueueLogin, HttpResult{CodeOfKind(HttpFailureKind::Tls), 0, {}}, kStatusLoginFailed,
+         FailureReason::TlsFailed},
+        {false, kStatusQueueLogin, Answer("<html>Other</html>"), kStatusLoginSuccessfully, FailureReason::None},
+        {false, kStatusQueueReboot, HttpResult{CodeOfKind(HttpFailureKind::TimedOut), 0, {}}, kStatusRebootFailed,
+         FailureReason::TimedOut},
+    };
+    for (const Case& c : cases) {
+        DeviceRecord r = c.dactyl ? DactylReader() : WebModule();
+        r.action = c.queued == kStatusQueueLogin ? kActionSetLogin : kActionReboot;
+        r.status = c.queued;
+        r.failureReason = FailureReason::Cancelled;  // from an earlier action: the new one decides
+        http.handler = [&c](const HttpRequest&) { return c.answer; };
+        Run(r);
+        EXPECT_EQ(r.status, c.status) << c.answer.body << " " << c.answer.code;
+        EXPECT_EQ(r.failureReason, c.reason) << c.answer.body << " " << c.answer.code;
+    }
+}
+
 TEST_F(JobWorkerTest, RestartedModuleThatAnswersIsLoggedInAgain)
 {
     ModulesAnswer();

@@ -79,7 +79,7 @@ TEST_F(LoginTest, CgiLoginEscapesTheUserSendsTheChainAndNoBasicCredentials)
 
     record.password.clear();
     http.handler = [](const HttpRequest&) { return Answer("<p>Login Fail</p>"); };
-    EXPECT_EQ(LoginByCgi(&record, http), kHttpRefused);
+    EXPECT_EQ(LoginByCgi(&record, http), kHttpCredentialsRefused);
     EXPECT_EQ(http.Requests().back().request.path, "/login.cgi?user=door%20admin%261&pswd=");
     EXPECT_EQ(LoginByCgi(nullptr, http), kHttpNoTarget);
     EXPECT_EQ(http.Requests().size(), 2u);
@@ -116,7 +116,7 @@ TEST_F(LoginTest, PageLoginJudgesTheBodyTextNotTheStatus)
     const Case cases[] = {
         {Answer("<h1>Access denied</h1>", 401), kHttpSuccess},
         {Answer("", 200), kHttpSuccess},
-        {Answer("<title>Error</title> 401 Unauthorized <br>", 200), kHttpRefused},
+        {Answer("<title>Error</title> 401 Unauthorized <br>", 200), kHttpCredentialsRefused},
         {Answer("x 404 Not Found", 404), kHttpRefused},
         {Answer("401 unauthorized", 401), kHttpSuccess},  // the texts are case-sensitive
         {HttpResult{7, 0, {}}, 7},  // could not connect: the layer's own number
@@ -129,6 +129,7 @@ TEST_F(LoginTest, PageLoginJudgesTheBodyTextNotTheStatus)
         if (c.answer.code != 0) {
             EXPECT_NE(result, kHttpNoTarget);
             EXPECT_NE(result, kHttpRefused);
+            EXPECT_NE(result, kHttpCredentialsRefused);
             EXPECT_NE(result, kHttpNoFirmwareData);
         }
     }
