@@ -57,15 +57,7 @@ BatchTally::Summary BatchTally::Finish()
 
 bool BatchTally::IsFailure(std::int32_t status)
 {
-    switch (status) {
-    case kStatusCannotAccess: case kStatusLoginFailed: case kStatusSettingFailed: case kStatusRebootFailed:
-    case kStatusSetDefaultFailed: case kStatusFirmwareUpdateFailed: case kStatusUnknown:
-    case kStatusFirmwareNotTaken: case kStatusCertificateChanged: case kStatusAddressUnusable:
-    case kStatusAddressNotConfirmed: case kStatusSettingsUnreadable:
-        return true;
-    default:
-        return false;
-    }
+    return IsFailureStatus(status);
 }
 
 }  // namespace tarrowind

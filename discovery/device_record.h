@@ -66,6 +66,21 @@ enum StatusCode : std::int32_t {
 };
 constexpr std::int32_t kStatusCount = 29;
 
+// Statuses in which a module's action failed: the CLI's exit code and the window's batch summary count
+// these alike.
+constexpr bool IsFailureStatus(std::int32_t status)
+{
+    switch (status) {
+    case kStatusCannotAccess: case kStatusLoginFailed: case kStatusSettingFailed: case kStatusRebootFailed:
+    case kStatusSetDefaultFailed: case kStatusFirmwareUpdateFailed: case kStatusUnknown:
+    case kStatusFirmwareNotTaken: case kStatusCertificateChanged: case kStatusAddressUnusable:
+    case kStatusAddressNotConfirmed: case kStatusSettingsUnreadable:
+        return true;
+    default:
+        return false;
+    }
+}
+
 // Why the last action ended as it did where its status alone does not say; statuses keep their codes.
 enum class FailureReason : std::int32_t {
     None = 0,

@@ -27,17 +27,4 @@ const char* ActionName(std::int32_t action)
     return action >= 0 && action < static_cast<std::int32_t>(kNames.size()) ? kNames[static_cast<std::size_t>(action)] : "?";
 }
 
-bool IsFailureStatus(std::int32_t status)
-{
-    switch (status) {
-    case kStatusCannotAccess: case kStatusLoginFailed: case kStatusSettingFailed: case kStatusRebootFailed:
-    case kStatusSetDefaultFailed: case kStatusFirmwareUpdateFailed: case kStatusUnknown:
-    case kStatusFirmwareNotTaken: case kStatusCertificateChanged: case kStatusAddressUnusable:
-    case kStatusAddressNotConfirmed: case kStatusSettingsUnreadable:
-        return true;
-    default:
-        return false;
-    }
-}
-
 }  // namespace tarrowind
