@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
@@ -93,6 +94,14 @@ int main(int argc, char** argv)
     }
     lab::Simulator sim(config);
     ::setenv("TARROWIND_BENCH_PASSWORD", "admin", 1);
+    // A configuration folder of its own: the simulator's keys are new at each start, and the user's own
+    // known-modules file would refuse them as changed before any exchange began.
+    char configFolder[] = "/tmp/tarrowind-stop-bench-XXXXXX";
+    if (::mkdtemp(configFolder) == nullptr) {
+        std::perror("mkdtemp");
+        return 1;
+    }
+    ::setenv("XDG_CONFIG_HOME", configFolder, 1);
     const std::uint32_t pc0 = lab::AdapterIndex("pc0");
     std::printf("cli stop bench: lab, %d web modules (HTTPS) answering after 60 s, tarrowind-cli login --all, release build\n",
                 kModules);
@@ -134,5 +143,6 @@ int main(int argc, char** argv)
     ::waitpid(next, &status, 0);
     const int afterSearch = PermanentEntries(pc0);
     std::printf("SIGKILL: %d permanent entries left; after the next run's search: %d\n", leftByKill, afterSearch);
+    std::filesystem::remove_all(configFolder);
     return failures == 0 && afterSearch == 0 ? 0 : 1;
 }
