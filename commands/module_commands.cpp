@@ -220,6 +220,7 @@ bool ModuleCommands::SettingOfWebModule(DeviceRecord& r)
     if (read->result != kHttpSuccess) {
         r.action = kActionNone;
         r.status = SettingsFailureStatus(read->result);
+        r.failureReason = FailureReasonOf(read->result);
         Report(r);
         return true;
     }
