@@ -39,25 +39,32 @@ namespace tarrowind {
 namespace {
 
 // The caption a batch of the command is summed up under; null for a command that queues no actions.
-const char* BatchCaptionKey(int command)
+// The caption naming a command that queues actions, and the words of its batch's summary; none for
+// the other commands.
+struct BatchWords {
+    const char* caption = nullptr;
+    const char* summary = nullptr;
+};
+
+BatchWords BatchWordsOf(int command)
 {
     switch (command) {
     case WindowCommand::kCommandSetLogin:
-        return "ORB_IDS_SET_LOGIN";
+        return {"ORB_IDS_SET_LOGIN", "ORB_IDS_BATCH_SUMMARY_LOGIN"};
     case WindowCommand::kCommandSetting:
-        return "ORB_IDS_SETTING";
+        return {"ORB_IDS_SETTING", "ORB_IDS_BATCH_SUMMARY_SETTING"};
     case WindowCommand::kCommandAdvancedSetting:
-        return "ORB_IDS_ADVANCEDSETTING";
+        return {"ORB_IDS_ADVANCEDSETTING", "ORB_IDS_BATCH_SUMMARY_SETTING"};
     case WindowCommand::kCommandReboot:
-        return "ORB_IDS_REBOOT";
+        return {"ORB_IDS_REBOOT", "ORB_IDS_BATCH_SUMMARY_REBOOT"};
     case WindowCommand::kCommandDefault:
-        return "ORB_IDS_DEFAULT";
+        return {"ORB_IDS_DEFAULT", "ORB_IDS_BATCH_SUMMARY_DEFAULT"};
     case WindowCommand::kCommandFirmwareUpdate:
-        return "ORB_IDS_FIRMWARE_UPDATE";
+        return {"ORB_IDS_FIRMWARE_UPDATE", "ORB_IDS_BATCH_SUMMARY_FIRMWARE"};
     case WindowCommand::kCommandFirmwareUpdateToLatest:
-        return "ORB_IDS_FIRMWARE_UPDATE_TO_LATEST";
+        return {"ORB_IDS_FIRMWARE_UPDATE_TO_LATEST", "ORB_IDS_BATCH_SUMMARY_FIRMWARE"};
     default:
-        return nullptr;
+        return {};
     }
 }
 
@@ -381,10 +388,10 @@ void MainDialog::RunCommand(int id)
     std::vector<DeviceRecord> copies;
     const std::vector<DeviceRecord*> selected = CommandRows(id, copies);
     const int jobsBefore = m_manager.GetJobCount();
-    const char* batchCaption = BatchCaptionKey(id);
+    const BatchWords batch = BatchWordsOf(id);
     // The live rows, for the status bar to follow their reports; read only for commands that queue.
     const std::vector<DeviceRecord*> live =
-        batchCaption != nullptr ? m_list->SelectedRecords() : std::vector<DeviceRecord*>{};
+        batch.caption != nullptr ? m_list->SelectedRecords() : std::vector<DeviceRecord*>{};
     switch (id) {
     case kCommandSearch:
         Search();
@@ -446,8 +453,8 @@ void MainDialog::RunCommand(int id)
         break;
     }
     const int queued = m_manager.GetJobCount() - jobsBefore;
-    if (batchCaption != nullptr && queued > 0) {
-        m_statusBar->StartBatch(Q(Text(batchCaption)), {live.begin(), live.end()}, queued);
+    if (batch.caption != nullptr && queued > 0) {
+        m_statusBar->StartBatch(Q(Text(batch.caption)), batch.summary, {live.begin(), live.end()}, queued);
     }
     UpdateCommandUi();
 }

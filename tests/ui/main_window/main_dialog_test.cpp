@@ -239,7 +239,7 @@ private slots:
             failed += BatchTally::IsFailure(window.List().RecordAt(row)->status) ? 1 : 0;
         }
         QTRY_COMPARE(window.StatusPaneText(),
-                     text("ORB_IDS_SET_LOGIN") + QStringLiteral(": ") + text("ORB_IDS_BATCH_SUMMARY", 2 - failed, failed, 0));
+                     text("ORB_IDS_SET_LOGIN") + QStringLiteral(": ") + text("ORB_IDS_BATCH_SUMMARY_LOGIN", 2 - failed, failed, 0));
         // A new search forgets the last batch.
         window.RunCommand(MainDialog::kCommandSearch);
         QTRY_VERIFY(!window.IsSearching());
