@@ -171,7 +171,7 @@ MainDialog::MainDialog(const ManagerServices& services, ManagerTiming timing, Co
         connect(menuKey, &QShortcut::activated, this, [this] { ShowContextMenu(KeyboardMenuPosition(*m_list)); });
     }
     auto* quit = new QAction(this);
-    quit->setShortcuts({QKeySequence(QKeySequence::Quit), QKeySequence(Qt::CTRL | Qt::Key_Q)});
+    quit->setShortcuts(QuitKeys(QKeySequence::keyBindings(QKeySequence::Quit)));
     quit->setShortcutContext(Qt::WindowShortcut);
     connect(quit, &QAction::triggered, this, &QWidget::close);
     addAction(quit);

@@ -25,6 +25,7 @@
 #include "ui/main_window/main_dialog.h"
 #include "ui/main_window/session_end.h"
 #include "ui/main_window/ui_call_gate.h"
+#include "ui/main_window/window_actions.h"
 
 namespace tarrowind {
 namespace {
@@ -185,6 +186,10 @@ private slots:
         QVERIFY(window.isVisible());
         QTest::keyClick(&window.List(), Qt::Key_Q, Qt::ControlModifier);
         QVERIFY(!window.isVisible());
+        // Where the platform's quit keys are Ctrl+Q already (X11 desktops), they are not bound twice.
+        const QKeySequence ctrlQ(Qt::CTRL | Qt::Key_Q);
+        QCOMPARE(QuitKeys({ctrlQ}), QList<QKeySequence>{ctrlQ});
+        QCOMPARE(QuitKeys({}), QList<QKeySequence>{ctrlQ});
     }
 
     void greyedCommandsSayWhyAndTheStatusBarCountsTheWork()
