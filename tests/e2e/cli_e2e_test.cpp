@@ -626,6 +626,9 @@ TEST_F(CliE2E, SetGivesNoModuleATakenSharedOrUnusableAddress)
     const Case cases[] = {
         {{"--mac", a, "--new-ip", "192.0.2.121"}, 1, "is that of 02:00:00:00:25:02"},
         {{"--mac", a, "--ip", "192.0.2.121"}, 1, "is that of 02:00:00:00:25:02"},  // the one --ip after --mac
+        // Four decimal numbers, as --ip-from reads them: none of the C library's hex or short forms.
+        {{"--mac", a, "--new-ip", "192.0.2.0x79"}, 2, "not a dotted IPv4 address"},
+        {{"--mac", a, "--new-ip", "192.0.2"}, 2, "not a dotted IPv4 address"},
         {{"--mac", a, "--mac", b, "--new-ip", "192.0.2.130"}, 2, "2 modules the one address 192.0.2.130"},
         {{"--mac", a, "--new-ip", "192.0.2.131", "--gateway", "192.0.2.131"}, 1, "the module's own address"},
         {{"--mac", a, "--mask", "255.255.255.252"}, 1, "not a host address"},  // .120 is its /30's network

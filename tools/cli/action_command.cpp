@@ -142,14 +142,12 @@ bool ReadSecret(const std::string& variable, bool fromStdin, std::istream& in, s
     return true;
 }
 
-// A dotted address given on the command line, read as the system's own tools read it.
+// A dotted address given on the command line, read as --ip-from and plan files read theirs: four decimal
+// numbers, a leading zero still decimal. The C library would read "010.0.0.1" as octal (8.0.0.1) and
+// take short forms such as "10.1", giving a module an address nobody typed.
 std::optional<Ipv4Address> OptionAddress(const std::string& text)
 {
-    const std::uint32_t network = InetAddr(text);
-    if (network == 0xFFFFFFFFu && text != "255.255.255.255") {
-        return std::nullopt;
-    }
-    return Ipv4Address::FromNetworkOrder(network);
+    return Ipv4Address::FromText(text, Ipv4Address::LeadingZeros::Decimal);
 }
 
 // An optional address option into `into`; an absent one keeps `into`, one that is no address is false.
@@ -740,7 +738,7 @@ int RunActionCommand(const ActionOptions& options, std::istream& in, std::ostrea
         return kExitUsage;
     }
     if (!AddressesAreDotted(options.set)) {
-        err << "tarrowind-cli: an address is not a dotted IPv4 address\n";
+        err << "tarrowind-cli: an address is not a dotted IPv4 address of four decimal numbers\n";
         return kExitUsage;
     }
     AddressRanges ranges;
