@@ -202,7 +202,11 @@ void UpdateWaves::Carry(Steps steps)
                 continue;
             }
             if (r->status != kStatusQueueFirmwareUpdate) {
-                steps.manager->QueueJob(r);
+                if (steps.manager->QueueJob(r) == 0 && r->status == kStatusQueueLogin) {
+                    r->action = kActionNone;  // the queue stopped meanwhile: left not logged in, as a worker would
+                    r->status = kStatusNone;
+                    Report(*r);
+                }
                 continue;
             }
             {
