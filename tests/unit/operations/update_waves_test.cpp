@@ -133,6 +133,22 @@ TEST_F(UpdateWavesTest, AFailureHoldsEveryModuleNotStartedAndLetsTheRunningOnesF
     EXPECT_EQ(Held(), 8u);
     EXPECT_EQ(manager->GetJobCount(), 0);
 
+    // An update handed to the queue but still parked (its address busy) has not started: it is held too.
+    workers.clear();
+    modules.clear();
+    failingIp = IpOf(1);
+    ASSERT_TRUE(manager->ReserveAddress(InetAddr(IpOf(3))));
+    Begin(5, {1, true});
+    RunWorker(0);  // the first wave, then 1, 2 and 4 on workers of their own and 3 parked
+    ASSERT_EQ(workers.size(), 4u);
+    RunWorker(1);
+    EXPECT_EQ(modules[3].failureReason, FailureReason::Held);
+    EXPECT_EQ(modules[3].action, kActionNone);
+    manager->ReleaseAddress(InetAddr(IpOf(3)));
+    RunWorkers();
+    EXPECT_EQ(workers.size(), 4u);
+    EXPECT_EQ(Updated(), 3u);
+
     // Without stopOnFailure a failure after the first wave stops nothing.
     workers.clear();
     modules.clear();
