@@ -90,6 +90,7 @@ enum class FailureReason : std::int32_t {
     TimedOut = 4,            // the module stopped answering midway
     TlsFailed = 5,           // the secure connection could not be set up
     Cancelled = 6,           // withdrawn from the queue before it ran
+    Held = 7,                // not started: an earlier update of its batch failed
 };
 
 constexpr std::uint32_t kBroadcastAdapterIndex = 0xFFFFFFFFu;

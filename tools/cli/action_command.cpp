@@ -219,6 +219,14 @@ public:
         return true;
     }
 
+    bool AskUpdateWaves(const std::vector<const DeviceRecord*>&, bool, std::optional<WaveOptions>& waves) override
+    {
+        if (m_options.firstWave || m_options.stopOnFailure) {
+            waves = WaveOptions{m_options.firstWave.value_or(1), m_options.stopOnFailure, m_options.allowSameVersion};
+        }
+        return true;
+    }
+
     void OpenAddress(const std::string&) override {}
 
     // The summary gives the reason for every module left alone.
@@ -312,6 +320,7 @@ public:
         }
         OptionPrompts prompts(m_options, password, newPassword, m_tracker, m_err);
         ModuleCommands commands(*m_manager, prompts);
+        commands.SetUpdateWaves(&m_waves);
         commands.SetListed([this] {
             std::vector<const DeviceRecord*> listed;
             for (const DeviceRecord& r : m_shown) {
@@ -664,6 +673,7 @@ private:
     NeighbourNotice m_notice{m_err};
     std::mutex m_errLock;
     KnownModules m_known{KnownModules::UserFilePath()};
+    UpdateWaves m_waves;  // outlives the manager's workers: the destructor ends them first
     std::unique_ptr<CControllerManager> m_manager;
     std::vector<std::unique_ptr<DeviceRecord>> m_records;
     std::vector<DeviceRecord> m_shown;  // see NoteShown

@@ -114,6 +114,7 @@ MainDialog::MainDialog(const ManagerServices& services, ManagerTiming timing, Co
     }
     m_prompts = prompts;
     m_commands = std::make_unique<ModuleCommands>(m_manager, *m_prompts);
+    m_commands->SetUpdateWaves(&m_waves);
     m_commands->SetListed([this] {
         std::vector<const DeviceRecord*> listed;
         for (const auto& [snapshot, live] : m_list->Model()->AllRows()) {
@@ -531,7 +532,8 @@ bool MainDialog::HasPendingWork() const
 
 int MainDialog::PendingCount() const
 {
-    return m_manager.GetJobCount() + (m_ownPrompts != nullptr ? m_ownPrompts->PendingReads() : 0);
+    return m_manager.GetJobCount() + static_cast<int>(m_waves.WaitingCount()) +
+           (m_ownPrompts != nullptr ? m_ownPrompts->PendingReads() : 0);
 }
 
 bool MainDialog::MayClose()
@@ -547,6 +549,9 @@ bool MainDialog::MayClose()
 
 void MainDialog::EndSession()
 {
+    for (DeviceRecord* waiting : m_waves.StopAll()) {
+        ModuleCommands::PutBack(*waiting);
+    }
     for (DeviceRecord* parked : m_manager.StopJobs()) {
         ModuleCommands::PutBack(*parked);
     }
