@@ -12,27 +12,9 @@
 
 #include "bench/lab_web_modules.h"
 
-namespace {
-
 using namespace tarrowind;
-
-constexpr const char* kNewVersion = "V4.00R1";
-
-// A firmware image the simulator recognises: its version marker, then filler to `mib` MiB.
-std::string WriteFirmware(int mib)
-{
-    char path[] = "/tmp/tarrowind-bench-fw-XXXXXX";
-    const int fd = ::mkstemp(path);
-    std::string image = std::string("SIMFW version=") + kNewVersion + "\n";
-    image.resize(static_cast<std::size_t>(mib) << 20, 'f');
-    const bool written = fd >= 0 && ::write(fd, image.data(), image.size()) == static_cast<ssize_t>(image.size());
-    if (fd >= 0) {
-        ::close(fd);
-    }
-    return written ? path : std::string();
-}
-
-}  // namespace
+using bench::kNewVersion;
+using bench::WriteFirmware;
 
 int main(int argc, char** argv)
 {

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <unistd.h>
+
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -30,6 +33,24 @@ inline nlohmann::json WebModules(int count, int firmwareWriteMs)
         modules.push_back(m);
     }
     return {{"restartSilenceMs", 500}, {"modules", modules}};
+}
+
+// The version the simulated modules report once they run the image of WriteFirmware.
+inline constexpr const char* kNewVersion = "V4.00R1";
+
+// A firmware image the simulator recognises, in a new file under /tmp: its version marker, then filler
+// to `mib` MiB. Empty when it could not be written.
+inline std::string WriteFirmware(int mib)
+{
+    char path[] = "/tmp/tarrowind-bench-fw-XXXXXX";
+    const int fd = ::mkstemp(path);
+    std::string image = std::string("SIMFW version=") + kNewVersion + "\n";
+    image.resize(static_cast<std::size_t>(mib) << 20, 'f');
+    const bool written = fd >= 0 && ::write(fd, image.data(), image.size()) == static_cast<ssize_t>(image.size());
+    if (fd >= 0) {
+        ::close(fd);
+    }
+    return written ? path : std::string();
 }
 
 // Keeps a copy of every module found, for the queue to act on.

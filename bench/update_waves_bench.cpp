@@ -14,26 +14,9 @@
 #include "bench/lab_web_modules.h"
 #include "operations/update_waves.h"
 
-namespace {
-
 using namespace tarrowind;
-
-constexpr const char* kNewVersion = "V4.00R1";
-
-std::string WriteFirmware(int mib)
-{
-    char path[] = "/tmp/tarrowind-bench-waves-XXXXXX";
-    const int fd = ::mkstemp(path);
-    std::string image = std::string("SIMFW version=") + kNewVersion + "\n";
-    image.resize(static_cast<std::size_t>(mib) << 20, 'f');
-    const bool written = fd >= 0 && ::write(fd, image.data(), image.size()) == static_cast<ssize_t>(image.size());
-    if (fd >= 0) {
-        ::close(fd);
-    }
-    return written ? path : std::string();
-}
-
-}  // namespace
+using bench::kNewVersion;
+using bench::WriteFirmware;
 
 int main(int argc, char** argv)
 {

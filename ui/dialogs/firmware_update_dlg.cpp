@@ -82,14 +82,7 @@ CFirmwareUpdateDlg::CFirmwareUpdateDlg(QWidget* parent) : QDialog(parent)
     m_targets->hide();
     m_waves = new UpdateWavesChoice(this);
 
-    auto* buttons = new QDialogButtonBox(this);
-    QPushButton* update =
-        buttons->addButton(QString::fromStdString(Text("ORB_IDS_UPDATE")), QDialogButtonBox::AcceptRole);
-    update->setObjectName("update");
-    update->setAutoDefault(true);
-    QPushButton* cancel =
-        buttons->addButton(QString::fromStdString(Text("ORB_IDC_CANCEL")), QDialogButtonBox::RejectRole);
-    cancel->setDefault(true);
+    QDialogButtonBox* buttons = CFirmwareUpdateDlg::UpdateButtons(this);
 
     auto* pathRow = new QHBoxLayout;
     pathRow->addWidget(m_path, 1);
@@ -127,6 +120,19 @@ void CFirmwareUpdateDlg::setVisible(bool visible)
         ShowTargets();
     }
     QDialog::setVisible(visible);
+}
+
+QDialogButtonBox* CFirmwareUpdateDlg::UpdateButtons(QWidget* parent)
+{
+    auto* buttons = new QDialogButtonBox(parent);
+    QPushButton* update =
+        buttons->addButton(QString::fromStdString(Text("ORB_IDS_UPDATE")), QDialogButtonBox::AcceptRole);
+    update->setObjectName("update");
+    update->setAutoDefault(true);
+    QPushButton* cancel =
+        buttons->addButton(QString::fromStdString(Text("ORB_IDC_CANCEL")), QDialogButtonBox::RejectRole);
+    cancel->setDefault(true);
+    return buttons;
 }
 
 QString CFirmwareUpdateDlg::TargetsText(const std::vector<std::string>& modules)

@@ -12,6 +12,8 @@
 class QLabel;
 class QLineEdit;
 
+class QDialogButtonBox;
+
 namespace tarrowind {
 
 class UpdateWavesChoice;
@@ -50,6 +52,8 @@ public:
     static constexpr std::size_t kNamedModules = 5;
     // The count of `modules` and, when they are few, their names, one a line.
     static QString TargetsText(const std::vector<std::string>& modules);
+    // Update and Cancel, with Cancel the default button: an update is never one stray Enter away.
+    static QDialogButtonBox* UpdateButtons(QWidget* parent);
     // The folder the chooser opened last in this run; the next dialog starts there when its path has none.
     static QString LastFolder();
     static void SetLastFolder(const QString& folder);  // the one the window remembered from its last run

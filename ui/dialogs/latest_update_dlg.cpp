@@ -2,7 +2,6 @@
 
 #include <QDialogButtonBox>
 #include <QLabel>
-#include <QPushButton>
 #include <QVBoxLayout>
 
 #include "localisation/string_table.h"
@@ -23,14 +22,7 @@ CLatestUpdateDlg::CLatestUpdateDlg(const std::vector<std::string>& modules, QWid
     m_waves = new UpdateWavesChoice(this);
     m_waves->SetModules(modules.size());
 
-    auto* buttons = new QDialogButtonBox(this);
-    QPushButton* update =
-        buttons->addButton(QString::fromStdString(Text("ORB_IDS_UPDATE")), QDialogButtonBox::AcceptRole);
-    update->setObjectName("update");
-    update->setAutoDefault(true);
-    QPushButton* cancel =
-        buttons->addButton(QString::fromStdString(Text("ORB_IDC_CANCEL")), QDialogButtonBox::RejectRole);
-    cancel->setDefault(true);
+    QDialogButtonBox* buttons = CFirmwareUpdateDlg::UpdateButtons(this);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(targets);
