@@ -58,7 +58,7 @@ std::vector<RestoreField> PreviewRestore(const ModuleSettings& current, const Mo
 {
     std::vector<RestoreField> fields;
     for (const FieldDef& d : kFields) {
-        RestoreField f{d.field, d.key, {}, {}, d.secret, d.network, RestoreFieldState::Unchanged};
+        RestoreField f{d.field, d.key, {}, {}, {}, d.secret, d.network, RestoreFieldState::Unchanged};
         const std::string before = d.text(current);
         const std::string wanted = d.text(saved);
         if (before != wanted) {
@@ -67,6 +67,7 @@ std::vector<RestoreField> PreviewRestore(const ModuleSettings& current, const Mo
         if (!d.secret) {
             f.oldText = before;
             f.newText = f.state == RestoreFieldState::Changed ? wanted : before;
+            f.fileText = wanted;
         }
         fields.push_back(std::move(f));
     }

@@ -21,6 +21,7 @@ struct RestoreField {
     const char* field;  // English name, for the command line
     const char* key;    // string-table key of the field's caption, for the window
     std::string oldText, newText;  // empty for a secret: its value is never shown
+    std::string fileText;          // the file's value (empty for a secret)
     bool secret = false;
     bool network = false;  // address, mask, gateway or DHCP: restored only when asked for
     RestoreFieldState state = RestoreFieldState::Unchanged;
