@@ -107,7 +107,7 @@ int SettingsFileCommand::Check(const std::vector<DeviceRecord*>& chosen, const s
               << "; nothing was changed\n";
         return kExitFailed;
     }
-    if (!check.addressing.dhcp) {
+    if (!check.addressing.dhcp && !m_options.settingsFile.dryRun) {
         expectedIp[&module] = check.addressing.ip;
     }
     return kExitDone;
