@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "commands/address_plan.h"
+#include "commands/command_state.h"
 #include "commands/settings_backup.h"
 #include "discovery/address_text.h"
 #include "discovery/module_address.h"
@@ -19,6 +20,39 @@ std::optional<SkipReason> BackupNotOfferedReason(const DeviceRecord& r)
         return SkipReason::KindNotOffered;  // no configuration page to read
     }
     return SettingNotOfferedReason(r);
+}
+
+const char* SettingsFileBlockKey(const std::vector<const DeviceRecord*>& selected, bool many)
+{
+    std::vector<const DeviceRecord*> rows;
+    for (const DeviceRecord* r : selected) {
+        if (r != nullptr) {
+            rows.push_back(r);
+        }
+    }
+    if (rows.empty()) {
+        return CommandBlockKey(CommandBlock::NoSelection);
+    }
+    if (!many && rows.size() > 1) {
+        return CommandBlockKey(CommandBlock::OneModuleOnly);
+    }
+    if (std::any_of(rows.begin(), rows.end(), [](const DeviceRecord* r) { return !BackupNotOfferedReason(*r); })) {
+        return nullptr;
+    }
+    const DeviceRecord& r = *rows.front();
+    if (BackupNotOfferedReason(r) == SkipReason::KindNotOffered) {
+        return "ORB_IDS_WHY_NO_SETTINGS_PAGE";
+    }
+    if (r.action != kActionNone) {
+        return CommandBlockKey(CommandBlock::RowBusy);
+    }
+    if (r.status == kStatusNotSupported) {
+        return CommandBlockKey(CommandBlock::NotSupported);
+    }
+    if (r.status < kStatusLoginSuccessfully) {
+        return CommandBlockKey(CommandBlock::NotLoggedIn);
+    }
+    return CommandBlockKey(CommandBlock::VersionTooOld);
 }
 
 SettingsBackupRun::SettingsBackupRun(CControllerManager& manager, std::string folder,

@@ -15,6 +15,10 @@ namespace tarrowind {
 // the settings command would read.
 std::optional<SkipReason> BackupNotOfferedReason(const DeviceRecord& record);
 
+// Why "Save settings..." (`many`: any of the selection) or "Restore settings..." (one module) is greyed
+// for the selection: a string-table key; null when the command is offered.
+const char* SettingsFileBlockKey(const std::vector<const DeviceRecord*>& selected, bool many);
+
 // One module's backup: what was read and where it went.
 struct ModuleBackup {
     DeviceRecord* record = nullptr;  // the listed record; the run reads and writes only `module`

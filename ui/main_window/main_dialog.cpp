@@ -22,6 +22,8 @@
 #include "operations/known_modules.h"
 #include "ui/dialogs/about_box.h"
 #include "ui/main_window/apply_plan_flow.h"
+#include "ui/main_window/settings_file_flow.h"
+#include "commands/settings_backup_run.h"
 #include "ui/main_window/assign_addresses_flow.h"
 #include "ui/device_list/certificate_trust.h"
 #include "ui/device_list/controller_list_commands.h"
@@ -127,6 +129,7 @@ MainDialog::MainDialog(const ManagerServices& services, ManagerTiming timing, Co
     m_rangeSearch = std::make_unique<RangeSearchFlow>(*this, m_manager, m_statusBar->Ranges());
     m_assignAddresses = std::make_unique<AssignAddressesFlow>(*this, *m_list, m_manager, *m_commands);
     m_applyPlan = std::make_unique<ApplyPlanFlow>(*this, *m_list, m_manager, *m_commands);
+    m_settingsFiles = std::make_unique<SettingsFileFlow>(*this, *m_list, m_manager, *m_prompts);
     UpdateCountPane();
 
     auto* layout = new QVBoxLayout(this);
@@ -353,6 +356,10 @@ void MainDialog::UpdateCommandUi()
     for (const auto& [id, value, reason] : explained) {
         m_actions->SetEnabled(id, value, CommandBlockKey(reason));
     }
+    for (const auto& [id, many] : {std::pair{kCommandSaveSettings, true}, std::pair{kCommandRestoreSettings, false}}) {
+        const char* why = SettingsFileBlockKey(selected, many);
+        m_actions->SetEnabled(id, why == nullptr, why);
+    }
     const std::pair<int, bool> enabled[] = {
         {kCommandCopy, !selected.empty()},
         {kCommandExportList, m_list->RowCount() > 0},
@@ -435,6 +442,12 @@ void MainDialog::RunCommand(int id)
         break;
     case kCommandApplyPlan:
         m_applyPlan->ChooseFile();
+        break;
+    case kCommandSaveSettings:
+        m_settingsFiles->Save(selected);
+        break;
+    case kCommandRestoreSettings:
+        m_settingsFiles->Restore(selected);
         break;
     case kCommandTrustNewCertificate:
         TrustNewCertificates(m_manager.KnownModuleKeys(), *m_list);
