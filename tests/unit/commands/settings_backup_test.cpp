@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "commands/command_state.h"
+#include "commands/settings_backup_run.h"
 #include "commands/settings_restore.h"
 #include "discovery/address_text.h"
 
@@ -195,6 +197,30 @@ TEST(SettingsRestoreTest, OnlyAModuleOfTheSameModelTakesAFreeUsableAddress)
     other.ip = dhcp.settings.ip;
     EXPECT_TRUE(CheckRestoreAddressing(spare, dhcp.settings, {&spare, &other}).Usable())
         << "with DHCP the static address is not used";
+}
+
+}  // namespace
+}  // namespace tarrowind
+
+namespace tarrowind {
+namespace {
+
+TEST(SettingsFileCommandTest, GreyedWithTheReasonTheSelectionGives)
+{
+    DeviceRecord web, reader, fresh;
+    web.kind = ModuleKind::Web;
+    web.model = "QT-DC410";
+    web.version = "V3.10R2";
+    web.status = kStatusLoginSuccessfully;
+    reader = web;
+    reader.kind = ModuleKind::BinaryDactyl;
+    fresh = web;
+    fresh.status = kStatusNone;
+    EXPECT_EQ(SettingsFileBlockKey({&reader, &web}, true), nullptr) << "saved for the web module, the reader skipped";
+    EXPECT_STREQ(SettingsFileBlockKey({&reader, &web}, false), CommandBlockKey(CommandBlock::OneModuleOnly));
+    EXPECT_STREQ(SettingsFileBlockKey({&reader}, true), "ORB_IDS_WHY_NO_SETTINGS_PAGE");
+    EXPECT_STREQ(SettingsFileBlockKey({&fresh}, false), CommandBlockKey(CommandBlock::NotLoggedIn));
+    EXPECT_STREQ(SettingsFileBlockKey({nullptr}, true), CommandBlockKey(CommandBlock::NoSelection));
 }
 
 }  // namespace
