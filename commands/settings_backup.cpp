@@ -211,32 +211,33 @@ std::optional<std::string> SettingsBackupText(const SettingsBackup& b)
     }
 }
 
-BackupRead ReadSettingsBackup(std::string_view bytes)
+namespace {
+
+void ReadInto(std::string_view bytes, BackupRead& read)
 {
-    BackupRead read;
     if (bytes.size() > kMaxSettingsBackupBytes) {
         read.error = BackupReadError::TooLarge;
-        return read;
+        return;
     }
     if (NestsTooDeep(bytes)) {
         read.error = BackupReadError::NotJson;
-        return read;
+        return;
     }
     const Json file = Json::parse(bytes.begin(), bytes.end(), nullptr, false);
     if (file.is_discarded() || !file.is_object()) {
         read.error = BackupReadError::NotJson;
-        return read;
+        return;
     }
     const auto format = file.find("format");
     if (format == file.end() || !format->is_string() || format->get_ref<const std::string&>() != kSettingsBackupFormat) {
         read.error = BackupReadError::NotBackup;
-        return read;
+        return;
     }
     ObjectReader top(file, "", read);
     const std::uint32_t version = top.Number("formatVersion", 1, 0x7FFFFFFF);
     if (read.error == BackupReadError::None && version > kSettingsBackupVersion) {
         read.error = BackupReadError::NewerFormat;
-        return read;
+        return;
     }
     SettingsBackup& b = read.backup;
     b.mac = top.Text("mac");
@@ -253,12 +254,12 @@ BackupRead ReadSettingsBackup(std::string_view bytes)
     s.controllerVersion = top.OptionalText("controllerVersion").value_or("");
     const auto settings = file.find("settings");
     if (read.error != BackupReadError::None) {
-        return read;
+        return;
     }
     if (settings == file.end() || !settings->is_object()) {
         read.error = settings == file.end() ? BackupReadError::MissingValue : BackupReadError::BadValue;
         read.field = "settings";
-        return read;
+        return;
     }
     ObjectReader in(*settings, "settings.", read);
     s.machineName = in.Text("MachName");
@@ -278,6 +279,14 @@ BackupRead ReadSettingsBackup(std::string_view bytes)
     s.des2 = in.Text("3Des2");
     s.des3 = in.Text("3Des3");
     s.devicePort = in.Number("DevicePort", 1025, 65535);
+}
+
+}  // namespace
+
+BackupRead ReadSettingsBackup(std::string_view bytes)
+{
+    BackupRead read;
+    ReadInto(bytes, read);
     if (read.error != BackupReadError::None) {
         read.backup = SettingsBackup{};  // nothing half read is used
     }
