@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <map>
 #include <thread>
 
 #include "commands/address_plan.h"
@@ -82,11 +83,17 @@ std::optional<SkipReason> SettingsBackupRun::Add(DeviceRecord& r)
     if (!IsUsableModuleAddress(r.ip)) {
         return SkipReason::AddressUnusable;
     }
-    // Modules sharing an address were never logged in; one address is read once.
-    if (std::find(m_reserved.begin(), m_reserved.end(), r.ip) != m_reserved.end() || !m_manager.ReserveAddress(r.ip)) {
+    // Modules on one address (new ones on their factory address) are read one after another, each
+    // reached by its MAC through a static neighbour entry; without such entries they cannot be told apart.
+    if (std::find(m_reserved.begin(), m_reserved.end(), r.ip) != m_reserved.end()) {
+        if (m_manager.StaticArp().Refused() || r.routed) {
+            return SkipReason::CannotTellApart;
+        }
+    } else if (!m_manager.ReserveAddress(r.ip)) {
         return SkipReason::AddressInUse;
+    } else {
+        m_reserved.push_back(r.ip);
     }
-    m_reserved.push_back(r.ip);
     ModuleBackup backup;
     backup.record = &r;
     backup.module = r;
@@ -98,13 +105,24 @@ std::optional<SkipReason> SettingsBackupRun::Add(DeviceRecord& r)
 
 void SettingsBackupRun::Run(int parallel)
 {
+    // One worker per address at a time, as the queue has it.
+    std::map<std::uint32_t, std::vector<ModuleBackup*>> byAddress;
+    for (ModuleBackup& b : m_modules) {
+        byAddress[b.module.ip].push_back(&b);
+    }
+    std::vector<std::vector<ModuleBackup*>> groups;
+    for (auto& [address, group] : byAddress) {
+        groups.push_back(std::move(group));
+    }
     std::atomic<std::size_t> next{0};
     const auto work = [&] {
-        for (std::size_t i = next++; i < m_modules.size(); i = next++) {
-            Save(m_modules[i]);
+        for (std::size_t i = next++; i < groups.size(); i = next++) {
+            for (ModuleBackup* b : groups[i]) {
+                Save(*b);
+            }
         }
     };
-    const std::size_t threads = std::min<std::size_t>(m_modules.size(), static_cast<std::size_t>(std::max(parallel, 1)));
+    const std::size_t threads = std::min<std::size_t>(groups.size(), static_cast<std::size_t>(std::max(parallel, 1)));
     std::vector<std::thread> pool;
     for (std::size_t i = 1; i < threads; ++i) {
         pool.emplace_back(work);

@@ -689,8 +689,12 @@ TEST_F(CliE2E, BackupOfOneModuleRestoresOntoItsReplacementValueByValue)
                       {"myName", "door7"}, {"ddns", 1}, {"hostName", "door7.example"}, {"ddnsUser", "site"},
                       {"ddnsPassword", "dd&ns pw"}, {"des1", "0123456789ABCDEF"}, {"des2", "FEDCBA9876543210"},
                       {"des3", "00112233AABBCCDD"}, {"devicePort", 4100}});
+    // Two new modules on one factory address: each file must hold its own module's values.
+    json newA = LabModule("Web", "02:00:00:00:26:0A", "192.0.2.144"), newB = LabModule("Web", "02:00:00:00:26:0B", "192.0.2.144");
+    newA["name"] = "New A";
+    newB["name"] = "New B";
     const json others = {LabModule("Web", spare, "192.0.2.141"), LabModule("BinaryDactyl", reader, "192.0.2.142"),
-                         LabModule("WebDactyl", dactyl, "192.0.2.143")};
+                         LabModule("WebDactyl", dactyl, "192.0.2.143"), newA, newB};
     json modules = others;
     modules.push_back(first);
     lab::Simulator sim(json{{"restartSilenceMs", 300}, {"modules", modules}});
@@ -709,6 +713,9 @@ TEST_F(CliE2E, BackupOfOneModuleRestoresOntoItsReplacementValueByValue)
     EXPECT_EQ(std::filesystem::status(file).permissions() & std::filesystem::perms::all,
               std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
     const std::string text = ReadFile(file);
+    for (const auto& [mac, name] : {std::pair{"0A", "New A"}, {"0B", "New B"}}) {
+        EXPECT_EQ(ReadSettingsBackup(ReadFile(folder + "/02-00-00-00-26-" + mac + ".json")).backup.settings.machineName, name);
+    }
     EXPECT_EQ(text.find(kPassword), std::string::npos) << "the login password is never saved";
     EXPECT_NE(text.find("dd&ns pw"), std::string::npos);
 
