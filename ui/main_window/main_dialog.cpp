@@ -18,12 +18,11 @@
 #include <tuple>
 
 #include "commands/address_plan.h"
+#include "commands/settings_backup_run.h"
 #include "localisation/string_table.h"
 #include "operations/known_modules.h"
 #include "ui/dialogs/about_box.h"
 #include "ui/main_window/apply_plan_flow.h"
-#include "ui/main_window/settings_file_flow.h"
-#include "commands/settings_backup_run.h"
 #include "ui/main_window/assign_addresses_flow.h"
 #include "ui/device_list/certificate_trust.h"
 #include "ui/device_list/controller_list_commands.h"
@@ -34,6 +33,7 @@
 #include "ui/main_window/list_filter_row.h"
 #include "ui/main_window/my_rebar.h"
 #include "ui/main_window/range_search_flow.h"
+#include "ui/main_window/settings_file_flow.h"
 #include "ui/main_window/window_state.h"
 #include "ui/main_window/window_status_bar.h"
 
