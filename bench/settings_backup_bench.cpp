@@ -207,9 +207,10 @@ int main(int argc, char** argv)
             std::printf("  differs: %s\n", f.field);
         }
     }
-    std::printf("restore of %s's file onto spare %s (same model, one Setting with the network values, settle %u "
-                "ms): %s at %s, wall %.2f s; read back: %d of %d values equal the file's, MAC in the new file %s\n",
-                read.backup.mac.c_str(), kSpareMac, timing.settleMs,
+    std::printf("restore of %s's file onto spare %s (same model, one Setting with the network values, module "
+                "silent %d ms after its restart, settle %u ms): %s at %s, wall %.2f s; read back: %d of %d values "
+                "equal the file's, MAC in the new file %s\n",
+                read.backup.mac.c_str(), kSpareMac, config["restartSilenceMs"].get<int>(), timing.settleMs,
                 back ? "back logged in" : "NOT back logged in", target->ipText.c_str(), restoreWall, same, fields,
                 after.backup.mac.c_str());
     std::filesystem::remove_all(out);
