@@ -29,20 +29,16 @@ QString Caption(const char* key)
 // The window's prompts, but the settings command's edit is the restore's preview.
 class RestorePrompts final : public CommandPrompts {
 public:
-    RestorePrompts(CommandPrompts& window, QWidget& parent, const SettingsBackup& backup,
-                   const RestoreAddressCheck& network)
-        : m_window(window), m_parent(parent), m_backup(backup), m_network(network)
-    {
-    }
+    RestorePrompts(CommandPrompts& window, QWidget& parent) : m_window(window), m_parent(parent) {}
 
     bool EditModuleSettings(ModuleSettings& settings) override
     {
-        CRestoreSettingsDlg dialog(settings, m_backup, m_network, &m_parent);
+        CRestoreSettingsDlg dialog(settings, backup, network, &m_parent);
         dialog.setWindowIcon(m_parent.windowIcon());
         if (dialog.exec() != QDialog::Accepted) {
             return false;
         }
-        ApplyRestore(m_backup.settings, dialog.WithNetwork(), settings);
+        ApplyRestore(backup.settings, dialog.WithNetwork(), settings);
         return true;
     }
 
@@ -61,20 +57,36 @@ public:
         m_window.CannotTellApart(record, modules, first);
     }
 
+    SettingsBackup backup;
+    RestoreAddressCheck network;
+
 private:
     CommandPrompts& m_window;
     QWidget& m_parent;
-    const SettingsBackup& m_backup;
-    const RestoreAddressCheck& m_network;
 };
 
 }  // namespace
 
+struct SettingsFileFlow::Restoring {
+    Restoring(CControllerManager& manager, CommandPrompts& window, QWidget& parent)
+        : prompts(window, parent), commands(manager, prompts)
+    {
+        commands.SetListed([this] { return std::vector<const DeviceRecord*>(listed.begin(), listed.end()); });
+    }
+    RestorePrompts prompts;
+    ModuleCommands commands;
+    std::vector<const DeviceRecord*> listed;  // into `rows`
+    PlanRows rows;
+};
+
 SettingsFileFlow::SettingsFileFlow(QWidget& window, const CControllerListCtrl& list, CControllerManager& manager,
                                    CommandPrompts& prompts)
-    : m_window(window), m_list(list), m_manager(manager), m_prompts(prompts)
+    : m_window(window), m_list(list), m_manager(manager), m_prompts(prompts),
+      m_restoring(std::make_unique<Restoring>(manager, prompts, window))
 {
 }
+
+SettingsFileFlow::~SettingsFileFlow() = default;
 
 void SettingsFileFlow::Save(const std::vector<DeviceRecord*>& selected)
 {
@@ -141,14 +153,13 @@ void SettingsFileFlow::Restore(const std::vector<DeviceRecord*>& selected)
         ShowMessage("ORB_IDS_RESTORE_OTHER_MODEL", message_box::kOk | message_box::kIconError);
         return;
     }
-    PlanRows rows = PlanRows::Of(m_list);
-    const std::vector<DeviceRecord*> all = rows.AllCopies();
-    const RestoreAddressCheck network =
-        CheckRestoreAddressing(*r, read.backup.settings, std::vector<const DeviceRecord*>(all.begin(), all.end()));
-    RestorePrompts prompts(m_prompts, m_window, read.backup, network);
-    ModuleCommands commands(m_manager, prompts);
-    commands.SetListed([&all] { return std::vector<const DeviceRecord*>(all.begin(), all.end()); });
-    commands.Setting({r});
+    Restoring& restoring = *m_restoring;
+    restoring.rows = PlanRows::Of(m_list);
+    const std::vector<DeviceRecord*> all = restoring.rows.AllCopies();
+    restoring.listed.assign(all.begin(), all.end());
+    restoring.prompts.network = CheckRestoreAddressing(*r, read.backup.settings, restoring.listed);
+    restoring.prompts.backup = read.backup;
+    restoring.commands.Setting({r});
 }
 
 }  // namespace tarrowind

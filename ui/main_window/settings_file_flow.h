@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <vector>
 
 class QWidget;
@@ -18,6 +19,7 @@ class SettingsFileFlow {
 public:
     SettingsFileFlow(QWidget& window, const CControllerListCtrl& list, CControllerManager& manager,
                      CommandPrompts& prompts);
+    ~SettingsFileFlow();
 
     // Asks for the folder, reads the modules while the user waits, and says what was saved.
     void Save(const std::vector<DeviceRecord*>& selected);
@@ -25,10 +27,15 @@ public:
     void Restore(const std::vector<DeviceRecord*>& selected);
 
 private:
+    struct Restoring;
+
     QWidget& m_window;
     const CControllerListCtrl& m_list;
     CControllerManager& m_manager;
     CommandPrompts& m_prompts;
+    // The restore's file and commands live as long as the window: a read the user stopped waiting for
+    // ends after the command has returned.
+    std::unique_ptr<Restoring> m_restoring;
 };
 
 }  // namespace tarrowind
