@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 
 #include "platform/process_environment.h"
@@ -204,6 +205,29 @@ bool ChangeLockedFile(const std::string& path,
         }
     }
     return true;  // the lock goes with its descriptor
+}
+
+bool WriteOwnerOnlyFile(const std::string& path, const std::string& text)
+{
+    static std::atomic<std::uint32_t> serial{0};
+    const std::string temporary =
+        path + "." + std::to_string(::getpid()) + "." + std::to_string(serial.fetch_add(1)) + ".new";
+    // O_EXCL: a file or link planted under the temporary name is never written through.
+    Descriptor out(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
+    if (out.Get() < 0) {
+        return false;
+    }
+    // The umask may only take rights away, and an ACL default may add some: set them outright.
+    const bool written = ::fchmod(out.Get(), 0600) == 0 && WriteAll(out.Get(), text) && ::fsync(out.Get()) == 0;
+    if (!out.Close() || !written || ::rename(temporary.c_str(), path.c_str()) != 0) {
+        ::unlink(temporary.c_str());
+        return false;
+    }
+    Descriptor folderFd(::open(Folder(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folderFd.Get() >= 0) {
+        ::fsync(folderFd.Get());
+    }
+    return true;
 }
 
 std::uint64_t CurrentProcessId()

@@ -34,6 +34,12 @@ enum class Durability { kSurvivesRestart, kUntilRestart };
 bool ChangeLockedFile(const std::string& path, const std::function<std::optional<std::string>(const std::string&)>& change,
                       Durability durability = Durability::kSurvivesRestart);
 
+// Writes `text` as the whole file at `path`, readable by its owner only, through a temporary file beside
+// it that is flushed to the disk and renamed over it: a crash leaves the old file or the new one, never
+// half of one. The folder must exist; its rights are left as they are. False, with no file left behind,
+// when any step failed.
+bool WriteOwnerOnlyFile(const std::string& path, const std::string& text);
+
 std::uint64_t CurrentProcessId();
 // False once the process has ended (a process of another user still counts as running).
 bool ProcessIsRunning(std::uint64_t processId);

@@ -1,6 +1,10 @@
 #include "platform/private_file.h"
 
 #include <windows.h>
+#include <sddl.h>
+
+#include <atomic>
+#include <vector>
 
 #include "platform/process_environment.h"
 #include "platform/win32/wide_text.h"
@@ -79,7 +83,74 @@ std::optional<std::string> ReadAll(const std::wstring& path, bool missingIsEmpty
     }
 }
 
+// A security descriptor whose list grants the process's user full access and nobody else any, not
+// inherited from the folder; freed with LocalFree.
+PSECURITY_DESCRIPTOR OwnerOnlyDescriptor()
+{
+    HANDLE token = nullptr;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) {
+        return nullptr;
+    }
+    Handle tokenHandle(token);
+    DWORD size = 0;
+    ::GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    std::vector<BYTE> buffer(size);
+    if (size == 0 || !::GetTokenInformation(token, TokenUser, buffer.data(), size, &size)) {
+        return nullptr;
+    }
+    LPWSTR sid = nullptr;
+    if (!::ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &sid)) {
+        return nullptr;
+    }
+    const std::wstring sddl = L"D:P(A;;FA;;;" + std::wstring(sid) + L")";
+    ::LocalFree(sid);
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &descriptor, nullptr)) {
+        return nullptr;
+    }
+    return descriptor;
+}
+
 }  // namespace
+
+bool WriteOwnerOnlyFile(const std::string& path, const std::string& text)
+{
+    static std::atomic<unsigned> serial{0};
+    const std::wstring wide = WideFromUtf8(path);
+    const std::wstring temporary =
+        wide + L"." + std::to_wstring(::GetCurrentProcessId()) + L"." + std::to_wstring(serial.fetch_add(1)) + L".new";
+    const PSECURITY_DESCRIPTOR descriptor = OwnerOnlyDescriptor();
+    if (descriptor == nullptr) {
+        return false;
+    }
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
+    bool done = false;
+    {
+        Handle out(::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, &attributes, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                                 nullptr));
+        ::LocalFree(descriptor);
+        if (!out.Valid()) {
+            return false;
+        }
+        DWORD written = 0;
+        done = ::WriteFile(out.Get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+               written == text.size() && ::FlushFileBuffers(out.Get());
+        done = out.Close() && done;
+    }
+    // The rename keeps the temporary file's own rights; a scanner holding the old file is waited for.
+    for (int attempt = 0; done; ++attempt) {
+        if (::MoveFileExW(temporary.c_str(), wide.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+            return true;
+        }
+        const DWORD error = ::GetLastError();
+        done = attempt < 50 && (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION);
+        if (done) {
+            ::Sleep(10);
+        }
+    }
+    ::DeleteFileW(temporary.c_str());
+    return false;
+}
 
 std::string PrivateRuntimeDirectory()
 {

@@ -16,7 +16,9 @@
 #include <stdexcept>
 #include <vector>
 
+#include "commands/settings_backup.h"
 #include "commands/settings_plan.h"
+#include "commands/settings_restore.h"
 #include "discovery/address_text.h"
 #include "platform/neighbour_table.h"
 #include "tests/e2e/cli_runner.h"
@@ -724,6 +726,89 @@ TEST_F(CliE2E, AFailedUpdateInWavesHoldsTheModulesNotYetStarted)
     ASSERT_NE(lateBegan, std::string::npos) << rolled.out;
     EXPECT_LT(goodEnded, lateBegan) << "the rest waited for the first wave";
     std::filesystem::remove_all(folderTemplate);
+}
+
+}  // namespace
+}  // namespace tarrowind
+
+namespace tarrowind {
+namespace {
+
+// A replacement takes its predecessor's settings: saved from one module, restored onto another of the
+// same model with another MAC, and read back from it value by value.
+TEST_F(CliE2E, BackupOfOneModuleRestoresOntoItsReplacementValueByValue)
+{
+    const std::string old = "02:00:00:00:26:01", spare = "02:00:00:00:26:02", reader = "02:00:00:00:26:03",
+                      dactyl = "02:00:00:00:26:04";
+    json first = LabModule("Web", old, "192.0.2.140");
+    first.update(json{{"name", "Door 7"}, {"dns", "192.0.2.53"}, {"sendToServer", 1}, {"serverAddress", "192.0.2.60"},
+                      {"myName", "door7"}, {"ddns", 1}, {"hostName", "door7.example"}, {"ddnsUser", "site"},
+                      {"ddnsPassword", "dd&ns pw"}, {"des1", "0123456789ABCDEF"}, {"des2", "FEDCBA9876543210"},
+                      {"des3", "00112233AABBCCDD"}, {"devicePort", 4100}});
+    // Two new modules on one factory address: each file must hold its own module's values.
+    json newA = LabModule("Web", "02:00:00:00:26:0A", "192.0.2.144"), newB = LabModule("Web", "02:00:00:00:26:0B", "192.0.2.144");
+    newA["name"] = "New A";
+    newB["name"] = "New B";
+    const json others = {LabModule("Web", spare, "192.0.2.141"), LabModule("BinaryDactyl", reader, "192.0.2.142"),
+                         LabModule("WebDactyl", dactyl, "192.0.2.143"), newA, newB};
+    json modules = others;
+    modules.push_back(first);
+    lab::Simulator sim(json{{"restartSilenceMs", 300}, {"modules", modules}});
+    const std::string folder = ::testing::TempDir() + "tarrowind-backup-e2e";
+    std::filesystem::remove_all(folder);
+    const auto backup = [&](const std::string& out) {
+        return RunCli({"backup", "--all", "--user", "admin", "--password-env", kPasswordVariable, "--out", out,
+                       "--json", "--search-ms", "1500"});
+    };
+    const CliRun saved = backup(folder);
+    const JsonLines savedLines = FinalLines(saved.out);
+    EXPECT_EQ(saved.exitCode, 3) << saved.out << saved.err;  // the reader is skipped
+    EXPECT_EQ(savedLines.at(reader)["result"], "skipped");
+    const std::string file = folder + "/02-00-00-00-26-01.json";
+    ASSERT_EQ(savedLines.at(old)["result"], "done") << saved.out;
+    EXPECT_EQ(std::filesystem::status(file).permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    const std::string text = ReadFile(file);
+    for (const auto& [mac, name] : {std::pair{"0A", "New A"}, {"0B", "New B"}}) {
+        EXPECT_EQ(ReadSettingsBackup(ReadFile(folder + "/02-00-00-00-26-" + mac + ".json")).backup.settings.machineName, name);
+    }
+    EXPECT_EQ(text.find(kPassword), std::string::npos) << "the login password is never saved";
+    EXPECT_NE(text.find("dd&ns pw"), std::string::npos);
+
+    const auto restore = [&](const std::string& mac, std::vector<std::string> extra) {
+        std::vector<std::string> argv = {"restore", file, "--mac", mac, "--user", "admin", "--password-env",
+                                         kPasswordVariable, "--search-ms", "1500"};
+        argv.insert(argv.end(), extra.begin(), extra.end());
+        return RunCli(argv);
+    };
+    const CliRun refused = restore(dactyl, {});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_NE(refused.err.find("same model"), std::string::npos) << refused.err;
+    const CliRun taken = restore(spare, {"--with-network"});
+    EXPECT_EQ(taken.exitCode, 1) << "the predecessor still answers at its address";
+    EXPECT_NE(taken.err.find("is that of " + old), std::string::npos) << taken.err;
+
+    // The predecessor fails; the spare takes its settings, its address included.
+    sim.Reload(json{{"restartSilenceMs", 300}, {"modules", others}});
+    const CliRun dry = restore(spare, {"--with-network", "--dry-run"});
+    EXPECT_EQ(dry.exitCode, 0) << dry.out << dry.err;
+    EXPECT_NE(dry.out.find("IP\t192.0.2.141\t192.0.2.140\tchanged"), std::string::npos) << dry.out;
+    EXPECT_NE(dry.out.find("DDNS password\t(secret)\t(secret)\tchanged"), std::string::npos) << dry.out;
+    EXPECT_EQ(dry.out.find("dd&ns pw"), std::string::npos) << "no secret is printed";
+    const CliRun run = restore(spare, {"--with-network"});
+    EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
+
+    const CliRun check = backup(folder + "/after");
+    ASSERT_EQ(FinalLines(check.out).at(spare)["result"], "done") << check.out;
+    EXPECT_EQ(FinalLines(check.out).at(spare)["ip"], "192.0.2.140");
+    const BackupRead before = ReadSettingsBackup(text);
+    const BackupRead after = ReadSettingsBackup(ReadFile(folder + "/after/02-00-00-00-26-02.json"));
+    ASSERT_EQ(after.error, BackupReadError::None);
+    EXPECT_EQ(after.backup.mac, spare);
+    for (const RestoreField& f : PreviewRestore(before.backup.settings, after.backup.settings, true)) {
+        EXPECT_EQ(f.state, RestoreFieldState::Unchanged) << f.field;
+    }
+    std::filesystem::remove_all(folder);
 }
 
 }  // namespace

@@ -23,6 +23,7 @@
 #include "platform/stop_signals.h"
 #include "platform/secret_wipe.h"
 #include "tools/cli/action_outcome.h"
+#include "tools/cli/backup_command.h"
 #include "tools/cli/search_command.h"
 #include "tools/cli/set_plan.h"
 #include "tools/cli/status_names.h"
@@ -185,6 +186,9 @@ public:
 
     bool EditModuleSettings(ModuleSettings& s) override
     {
+        if (files != nullptr) {
+            return files->Restore(s, m_tracker);
+        }
         const SetOptions& o = m_options.set;
         if (o.newUser) {
             s.newLoginName = *o.newUser;
@@ -234,6 +238,8 @@ public:
     void Skipped(const DeviceRecord& r, SkipReason reason) override { m_tracker.Skipped(r, reason); }
     void CannotTellApart(const DeviceRecord& r, int modules, bool) override { m_tracker.CannotTellApart(r, modules); }
 
+    SettingsFileCommand* files = nullptr;  // a restore's edit instead of the options'
+
 private:
     bool Addresses(bool valid)
     {
@@ -253,9 +259,9 @@ private:
 class ActionRun {
 public:
     ActionRun(const ActionOptions& options, AddressRanges ranges, SettingsPlan plan, std::ostream& out,
-              std::ostream& err)
+              std::ostream& err, SettingsFileCommand* files = nullptr)
         : m_options(options), m_out(out), m_err(err), m_tracker(options.action), m_printer(out, options.json, m_tracker),
-          m_plan(std::move(plan))
+          m_plan(std::move(plan)), m_files(files)
     {
         ManagerTiming timing;
         timing.searchMs = options.searchMs;
@@ -313,12 +319,18 @@ public:
                 return code;
             }
         }
+        if (m_files != nullptr) {
+            if (const int code = m_files->Check(chosen, Listed(), m_expectedIp); code != kExitDone) {
+                return code;
+            }
+        }
         if (m_options.acceptNewCertificate) {
             for (const DeviceRecord* r : chosen) {
                 m_known.AllowChange(MacKey(r->mac));
             }
         }
         OptionPrompts prompts(m_options, password, newPassword, m_tracker, m_err);
+        prompts.files = m_options.action == CliAction::Restore ? m_files : nullptr;
         ModuleCommands commands(*m_manager, prompts);
         commands.SetUpdateWaves(&m_waves);
         commands.SetListed([this] {
@@ -368,6 +380,12 @@ public:
             for (DeviceRecord* r : chosen) {
                 commands.Setting({r});
             }
+            break;
+        case CliAction::Backup:
+            m_files->Backup(chosen, *m_manager, m_tracker);
+            break;
+        case CliAction::Restore:
+            commands.Setting(chosen);  // one module: the preview, then the Setting
             break;
         }
         m_manager->WaitUntilIdle();
@@ -680,6 +698,7 @@ private:
     std::vector<Missing> m_notFound;
     SettingsPlan m_plan;
     std::map<const DeviceRecord*, std::uint32_t> m_expectedIp;  // the address a change gives the module
+    SettingsFileCommand* m_files;  // backup and restore
 };
 
 // Every address of `set` is checked before the search: a typing error must not leave half the modules
@@ -767,6 +786,11 @@ int RunActionCommand(const ActionOptions& options, std::istream& in, std::ostrea
             return kExitUsage;
         }
     }
+    const bool settingsFile = options.action == CliAction::Backup || options.action == CliAction::Restore;
+    SettingsFileCommand files(options, out, err);
+    if (const int code = settingsFile ? files.Prepare() : kExitDone; code != kExitDone) {
+        return code;
+    }
     std::string password;
     const WipeOnExit wipePassword(password);
     if (!ReadSecret(options.passwordEnv, options.passwordStdin, in, password, err)) {
@@ -783,7 +807,7 @@ int RunActionCommand(const ActionOptions& options, std::istream& in, std::ostrea
             return kExitUsage;
         }
     }
-    ActionRun run(options, std::move(ranges), std::move(plan), out, err);
+    ActionRun run(options, std::move(ranges), std::move(plan), out, err, settingsFile ? &files : nullptr);
     return run.Run(password, newPassword);
 }
 

@@ -11,7 +11,7 @@
 
 namespace tarrowind {
 
-enum class CliAction { Login, Reboot, Default, Firmware, Latest, Set };
+enum class CliAction { Login, Reboot, Default, Firmware, Latest, Set, Backup, Restore };
 
 // What `set` changes; unset fields keep the module's current values.
 struct SetOptions {
@@ -31,6 +31,15 @@ struct SetOptions {
     bool dryRun = false;
 };
 
+// `backup`: the folder the files go to. `restore`: the file, whether the network values go with it, and
+// whether only the preview is printed.
+struct SettingsFileOptions {
+    std::string folder;
+    std::string file;
+    bool withNetwork = false;
+    bool dryRun = false;
+};
+
 struct ActionOptions {
     CliAction action = CliAction::Login;
     std::string user;
@@ -47,6 +56,7 @@ struct ActionOptions {
     std::optional<std::uint32_t> firstWave;
     bool stopOnFailure = false;
     SetOptions set;
+    SettingsFileOptions settingsFile;
     std::uint32_t searchMs = 5000;
     std::vector<std::string> ranges;  // also searched by unicast, as `search --range`
     std::uint32_t rate = kDefaultProbeRate;

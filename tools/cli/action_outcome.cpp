@@ -25,9 +25,12 @@ Queued QueuedFor(CliAction action)
     case CliAction::Latest:
         return {kActionFirmwareUpdateToLatest, kStatusQueueFirmwareUpdate};
     case CliAction::Set:
+    case CliAction::Restore:
         return {kActionSetting, kStatusQueueSetting};
+    case CliAction::Backup:
+        break;  // read without the queue
     }
-    return {kActionNone, kStatusNone};
+    return {-1, -1};
 }
 
 const char* Doing(CliAction action)
@@ -44,6 +47,10 @@ const char* Doing(CliAction action)
         return "firmware update";
     case CliAction::Set:
         return "settings change";
+    case CliAction::Backup:
+        return "settings backup";
+    case CliAction::Restore:
+        return "settings restore";
     }
     return "command";
 }
@@ -230,6 +237,12 @@ void OutcomeTracker::SkippedBecause(const DeviceRecord& r, std::string words)
     }
 }
 
+void OutcomeTracker::Ended(const DeviceRecord& r, ModuleOutcome outcome)
+{
+    std::lock_guard hold(m_lock);
+    m_tracks[&r].ended = std::move(outcome);
+}
+
 ModuleOutcome OutcomeTracker::Of(const DeviceRecord& r) const
 {
     std::lock_guard hold(m_lock);
@@ -237,6 +250,9 @@ ModuleOutcome OutcomeTracker::Of(const DeviceRecord& r) const
     const Track t = found == m_tracks.end() ? Track{} : found->second;
     if (t.noWorker) {
         return {ModuleResult::Failed, SkipReasonWords(r, SkipReason::NoWorker, m_action)};
+    }
+    if (t.ended && !IsFailureStatus(r.status)) {
+        return *t.ended;
     }
     // A failed login before the action explains more than the action's skip that follows from it.
     if (IsFailureStatus(r.status)) {

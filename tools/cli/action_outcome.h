@@ -39,6 +39,8 @@ public:
     void CannotTellApart(const DeviceRecord& record, int modules);
     // Left alone by the requested action for a reason the commands do not name (a plan's).
     void SkippedBecause(const DeviceRecord& record, std::string words);
+    // The action ended without the queue (a backup, a dry run): `outcome` is the module's.
+    void Ended(const DeviceRecord& record, ModuleOutcome outcome);
     // Read once every worker has finished.
     ModuleOutcome Of(const DeviceRecord& record) const;
 
@@ -50,6 +52,7 @@ private:
         std::optional<SkipReason> actionSkip;
         std::string skipWords;
         int sharing = 0;  // modules on its address, for CannotTellApart
+        std::optional<ModuleOutcome> ended;
     };
 
     CliAction m_action;

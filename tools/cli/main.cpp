@@ -85,6 +85,17 @@ void AddCommon(CLI::App* command, ActionOptions& o)
     AddSearchOptions(command, o.searchMs, o.ranges, o.rate);
 }
 
+// The backup files hold the modules' secrets: they go where the user says, readable by the user only.
+void AddSettingsFileOptions(CLI::App* backup, CLI::App* restore, tarrowind::SettingsFileOptions& o)
+{
+    backup->add_option("--out", o.folder, "Folder the files go to (made when missing)")->required();
+    restore->add_option("FILE", o.file, "A file saved by backup")->required()->check(kExistingFile);
+    restore->add_flag("--with-network", o.withNetwork,
+                      "Also take the file's address, mask, gateway and DHCP (a replacement taking over its "
+                      "predecessor's address); left out, the module keeps its own");
+    restore->add_flag("--dry-run", o.dryRun, "Print the preview, change nothing");
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -119,6 +130,8 @@ int main(int argc, char** argv)
         {"firmware", "Log in, then update the modules' firmware from FILE", CliAction::Firmware},
         {"latest", "Log in, then update to the newest firmware of the firmware folder", CliAction::Latest},
         {"set", "Log in, then change the modules' network settings", CliAction::Set},
+        {"backup", "Log in, then save each module's settings to DIR/<MAC>.json (secrets included)", CliAction::Backup},
+        {"restore", "Log in, then give one module the settings saved in FILE", CliAction::Restore},
     };
     for (Entry& e : entries) {
         e.command = app.add_subcommand(e.name, e.help);
@@ -162,6 +175,7 @@ int main(int argc, char** argv)
     ipFrom->excludes(plan);
     plan->excludes(ipFrom);
     set->add_flag("--dry-run", action.set.dryRun, "With --ip-from or --plan: print the plan, change nothing");
+    AddSettingsFileOptions(entries[6].command, entries[7].command, action.settingsFile);
 
     // Names, paths and texts reach the program as UTF-8 and leave it so, whatever the console's code page.
     tarrowind::UseUtf8Console();

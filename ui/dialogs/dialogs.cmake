@@ -14,6 +14,7 @@ list(APPEND TARROWIND_UI_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/module_wait_dlg.cpp
   ${CMAKE_CURRENT_LIST_DIR}/network_config_page.cpp
   ${CMAKE_CURRENT_LIST_DIR}/other_config_page.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/restore_settings_dlg.cpp
   ${CMAKE_CURRENT_LIST_DIR}/search_addresses_dlg.cpp
   ${CMAKE_CURRENT_LIST_DIR}/latest_update_dlg.cpp
   ${CMAKE_CURRENT_LIST_DIR}/update_waves_choice.cpp

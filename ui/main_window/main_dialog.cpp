@@ -18,6 +18,7 @@
 #include <tuple>
 
 #include "commands/address_plan.h"
+#include "commands/settings_backup_run.h"
 #include "localisation/string_table.h"
 #include "operations/known_modules.h"
 #include "ui/dialogs/about_box.h"
@@ -32,6 +33,7 @@
 #include "ui/main_window/list_filter_row.h"
 #include "ui/main_window/my_rebar.h"
 #include "ui/main_window/range_search_flow.h"
+#include "ui/main_window/settings_file_flow.h"
 #include "ui/main_window/window_state.h"
 #include "ui/main_window/window_status_bar.h"
 
@@ -135,6 +137,7 @@ MainDialog::MainDialog(const ManagerServices& services, ManagerTiming timing, Co
     m_rangeSearch = std::make_unique<RangeSearchFlow>(*this, m_manager, m_statusBar->Ranges());
     m_assignAddresses = std::make_unique<AssignAddressesFlow>(*this, *m_list, m_manager, *m_commands);
     m_applyPlan = std::make_unique<ApplyPlanFlow>(*this, *m_list, m_manager, *m_commands);
+    m_settingsFiles = std::make_unique<SettingsFileFlow>(*this, *m_list, m_manager, *m_prompts);
     UpdateCountPane();
 
     auto* layout = new QVBoxLayout(this);
@@ -361,6 +364,10 @@ void MainDialog::UpdateCommandUi()
     for (const auto& [id, value, reason] : explained) {
         m_actions->SetEnabled(id, value, CommandBlockKey(reason));
     }
+    for (const auto& [id, many] : {std::pair{kCommandSaveSettings, true}, std::pair{kCommandRestoreSettings, false}}) {
+        const char* why = SettingsFileBlockKey(selected, many);
+        m_actions->SetEnabled(id, why == nullptr, why);
+    }
     const std::pair<int, bool> enabled[] = {
         {kCommandCopy, !selected.empty()},
         {kCommandExportList, m_list->RowCount() > 0},
@@ -443,6 +450,12 @@ void MainDialog::RunCommand(int id)
         break;
     case kCommandApplyPlan:
         m_applyPlan->ChooseFile();
+        break;
+    case kCommandSaveSettings:
+        m_settingsFiles->Save(selected);
+        break;
+    case kCommandRestoreSettings:
+        m_settingsFiles->Restore(selected);
         break;
     case kCommandTrustNewCertificate:
         TrustNewCertificates(m_manager.KnownModuleKeys(), *m_list);

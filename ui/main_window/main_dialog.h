@@ -19,6 +19,7 @@ class QTimer;
 namespace tarrowind {
 
 class ApplyPlanFlow;
+class SettingsFileFlow;
 class AssignAddressesFlow;
 class CControllerListCtrl;
 class CMyReBar;
@@ -129,6 +130,7 @@ private:
     std::unique_ptr<RangeSearchFlow> m_rangeSearch;
     std::unique_ptr<AssignAddressesFlow> m_assignAddresses;
     std::unique_ptr<ApplyPlanFlow> m_applyPlan;
+    std::unique_ptr<SettingsFileFlow> m_settingsFiles;
     bool m_searching = false;
     QTimer* m_commandUiTimer = nullptr;
     bool m_rememberState = false;

@@ -9,6 +9,7 @@ list(APPEND TARROWIND_UI_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/plan_rows.cpp
   ${CMAKE_CURRENT_LIST_DIR}/range_search_flow.cpp
   ${CMAKE_CURRENT_LIST_DIR}/session_end.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/settings_file_flow.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ui_call_gate.cpp
   ${CMAKE_CURRENT_LIST_DIR}/window_actions.cpp
   ${CMAKE_CURRENT_LIST_DIR}/window_state.cpp

@@ -49,6 +49,8 @@ constexpr Command kCommands[] = {
     {kCommandApplyPlan, "ORB_IDS_APPLY_PLAN", nullptr, -1},
     {kCommandTrustNewCertificate, "ORB_IDS_TRUST_NEW_CERTIFICATE", nullptr, -1},
     {kCommandAbout, "ORB_IDS_ABOUTBOX", nullptr, -1},
+    {kCommandSaveSettings, "ORB_IDS_SAVE_SETTINGS", nullptr, -1},
+    {kCommandRestoreSettings, "ORB_IDS_RESTORE_SETTINGS", nullptr, -1},
 };
 
 // 0: a separator.
@@ -63,7 +65,7 @@ constexpr int kContextMenu[] = {
     kCommandSelectAll, kCommandCopy, kCommandExportList, 0,
     kCommandSearch, kCommandStop, kCommandSearchAddresses, kCommandSetLogin, 0,
     kCommandSetting, kCommandAdvancedSetting, kCommandReboot, kCommandDefault, kCommandAssignAddresses,
-    kCommandApplyPlan, 0,
+    kCommandApplyPlan, kCommandSaveSettings, kCommandRestoreSettings, 0,
     kCommandFirmwareUpdate, kCommandFirmwareUpdateToLatest, 0,
     kCommandCancelQueueItems, kCommandTrustNewCertificate,
     // The desktop gives a window no system menu to carry the about entry, so it comes last here.
@@ -96,6 +98,10 @@ WindowActions::WindowActions(QWidget& window, QSize imageSize) : QObject(&window
         action->setShortcutVisibleInContextMenu(false);
         connect(action, &QAction::triggered, this, [this, id = command.id] { emit triggered(id); });
         m_actions.emplace(command.id, action);
+    }
+    // Menu entries with a tooltip of their own, so that a greyed one can say why.
+    for (const int id : {kCommandSaveSettings, kCommandRestoreSettings}) {
+        m_toolTips.emplace(id, m_actions.at(id)->text());
     }
     m_actions.at(kCommandAbout)->setText(Q(Text("ORB_IDS_ABOUTBOX")) + QStringLiteral("..."));
     m_actions.at(kCommandSelectAll)->setShortcuts(QKeySequence::SelectAll);
@@ -139,6 +145,7 @@ std::vector<QAction*> WindowActions::FilterRowActions() const
 std::unique_ptr<QMenu> WindowActions::ContextMenu(QWidget* parent) const
 {
     auto menu = std::make_unique<QMenu>(parent);
+    menu->setToolTipsVisible(true);
     for (const int id : kContextMenu) {
         if (id == 0) {
             menu->addSeparator();

@@ -39,6 +39,9 @@ enum WindowCommand : int {
     kCommandApplyPlan = 50024,
     // The selected rows' changed certificates are taken as the modules' own.
     kCommandTrustNewCertificate = 50025,
+    // A module's settings to a file and back, in the context menu.
+    kCommandSaveSettings = 50040,
+    kCommandRestoreSettings = 50041,
     kCommandAbout = 16,
 };
 

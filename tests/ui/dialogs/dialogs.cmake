@@ -3,3 +3,4 @@ tarrowind_ui_test(settings_pages_test ${CMAKE_CURRENT_LIST_DIR}/settings_pages_t
 tarrowind_ui_test(dactyl_setting_dlg_test ${CMAKE_CURRENT_LIST_DIR}/dactyl_setting_dlg_test.cpp)
 tarrowind_ui_test(login_firmware_dlg_test ${CMAKE_CURRENT_LIST_DIR}/login_firmware_dlg_test.cpp)
 tarrowind_ui_test(address_dialogs_test ${CMAKE_CURRENT_LIST_DIR}/address_dialogs_test.cpp)
+tarrowind_ui_test(restore_settings_dlg_test ${CMAKE_CURRENT_LIST_DIR}/restore_settings_dlg_test.cpp)

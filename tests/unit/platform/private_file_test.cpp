@@ -61,6 +61,26 @@ TEST_F(PrivateFileTest, ChangesReplaceTheFileOwnerOnlyAndNoChangeWritesNothing)
 #endif
 }
 
+TEST_F(PrivateFileTest, AnOwnerOnlyFileReplacesTheOldOneWholeAndLeavesTheFolderAlone)
+{
+    const std::string path = (folder / "02-00-00-00-00-01.json").string();
+#ifndef _WIN32
+    fs::permissions(folder, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec);
+    const mode_t umask = ::umask(0);  // a umask that would let everyone read
+#endif
+    ASSERT_TRUE(WriteOwnerOnlyFile(path, "first"));
+    ASSERT_TRUE(WriteOwnerOnlyFile(path, "second"));
+#ifndef _WIN32
+    ::umask(umask);
+    EXPECT_EQ(fs::status(path).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(fs::status(folder).permissions(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec)
+        << "the user's folder keeps its rights";
+#endif
+    EXPECT_EQ(ReadPrivateFile(path), "second");
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1) << "no temporary file";
+    EXPECT_FALSE(WriteOwnerOnlyFile((folder / "missing" / "x.json").string(), "x"));
+}
+
 TEST_F(PrivateFileTest, ChangesOfManyAtOnceAreNoneLost)
 {
     const std::string path = (folder / "counter").string();
