@@ -92,6 +92,15 @@ enum class FailureReason : std::int32_t {
     Cancelled = 6,           // withdrawn from the queue before it ran
 };
 
+// What the firmware folder's list says of a module's firmware; Unknown where nobody asked (no folder, not
+// logged in).
+enum class FirmwareStanding : std::int32_t {
+    Unknown = 0,
+    UpToDate = 1,
+    UpdateAvailable = 2,
+    NotListed = 3,
+};
+
 constexpr std::uint32_t kBroadcastAdapterIndex = 0xFFFFFFFFu;
 
 // What a queued action will send (operations/pending_payload.h); owned by the record until sent or
@@ -141,6 +150,10 @@ struct DeviceRecord {
     // than versionBefore counts).
     std::string versionBefore;
     std::string expectedVersion;
+    // Set by whoever shows the record against the firmware list (never by the workers); latestVersion is
+    // the list's version for the model, as the module would report it.
+    FirmwareStanding firmwareStanding = FirmwareStanding::Unknown;
+    std::string latestVersion;
 
     // Every copy of a record overwrites its password when it goes.
     ~DeviceRecord() { WipeString(password); }

@@ -672,3 +672,57 @@ TEST_F(CliE2E, ARunWhoseOutputIsNoLongerReadStopsAtOnce)
 
 }  // namespace
 }  // namespace tarrowind
+
+namespace tarrowind {
+namespace {
+
+// A firmware folder of its own, removed at the end.
+struct FirmwareFolder {
+    std::string path;
+    FirmwareFolder(const std::string& list)
+    {
+        char folderTemplate[] = "/tmp/tarrowind-cli-list-XXXXXX";
+        if (::mkdtemp(folderTemplate) == nullptr) {
+            throw std::runtime_error("mkdtemp");
+        }
+        path = folderTemplate;
+        std::ofstream(path + "/Tarrowind.ini") << list;
+    }
+    ~FirmwareFolder() { std::filesystem::remove_all(path); }
+};
+
+TEST_F(CliE2E, SearchComparesEveryWebModuleWithTheFirmwareList)
+{
+    const std::string old = "02:00:00:00:2F:01", current = "02:00:00:00:2F:02", unlisted = "02:00:00:00:2F:03";
+    json a = LabModule("Web", old, "192.0.2.95"), b = LabModule("Web", current, "192.0.2.96");
+    json c = LabModule("WebDactyl", unlisted, "192.0.2.97");
+    a["version"] = "V3.1.0-2";
+    b["version"] = "V3.2.0-7";
+    lab::Simulator sim(json{{"modules", {a, b, c}}});
+    const FirmwareFolder folder("[QT-DC410]\nVersion=3.2.0\nDate=7\nFile=latest.bin\n");
+
+    const CliRun run = RunCli({"search", "--json", "--firmware-folder", folder.path, "--search-ms", "1500"});
+    std::map<std::string, json> found;
+    std::istringstream lines(run.out);
+    for (std::string line; std::getline(lines, line);) {
+        const json j = json::parse(line);
+        if (j.contains("mac")) {
+            found[j["mac"]] = j;
+        }
+    }
+    ASSERT_EQ(found.size(), 3u) << run.out;
+    EXPECT_EQ(found[old]["latestVersion"], "V3.2.0-7");
+    EXPECT_EQ(found[old]["updateAvailable"], true);
+    EXPECT_EQ(found[current]["updateAvailable"], false);
+    EXPECT_EQ(found[unlisted]["latestVersion"], "");
+    EXPECT_TRUE(found[unlisted]["updateAvailable"].is_null());
+
+    const CliRun csv = RunCli({"search", "--csv", "--firmware-folder", folder.path, "--search-ms", "1500"});
+    EXPECT_NE(csv.out.find("Adapter index,Latest version,Update available\r\n"), std::string::npos) << csv.out;
+    EXPECT_NE(csv.out.find(old + ",192.0.2.95,"), std::string::npos);
+    EXPECT_NE(csv.out.find(",V3.2.0-7,yes\r\n"), std::string::npos) << csv.out;
+    EXPECT_NE(csv.out.find(",,not listed\r\n"), std::string::npos) << csv.out;
+}
+
+}  // namespace
+}  // namespace tarrowind

@@ -303,6 +303,8 @@ void MainDialog::Search()
         return;
     }
     m_list->Clear();
+    // Read anew at each search: the management software may have brought new firmware meanwhile.
+    m_list->Model()->SetFirmwareFolder(m_manager.FirmwareFolder());
     m_statusBar->ForgetSummary();
     m_manager.Init(this, m_list);
     m_manager.StartSearch();
