@@ -64,6 +64,8 @@ const char* ReasonWords(FailureReason reason)
         return "the secure (TLS) connection to the module could not be set up";
     case FailureReason::Cancelled:
         return "cancelled";
+    case FailureReason::LoginKept:
+        return "the module refused the new login after its restart and keeps its old one";
     case FailureReason::None:
         break;
     }

@@ -46,6 +46,8 @@ const char* BatchCaptionKey(int command)
         return "ORB_IDS_SET_LOGIN";
     case WindowCommand::kCommandSetting:
         return "ORB_IDS_SETTING";
+    case WindowCommand::kCommandChangeLogin:
+        return "ORB_IDS_CHANGE_LOGIN";
     case WindowCommand::kCommandAdvancedSetting:
         return "ORB_IDS_ADVANCEDSETTING";
     case WindowCommand::kCommandReboot:
@@ -351,6 +353,7 @@ void MainDialog::UpdateCommandUi()
         {kCommandFirmwareUpdate, s.firmwareUpdate != 0, why.firmwareUpdate},
         {kCommandFirmwareUpdateToLatest, s.firmwareUpdateToLatest != 0, why.firmwareUpdateToLatest},
         {kCommandCancelQueueItems, s.cancelQueueItems != 0, why.cancelQueueItems},
+        {kCommandChangeLogin, s.changeLogin != 0, why.changeLogin},
     };
     for (const auto& [id, value, reason] : explained) {
         m_actions->SetEnabled(id, value, CommandBlockKey(reason));
@@ -399,6 +402,9 @@ void MainDialog::RunCommand(int id)
         break;
     case kCommandSetting:
         m_commands->Setting(selected);
+        break;
+    case kCommandChangeLogin:
+        m_commands->ChangeLogin(selected);
         break;
     case kCommandAdvancedSetting:
         m_commands->AdvancedSetting(selected);

@@ -37,6 +37,8 @@ enum WindowCommand : int {
     kCommandApplyPlan = 50024,
     // The selected rows' changed certificates are taken as the modules' own.
     kCommandTrustNewCertificate = 50025,
+    // A new login for the selected logged-in modules.
+    kCommandChangeLogin = 50026,
     kCommandAbout = 16,
 };
 
