@@ -724,5 +724,43 @@ TEST_F(CliE2E, SearchComparesEveryWebModuleWithTheFirmwareList)
     EXPECT_NE(csv.out.find(",,not listed\r\n"), std::string::npos) << csv.out;
 }
 
+TEST_F(CliE2E, ANewLoginForTwoModulesIsTheirsAfterTheirRestartAndAWeakOneIsRefused)
+{
+    const std::string a = "02:00:00:00:30:01", b = "02:00:00:00:30:02";
+    lab::Simulator sim(json{{"restartSilenceMs", 300},
+                            {"modules", {LabModule("Web", a, "192.0.2.98"), LabModule("Web", b, "192.0.2.99")}}});
+    const std::string newVariable = "TW_CLI_E2E_NEW_PASSWORD";
+    const auto run = [&](std::vector<std::string> options, const std::string& newPassword) {
+        return lab::RunCli(options, {std::string(kPasswordVariable) + "=" + kPassword, newVariable + "=" + newPassword});
+    };
+    const std::vector<std::string> change = {"set", "--all", "--user", "admin", "--password-env", kPasswordVariable,
+                                             "--new-user", "boss", "--new-password-env", newVariable, "--json",
+                                             "--search-ms", "1500"};
+
+    const CliRun weak = run(change, "short");
+    EXPECT_EQ(weak.exitCode, 2);
+    EXPECT_NE(weak.err.find("fewer than 8 characters"), std::string::npos) << weak.err;
+    EXPECT_EQ(weak.err.find("short"), std::string::npos) << "the password itself is never shown";
+
+    const CliRun changed = run(change, "n3w-pass-word");
+    const JsonLines final = FinalLines(changed.out);
+    ASSERT_EQ(final.size(), 2u) << changed.out << changed.err;
+    for (const std::string& mac : {a, b}) {
+        EXPECT_EQ(final.at(mac)["result"], "done") << changed.out;
+    }
+    EXPECT_EQ(changed.exitCode, 0);
+    EXPECT_EQ(changed.out.find("n3w-pass-word"), std::string::npos);
+
+    const CliRun login = run({"login", "--all", "--user", "boss", "--password-env", newVariable, "--json",
+                              "--search-ms", "1500"},
+                             "n3w-pass-word");
+    const JsonLines loggedIn = FinalLines(login.out);
+    ASSERT_EQ(loggedIn.size(), 2u) << login.out;
+    for (const std::string& mac : {a, b}) {
+        EXPECT_EQ(loggedIn.at(mac)["statusName"], "LOGIN_SUCCESSFULLY") << login.out;
+    }
+    EXPECT_EQ(login.exitCode, 0);
+}
+
 }  // namespace
 }  // namespace tarrowind
