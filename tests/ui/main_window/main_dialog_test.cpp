@@ -38,12 +38,6 @@ struct LoginPrompts final : CommandPrompts {
         password = "pw";
         return true;
     }
-    bool AskNewLogin(int, std::string& id, std::string& password, const NewLoginCheck& check) override
-    {
-        id = "boss";
-        password = "n3w-pass-1";
-        return check(id, password) == NewLoginProblem::None;
-    }
     bool EditModuleSettings(ModuleSettings&) override { return false; }
     bool EditDactylSettings(DactylSettingValues&) override { return false; }
     bool AskFirmwareFile(DeviceRecord&, std::string&) override { return false; }
@@ -193,60 +187,6 @@ private slots:
         QVERIFY(!window.isVisible());
     }
 
-    void aNewLoginGoesToEverySelectedModuleAndOneThatRefusesItSaysSo()
-    {
-        FakeSite site;
-        // 192.0.2.10 takes the new login; 192.0.2.11 keeps its old one.
-        site.http.handler = [](const HttpRequest& q) {
-            if (q.path == "/Eng/Hidden.htm") {
-                return HttpResult{0, 200,
-                                  "var va_machname = 'Door'; var va_EnableDHCP = 0; var va_IpAddr = '" + q.host +
-                                      "'; var va_NetMask = '255.255.255.0'; var va_Gateway = '192.0.2.254';"
-                                      "var va_DNServer = '192.0.2.53'; var va_SendtoServer = 0; var va_ServerAddress = "
-                                      "'0.0.0.0'; var va_MyName = ''; var va_ddns = 0; var va_HostName = ''; "
-                                      "var va_UserName = ''; var va_DDNSPasswd = ''; var va_3Des1 = ''; var va_3Des2 = "
-                                      "''; var va_3Des3 = ''; var va_DevicePort = '4001';"};
-            }
-            const bool refused = q.path == "/Eng/Other.htm" && q.user == "boss" && q.host == "192.0.2.11";
-            return refused ? HttpResult{0, 401, "401 Unauthorized"} : HttpResult{0, 200, "<html></html>"};
-        };
-        MainDialog window(site.Services(), ManagerTiming{}, &site.prompts);
-        QTRY_VERIFY(!window.IsSearching() && window.List().RowCount() == 2);
-        QAction* change = window.Action(MainDialog::kCommandChangeLogin);
-        QVERIFY(change != nullptr && !change->isEnabled());
-        QVERIFY(change->toolTip().endsWith(QString::fromStdString(Text("ORB_IDS_WHY_NO_SELECTION"))));
-        window.List().selectAll();
-        window.RunCommand(MainDialog::kCommandSetLogin);
-        site.RunWorkers();
-        window.UpdateCommandUi();
-        QVERIFY(change->isEnabled());
-
-        window.RunCommand(MainDialog::kCommandChangeLogin);
-        const int queued = window.Manager().GetJobCount();
-        while (!site.workers.empty()) {
-            site.RunWorkers();
-        }
-        QCOMPARE(queued, 2);
-        const auto row = [&window](const std::string& ip) {
-            for (int i = 0; i < window.List().RowCount(); ++i) {
-                if (window.List().RecordAt(i)->ipText == ip) {
-                    return window.List().RecordAt(i);
-                }
-            }
-            return static_cast<DeviceRecord*>(nullptr);
-        };
-        QCOMPARE(row("192.0.2.10")->status, static_cast<std::int32_t>(kStatusLoginSuccessfully));
-        QCOMPARE(row("192.0.2.10")->userName, std::string("boss"));
-        DeviceRecord* kept = row("192.0.2.11");
-        QCOMPARE(kept->status, static_cast<std::int32_t>(kStatusSettingFailed));
-        QCOMPARE(kept->userName, std::string("admin"));
-        const int keptRow = window.List().RowOfRecord(kept);
-        const QString tip =
-            window.List().model()->index(keptRow, ControllerListModel::kColumnStatus).data(Qt::ToolTipRole).toString();
-        QVERIFY2(tip.contains(QString::fromStdString(Text("ORB_IDS_WHY_LOGIN_KEPT"))), qPrintable(tip));
-    }
-
-
     void greyedCommandsSayWhyAndTheStatusBarCountsTheWork()
     {
         FakeSite site;
@@ -257,6 +197,11 @@ private slots:
         auto* toolbar = window.findChild<QToolBar*>();
         const auto tip = [&](int id) { return toolbar->widgetForAction(window.Action(id))->toolTip(); };
         QCOMPARE(tip(MainDialog::kCommandReboot), text("ORB_IDS_REBOOT") + '\n' + text("ORB_IDS_WHY_NO_SELECTION"));
+        // A command of the context menu only says why there.
+        QAction* changeLogin = window.Action(MainDialog::kCommandChangeLogin);
+        QCOMPARE(changeLogin->toolTip(), text("ORB_IDS_CHANGE_LOGIN") + '\n' + text("ORB_IDS_WHY_NO_SELECTION"));
+        window.List().selectAll();
+        QCOMPARE(changeLogin->toolTip(), text("ORB_IDS_CHANGE_LOGIN") + '\n' + text("ORB_IDS_WHY_NO_NEW_LOGIN"));
 
         window.List().selectAll();
         QVERIFY(window.Action(MainDialog::kCommandReboot)->isEnabled());

@@ -61,16 +61,5 @@ TEST(FirmwareGlance, SaysWhetherTheListNamesNewerFirmwareForLoggedInWebModules)
     EXPECT_FALSE(FirmwareGlance().HasFolder());
 }
 
-TEST(FirmwareGlance, TheListIsReadOnceNotAtEachRow)
-{
-    testing::TempDir dir;
-    const std::string list = dir.Write(kFirmwareListFile, "[QT-DC500]\nVersion=2.0.0\nDate=1\n");
-    const FirmwareGlance glance(dir.path);
-    std::filesystem::remove(list);
-    DeviceRecord r = Module("QT-DC500", "V1.0.0-1");
-    glance.Apply(r, true);
-    EXPECT_EQ(r.firmwareStanding, FirmwareStanding::UpdateAvailable);
-}
-
 }  // namespace
 }  // namespace tarrowind
