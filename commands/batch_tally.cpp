@@ -32,6 +32,8 @@ void BatchTally::Note(const DeviceRecord& record)
             m_failed -= row == Row::Failed ? 1 : 0;
         }
         row = Row::Acting;
+    } else if (row == Row::Acting && record.failureReason == FailureReason::Held) {
+        row = Row::Waiting;  // shown queued for a wave that never came: not acted on
     } else if (row == Row::Acting) {
         row = IsFailure(record.status) ? Row::Failed : Row::Done;
         ++m_ended;

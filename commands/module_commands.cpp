@@ -220,6 +220,7 @@ bool ModuleCommands::SettingOfWebModule(DeviceRecord& r)
     if (read->result != kHttpSuccess) {
         r.action = kActionNone;
         r.status = SettingsFailureStatus(read->result);
+        r.failureReason = FailureReasonOf(read->result);
         Report(r);
         return true;
     }
@@ -397,6 +398,22 @@ void ModuleCommands::RebootOrDefault(const std::vector<DeviceRecord*>& selected,
     });
 }
 
+void ModuleCommands::StartUpdate(DeviceRecord& r, std::int32_t action, std::vector<DeviceRecord*>* wave)
+{
+    if (wave == nullptr) {
+        Start(r, action, kStatusQueueFirmwareUpdate);
+        return;
+    }
+    if (RefuseUnusable(r)) {
+        return;
+    }
+    r.action = action;
+    r.status = kStatusQueueFirmwareUpdate;
+    r.failureReason = FailureReason::None;
+    Report(r);
+    wave->push_back(&r);
+}
+
 void ModuleCommands::FirmwareUpdate(const std::vector<DeviceRecord*>& selected)
 {
     if (selected.empty() || selected.front() == nullptr) {
@@ -414,14 +431,23 @@ void ModuleCommands::FirmwareUpdate(const std::vector<DeviceRecord*>& selected)
     if (!m_prompts.AskFirmwareFile(*selected.front(), path)) {
         return;
     }
+    std::optional<WaveOptions> waves;
+    if (!m_prompts.AskUpdateWaves(targets, false, waves)) {
+        return;
+    }
+    std::vector<DeviceRecord*> wave;
+    std::vector<DeviceRecord*>* inWaves = waves && m_waves != nullptr ? &wave : nullptr;
     FirmwareBatchDigests digests;  // taken as the batch begins: every module gets these bytes or none
     ForLoggedIn(selected, Offer::FirmwareUpdate, &CanUpdateFirmware, [&](DeviceRecord& r) {
         r.firmwareFile = path;
         r.firmwareFile2.clear();
         r.expectedVersion.clear();  // any version but the one before counts
         r.pendingPayload = MakePayload(digests.For(r.firmwareFile, r.firmwareFile2));
-        Start(r, kActionFirmwareUpdate, kStatusQueueFirmwareUpdate);
+        StartUpdate(r, kActionFirmwareUpdate, inWaves);
     });
+    if (inWaves != nullptr) {
+        m_waves->Begin(m_manager, wave, *waves);
+    }
 }
 
 void ModuleCommands::FirmwareUpdateToLatest(const std::vector<DeviceRecord*>& selected)
@@ -429,6 +455,19 @@ void ModuleCommands::FirmwareUpdateToLatest(const std::vector<DeviceRecord*>& se
     // One reading of the list for the whole selection: every module is judged against the same list.
     const std::string folder = m_manager.FirmwareFolder();
     const IniReader list = ReadFirmwareList(folder);
+    std::vector<const DeviceRecord*> targets;
+    for (const DeviceRecord* r : selected) {
+        if (r != nullptr && IsLoggedIn(*r) && ComputeCommandState({r}, false).firmwareUpdateToLatest != 0 &&
+            CheckLatestFirmware(list, folder, r->model, r->version, nullptr, nullptr) == 1) {
+            targets.push_back(r);
+        }
+    }
+    std::optional<WaveOptions> waves;
+    if (!m_prompts.AskUpdateWaves(targets, true, waves)) {
+        return;
+    }
+    std::vector<DeviceRecord*> wave;
+    std::vector<DeviceRecord*>* inWaves = waves && m_waves != nullptr ? &wave : nullptr;
     FirmwareBatchDigests digests;
     ForLoggedIn(selected, Offer::FirmwareUpdateToLatest, nullptr, [&](DeviceRecord& r) {
         const std::int32_t latest =
@@ -442,13 +481,24 @@ void ModuleCommands::FirmwareUpdateToLatest(const std::vector<DeviceRecord*>& se
             Report(r);
         } else if (latest == 1) {
             r.pendingPayload = MakePayload(digests.For(r.firmwareFile, r.firmwareFile2));
-            Start(r, kActionFirmwareUpdateToLatest, kStatusQueueFirmwareUpdate);
+            StartUpdate(r, kActionFirmwareUpdateToLatest, inWaves);
         }
     });
+    if (inWaves != nullptr) {
+        m_waves->Begin(m_manager, wave, *waves);
+    }
 }
 
 void ModuleCommands::CancelQueueItems(const std::vector<DeviceRecord*>& selected)
 {
+    // Those waiting for their wave first: a cancelled update of a rollout may start the next one waiting.
+    if (m_waves != nullptr) {
+        for (DeviceRecord* r : selected) {
+            if (r != nullptr && m_waves->Withdraw(r)) {
+                PutBack(*r);
+            }
+        }
+    }
     for (DeviceRecord* r : selected) {
         // Withdrawn first: only a parked record may be read here, one a worker holds is its own. Every
         // parked record waits in one of the queued statuses.

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "operations/controller_manager.h"
 #include "discovery/device_record.h"
 #include "operations/settings_change.h"
+#include "operations/update_waves.h"
 #include "platform/ipv4_address.h"
 
 namespace tarrowind {
@@ -51,6 +53,15 @@ public:
     virtual bool AskFirmwareFile(DeviceRecord& first, std::string& path) = 0;
     // Told just before AskFirmwareFile: the selected modules the update can go to, for the dialog to count.
     virtual void FirmwareTargets(const std::vector<const DeviceRecord*>& modules) { (void)modules; }
+    // Whether the firmware update of `modules` goes out in waves (`waves` set) or all at once (unset).
+    // Asked after AskFirmwareFile, whose dialog may hold the choice, and before an update to the newest
+    // firmware; false when the user cancelled.
+    virtual bool AskUpdateWaves(const std::vector<const DeviceRecord*>& modules, bool toLatest,
+                                std::optional<WaveOptions>& waves)
+    {
+        (void)modules, (void)toLatest, (void)waves;
+        return true;
+    }
     // A new login ID and password for `modules` modules, the password typed twice; `check` tells what the
     // rules refuse, and the prompt asks again until it refuses nothing. False when the user cancelled.
     using NewLoginCheck = std::function<NewLoginProblem(const std::string& loginId, const std::string& password)>;
@@ -107,6 +118,8 @@ public:
     // Every listed module, for telling modules on one address apart: only their address and MAC are read,
     // so copies that no worker changes meanwhile will do (the window's row snapshots). Unset: none known.
     void SetListed(std::function<std::vector<const DeviceRecord*>()> listed) { m_listed = std::move(listed); }
+    // Where firmware updates in waves are rolled out; unset: every update goes out at once.
+    void SetUpdateWaves(UpdateWaves* waves) { m_waves = waves; }
 
     // The module's web address: "https://" or "http://", its numeric address, "/".
     static std::string WebAddress(const DeviceRecord& record);
@@ -135,6 +148,9 @@ private:
     bool RefusedShared(const DeviceRecord& record, bool& told);
     // Sets the action and its first status, reports it and queues the record.
     void Start(DeviceRecord& record, std::int32_t action, std::int32_t status);
+    // A firmware update: started, or with `wave` set to the batch of a rollout in waves, shown as queued
+    // and added to it.
+    void StartUpdate(DeviceRecord& record, std::int32_t action, std::vector<DeviceRecord*>* wave);
     // True, with status ADDRESS_UNUSABLE shown and the skip told, when nothing can be sent to the
     // record's address.
     bool RefuseUnusable(DeviceRecord& record);
@@ -150,6 +166,7 @@ private:
     CControllerManager& m_manager;
     CommandPrompts& m_prompts;
     std::function<std::vector<const DeviceRecord*>()> m_listed;
+    UpdateWaves* m_waves = nullptr;
 };
 
 }  // namespace tarrowind

@@ -90,7 +90,8 @@ enum class FailureReason : std::int32_t {
     TimedOut = 4,            // the module stopped answering midway
     TlsFailed = 5,           // the secure connection could not be set up
     Cancelled = 6,           // withdrawn from the queue before it ran
-    LoginKept = 7,           // the module refused the new login after its restart and still takes the old
+    Held = 7,                // not started: an earlier update of its batch failed
+    LoginKept = 8,           // the module refused the new login after its restart and still takes the old
 };
 
 // What the firmware folder's list says of a module's firmware; Unknown where nobody asked (no folder, not

@@ -79,13 +79,13 @@ std::int32_t UploadFirmware(const FirmwareTarget* target, HttpClient& http)
     request.headers = {std::string(kUploadHeader)};
     request.hasBody = true;
     request.bodySource = hasData ? &source : nullptr;  // an empty file posts an empty body
-    request.refusals = {"401 Unauthorized"};
+    request.credentialRefusals = {"401 Unauthorized"};
     request.answerText = AnswerText::Ansi;
     request.connectTimeoutMs = 60000;
     request.sendTimeoutMs = 30000;
     request.receiveTimeoutMs = 120000;
     const std::int32_t result = RunModuleRequest(http, &target->target, request);
-    if (result != kHttpSuccess && result != kHttpRefused) {
+    if (result != kHttpSuccess && result != kHttpCredentialsRefused) {
         return result;
     }
     return hasData ? result : kHttpNoFirmwareData;
@@ -143,7 +143,8 @@ bool RunFirmwareUpload(CControllerManager& manager, DeviceRecord* record, int wh
         }
     }
     // A failed upload ends the file at once: there is nothing for the module to write.
-    if (UploadFirmware(&target, http) != kHttpSuccess) {
+    if (const std::int32_t sent = UploadFirmware(&target, http); sent != kHttpSuccess) {
+        record->failureReason = FailureReasonOf(sent);
         return false;
     }
     std::int32_t finish = 0;
@@ -185,6 +186,7 @@ bool RunFirmwareUpload(CControllerManager& manager, DeviceRecord* record, int wh
     if (outcome == kHttpSuccess && finish >= 0 && total > 0) {
         outcome = RequestReboot(&target, http);
     }
+    record->failureReason = FailureReasonOf(outcome);
     return outcome == kHttpSuccess;
 }
 

@@ -123,8 +123,12 @@ std::int32_t ReadModuleSettings(ModuleSettings* settings, HttpClient& http)
     if (page.empty()) {
         return kHttpPageIncomplete;  // a busy module may answer with nothing at all
     }
-    // One refusal at a time, in this order, as the page may carry both texts.
-    if (page.find("401 Unauthorized") != std::string::npos || page.find("404 Not Found") != std::string::npos) {
+    // One refusal at a time, in this order, as the page may carry both texts; a refused password is
+    // told apart from a refused page, so the row can say which.
+    if (page.find("401 Unauthorized") != std::string::npos) {
+        return kHttpCredentialsRefused;
+    }
+    if (page.find("404 Not Found") != std::string::npos) {
         return kHttpRefused;
     }
     ModuleSettings read = *settings;
@@ -195,6 +199,9 @@ std::int32_t WriteModuleSettings(const ModuleSettings* settings, HttpClient& htt
     request.path = "/ConfigHidden";
     request.hasBody = true;
     request.body = body;
+    // A module that refused the password changed nothing and will not restart: waiting for it to come
+    // back would end in a failed login long after the real cause.
+    request.credentialRefusals = {"401 Unauthorized"};
     return RunModuleRequest(http, &settings->target, request);
 }
 

@@ -46,7 +46,8 @@ struct ModuleSettings {
     }
 };
 
-// Reads the configuration page into `settings`. On a refusal (kHttpRefused), or a page without every
+// Reads the configuration page into `settings`. On a refusal (kHttpCredentialsRefused for the password,
+// kHttpRefused for the page), or a page without every
 // value the form posts back (kHttpPageIncomplete: an empty answer, a busy or login page), no field is
 // touched, so nothing half read can be posted.
 std::int32_t ReadModuleSettings(ModuleSettings* settings, HttpClient& http);

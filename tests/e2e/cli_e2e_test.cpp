@@ -626,6 +626,9 @@ TEST_F(CliE2E, SetGivesNoModuleATakenSharedOrUnusableAddress)
     const Case cases[] = {
         {{"--mac", a, "--new-ip", "192.0.2.121"}, 1, "is that of 02:00:00:00:25:02"},
         {{"--mac", a, "--ip", "192.0.2.121"}, 1, "is that of 02:00:00:00:25:02"},  // the one --ip after --mac
+        // Four decimal numbers, as --ip-from reads them: none of the C library's hex or short forms.
+        {{"--mac", a, "--new-ip", "192.0.2.0x79"}, 2, "not a dotted IPv4 address"},
+        {{"--mac", a, "--new-ip", "192.0.2"}, 2, "not a dotted IPv4 address"},
         {{"--mac", a, "--mac", b, "--new-ip", "192.0.2.130"}, 2, "2 modules the one address 192.0.2.130"},
         {{"--mac", a, "--new-ip", "192.0.2.131", "--gateway", "192.0.2.131"}, 1, "the module's own address"},
         {{"--mac", a, "--mask", "255.255.255.252"}, 1, "not a host address"},  // .120 is its /30's network
@@ -668,6 +671,59 @@ TEST_F(CliE2E, ARunWhoseOutputIsNoLongerReadStopsAtOnce)
         EXPECT_NE(NeighbourTable::System().Lookup(pc0, ParseIpText("192.0.2.9" + std::to_string(3 + i))),
                   NeighbourKind::Permanent);
     }
+}
+
+TEST_F(CliE2E, AFailedUpdateInWavesHoldsTheModulesNotYetStarted)
+{
+    const std::string good = "02:00:00:00:2D:01", bad = "02:00:00:00:2D:02", late = "02:00:00:00:2D:03";
+    json modules = json::array();
+    for (const auto& [mac, ip] : {std::pair{good, "192.0.2.93"}, {bad, "192.0.2.94"}, {late, "192.0.2.95"}}) {
+        modules.push_back(LabModule("Web", mac, ip));
+        modules.back()["version"] = "V3.1.0-2";
+    }
+    modules[1]["faults"] = {{"refuse", {"Upload"}}};
+    lab::Simulator sim(json{{"restartSilenceMs", 300}, {"modules", modules}});
+    char folderTemplate[] = "/tmp/tarrowind-cli-waves-XXXXXX";
+    ASSERT_NE(::mkdtemp(folderTemplate), nullptr);
+    const std::string file = std::string(folderTemplate) + "/new.bin";
+    std::ofstream(file) << "SIMFW version=V3.3.0-1\n" << std::string(40000, 'w');
+    // The modules are taken in the order of --mac: the first is the first wave.
+    const auto run = [&](const std::vector<std::string>& order) {
+        std::vector<std::string> argv = {"firmware", file, "--wave", "1", "--stop-on-failure", "--user", "admin",
+                                         "--password-env", kPasswordVariable, "--json", "--search-ms", "1500"};
+        for (const std::string& mac : order) {
+            argv.insert(argv.end(), {"--mac", mac});
+        }
+        return RunCli(argv);
+    };
+
+    CliRun held = run({bad, good, late});
+    Followed f = Follow(held.out);
+    ASSERT_EQ(f.final.size(), 3u) << held.out;
+    EXPECT_EQ(f.final.at(bad)["statusName"], "FIRMWARE_UPDATE_FAILED") << held.out;
+    EXPECT_EQ(f.final.at(bad)["result"], "failed");
+    for (const std::string& mac : {good, late}) {
+        EXPECT_EQ(f.final.at(mac)["result"], "held") << held.out;
+        EXPECT_EQ(f.final.at(mac)["reason"], "held: an earlier update failed");
+        EXPECT_EQ(f.final.at(mac)["versionAfter"], "V3.1.0-2");
+        EXPECT_FALSE(f.Went(mac, "FIRMWARE_UPLOADING")) << held.out;
+    }
+    EXPECT_EQ(held.exitCode, 1);
+
+    // A first wave that ends well lets the rest go; a failure among them holds none already running.
+    CliRun rolled = run({good, bad, late});
+    f = Follow(rolled.out);
+    ASSERT_EQ(f.final.size(), 3u) << rolled.out;
+    EXPECT_EQ(f.final.at(good)["versionAfter"], "V3.3.0-1") << rolled.out;
+    EXPECT_EQ(f.final.at(late)["versionAfter"], "V3.3.0-1") << rolled.out;
+    EXPECT_EQ(f.final.at(bad)["result"], "failed");
+    const std::size_t goodEnded = rolled.out.rfind("{\"mac\":\"" + good + "\",\"ip\":\"192.0.2.93\",\"action\":\"None\"");
+    const std::size_t lateBegan = rolled.out.find("{\"mac\":\"" + late + "\",\"ip\":\"192.0.2.95\",\"action\":\"FirmwareUpdate\","
+                                                  "\"status\":17");
+    ASSERT_NE(goodEnded, std::string::npos) << rolled.out;
+    ASSERT_NE(lateBegan, std::string::npos) << rolled.out;
+    EXPECT_LT(goodEnded, lateBegan) << "the rest waited for the first wave";
+    std::filesystem::remove_all(folderTemplate);
 }
 
 }  // namespace

@@ -143,14 +143,12 @@ bool ReadSecret(const std::string& variable, bool fromStdin, std::istream& in, s
     return true;
 }
 
-// A dotted address given on the command line, read as the system's own tools read it.
+// A dotted address given on the command line, read as --ip-from and plan files read theirs: four decimal
+// numbers, a leading zero still decimal. The C library would read "010.0.0.1" as octal (8.0.0.1) and
+// take short forms such as "10.1", giving a module an address nobody typed.
 std::optional<Ipv4Address> OptionAddress(const std::string& text)
 {
-    const std::uint32_t network = InetAddr(text);
-    if (network == 0xFFFFFFFFu && text != "255.255.255.255") {
-        return std::nullopt;
-    }
-    return Ipv4Address::FromNetworkOrder(network);
+    return Ipv4Address::FromText(text, Ipv4Address::LeadingZeros::Decimal);
 }
 
 // An optional address option into `into`; an absent one keeps `into`, one that is no address is false.
@@ -219,6 +217,14 @@ public:
     bool AskFirmwareFile(DeviceRecord&, std::string& path) override
     {
         path = m_options.firmwareFile;
+        return true;
+    }
+
+    bool AskUpdateWaves(const std::vector<const DeviceRecord*>&, bool, std::optional<WaveOptions>& waves) override
+    {
+        if (m_options.firstWave || m_options.stopOnFailure) {
+            waves = WaveOptions{m_options.firstWave.value_or(1), m_options.stopOnFailure, m_options.allowSameVersion};
+        }
         return true;
     }
 
@@ -315,6 +321,7 @@ public:
         }
         OptionPrompts prompts(m_options, password, newPassword, m_tracker, m_err);
         ModuleCommands commands(*m_manager, prompts);
+        commands.SetUpdateWaves(&m_waves);
         commands.SetListed([this] {
             std::vector<const DeviceRecord*> listed;
             for (const DeviceRecord& r : m_shown) {
@@ -667,6 +674,7 @@ private:
     NeighbourNotice m_notice{m_err};
     std::mutex m_errLock;
     KnownModules m_known{KnownModules::UserFilePath()};
+    UpdateWaves m_waves;  // outlives the manager's workers: the destructor ends them first
     std::unique_ptr<CControllerManager> m_manager;
     std::vector<std::unique_ptr<DeviceRecord>> m_records;
     std::vector<DeviceRecord> m_shown;  // see NoteShown
@@ -741,7 +749,7 @@ int RunActionCommand(const ActionOptions& options, std::istream& in, std::ostrea
         return kExitUsage;
     }
     if (!AddressesAreDotted(options.set)) {
-        err << "tarrowind-cli: an address is not a dotted IPv4 address\n";
+        err << "tarrowind-cli: an address is not a dotted IPv4 address of four decimal numbers\n";
         return kExitUsage;
     }
     AddressRanges ranges;

@@ -43,6 +43,9 @@ struct ActionOptions {
     std::string firmwareFile;
     bool allowSameVersion = false;  // firmware FILE: a module that keeps its version is done, not failed
     std::optional<std::string> firmwareFolder;
+    // Firmware updates in waves: the first wave's size; either option turns waves on.
+    std::optional<std::uint32_t> firstWave;
+    bool stopOnFailure = false;
     SetOptions set;
     std::uint32_t searchMs = 5000;
     std::vector<std::string> ranges;  // also searched by unicast, as `search --range`

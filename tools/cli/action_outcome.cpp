@@ -64,6 +64,8 @@ const char* ReasonWords(FailureReason reason)
         return "the secure (TLS) connection to the module could not be set up";
     case FailureReason::Cancelled:
         return "cancelled";
+    case FailureReason::Held:
+        return "held: an earlier update failed";
     case FailureReason::LoginKept:
         return "the module refused the new login after its restart and keeps its old one";
     case FailureReason::None:
@@ -175,6 +177,8 @@ const char* ResultName(ModuleResult result)
         return "skipped";
     case ModuleResult::NotFound:
         return "not found";
+    case ModuleResult::Held:
+        return "held";
     }
     return "?";
 }
@@ -240,6 +244,9 @@ ModuleOutcome OutcomeTracker::Of(const DeviceRecord& r) const
     if (IsFailureStatus(r.status)) {
         return {ModuleResult::Failed, FailureWords(r)};
     }
+    if (t.queued && r.action == kActionNone && r.failureReason == FailureReason::Held) {
+        return {ModuleResult::Held, ReasonWords(r.failureReason)};
+    }
     if (t.queued) {
         if (r.action == kActionNone && r.status == kStatusLoginSuccessfully) {
             const bool updated = !r.versionBefore.empty() && r.version != r.versionBefore &&
@@ -265,7 +272,7 @@ int ExitCode(const std::vector<ModuleResult>& results)
 {
     bool skipped = false;
     for (const ModuleResult r : results) {
-        if (r == ModuleResult::Failed || r == ModuleResult::NotFound) {
+        if (r == ModuleResult::Failed || r == ModuleResult::NotFound || r == ModuleResult::Held) {
             return kExitFailed;
         }
         skipped = skipped || r == ModuleResult::Skipped;

@@ -12,9 +12,10 @@
 
 namespace tarrowind {
 
-enum class ModuleResult { Done, Failed, Skipped, NotFound };
+// Held: a firmware update in waves that never started, as an earlier one failed.
+enum class ModuleResult { Done, Failed, Skipped, NotFound, Held };
 
-// "done", "failed", "skipped", "not found".
+// "done", "failed", "skipped", "not found", "held".
 const char* ResultName(ModuleResult result);
 
 struct ModuleOutcome {
@@ -61,7 +62,7 @@ private:
 // how many share its address, for CannotTellApart.
 std::string SkipReasonWords(const DeviceRecord& record, SkipReason reason, CliAction action, int modules = 0);
 
-// 0 when every module was done, 1 when any failed or was not found, else 3 when any was skipped.
+// 0 when every module was done, 1 when any failed, was not found or held, else 3 when any was skipped.
 int ExitCode(const std::vector<ModuleResult>& results);
 
 inline constexpr int kExitDone = 0;

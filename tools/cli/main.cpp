@@ -24,7 +24,7 @@ constexpr const char* kFooter =
     "\n"
     "Exit codes of the actions:\n"
     "  0  every chosen module was acted on and ended logged in (latest: or already had the newest firmware)\n"
-    "  1  a chosen module failed or was not found, or the search could not run\n"
+    "  1  a chosen module failed, was not found or was held (--wave), or the search could not run\n"
     "  2  usage error\n"
     "  3  none failed, but some modules were skipped: the command is not offered for them (see RESULT and\n"
     "     REASON of the summary)\n"
@@ -133,6 +133,15 @@ int main(int argc, char** argv)
                                  "Count a module that reports the same version after the update as done");
     entries[4].command->add_option("--firmware-folder", action.firmwareFolder,
                                    "Folder of the firmware list instead of the management software's");
+    for (CLI::App* update : {entries[3].command, entries[4].command}) {
+        update->add_option("--wave", action.firstWave,
+                           "Update in waves: these many modules first, alone; the rest only once one of them has "
+                           "ended well and none failed, at most 32 at a time")
+            ->check(CLI::Range(1u, 100000u));
+        update->add_flag("--stop-on-failure", action.stopOnFailure,
+                         "Update in waves (a first wave of 1 unless --wave says otherwise) and start no further "
+                         "module after any failed update; the modules not started are held");
+    }
     CLI::App* set = entries[5].command;
     set->add_option("--name", action.set.name, "Module name");
     set->add_option_function<std::string>(

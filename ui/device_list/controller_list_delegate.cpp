@@ -167,11 +167,12 @@ bool ControllerListDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* vie
     if (event == nullptr || view == nullptr || event->type() != QEvent::ToolTip) {
         return QStyledItemDelegate::helpEvent(event, view, option, index);
     }
-    // A cut cell shows its whole text; an unconfirmed row always tells why it is marked.
+    // A cut cell shows its whole text; an unconfirmed row always tells why it is marked, and a cell with
+    // more to say (why a row failed) says it.
     const auto* model = qobject_cast<const ControllerListModel*>(index.model());
     const DeviceRecord* shown = model != nullptr && index.isValid() ? model->SnapshotAt(index.row()) : nullptr;
     const bool warn = shown != nullptr && !shown->addressConfirmed;
-    const bool cut = index.isValid() && (warn || IsCut(option, index));
+    const bool cut = index.isValid() && (warn || (model != nullptr && model->TipSaysMore(index)) || IsCut(option, index));
     const QString tip = cut ? index.data(Qt::ToolTipRole).toString() : QString();
     const QRect cell = view->visualRect(index);
     QToolTip::showText(event->globalPos(), tip, view, QRect(view->viewport()->mapTo(view, cell.topLeft()), cell.size()));

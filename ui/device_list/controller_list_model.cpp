@@ -482,6 +482,23 @@ QString ControllerListModel::UnconfirmedText(const DeviceRecord& record)
     return text;
 }
 
+bool ControllerListModel::TipSaysMore(const QModelIndex& index) const
+{
+    const DeviceRecord* shown = index.isValid() ? SnapshotAt(index.row()) : nullptr;
+    if (shown == nullptr) {
+        return false;
+    }
+    switch (index.column()) {
+    case kColumnStatus:
+        return !shown->versionBefore.empty() || !RowReason(*shown).isEmpty() ||
+               (statusNote && !statusNote(*shown).isEmpty());
+    case kColumnVersion:
+        return !shown->versionBefore.empty();
+    default:
+        return false;
+    }
+}
+
 QString ControllerListModel::PlainToolTip(const QString& text)
 {
     return text.isEmpty() ? QString() : Qt::convertFromPlainText(text, Qt::WhiteSpaceNoWrap);

@@ -103,6 +103,9 @@ public:
 
     // A longer note for the status cell's tooltip of a row (empty: the status text alone).
     std::function<QString(const DeviceRecord& shown)> statusNote;
+    // Whether the cell's tooltip says more than its text: why the row failed, a note, or the version
+    // before an update. Such a tooltip is shown even when the text fits.
+    bool TipSaysMore(const QModelIndex& index) const;
 
     // The cell texts of a record (the model passes its snapshots).
     static QString CellText(const DeviceRecord& record, int column);

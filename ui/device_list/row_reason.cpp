@@ -32,6 +32,8 @@ const char* FailureKey(FailureReason reason)
         return "ORB_IDS_WHY_TLS_FAILED";
     case FailureReason::Cancelled:
         return "ORB_IDS_WHY_CANCELLED";
+    case FailureReason::Held:
+        return "ORB_IDS_WHY_HELD";
     case FailureReason::LoginKept:
         return "ORB_IDS_WHY_LOGIN_KEPT";
     case FailureReason::None:

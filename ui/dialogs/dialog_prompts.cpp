@@ -14,6 +14,7 @@
 #include "ui/dialogs/controller_property_sheet.h"
 #include "ui/dialogs/dactyl_setting_dlg.h"
 #include "ui/dialogs/firmware_update_dlg.h"
+#include "ui/dialogs/latest_update_dlg.h"
 #include "ui/dialogs/login_dlg.h"
 #include "ui/dialogs/module_wait_dlg.h"
 #include "ui/dialogs/network_config_page.h"
@@ -134,13 +135,41 @@ bool DialogPrompts::EditDactylSettings(DactylSettingValues& values)
     return true;
 }
 
-void DialogPrompts::FirmwareTargets(const std::vector<const DeviceRecord*>& modules)
+namespace {
+
+std::vector<std::string> TargetNames(const std::vector<const DeviceRecord*>& modules)
 {
-    m_firmwareTargets.clear();
+    std::vector<std::string> names;
     for (const DeviceRecord* r : modules) {
         // The address isolated left to right, as the list shows it.
-        m_firmwareTargets.push_back((r->name.empty() ? r->model : r->name) + " (\u2066" + r->ipText + "\u2069)");
+        names.push_back((r->name.empty() ? r->model : r->name) + " (\u2066" + r->ipText + "\u2069)");
     }
+    return names;
+}
+
+}  // namespace
+
+void DialogPrompts::FirmwareTargets(const std::vector<const DeviceRecord*>& modules)
+{
+    m_firmwareTargets = TargetNames(modules);
+}
+
+bool DialogPrompts::AskUpdateWaves(const std::vector<const DeviceRecord*>& modules, bool toLatest,
+                                   std::optional<WaveOptions>& waves)
+{
+    if (!toLatest) {
+        waves = std::exchange(m_fileWaves, std::nullopt);
+        return true;
+    }
+    if (modules.size() < 2) {
+        return true;  // one module goes at once, as it always has
+    }
+    CLatestUpdateDlg dialog(TargetNames(modules), m_parent);
+    if (dialog.exec() != QDialog::Accepted) {
+        return false;
+    }
+    waves = dialog.waves;
+    return true;
 }
 
 bool DialogPrompts::AskFirmwareFile(DeviceRecord& first, std::string& path)
@@ -153,6 +182,7 @@ bool DialogPrompts::AskFirmwareFile(DeviceRecord& first, std::string& path)
         return false;
     }
     path = dialog.firmwareFile;
+    m_fileWaves = dialog.waves;
     return true;
 }
 

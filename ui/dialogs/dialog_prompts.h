@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "commands/module_commands.h"
@@ -23,6 +24,10 @@ public:
     bool EditDactylSettings(DactylSettingValues& values) override;
     bool AskFirmwareFile(DeviceRecord& first, std::string& path) override;
     void FirmwareTargets(const std::vector<const DeviceRecord*>& modules) override;
+    // From a file: the choice of the firmware dialog. To the newest: for two modules or more, a dialog
+    // that names them and offers the waves.
+    bool AskUpdateWaves(const std::vector<const DeviceRecord*>& modules, bool toLatest,
+                        std::optional<WaveOptions>& waves) override;
     void OpenAddress(const std::string& url) override;
     void AddressInUse(const DeviceRecord& record) override;
     // Said once per command; the rows keep their status.
@@ -48,6 +53,7 @@ private:
     QWidget* m_parent;
     const CControllerManager& m_manager;
     std::vector<std::string> m_firmwareTargets;  // named by the last FirmwareTargets, shown by the next dialog
+    std::optional<WaveOptions> m_fileWaves;      // chosen in the last firmware dialog
     QObject m_receiver;  // on the window thread: where a read that ended is handled
     std::vector<std::shared_ptr<PendingRead>> m_reads;
 };

@@ -16,4 +16,6 @@ list(APPEND TARROWIND_UI_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/network_config_page.cpp
   ${CMAKE_CURRENT_LIST_DIR}/other_config_page.cpp
   ${CMAKE_CURRENT_LIST_DIR}/search_addresses_dlg.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/latest_update_dlg.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/update_waves_choice.cpp
 )

@@ -15,6 +15,7 @@
 
 #include "localisation/string_table.h"
 #include "operations/firmware_folder.h"
+#include "ui/dialogs/update_waves_choice.h"
 
 namespace tarrowind {
 namespace {
@@ -79,6 +80,7 @@ CFirmwareUpdateDlg::CFirmwareUpdateDlg(QWidget* parent) : QDialog(parent)
     m_targets->setObjectName("targets");
     m_targets->setWordWrap(true);
     m_targets->hide();
+    m_waves = new UpdateWavesChoice(this);
 
     auto* buttons = new QDialogButtonBox(this);
     QPushButton* update =
@@ -96,6 +98,7 @@ CFirmwareUpdateDlg::CFirmwareUpdateDlg(QWidget* parent) : QDialog(parent)
     layout->addWidget(m_targets);
     layout->addWidget(caption);
     layout->addLayout(pathRow);
+    layout->addWidget(m_waves);
     layout->addStretch(1);
     layout->addWidget(buttons);
     // Dialog units: a quarter of the average character width.
@@ -126,12 +129,8 @@ void CFirmwareUpdateDlg::setVisible(bool visible)
     QDialog::setVisible(visible);
 }
 
-void CFirmwareUpdateDlg::ShowTargets()
+QString CFirmwareUpdateDlg::TargetsText(const std::vector<std::string>& modules)
 {
-    if (modules.empty()) {
-        m_targets->hide();
-        return;
-    }
     QString text = QString::fromStdString(Text("ORB_IDS_FIRMWARE_MODULE_COUNT", static_cast<int>(modules.size())));
     if (modules.size() <= kNamedModules) {
         for (const std::string& name : modules) {
@@ -139,7 +138,17 @@ void CFirmwareUpdateDlg::ShowTargets()
             text += QStringLiteral("\n") + QChar(0x2068) + QString::fromStdString(name) + QChar(0x2069);
         }
     }
-    m_targets->setText(text);
+    return text;
+}
+
+void CFirmwareUpdateDlg::ShowTargets()
+{
+    m_waves->SetModules(modules.size());
+    if (modules.empty()) {
+        m_targets->hide();
+        return;
+    }
+    m_targets->setText(TargetsText(modules));
     m_targets->show();
 }
 
@@ -174,6 +183,7 @@ void CFirmwareUpdateDlg::accept()
         return;
     }
     firmwareFile = m_path->text().toStdString();
+    waves = m_waves->Choice();
     const QFileInfo chosen(m_path->text());
     if (chosen.absoluteDir().exists()) {
         g_lastFolder = chosen.absolutePath();

@@ -7,11 +7,14 @@
 #include <vector>
 
 #include "discovery/device_record.h"
+#include "operations/update_waves.h"
 
 class QLabel;
 class QLineEdit;
 
 namespace tarrowind {
+
+class UpdateWavesChoice;
 
 // Asks for the firmware file that the firmware-update action uploads to every selected module,
 // pre-filled with the firmware that the management software's list names for the module's model.
@@ -39,8 +42,14 @@ public:
     // The modules the update goes to, each as the list names it; the dialog counts them and names a few.
     std::vector<std::string> modules;
 
+    // After Accepted: the update goes out in waves (set) or to every module at once. Offered for two
+    // modules or more.
+    std::optional<WaveOptions> waves;
+
     // Up to this many modules are named; more are only counted.
     static constexpr std::size_t kNamedModules = 5;
+    // The count of `modules` and, when they are few, their names, one a line.
+    static QString TargetsText(const std::vector<std::string>& modules);
     // The folder the chooser opened last in this run; the next dialog starts there when its path has none.
     static QString LastFolder();
     static void SetLastFolder(const QString& folder);  // the one the window remembered from its last run
@@ -56,6 +65,7 @@ private:
 
     QLineEdit* m_path;
     QLabel* m_targets;
+    UpdateWavesChoice* m_waves;
     bool m_looked = false;
 };
 

@@ -39,27 +39,34 @@ namespace tarrowind {
 namespace {
 
 // The caption a batch of the command is summed up under; null for a command that queues no actions.
-const char* BatchCaptionKey(int command)
+// The caption naming a command that queues actions, and the words of its batch's summary; none for
+// the other commands.
+struct BatchWords {
+    const char* caption = nullptr;
+    const char* summary = nullptr;
+};
+
+BatchWords BatchWordsOf(int command)
 {
     switch (command) {
     case WindowCommand::kCommandSetLogin:
-        return "ORB_IDS_SET_LOGIN";
+        return {"ORB_IDS_SET_LOGIN", "ORB_IDS_BATCH_SUMMARY_LOGIN"};
     case WindowCommand::kCommandSetting:
-        return "ORB_IDS_SETTING";
+        return {"ORB_IDS_SETTING", "ORB_IDS_BATCH_SUMMARY_SETTING"};
     case WindowCommand::kCommandChangeLogin:
-        return "ORB_IDS_CHANGE_LOGIN";
+        return {"ORB_IDS_CHANGE_LOGIN", "ORB_IDS_BATCH_SUMMARY_SETTING"};
     case WindowCommand::kCommandAdvancedSetting:
-        return "ORB_IDS_ADVANCEDSETTING";
+        return {"ORB_IDS_ADVANCEDSETTING", "ORB_IDS_BATCH_SUMMARY_SETTING"};
     case WindowCommand::kCommandReboot:
-        return "ORB_IDS_REBOOT";
+        return {"ORB_IDS_REBOOT", "ORB_IDS_BATCH_SUMMARY_REBOOT"};
     case WindowCommand::kCommandDefault:
-        return "ORB_IDS_DEFAULT";
+        return {"ORB_IDS_DEFAULT", "ORB_IDS_BATCH_SUMMARY_DEFAULT"};
     case WindowCommand::kCommandFirmwareUpdate:
-        return "ORB_IDS_FIRMWARE_UPDATE";
+        return {"ORB_IDS_FIRMWARE_UPDATE", "ORB_IDS_BATCH_SUMMARY_FIRMWARE"};
     case WindowCommand::kCommandFirmwareUpdateToLatest:
-        return "ORB_IDS_FIRMWARE_UPDATE_TO_LATEST";
+        return {"ORB_IDS_FIRMWARE_UPDATE_TO_LATEST", "ORB_IDS_BATCH_SUMMARY_FIRMWARE"};
     default:
-        return nullptr;
+        return {};
     }
 }
 
@@ -109,6 +116,7 @@ MainDialog::MainDialog(const ManagerServices& services, ManagerTiming timing, Co
     }
     m_prompts = prompts;
     m_commands = std::make_unique<ModuleCommands>(m_manager, *m_prompts);
+    m_commands->SetUpdateWaves(&m_waves);
     m_commands->SetListed([this] {
         std::vector<const DeviceRecord*> listed;
         for (const auto& [snapshot, live] : m_list->Model()->AllRows()) {
@@ -166,7 +174,7 @@ MainDialog::MainDialog(const ManagerServices& services, ManagerTiming timing, Co
         connect(menuKey, &QShortcut::activated, this, [this] { ShowContextMenu(KeyboardMenuPosition(*m_list)); });
     }
     auto* quit = new QAction(this);
-    quit->setShortcuts({QKeySequence(QKeySequence::Quit), QKeySequence(Qt::CTRL | Qt::Key_Q)});
+    quit->setShortcuts(QuitKeys(QKeySequence::keyBindings(QKeySequence::Quit)));
     quit->setShortcutContext(Qt::WindowShortcut);
     connect(quit, &QAction::triggered, this, &QWidget::close);
     addAction(quit);
@@ -386,10 +394,10 @@ void MainDialog::RunCommand(int id)
     std::vector<DeviceRecord> copies;
     const std::vector<DeviceRecord*> selected = CommandRows(id, copies);
     const int jobsBefore = m_manager.GetJobCount();
-    const char* batchCaption = BatchCaptionKey(id);
+    const BatchWords batch = BatchWordsOf(id);
     // The live rows, for the status bar to follow their reports; read only for commands that queue.
     const std::vector<DeviceRecord*> live =
-        batchCaption != nullptr ? m_list->SelectedRecords() : std::vector<DeviceRecord*>{};
+        batch.caption != nullptr ? m_list->SelectedRecords() : std::vector<DeviceRecord*>{};
     switch (id) {
     case kCommandSearch:
         Search();
@@ -454,8 +462,8 @@ void MainDialog::RunCommand(int id)
         break;
     }
     const int queued = m_manager.GetJobCount() - jobsBefore;
-    if (batchCaption != nullptr && queued > 0) {
-        m_statusBar->StartBatch(Q(Text(batchCaption)), {live.begin(), live.end()}, queued);
+    if (batch.caption != nullptr && queued > 0) {
+        m_statusBar->StartBatch(Q(Text(batch.caption)), batch.summary, {live.begin(), live.end()}, queued);
     }
     UpdateCommandUi();
 }
@@ -532,7 +540,8 @@ bool MainDialog::HasPendingWork() const
 
 int MainDialog::PendingCount() const
 {
-    return m_manager.GetJobCount() + (m_ownPrompts != nullptr ? m_ownPrompts->PendingReads() : 0);
+    return m_manager.GetJobCount() + static_cast<int>(m_waves.WaitingCount()) +
+           (m_ownPrompts != nullptr ? m_ownPrompts->PendingReads() : 0);
 }
 
 bool MainDialog::MayClose()
@@ -548,6 +557,9 @@ bool MainDialog::MayClose()
 
 void MainDialog::EndSession()
 {
+    for (DeviceRecord* waiting : m_waves.StopAll()) {
+        ModuleCommands::PutBack(*waiting);
+    }
     for (DeviceRecord* parked : m_manager.StopJobs()) {
         ModuleCommands::PutBack(*parked);
     }

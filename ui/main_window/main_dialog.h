@@ -114,6 +114,7 @@ private:
     bool MayClose();
     int PendingCount() const;
 
+    UpdateWaves m_waves;  // before the manager: it outlives the workers that report through it
     CControllerManager m_manager;
     UiCallGate m_gate;
     QString m_idleText;

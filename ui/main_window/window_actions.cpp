@@ -183,4 +183,18 @@ void WindowActions::ShowSearching(bool searching)
     m_actions.at(kCommandSearch)->setVisible(!searching);
 }
 
+QList<QKeySequence> QuitKeys(const QList<QKeySequence>& platformKeys)
+{
+    QList<QKeySequence> keys;
+    for (const QKeySequence& key : platformKeys) {
+        if (!key.isEmpty() && !keys.contains(key)) {
+            keys.append(key);
+        }
+    }
+    if (const QKeySequence ctrlQ(Qt::CTRL | Qt::Key_Q); !keys.contains(ctrlQ)) {
+        keys.append(ctrlQ);
+    }
+    return keys;
+}
+
 }  // namespace tarrowind

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QKeySequence>
+#include <QList>
 #include <QObject>
 
 #include <map>
@@ -77,5 +79,9 @@ private:
     std::map<int, QAction*> m_actions;
     std::map<int, QString> m_toolTips;  // each command's tooltip when enabled
 };
+
+// The keys that close the window: the platform's own quit keys, and Ctrl+Q where they lack it. The same
+// keys twice would make the shortcut ambiguous, and an ambiguous shortcut does nothing.
+QList<QKeySequence> QuitKeys(const QList<QKeySequence>& platformKeys);
 
 }  // namespace tarrowind

@@ -36,10 +36,13 @@ WindowStatusBar::WindowStatusBar(const QString& status, QWidget* parent)
     m_notice = AddPane(*this);
 }
 
-void WindowStatusBar::StartBatch(const QString& command, const std::vector<const DeviceRecord*>& rows, int queued)
+void WindowStatusBar::StartBatch(const QString& command, const char* summaryKey,
+                                 const std::vector<const DeviceRecord*>& rows, int queued)
 {
     // Two commands in one batch: the summary names neither rather than the wrong one.
-    m_command = !m_batch.Active() || m_command == command ? command : QString();
+    const bool same = !m_batch.Active() || m_command == command;
+    m_command = same ? command : QString();
+    m_summaryKey = same ? summaryKey : nullptr;
     m_batch.Start(rows, queued);
 }
 
@@ -65,7 +68,7 @@ void WindowStatusBar::ShowWork(int jobs, int running, int pending, const QString
     m_closeRefused = false;
     if (m_batch.Active()) {
         const BatchTally::Summary s = m_batch.Finish();
-        const QString counts = Q(Text("ORB_IDS_BATCH_SUMMARY", s.done, s.failed, s.skipped));
+        const QString counts = Q(Text(m_summaryKey != nullptr ? m_summaryKey : "ORB_IDS_BATCH_SUMMARY", s.done, s.failed, s.skipped));
         m_summary = m_command.isEmpty() ? counts : m_command + QStringLiteral(": ") + counts;
     }
     m_status->setText(m_summary.isEmpty() ? idle : m_summary);

@@ -24,8 +24,10 @@ public:
     // Says once that the modules are reached without static ARP entries.
     QLabel& Notice() const { return *m_notice; }
 
-    // A command queued `queued` actions for `rows`; `command` names it in the summary at the batch's end.
-    void StartBatch(const QString& command, const std::vector<const DeviceRecord*>& rows, int queued);
+    // A command queued `queued` actions for `rows`; `command` names it in the summary at the batch's end,
+    // whose counts `summaryKey` words (done, failed, skipped) in the command's own terms.
+    void StartBatch(const QString& command, const char* summaryKey, const std::vector<const DeviceRecord*>& rows,
+                    int queued);
     void NoteReport(const DeviceRecord& record) { m_batch.Note(record); }
     // The window refused to close while work is pending; it says so until the work has ended.
     void RefuseClose(int pending);
@@ -43,6 +45,7 @@ private:
     QLabel* m_notice;
     BatchTally m_batch;
     QString m_command;
+    const char* m_summaryKey = nullptr;
     QString m_summary;
     bool m_closeRefused = false;
 };

@@ -115,7 +115,7 @@ private slots:
     void coloursStayReadableOnADarkPalette();
     void columnsFitTheirWidestTextsAndKeepAUsersWidth();
     void nameColumnsWidenToTheirLongestTextWithinTheWindow();
-    void onlyACutCellHasATooltipAndItIsLiteral();
+    void aCutCellOrAFailedRowHasATooltipAndItIsLiteral();
 };
 
 void ControllerListCellsTest::cellTextsComeFromTheSnapshot()
@@ -466,8 +466,9 @@ void ControllerListCellsTest::nameColumnsWidenToTheirLongestTextWithinTheWindow(
     }
 }
 
-void ControllerListCellsTest::onlyACutCellHasATooltipAndItIsLiteral()
+void ControllerListCellsTest::aCutCellOrAFailedRowHasATooltipAndItIsLiteral()
 {
+    using namespace tarrowind;
     DeviceRecord record;
     record.name = "<b>Door</b> & a very long name from the network, much wider than its column";
     record.model = "QT-DC410";
@@ -490,6 +491,18 @@ void ControllerListCellsTest::onlyACutCellHasATooltipAndItIsLiteral()
     // Widened to fit, the same cell has none.
     row.list.horizontalHeader()->resizeSection(ControllerListModel::kColumnName, 1000);
     QVERIFY(!row.IsCut(ControllerListModel::kColumnName));
+
+    // A failed row's status says why even though its text fits; it says nothing once logged in.
+    row.Live().status = kStatusLoginFailed;
+    row.Live().failureReason = FailureReason::CredentialsRefused;
+    row.list.Refresh(row.Live());
+    QVERIFY(!row.IsCut(ControllerListModel::kColumnStatus));
+    const QString why = QString::fromStdString(Text("ORB_IDS_WHY_CREDENTIALS_REFUSED"));
+    QVERIFY2(hover(ControllerListModel::kColumnStatus).contains(why.toHtmlEscaped()), qPrintable(why));
+    row.Live().status = kStatusLoginSuccessfully;
+    row.Live().failureReason = FailureReason::None;
+    row.list.Refresh(row.Live());
+    QTRY_COMPARE(hover(ControllerListModel::kColumnStatus), QString());  // the shown one fades first
 }
 
 QTEST_MAIN(ControllerListCellsTest)

@@ -1,8 +1,10 @@
 #include <QApplication>
+#include <QCheckBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -12,6 +14,7 @@
 #include "localisation/string_table.h"
 #include "ui/dialogs/change_login_dlg.h"
 #include "ui/dialogs/firmware_update_dlg.h"
+#include "ui/dialogs/latest_update_dlg.h"
 #include "ui/dialogs/login_dlg.h"
 #include "ui/main_window/window_state.h"
 
@@ -321,6 +324,42 @@ private slots:
         const WindowState loaded = WindowState::Load();
         qputenv("XDG_CONFIG_HOME", oldConfig);
         QCOMPARE(loaded.firmwareFolder, folder.path());
+    }
+
+    void FirmwareDialogsOfferWavesForManyModules()
+    {
+        CFirmwareUpdateDlg one;
+        one.modules = {"Door 1"};
+        one.show();
+        QVERIFY(!one.findChild<QCheckBox*>("inWaves")->isVisible());
+        one.findChild<QLineEdit*>("path")->setText("/fw.bin");
+        one.findChild<QPushButton*>("update")->click();
+        QVERIFY(!one.waves);
+
+        CFirmwareUpdateDlg file;
+        file.modules = {"Door 1", "Door 2", "Door 3"};
+        file.show();
+        auto* inWaves = file.findChild<QCheckBox*>("inWaves");
+        auto* firstWave = file.findChild<QSpinBox*>("firstWave");
+        QVERIFY(inWaves->isVisible() && !inWaves->isChecked() && !firstWave->isEnabled());
+        QCOMPARE(firstWave->maximum(), 2);  // at least one module is left for the rest
+        inWaves->setChecked(true);
+        firstWave->setValue(2);
+        file.findChild<QLineEdit*>("path")->setText("/fw.bin");
+        file.findChild<QPushButton*>("update")->click();
+        QVERIFY(file.waves && file.waves->firstWave == 2 && file.waves->stopOnFailure);
+
+        // To the newest: the modules named, Cancel the default, the choice as in the file dialog.
+        CLatestUpdateDlg latest({"Door 1", "Door 2"});
+        latest.show();
+        QVERIFY(latest.findChild<QLabel*>("targets")->text().contains("Door 2"));
+        QTest::keyClick(&latest, Qt::Key_Return);
+        QCOMPARE(latest.result(), int(QDialog::Rejected));
+        latest.show();
+        latest.findChild<QCheckBox*>("inWaves")->setChecked(true);
+        latest.findChild<QPushButton*>("update")->click();
+        QCOMPARE(latest.result(), int(QDialog::Accepted));
+        QVERIFY(latest.waves && latest.waves->firstWave == 1);
     }
 };
 

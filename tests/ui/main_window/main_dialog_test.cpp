@@ -25,6 +25,7 @@
 #include "ui/main_window/main_dialog.h"
 #include "ui/main_window/session_end.h"
 #include "ui/main_window/ui_call_gate.h"
+#include "ui/main_window/window_actions.h"
 
 namespace tarrowind {
 namespace {
@@ -40,7 +41,18 @@ struct LoginPrompts final : CommandPrompts {
     }
     bool EditModuleSettings(ModuleSettings&) override { return false; }
     bool EditDactylSettings(DactylSettingValues&) override { return false; }
-    bool AskFirmwareFile(DeviceRecord&, std::string&) override { return false; }
+    bool AskFirmwareFile(DeviceRecord&, std::string& path) override
+    {
+        path = firmware;
+        return !firmware.empty();
+    }
+    bool AskUpdateWaves(const std::vector<const DeviceRecord*>&, bool, std::optional<WaveOptions>& w) override
+    {
+        w = waves;
+        return true;
+    }
+    std::string firmware;  // empty: the firmware dialog is cancelled
+    std::optional<WaveOptions> waves;
     void OpenAddress(const std::string&) override {}
     void AddressInUse(const DeviceRecord&) override {}
     void CannotTellApart(const DeviceRecord&, int modules, bool first) override
@@ -185,6 +197,10 @@ private slots:
         QVERIFY(window.isVisible());
         QTest::keyClick(&window.List(), Qt::Key_Q, Qt::ControlModifier);
         QVERIFY(!window.isVisible());
+        // Where the platform's quit keys are Ctrl+Q already (X11 desktops), they are not bound twice.
+        const QKeySequence ctrlQ(Qt::CTRL | Qt::Key_Q);
+        QCOMPARE(QuitKeys({ctrlQ}), QList<QKeySequence>{ctrlQ});
+        QCOMPARE(QuitKeys({}), QList<QKeySequence>{ctrlQ});
     }
 
     void greyedCommandsSayWhyAndTheStatusBarCountsTheWork()
@@ -244,7 +260,7 @@ private slots:
             failed += BatchTally::IsFailure(window.List().RecordAt(row)->status) ? 1 : 0;
         }
         QTRY_COMPARE(window.StatusPaneText(),
-                     text("ORB_IDS_SET_LOGIN") + QStringLiteral(": ") + text("ORB_IDS_BATCH_SUMMARY", 2 - failed, failed, 0));
+                     text("ORB_IDS_SET_LOGIN") + QStringLiteral(": ") + text("ORB_IDS_BATCH_SUMMARY_LOGIN", 2 - failed, failed, 0));
         // A new search forgets the last batch.
         window.RunCommand(MainDialog::kCommandSearch);
         QTRY_VERIFY(!window.IsSearching());
@@ -335,6 +351,35 @@ private slots:
         QCOMPARE(running->status, static_cast<std::int32_t>(kStatusLoginFailed));
         QVERIFY(site.http.Requests().empty());
         QCOMPARE(window.Manager().GetJobCount(), 0);
+    }
+
+    void aRowHeldByAFailedFirstWaveSaysSoAndTheWindowWaitsForItsWave()
+    {
+        FakeSite site;
+        site.prompts.firmware = "/missing/fw.bin";  // the first wave's upload fails
+        site.prompts.waves = WaveOptions{1, true, false};
+        MainDialog window(site.Services(), ManagerTiming{}, &site.prompts);
+        window.show();
+        QTRY_VERIFY(!window.IsSearching() && window.List().RowCount() == 2);
+        for (int row = 0; row < 2; ++row) {
+            window.List().RecordAt(row)->status = kStatusLoginSuccessfully;
+            QVERIFY(window.List().Refresh(*window.List().RecordAt(row)));
+        }
+        window.List().selectAll();
+        window.RunCommand(MainDialog::kCommandFirmwareUpdate);
+        QCOMPARE(window.Manager().GetJobCount(), 1);
+        DeviceRecord* waiting = window.List().RecordAt(1);
+        QCOMPARE(waiting->status, static_cast<std::int32_t>(kStatusQueueFirmwareUpdate));
+        QVERIFY(window.HasPendingWork());
+
+        site.RunWorkers();
+        QCOMPARE(window.List().RecordAt(0)->status, static_cast<std::int32_t>(kStatusFirmwareUpdateFailed));
+        QCOMPARE(waiting->action, static_cast<std::int32_t>(kActionNone));
+        QCOMPARE(waiting->failureReason, FailureReason::Held);
+        const QString tip = window.List().model()->index(1, ControllerListModel::kColumnStatus).data(Qt::ToolTipRole).toString();
+        QVERIFY2(tip.contains(QString::fromStdString(Text("ORB_IDS_WHY_HELD"))), qPrintable(tip));
+        QVERIFY(site.workers.empty());
+        QVERIFY(!window.HasPendingWork());
     }
 
     void aNormalUsersWindowActsWithoutStaticArpEntriesAndSaysSoInTheStatusBar()

@@ -68,3 +68,29 @@ TEST(BatchTallyTest, ABatchQueuedWhileAnotherRunsJoinsIt)
 
 }  // namespace
 }  // namespace tarrowind
+
+namespace tarrowind {
+namespace {
+
+TEST(BatchTallyTest, ARowHeldByAFailedRolloutIsNotCountedDone)
+{
+    DeviceRecord rows[3];
+    BatchTally tally;
+    tally.Start({&rows[0], &rows[1], &rows[2]}, 1);  // a first wave of one
+    for (DeviceRecord& r : rows) {
+        tally.Note(Reported(r, kActionFirmwareUpdate, kStatusQueueFirmwareUpdate));
+    }
+    tally.Note(Reported(rows[0], kActionNone, kStatusFirmwareUpdateFailed));
+    for (DeviceRecord* held : {&rows[1], &rows[2]}) {
+        held->failureReason = FailureReason::Held;
+        tally.Note(Reported(*held, kActionNone, kStatusLoginSuccessfully));
+    }
+    EXPECT_EQ(tally.Ended(), 1);
+    const BatchTally::Summary s = tally.Finish();
+    EXPECT_EQ(s.done, 0);
+    EXPECT_EQ(s.failed, 1);
+    EXPECT_EQ(s.skipped, 2);
+}
+
+}  // namespace
+}  // namespace tarrowind

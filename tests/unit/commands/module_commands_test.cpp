@@ -52,6 +52,14 @@ struct ScriptedPrompts final : CommandPrompts {
         path = firmware;
         return accept;
     }
+    bool AskUpdateWaves(const std::vector<const DeviceRecord*>& modules, bool, std::optional<WaveOptions>& w) override
+    {
+        wavesAskedFor.push_back(modules.size());
+        w = waves;
+        return accept;
+    }
+    std::optional<WaveOptions> waves;
+    std::vector<std::size_t> wavesAskedFor;  // how many modules each update would go to
     // Each attempt as a dialog's OK: the rules are asked, and the first login they pass is taken.
     bool AskNewLogin(int modules, std::string& id, std::string& pw, const NewLoginCheck& check) override
     {
@@ -323,6 +331,7 @@ TEST_F(ModuleCommandsTest, LatestFirmwareShowsCurrentAndUnknownWithoutQueueing)
     EXPECT_EQ(older.firmwareFile2, folder.path + "b.bin");
     EXPECT_EQ(older.expectedVersion, "V9.0.0-1");  // what it must report once it runs the listed firmware
     EXPECT_EQ(manager->GetJobCount(), 1);
+    EXPECT_EQ(prompts.wavesAskedFor, std::vector<std::size_t>{1}) << "only a module with newer firmware counts";
 }
 
 TEST_F(ModuleCommandsTest, CancelWithdrawsOnlyParkedRecords)
@@ -341,6 +350,34 @@ TEST_F(ModuleCommandsTest, CancelWithdrawsOnlyParkedRecords)
     EXPECT_EQ(parked.action, kActionNone);
     EXPECT_EQ(parked.status, kStatusNone);
     EXPECT_EQ(manager->GetJobCount(), 1);
+}
+
+TEST_F(ModuleCommandsTest, AnUpdateInWavesQueuesTheFirstWaveAndCancelTakesOutTheRest)
+{
+    UpdateWaves waves;
+    commands.SetUpdateWaves(&waves);
+    prompts.waves = WaveOptions{1, true, false};
+    for (int i = 0; i < 3; ++i) {
+        Row(WebModule("192.0.2.1" + std::to_string(i), "02:00:00:00:01:0" + std::to_string(i)));
+    }
+    Row(WebModule("192.0.2.13", "02:00:00:00:01:03"), kStatusNone);
+    commands.FirmwareUpdate(All());
+    EXPECT_EQ(prompts.wavesAskedFor, std::vector<std::size_t>{3});
+    EXPECT_EQ(manager->GetJobCount(), 1);
+    EXPECT_EQ(waves.WaitingCount(), 2u);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(rows[i].status, kStatusQueueFirmwareUpdate) << i;  // shown queued, waiting or not
+    }
+    // The waiting ones are taken out before the queue is asked: none of them starts in a cancelled one's place.
+    commands.CancelQueueItems(All());
+    for (int i = 1; i < 3; ++i) {
+        EXPECT_EQ(rows[i].action, kActionNone);
+        EXPECT_EQ(rows[i].failureReason, FailureReason::Cancelled);
+    }
+    EXPECT_EQ(rows[0].action, kActionFirmwareUpdate) << "its worker has it";
+    RunWorkers();
+    EXPECT_EQ(workers.size(), 1u);
+    EXPECT_EQ(waves.WaitingCount(), 0u);
 }
 
 TEST_F(ModuleCommandsTest, AdvancedSettingOpensTheModulesPagesOverItsProtocol)

@@ -91,7 +91,7 @@ TEST_F(FirmwareUploadTest, UploadPostsTheWholeFileWithItsBoundaryHeader)
     EXPECT_EQ(sent.request.receiveTimeoutMs, 120000);
 
     uploadAnswer = Answer("<b>401 Unauthorized</b>");
-    EXPECT_EQ(UploadFirmware(&target, http), kHttpRefused);
+    EXPECT_EQ(UploadFirmware(&target, http), kHttpCredentialsRefused);
     uploadAnswer = HttpResult{55, 0, {}};
     EXPECT_EQ(UploadFirmware(&target, http), 55);
     EXPECT_EQ(UploadFirmware(nullptr, http), kHttpNoTarget);

@@ -3,6 +3,7 @@
 #include <map>
 
 #include "operations/module_settings.h"
+#include "operations/settings_change.h"
 #include "tests/unit/operations/operations_fixture.h"
 
 namespace tarrowind {
@@ -104,6 +105,49 @@ TEST_F(JobWorkerTest, AFailedLoginOrRestartSaysWhyAWrongPasswordApartFromNoAnswe
         Run(r);
         EXPECT_EQ(r.status, c.status) << c.answer.body << " " << c.answer.code;
         EXPECT_EQ(r.failureReason, c.reason) << c.answer.body << " " << c.answer.code;
+    }
+}
+
+TEST_F(JobWorkerTest, ARefusedPasswordInSettingsRebootOrFirmwareIsToldApartFromARefusedPage)
+{
+    testing::TempDir dir;
+    const std::string firmware = dir.Write("a.bin", "image");
+    struct Case {
+        std::int32_t queued;
+        int payload;  // 0 none, 1 a whole form from the sheet, 2 a change read first
+        const char* answer;
+        std::int32_t status;
+        FailureReason reason;
+    };
+    const Case cases[] = {
+        {kStatusQueueSetting, 1, "401 Unauthorized", kStatusSettingFailed, FailureReason::CredentialsRefused},
+        {kStatusQueueSetting, 2, "401 Unauthorized", kStatusSettingFailed, FailureReason::CredentialsRefused},
+        {kStatusQueueSetting, 2, "404 Not Found", kStatusSettingFailed, FailureReason::RefusalPage},
+        {kStatusQueueReboot, 0, "401 Unauthorized", kStatusRebootFailed, FailureReason::CredentialsRefused},
+        {kStatusQueueSetDefault, 0, "401 Unauthorized", kStatusSetDefaultFailed, FailureReason::CredentialsRefused},
+        {kStatusQueueFirmwareUpdate, 0, "401 Unauthorized", kStatusFirmwareUpdateFailed,
+         FailureReason::CredentialsRefused},
+    };
+    for (const Case& c : cases) {
+        DeviceRecord r = WebModule();
+        r.action = c.queued == kStatusQueueSetting          ? kActionSetting
+                   : c.queued == kStatusQueueFirmwareUpdate ? kActionFirmwareUpdate
+                                                            : kActionReboot;
+        r.status = c.queued;
+        r.firmwareFile = firmware;
+        if (c.payload == 1) {
+            ModuleSettings whole;
+            whole.target = HttpTarget::ForRecord(r);
+            r.pendingPayload = MakePayload(whole);
+        } else if (c.payload == 2) {
+            SettingsChange change;
+            change.name = "Door";
+            r.pendingPayload = MakePayload(change);
+        }
+        http.handler = [&c](const HttpRequest&) { return Answer(c.answer); };
+        Run(r);
+        EXPECT_EQ(r.status, c.status) << c.queued << " " << c.answer;
+        EXPECT_EQ(r.failureReason, c.reason) << c.queued << " " << c.answer;
     }
 }
 

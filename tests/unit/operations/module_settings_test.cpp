@@ -137,8 +137,9 @@ TEST_F(SettingsExchange, ReadGetsTheHiddenPageAndLeavesFieldsOnRefusalOrEmptyAns
     EXPECT_EQ(r.port, 80);
 
     const std::pair<HttpResult, std::int32_t> untouched[] = {
-        {Answer(std::string(kPage) + "401 Unauthorized"), kHttpRefused},
+        {Answer(std::string(kPage) + "401 Unauthorized"), kHttpCredentialsRefused},
         {Answer("404 Not Found" + std::string(kPage)), kHttpRefused},
+        {Answer("404 Not Found 401 Unauthorized"), kHttpCredentialsRefused},
         {Answer(""), kHttpPageIncomplete},
         {Answer("<html><body>503 Service busy, try again later</body></html>", 503), kHttpPageIncomplete},
         {HttpResult{7, 0, kPage}, 7},
@@ -247,10 +248,12 @@ TEST_F(SettingsExchange, LoginFieldsFollowOnlyAChangedLogin)
     EXPECT_EQ(tail(), "&LoginChange=1&LoginName=Admin&AdminPasswd=secret&Submit=Submit\r\n");
 }
 
-TEST_F(SettingsExchange, WritePostsTheFormAloneWhateverTheAnswerSays)
+TEST_F(SettingsExchange, WritePostsTheFormAloneAndHeedsOnlyARefusedPassword)
 {
     settings.reboot = 1;
     http.handler = [](const HttpRequest&) { return Answer("401 Unauthorized", 401); };
+    EXPECT_EQ(WriteModuleSettings(&settings, http), kHttpCredentialsRefused);
+    http.handler = [](const HttpRequest&) { return Answer("404 Not Found", 404); };
     EXPECT_EQ(WriteModuleSettings(&settings, http), kHttpSuccess);
     const auto sent = http.Requests().at(0);
     EXPECT_EQ(sent.request.method, "POST");
@@ -263,7 +266,7 @@ TEST_F(SettingsExchange, WritePostsTheFormAloneWhateverTheAnswerSays)
     http.handler = [](const HttpRequest&) { return HttpResult{56, 0, {}}; };
     EXPECT_EQ(WriteModuleSettings(&settings, http), 56);
     EXPECT_EQ(WriteModuleSettings(nullptr, http), kHttpNoTarget);
-    EXPECT_EQ(http.Requests().size(), 2u);
+    EXPECT_EQ(http.Requests().size(), 3u);
 }
 
 }  // namespace
