@@ -95,7 +95,8 @@ void Explain(const CommandState& c, const std::vector<const DeviceRecord*>& sele
         slot = allowed != 0 ? CommandBlock::None : reason;
     };
     give(c.search, why.search, CommandBlock::Busy);
-    give(c.changeLogin, why.changeLogin, selected.empty() ? CommandBlock::NoSelection : CommandBlock::NoneTakesNewLogin);
+    give(c.changeLogin, why.changeLogin,
+         selected.empty() ? CommandBlock::NoSelection : CommandBlock::NoneTakesNewLogin);
     const DeviceRecord* one = selected.size() == 1 ? selected.front() : nullptr;
     if (selected.size() > 1) {
         const bool reader = std::any_of(selected.begin(), selected.end(), [](const DeviceRecord* r) {

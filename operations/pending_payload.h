@@ -12,9 +12,6 @@
 
 namespace tarrowind {
 
-// What a queued action will send; owned by the record until sent or withdrawn. A reader's settings go as
-// its request bytes; a web module's as its whole configuration or as a change applied to the
-// configuration read just before the write; a firmware update carries its batch's file digests.
 // The login a module had before a settings action gave it another: tried when the new one is refused
 // after the restart, in case the module kept it.
 struct PreviousLogin {
@@ -23,6 +20,10 @@ struct PreviousLogin {
     ~PreviousLogin() { WipeString(password); }
 };
 
+// What a queued action will send; owned by the record until sent or withdrawn. A reader's settings go as
+// its request bytes; a web module's as its whole configuration or as a change applied to the
+// configuration read just before the write; a firmware update carries its batch's file digests; a
+// module whose login a settings action changed keeps its previous login until it has logged in again.
 struct PendingPayload {
     std::variant<DactylSettingsRequest, ModuleSettings, SettingsChange, FirmwareBatch, PreviousLogin> value;
 };

@@ -39,8 +39,8 @@ struct SettingsChange {
 void ApplySettingsChange(const SettingsChange& change, ModuleSettings& settings);
 
 // Reads the module's configuration from `target`, applies the change and posts the whole form back,
-// the login unchanged unless the change gives one; `settings` receives what was posted. A read that fails, or that lacks a value the
-// form carries (kHttpPageIncomplete), posts nothing and gives its result.
+// the login unchanged unless the change gives one; `settings` receives what was posted. A read that
+// fails, or that lacks a value the form carries (kHttpPageIncomplete), posts nothing and gives its result.
 std::int32_t ChangeModuleSettings(const SettingsChange& change, const HttpTarget& target, HttpClient& http,
                                   ModuleSettings& settings);
 
