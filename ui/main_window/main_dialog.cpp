@@ -315,6 +315,7 @@ void MainDialog::Search()
     m_list->Clear();
     // Read anew at each search: the management software may have brought new firmware meanwhile.
     m_list->Model()->SetFirmwareFolder(m_manager.FirmwareFolder());
+    m_list->setColumnHidden(ControllerListModel::kColumnFirmware, m_manager.FirmwareFolder().empty());
     m_statusBar->ForgetSummary();
     m_manager.Init(this, m_list);
     m_manager.StartSearch();

@@ -143,6 +143,14 @@ private slots:
             }
         }
         QVERIFY(exportEnabled);
+        // The firmware column only where a firmware folder is known, as of each search.
+        for (const std::string folder : {"", "/nowhere/DCFirmware/", ""}) {
+            window.Manager().SetFirmwareFolder(folder);
+            QTRY_VERIFY(!window.Manager().IsSearching());
+            window.RunCommand(MainDialog::kCommandSearch);
+            QTRY_VERIFY(!window.IsSearching());
+            QCOMPARE(window.List().isColumnHidden(ControllerListModel::kColumnFirmware), folder.empty());
+        }
     }
 
     void enterLogsInAQueuedRowIsCancelledAndCloseWaitsForTheQueue()
