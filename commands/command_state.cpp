@@ -54,6 +54,11 @@ CommandState Decide(const std::vector<const DeviceRecord*>& selected, bool busy)
 {
     const auto n = static_cast<std::int32_t>(selected.size());
     CommandState c;
+    // Rows that do not take it are passed over, as the batch commands do; one that does is enough.
+    c.changeLogin = std::any_of(selected.begin(), selected.end(),
+                                [](const DeviceRecord* r) { return r != nullptr && TakesNewLogin(*r); })
+                        ? 1
+                        : 0;
     c.search = busy ? 0 : 1;
     c.setLogin = n > 0 ? 1 : 0;
     c.advancedSetting = n == 1 ? 1 : 0;
@@ -90,6 +95,8 @@ void Explain(const CommandState& c, const std::vector<const DeviceRecord*>& sele
         slot = allowed != 0 ? CommandBlock::None : reason;
     };
     give(c.search, why.search, CommandBlock::Busy);
+    give(c.changeLogin, why.changeLogin,
+         selected.empty() ? CommandBlock::NoSelection : CommandBlock::NoneTakesNewLogin);
     const DeviceRecord* one = selected.size() == 1 ? selected.front() : nullptr;
     if (selected.size() > 1) {
         const bool reader = std::any_of(selected.begin(), selected.end(), [](const DeviceRecord* r) {
@@ -150,6 +157,12 @@ CommandState ComputeCommandState(const std::vector<const DeviceRecord*>& selecte
     return c;
 }
 
+bool TakesNewLogin(const DeviceRecord& r)
+{
+    return (r.kind == ModuleKind::Web || r.kind == ModuleKind::WebDactyl) && r.action == kActionNone &&
+           r.status >= kStatusLoginSuccessfully && CanConfigure(r.model, r.version);
+}
+
 const char* CommandBlockKey(CommandBlock block)
 {
     switch (block) {
@@ -177,6 +190,8 @@ const char* CommandBlockKey(CommandBlock block)
         return "ORB_IDS_WHY_MIXED_MODELS";
     case CommandBlock::VersionTooOld:
         return "ORB_IDS_WHY_VERSION";
+    case CommandBlock::NoneTakesNewLogin:
+        return "ORB_IDS_WHY_NO_NEW_LOGIN";
     }
     return nullptr;
 }

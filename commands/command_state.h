@@ -19,6 +19,7 @@ struct CommandState {
     std::int32_t firmwareUpdate = 0;
     std::int32_t firmwareUpdateToLatest = 0;
     std::int32_t cancelQueueItems = 0;
+    std::int32_t changeLogin = 0;  // a new login for the selected logged-in web modules
 };
 
 // Why a command the selection does not allow is greyed, in words the user can act on.
@@ -35,6 +36,7 @@ enum class CommandBlock : std::int32_t {
     ReaderSelected,   // a fingerprint reader takes no reboot, default or firmware update
     MixedModels,      // one firmware file fits one model
     VersionTooOld,    // the module's model or version does not take the command from here
+    NoneTakesNewLogin,  // no selected module is a logged-in web module whose settings may be changed
 };
 
 // The reason for each command of CommandState that is 0; None for those that are allowed.
@@ -48,12 +50,16 @@ struct CommandReasons {
     CommandBlock firmwareUpdate = CommandBlock::None;
     CommandBlock firmwareUpdateToLatest = CommandBlock::None;
     CommandBlock cancelQueueItems = CommandBlock::None;
+    CommandBlock changeLogin = CommandBlock::None;
 };
 
 // `selected` holds the selected rows in list order, null for a row without a record; `busy` is true while
 // the job queue holds any action. `reasons`, when given, receives why each disallowed command is.
 CommandState ComputeCommandState(const std::vector<const DeviceRecord*>& selected, bool busy,
                                  CommandReasons* reasons = nullptr);
+
+// Whether a module may be given a new login: a logged-in web module, idle, whose settings may be changed.
+bool TakesNewLogin(const DeviceRecord& record);
 
 // The string-table key of a reason; null for None.
 const char* CommandBlockKey(CommandBlock block);

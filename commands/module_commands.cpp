@@ -294,6 +294,47 @@ void ModuleCommands::ChangeSettings(const std::vector<std::pair<DeviceRecord*, S
     }
 }
 
+void ModuleCommands::ChangeLogin(const std::vector<DeviceRecord*>& selected)
+{
+    std::vector<DeviceRecord*> modules;
+    for (DeviceRecord* r : selected) {
+        if (r == nullptr) {
+            continue;
+        }
+        if (TakesNewLogin(*r)) {
+            modules.push_back(r);
+        } else if (r->kind == ModuleKind::BinaryDactyl || r->kind == ModuleKind::LongReply) {
+            m_prompts.Skipped(*r, SkipReason::KindNotOffered);  // a reader's settings carry no login
+        } else {
+            m_prompts.Skipped(*r, SettingNotOfferedReason(*r).value_or(SkipReason::NotEligible));
+        }
+    }
+    if (modules.empty()) {
+        return;
+    }
+    // Idle and logged in: no worker writes these records while their passwords are read here.
+    const CommandPrompts::NewLoginCheck check = [&modules](const std::string& loginId, const std::string& password) {
+        std::vector<std::string_view> current;
+        for (const DeviceRecord* r : modules) {
+            current.push_back(r->password);
+        }
+        return CheckNewLogin(loginId, password, current);
+    };
+    SettingsChange::Login login;
+    if (!m_prompts.AskNewLogin(static_cast<int>(modules.size()), login.userName, login.password, check) ||
+        check(login.userName, login.password) != NewLoginProblem::None) {
+        return;
+    }
+    std::vector<std::pair<DeviceRecord*, SettingsChange>> changes;
+    changes.reserve(modules.size());
+    for (DeviceRecord* r : modules) {
+        SettingsChange change;
+        change.login = login;
+        changes.emplace_back(r, std::move(change));
+    }
+    ChangeSettings(changes);
+}
+
 void ModuleCommands::AdvancedSetting(const std::vector<DeviceRecord*>& selected)
 {
     const DeviceRecord* r = selected.empty() ? nullptr : selected.front();

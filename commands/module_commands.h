@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "commands/login_rules.h"
 #include "operations/controller_manager.h"
 #include "discovery/device_record.h"
 #include "operations/settings_change.h"
@@ -61,6 +62,14 @@ public:
         (void)modules, (void)toLatest, (void)waves;
         return true;
     }
+    // A new login ID and password for `modules` modules, the password typed twice; `check` tells what the
+    // rules refuse, and the prompt asks again until it refuses nothing. False when the user cancelled.
+    using NewLoginCheck = std::function<NewLoginProblem(const std::string& loginId, const std::string& password)>;
+    virtual bool AskNewLogin(int modules, std::string& loginId, std::string& password, const NewLoginCheck& check)
+    {
+        (void)modules, (void)loginId, (void)password, (void)check;
+        return false;
+    }
     // Opens a module's web pages in the user's browser.
     virtual void OpenAddress(const std::string& url) = 0;
     // The settings command found the module's address busy: the window shows a message.
@@ -98,6 +107,9 @@ public:
     // the settings command checks it (logged in, offered, its address free); the others are reported
     // through CommandPrompts::Skipped. Null records are passed over.
     void ChangeSettings(const std::vector<std::pair<DeviceRecord*, SettingsChange>>& changes);
+    // One settings action per logged-in web module that changes its login only, every other value as
+    // the module has it just before the write; after its restart each logs in with the new login.
+    void ChangeLogin(const std::vector<DeviceRecord*>& selected);
     enum class RestartKind { Reboot = 1, Default = 2 };
     void RebootOrDefault(const std::vector<DeviceRecord*>& selected, RestartKind kind);
     void FirmwareUpdate(const std::vector<DeviceRecord*>& selected);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <string_view>
 
+#include "commands/firmware_glance.h"
+
 namespace tarrowind {
 namespace {
 
@@ -71,7 +73,8 @@ void AppendLine(std::string& out, const ModuleRowTexts& r, char separator, std::
 {
     const std::string* const fields[] = {&r.model,   &r.version, &r.name,   &r.mac,      &r.ip,
                                          &r.mask,    &r.gateway, &r.adapter, &r.action,  &r.status,
-                                         &r.progress, &r.kind,   &r.adapterIndex};
+                                         &r.progress, &r.kind,   &r.adapterIndex, &r.latestVersion,
+                                         &r.updateAvailable};
     bool first = true;
     for (const std::string* f : fields) {
         if (!first) {
@@ -85,7 +88,9 @@ void AppendLine(std::string& out, const ModuleRowTexts& r, char separator, std::
 
 }  // namespace
 
-const char* const kModuleCsvHeader = "Model,Version,Name,MAC,IP,Mask,Gateway,Adapter,Action,Status,Progress,Kind,Adapter index";
+const char* const kModuleCsvHeader =
+    "Model,Version,Name,MAC,IP,Mask,Gateway,Adapter,Action,Status,Progress,Kind,Adapter index,Latest version,"
+    "Update available";
 
 const char* ModuleKindText(ModuleKind kind)
 {
@@ -129,6 +134,8 @@ ModuleRowTexts RowTextsOf(const DeviceRecord& r, std::string actionText, std::st
     t.progress = std::to_string(r.progress);
     t.kind = ModuleKindText(r.kind);
     t.adapterIndex = std::to_string(r.adapterIndex);
+    t.latestVersion = r.latestVersion;
+    t.updateAvailable = UpdateAvailableText(r.firmwareStanding);
     return t;
 }
 

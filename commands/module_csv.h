@@ -11,9 +11,12 @@ namespace tarrowind {
 // One row of the device list as text, in the order of the exported columns.
 struct ModuleRowTexts {
     std::string model, version, name, mac, ip, mask, gateway, adapter, action, status, progress, kind, adapterIndex;
+    // Last, so that files read by column position before these existed still read.
+    std::string latestVersion, updateAvailable;
 };
 
-// "Model,Version,Name,MAC,IP,Mask,Gateway,Adapter,Action,Status,Progress,Kind,Adapter index".
+// "Model,Version,Name,MAC,IP,Mask,Gateway,Adapter,Action,Status,Progress,Kind,Adapter index,Latest version,
+// Update available".
 extern const char* const kModuleCsvHeader;
 
 // "Web", "WebDactyl", "BinaryDactyl", "LongReply".
@@ -25,7 +28,8 @@ enum class RecordColumn { Model, Version, Name, Mac, Ip, Mask, Gateway, Adapter 
 // That column's text; the adapter of a module reached through a router is "Routed".
 std::string_view RecordColumnText(const DeviceRecord& record, RecordColumn column);
 
-// The record's texts; action and status are the caller's, as it shows them.
+// The record's texts; action and status are the caller's, as it shows them. The firmware columns come
+// from the record's standing: its latest version and "yes", "no", "not listed" or nothing.
 ModuleRowTexts RowTextsOf(const DeviceRecord& record, std::string actionText, std::string statusText);
 
 // One CSV field: a field that a spreadsheet would take for a formula (starting with =, +, -, @, tab, CR

@@ -91,6 +91,16 @@ enum class FailureReason : std::int32_t {
     TlsFailed = 5,           // the secure connection could not be set up
     Cancelled = 6,           // withdrawn from the queue before it ran
     Held = 7,                // not started: an earlier update of its batch failed
+    LoginKept = 8,           // the module refused the new login after its restart and still takes the old
+};
+
+// What the firmware folder's list says of a module's firmware; Unknown where nobody asked (no folder, not
+// logged in).
+enum class FirmwareStanding : std::int32_t {
+    Unknown = 0,
+    UpToDate = 1,
+    UpdateAvailable = 2,
+    NotListed = 3,
 };
 
 constexpr std::uint32_t kBroadcastAdapterIndex = 0xFFFFFFFFu;
@@ -142,6 +152,10 @@ struct DeviceRecord {
     // than versionBefore counts).
     std::string versionBefore;
     std::string expectedVersion;
+    // Set by whoever shows the record against the firmware list (never by the workers); latestVersion is
+    // the list's version for the model, as the module would report it.
+    FirmwareStanding firmwareStanding = FirmwareStanding::Unknown;
+    std::string latestVersion;
 
     // Every copy of a record overwrites its password when it goes.
     ~DeviceRecord() { WipeString(password); }

@@ -37,7 +37,24 @@ void RunLoginStep(CControllerManager& manager, DeviceRecord& record)
     record.status = kStatusLogin;
     record.failureReason = FailureReason::None;
     Report(record);
-    const std::int32_t result = record.kind == ModuleKind::BinaryDactyl ? LoginByCgi(&record, http) : LoginByPage(&record, http);
+    const auto login = [&record, &http] {
+        return record.kind == ModuleKind::BinaryDactyl ? LoginByCgi(&record, http) : LoginByPage(&record, http);
+    };
+    std::int32_t result = login();
+    // Back from a settings action that changed the login: a module that refused the new one may still
+    // take the old, and then stays on it, its settings change failed.
+    const std::shared_ptr<PendingPayload> before = std::move(record.pendingPayload);
+    record.pendingPayload.reset();
+    const auto* previous = PayloadAs<PreviousLogin>(before);
+    if (previous != nullptr && FailureReasonOf(result) == FailureReason::CredentialsRefused) {
+        record.userName = previous->userName;
+        record.password = previous->password;
+        if (login() == 0) {
+            record.status = kStatusSettingFailed;
+            record.failureReason = FailureReason::LoginKept;
+            return;
+        }
+    }
     record.status = result == 0 ? kStatusLoginSuccessfully : FailureStatus(result, kStatusLoginFailed);
     record.failureReason = FailureReasonOf(result);
     // Back after a firmware update: the requery refreshed its version, which must be the new one.
@@ -94,6 +111,9 @@ void RunSettingsStep(CControllerManager& manager, DeviceRecord& record)
         record.status = SettingsFailureStatus(result);
         record.failureReason = FailureReasonOf(result);
         return;
+    }
+    if (settings->newLoginName != record.userName || settings->newAdminPassword != record.password) {
+        record.pendingPayload = MakePayload(PreviousLogin{record.userName, record.password});
     }
     record.userName = settings->newLoginName;
     record.password = settings->newAdminPassword;

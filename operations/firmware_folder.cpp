@@ -134,10 +134,23 @@ std::int32_t CheckLatestFirmware(const IniReader& list, const std::string& folde
                                  std::string* listedVersion)
 {
     const auto mine = ModuleVersion(version);
-    const std::string myKey = VersionKey(mine[0], mine[1], mine[2]);
-    if (model == "QT-DC410" && VersionKey(1, 1, 1) > myKey) {
+    if (model == "QT-DC410" && VersionKey(1, 1, 1) > VersionKey(mine[0], mine[1], mine[2])) {
         return 0;  // such old controllers are never offered an update to latest
     }
+    std::string listed;
+    const std::int32_t newer = CompareWithList(list, folder, model, version, listed, firmwareFile, firmwareFile2);
+    if (newer == 1 && listedVersion != nullptr) {
+        *listedVersion = listed;
+    }
+    return newer;
+}
+
+std::int32_t CompareWithList(const IniReader& list, const std::string& folder, const std::string& model,
+                             const std::string& version, std::string& listedVersion, std::string* firmwareFile,
+                             std::string* firmwareFile2)
+{
+    const auto mine = ModuleVersion(version);
+    const std::string myKey = VersionKey(mine[0], mine[1], mine[2]);
     std::string listVersion, listDate, file, file2;
     if (!ReadFirmwareInfo(list, folder, model, listVersion, listDate, file, file2)) {
         return -1;
@@ -151,10 +164,8 @@ std::int32_t CheckLatestFirmware(const IniReader& list, const std::string& folde
         *firmwareFile = file;
         *firmwareFile2 = file2;
     }
-    if (newer && listedVersion != nullptr) {
-        *listedVersion = "V" + std::to_string(listed[0]) + "." + std::to_string(listed[1]) + "." +
-                         std::to_string(listed[2]) + "-" + std::to_string(build);
-    }
+    listedVersion = "V" + std::to_string(listed[0]) + "." + std::to_string(listed[1]) + "." +
+                    std::to_string(listed[2]) + "-" + std::to_string(build);
     return newer ? 1 : 0;
 }
 

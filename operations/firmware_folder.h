@@ -46,6 +46,12 @@ std::int32_t CheckLatestFirmware(const std::string& folder, const std::string& m
 std::int32_t CheckLatestFirmware(const IniReader& list, const std::string& folder, const std::string& model,
                                  const std::string& version, std::string* firmwareFile, std::string* firmwareFile2,
                                  std::string* listedVersion = nullptr);
+// The list's verdict on a module's firmware without the rule that keeps old controllers from updates:
+// 1 newer listed (the file fields set, when given), 0 not newer, -1 not listed or no list.
+// `listedVersion` receives the list's version as the module would report it, unless -1.
+std::int32_t CompareWithList(const IniReader& list, const std::string& folder, const std::string& model,
+                             const std::string& version, std::string& listedVersion,
+                             std::string* firmwareFile = nullptr, std::string* firmwareFile2 = nullptr);
 
 // Whether a module logged in again after an action runs the firmware it was to get: after an update to
 // a listed version, that version (numbers compared); after an update from a file, any version other than

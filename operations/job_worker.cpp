@@ -66,6 +66,7 @@ void CControllerManager::WaitForModuleToReturn(DeviceRecord& record)
         }
         return;
     }
+    record.pendingPayload.reset();  // a previous login kept for the login that now never comes
     Report(record);
     record.action = kActionNone;
     record.status = kStatusCannotAccess;

@@ -12,11 +12,20 @@
 
 namespace tarrowind {
 
+// The login a module had before a settings action gave it another: tried when the new one is refused
+// after the restart, in case the module kept it.
+struct PreviousLogin {
+    std::string userName;
+    std::string password;
+    ~PreviousLogin() { WipeString(password); }
+};
+
 // What a queued action will send; owned by the record until sent or withdrawn. A reader's settings go as
 // its request bytes; a web module's as its whole configuration or as a change applied to the
-// configuration read just before the write; a firmware update carries its batch's file digests.
+// configuration read just before the write; a firmware update carries its batch's file digests; a
+// module whose login a settings action changed keeps its previous login until it has logged in again.
 struct PendingPayload {
-    std::variant<DactylSettingsRequest, ModuleSettings, SettingsChange, FirmwareBatch> value;
+    std::variant<DactylSettingsRequest, ModuleSettings, SettingsChange, FirmwareBatch, PreviousLogin> value;
 };
 
 template <typename T>

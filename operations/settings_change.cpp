@@ -17,6 +17,10 @@ void ApplySettingsChange(const SettingsChange& change, ModuleSettings& s)
     s.ip = change.ip.value_or(s.ip);
     s.mask = change.mask.value_or(s.mask);
     s.gateway = change.gateway.value_or(s.gateway);
+    if (change.login) {
+        s.newLoginName = change.login->userName;
+        s.newAdminPassword = change.login->password;
+    }
 }
 
 std::int32_t ChangeModuleSettings(const SettingsChange& change, const HttpTarget& target, HttpClient& http,

@@ -809,6 +809,90 @@ TEST_F(CliE2E, BackupOfOneModuleRestoresOntoItsReplacementValueByValue)
         EXPECT_EQ(f.state, RestoreFieldState::Unchanged) << f.field;
     }
     std::filesystem::remove_all(folder);
+// A firmware folder of its own, removed at the end.
+struct FirmwareFolder {
+    std::string path;
+    FirmwareFolder(const std::string& list)
+    {
+        char folderTemplate[] = "/tmp/tarrowind-cli-list-XXXXXX";
+        if (::mkdtemp(folderTemplate) == nullptr) {
+            throw std::runtime_error("mkdtemp");
+        }
+        path = folderTemplate;
+        std::ofstream(path + "/Tarrowind.ini") << list;
+    }
+    ~FirmwareFolder() { std::filesystem::remove_all(path); }
+};
+
+TEST_F(CliE2E, SearchComparesEveryWebModuleWithTheFirmwareList)
+{
+    const std::string old = "02:00:00:00:2F:01", current = "02:00:00:00:2F:02", unlisted = "02:00:00:00:2F:03";
+    json a = LabModule("Web", old, "192.0.2.95"), b = LabModule("Web", current, "192.0.2.96");
+    json c = LabModule("WebDactyl", unlisted, "192.0.2.97");
+    a["version"] = "V3.1.0-2";
+    b["version"] = "V3.2.0-7";
+    lab::Simulator sim(json{{"modules", {a, b, c}}});
+    const FirmwareFolder folder("[QT-DC410]\nVersion=3.2.0\nDate=7\nFile=latest.bin\n");
+
+    const CliRun run = RunCli({"search", "--json", "--firmware-folder", folder.path, "--search-ms", "1500"});
+    std::map<std::string, json> found;
+    std::istringstream lines(run.out);
+    for (std::string line; std::getline(lines, line);) {
+        const json j = json::parse(line);
+        if (j.contains("mac")) {
+            found[j["mac"]] = j;
+        }
+    }
+    ASSERT_EQ(found.size(), 3u) << run.out;
+    EXPECT_EQ(found[old]["latestVersion"], "V3.2.0-7");
+    EXPECT_EQ(found[old]["updateAvailable"], true);
+    EXPECT_EQ(found[current]["updateAvailable"], false);
+    EXPECT_EQ(found[unlisted]["latestVersion"], "");
+    EXPECT_TRUE(found[unlisted]["updateAvailable"].is_null());
+
+    const CliRun csv = RunCli({"search", "--csv", "--firmware-folder", folder.path, "--search-ms", "1500"});
+    EXPECT_NE(csv.out.find("Adapter index,Latest version,Update available\r\n"), std::string::npos) << csv.out;
+    EXPECT_NE(csv.out.find(old + ",192.0.2.95,"), std::string::npos);
+    EXPECT_NE(csv.out.find(",V3.2.0-7,yes\r\n"), std::string::npos) << csv.out;
+    EXPECT_NE(csv.out.find(",,not listed\r\n"), std::string::npos) << csv.out;
+}
+
+TEST_F(CliE2E, ANewLoginForTwoModulesIsTheirsAfterTheirRestartAndAWeakOneIsRefused)
+{
+    const std::string a = "02:00:00:00:30:01", b = "02:00:00:00:30:02";
+    lab::Simulator sim(json{{"restartSilenceMs", 300},
+                            {"modules", {LabModule("Web", a, "192.0.2.98"), LabModule("Web", b, "192.0.2.99")}}});
+    const std::string newVariable = "TW_CLI_E2E_NEW_PASSWORD";
+    const auto run = [&](std::vector<std::string> options, const std::string& newPassword) {
+        return lab::RunCli(options, {std::string(kPasswordVariable) + "=" + kPassword, newVariable + "=" + newPassword});
+    };
+    const std::vector<std::string> change = {"set", "--all", "--user", "admin", "--password-env", kPasswordVariable,
+                                             "--new-user", "boss", "--new-password-env", newVariable, "--json",
+                                             "--search-ms", "1500"};
+
+    const CliRun weak = run(change, "short");
+    EXPECT_EQ(weak.exitCode, 2);
+    EXPECT_NE(weak.err.find("fewer than 8 characters"), std::string::npos) << weak.err;
+    EXPECT_EQ(weak.err.find("short"), std::string::npos) << "the password itself is never shown";
+
+    const CliRun changed = run(change, "n3w-pass-word");
+    const JsonLines final = FinalLines(changed.out);
+    ASSERT_EQ(final.size(), 2u) << changed.out << changed.err;
+    for (const std::string& mac : {a, b}) {
+        EXPECT_EQ(final.at(mac)["result"], "done") << changed.out;
+    }
+    EXPECT_EQ(changed.exitCode, 0);
+    EXPECT_EQ(changed.out.find("n3w-pass-word"), std::string::npos);
+
+    const CliRun login = run({"login", "--all", "--user", "boss", "--password-env", newVariable, "--json",
+                              "--search-ms", "1500"},
+                             "n3w-pass-word");
+    const JsonLines loggedIn = FinalLines(login.out);
+    ASSERT_EQ(loggedIn.size(), 2u) << login.out;
+    for (const std::string& mac : {a, b}) {
+        EXPECT_EQ(loggedIn.at(mac)["statusName"], "LOGIN_SUCCESSFULLY") << login.out;
+    }
+    EXPECT_EQ(login.exitCode, 0);
 }
 
 }  // namespace

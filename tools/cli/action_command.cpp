@@ -14,6 +14,7 @@
 #include "operations/module_settings.h"
 #include "commands/address_plan.h"
 #include "commands/address_rules.h"
+#include "commands/login_rules.h"
 #include "commands/module_commands.h"
 #include "commands/settings_plan.h"
 #include "commands/terminal_text.h"
@@ -804,6 +805,12 @@ int RunActionCommand(const ActionOptions& options, std::istream& in, std::ostrea
             return kExitUsage;
         }
         if (!ReadSecret(options.set.newPasswordEnv, false, in, newPassword, err)) {
+            return kExitUsage;
+        }
+        // The window's rules for a new login, checked before any module is touched.
+        if (const NewLoginProblem problem = CheckNewLogin(*options.set.newUser, newPassword, {password});
+            problem != NewLoginProblem::None) {
+            err << "tarrowind-cli: --new-user, --new-password-env: " << DescribeNewLoginProblem(problem) << '\n';
             return kExitUsage;
         }
     }

@@ -73,6 +73,8 @@ const char* ReasonWords(FailureReason reason)
         return "cancelled";
     case FailureReason::Held:
         return "held: an earlier update failed";
+    case FailureReason::LoginKept:
+        return "the module refused the new login after its restart and keeps its old one";
     case FailureReason::None:
         break;
     }

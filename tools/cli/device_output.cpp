@@ -41,6 +41,10 @@ std::string DeviceJson(const DeviceRecord& r)
         {"status", r.status},
         {"addressConfirmed", r.addressConfirmed},
         {"replyFrom", r.replyFrom == 0 ? std::string() : FormatIp(r.replyFrom)},
+        {"latestVersion", r.latestVersion},
+        {"updateAvailable", r.firmwareStanding == FirmwareStanding::UpdateAvailable ? nlohmann::ordered_json(true)
+                            : r.firmwareStanding == FirmwareStanding::UpToDate ? nlohmann::ordered_json(false)
+                                                                                : nlohmann::ordered_json()},
     };
     return JsonTerminalSafe(object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
 }

@@ -115,6 +115,9 @@ int main(int argc, char** argv)
     searchCommand->add_option("--filter", search.filter,
                               "Only the modules whose name, model, version, MAC, IP, adapter or status contains TEXT "
                               "(any case)");
+    searchCommand->add_option("--firmware-folder", search.firmwareFolder,
+                              "Folder of the firmware list to compare each module with, instead of the management "
+                              "software's");
 
     ActionOptions action;
     struct Entry {

@@ -3,11 +3,14 @@
 #include <map>
 #include <mutex>
 
+#include "commands/firmware_glance.h"
 #include "commands/module_csv.h"
 #include "commands/row_filter.h"
 #include "commands/terminal_text.h"
 #include "discovery/address_text.h"
 #include "operations/controller_manager.h"
+#include "operations/firmware_folder.h"
+#include "platform/process_environment.h"
 #include "tools/cli/device_output.h"
 #include "tools/cli/status_names.h"
 
@@ -16,13 +19,14 @@ namespace {
 
 class SearchPrinter final : public CoreEvents {
 public:
-    SearchPrinter(const SearchOptions& options, std::ostream& out, std::ostream& err)
-        : m_options(options), m_out(out), m_err(err), m_filter(options.filter)
+    SearchPrinter(const SearchOptions& options, const FirmwareGlance& firmware, std::ostream& out, std::ostream& err)
+        : m_options(options), m_firmware(firmware), m_out(out), m_err(err), m_filter(options.filter)
     {
     }
 
-    void OnModuleFound(const DeviceRecord& record) override
+    void OnModuleFound(const DeviceRecord& found) override
     {
+        const DeviceRecord record = WithFirmware(found);
         const std::string status = StatusName(record.status);
         if (!m_filter.Matches(RowFilter::Haystack({record.name, record.model, record.version, record.macText,
                                                    record.ipText, record.adapterName, status}))) {
@@ -45,8 +49,9 @@ public:
 
     // The confirmed reply of a module listed unconfirmed: its CSV row is replaced; a line or JSON object
     // already printed is followed by the confirmed one, which stands for the module from then on.
-    void OnModuleConfirmed(const DeviceRecord& record) override
+    void OnModuleConfirmed(const DeviceRecord& confirmed) override
     {
+        const DeviceRecord record = WithFirmware(confirmed);
         const auto row = m_shown.find(record.macText);
         if (row == m_shown.end()) {
             return;
@@ -62,7 +67,16 @@ public:
     const std::vector<ModuleRowTexts>& Rows() const { return m_rows; }
 
 private:
+    // A search logs in nowhere: every web module is matched against the list by the version it replied.
+    DeviceRecord WithFirmware(const DeviceRecord& record) const
+    {
+        DeviceRecord copy = record;
+        m_firmware.Apply(copy, false);
+        return copy;
+    }
+
     const SearchOptions& m_options;
+    const FirmwareGlance& m_firmware;
     std::ostream& m_out;
     std::ostream& m_err;
     RowFilter m_filter;
@@ -104,7 +118,12 @@ int RunSearchCommand(const SearchOptions& options, std::ostream& out, std::ostre
         err << "tarrowind-cli: the ranges or the probe rate are out of bounds\n";
         return 2;
     }
-    SearchPrinter printer(options, out, err);
+    std::string folder = options.firmwareFolder ? *options.firmwareFolder : LoadFirmwareFolder();
+    if (!folder.empty() && folder.back() != PathSeparator()) {
+        folder += PathSeparator();
+    }
+    const FirmwareGlance firmware(folder);  // the list read once for the whole search
+    SearchPrinter printer(options, firmware, out, err);
     manager.Init(nullptr, &printer);
     manager.RemoveAllStaticArp();
     if (manager.EnumerateAdapters() != 1) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -16,6 +17,7 @@ struct SearchOptions {
     std::vector<std::string> ranges;  // --range items, each "a.b.c.d/n", "first-last" or an address
     std::uint32_t rate = kDefaultProbeRate;
     std::string filter;  // only modules whose texts contain it, as the window's filter keeps rows
+    std::optional<std::string> firmwareFolder;  // unset: the management software's
 };
 
 // The --range items as one set of ranges; false, with the reason on `err`, for an item that is none.

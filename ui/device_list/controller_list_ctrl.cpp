@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 
 #include "discovery/address_text.h"
 #include "platform/ipv4_address.h"
@@ -36,6 +37,14 @@ int CompareNumbers(std::int32_t a, std::int32_t b)
 
 // The address as a number with the first dotted number most significant: the same order as the
 // zero-padded "%.3d.%.3d.%.3d.%.3d" texts compared ordinally. Bad texts give 255.255.255.255 and so sort last.
+// "V3.21.0-1234" as numbers, so that V3.9 sorts before V3.10.
+std::array<int, 4> VersionNumbers(const std::string& version)
+{
+    std::array<int, 4> n{};
+    std::sscanf(version.c_str(), "V%d.%d.%d-%d", &n[0], &n[1], &n[2], &n[3]);
+    return n;
+}
+
 std::uint32_t IpSortKey(const std::string& text)
 {
     return NetworkToHostOrder(InetAddr(text));
@@ -378,6 +387,15 @@ int CControllerListCtrl::CompareRecords(const DeviceRecord& a, const DeviceRecor
     case ControllerListModel::kColumnProgress:
         result = CompareNumbers(a.progress, b.progress);
         break;
+    case ControllerListModel::kColumnFirmware:
+        // By standing first, so that every module with an update stands together whatever the version.
+        result = CompareNumbers(static_cast<std::int32_t>(a.firmwareStanding),
+                                static_cast<std::int32_t>(b.firmwareStanding));
+        if (result == 0) {
+            const auto numbers = VersionNumbers(a.latestVersion) <=> VersionNumbers(b.latestVersion);
+            result = numbers < 0 ? -1 : (numbers > 0 ? 1 : 0);
+        }
+        break;
     default:
         // Ordinal, by UTF-16 code unit, case-sensitive: the cell texts as the list shows them.
         result = Sign(ControllerListModel::CellText(a, column)
@@ -523,6 +541,16 @@ void CControllerListCtrl::FitColumns()
     samples[ControllerListModel::kColumnAction] = ControllerListModel::ActionTexts();
     samples[ControllerListModel::kColumnStatus] = ControllerListModel::StatusTexts();
     samples[ControllerListModel::kColumnProgress] = {};  // the bar has room enough at the minimum width
+    {
+        DeviceRecord sample;
+        sample.latestVersion = "V1.0.9-20080101";
+        for (const FirmwareStanding standing :
+             {FirmwareStanding::UpToDate, FirmwareStanding::UpdateAvailable, FirmwareStanding::NotListed}) {
+            sample.firmwareStanding = standing;
+            samples[ControllerListModel::kColumnFirmware] << ControllerListModel::CellText(
+                sample, ControllerListModel::kColumnFirmware);
+        }
+    }
 
     QHeaderView* header = horizontalHeader();
     m_fittedWidths.resize(ControllerListModel::kColumnCount, 0);

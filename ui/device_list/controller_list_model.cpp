@@ -137,6 +137,7 @@ const std::array<ControllerListModel::ColumnInfo, ControllerListModel::kColumnCo
         {"ORB_IDS_ACTION", 110},
         {"ORB_IDS_STATUS", 110},
         {"ORB_IDS_PROGRESS", 80},
+        {"ORB_IDS_FIRMWARE_COLUMN", 110},
     }};
     return columns;
 }
@@ -251,8 +252,8 @@ void ControllerListModel::Append(std::vector<std::unique_ptr<DeviceRecord>> reco
     std::size_t kept = 0;
     for (auto& record : records) {
         auto row = std::make_unique<Row>();
-        row->snapshot = ShownFields(*record);  // nobody else holds the record yet
         row->record = std::move(record);
+        TakeSnapshot(*row);  // nobody else holds the record yet
         if (Keeps(*row)) {
             row->shown = 0;
             ++kept;
@@ -286,7 +287,8 @@ bool ControllerListModel::Keeps(Row& row)
     }
     if (!row.foldedValid) {
         const DeviceRecord& s = row.snapshot;
-        row.folded = RowFilter::Haystack({s.name, s.model, s.version, s.macText, s.ipText, s.adapterName});
+        row.folded = RowFilter::Haystack(
+            {s.name, s.model, s.version, s.macText, s.ipText, s.adapterName, FirmwareStandingText(s)});
         row.foldedValid = true;
     }
     const auto folded = [](const auto& table, std::int32_t code) -> std::string_view {
@@ -323,6 +325,25 @@ bool ControllerListModel::SetFilter(const std::string& typed)
     Number();
     endResetModel();
     return true;
+}
+
+void ControllerListModel::TakeSnapshot(Row& row)
+{
+    row.snapshot = ShownFields(*row.record);
+    m_firmware.Apply(row.snapshot, true);
+    row.foldedValid = false;
+}
+
+void ControllerListModel::SetFirmwareFolder(const std::string& folder)
+{
+    m_firmware = FirmwareGlance(folder);
+    for (auto& row : m_all) {
+        m_firmware.Apply(row->snapshot, true);
+        row->foldedValid = false;
+    }
+    if (!m_rows.empty()) {
+        emit dataChanged(index(0, kColumnFirmware), index(static_cast<int>(m_rows.size()) - 1, kColumnFirmware));
+    }
 }
 
 void ControllerListModel::Number()
@@ -384,8 +405,7 @@ bool ControllerListModel::Refresh(const DeviceRecord& record)
         return false;
     }
     Row& row = *found->second;
-    row.snapshot = ShownFields(record);
-    row.foldedValid = false;
+    TakeSnapshot(row);
     if (row.shown >= 0) {
         emit dataChanged(index(row.shown, 0), index(row.shown, kColumnCount - 1));
     }
@@ -559,6 +579,7 @@ QString ControllerListModel::CellText(const DeviceRecord& record, int column)
     switch (column) {
     case kColumnAction: return ActionText(record.action);
     case kColumnStatus: return StatusText(record.status);
+    case kColumnFirmware: return FromUtf8(FirmwareStandingText(record));
     default: return {};  // the progress column has no text
     }
 }

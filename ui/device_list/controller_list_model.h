@@ -14,6 +14,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "commands/firmware_glance.h"
 #include "commands/row_filter.h"
 #include "discovery/device_record.h"
 
@@ -43,7 +44,8 @@ public:
         kColumnAction = 8,
         kColumnStatus = 9,
         kColumnProgress = 10,
-        kColumnCount = 11,
+        kColumnFirmware = 11,  // whether the firmware folder lists newer firmware for a logged-in module
+        kColumnCount = 12,
     };
 
     // The row images, in the order of the list's image list.
@@ -78,6 +80,9 @@ public:
     bool SetFilter(const std::string& typed);
     const RowFilter& Filter() const { return m_filter; }
     int TotalCount() const { return static_cast<int>(m_all.size()); }
+    // Reads the firmware list of `folder` (empty: none known) and shows each logged-in row's standing
+    // against it; rows added or refreshed later are matched against the same reading.
+    void SetFirmwareFolder(const std::string& folder);
     // Frees every record and removes every row.
     void Clear();
     // Orders the rows by `less` over their snapshots; selection and current index follow their records.
@@ -147,6 +152,7 @@ private:
     };
 
     bool Keeps(Row& row);
+    void TakeSnapshot(Row& row);
     void Number();  // the row numbers of the rows shown
 
     // Each row apart, so that a snapshot's address outlives appends and sorts.
@@ -154,6 +160,7 @@ private:
     std::vector<Row*> m_rows;                 // the rows shown, in list order
     std::unordered_map<const DeviceRecord*, Row*> m_rowOf;
     RowFilter m_filter;
+    FirmwareGlance m_firmware;  // the list as read once, not at each paint
     std::array<std::string, 7> m_foldedActions;
     std::array<std::string, kStatusCount> m_foldedStatuses;
     std::array<QIcon, kRowImageCount> m_icons;

@@ -34,6 +34,8 @@ const char* FailureKey(FailureReason reason)
         return "ORB_IDS_WHY_CANCELLED";
     case FailureReason::Held:
         return "ORB_IDS_WHY_HELD";
+    case FailureReason::LoginKept:
+        return "ORB_IDS_WHY_LOGIN_KEPT";
     case FailureReason::None:
         break;
     }

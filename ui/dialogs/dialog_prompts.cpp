@@ -10,6 +10,7 @@
 #include "localisation/string_table.h"
 #include "platform/secret_wipe.h"
 #include "operations/module_settings.h"
+#include "ui/dialogs/change_login_dlg.h"
 #include "ui/dialogs/controller_property_sheet.h"
 #include "ui/dialogs/dactyl_setting_dlg.h"
 #include "ui/dialogs/firmware_update_dlg.h"
@@ -78,6 +79,21 @@ bool DialogPrompts::AskLogin(std::string& loginId, std::string& password)
     loginId = dialog.loginId;
     password = dialog.password;
     lastLoginId = loginId;
+    return true;
+}
+
+bool DialogPrompts::AskNewLogin(int modules, std::string& loginId, std::string& password, const NewLoginCheck& check)
+{
+    KeepSecretsOutOfDumps();
+    CChangeLoginDlg dialog(modules, check, m_parent);
+    dialog.loginId = lastLoginId;
+    const WipeOnExit wipeTyped(dialog.password);
+    if (dialog.exec() != QDialog::Accepted) {
+        return false;
+    }
+    loginId = dialog.loginId;
+    password = dialog.password;
+    lastLoginId = loginId;  // the next login to these modules is with this ID
     return true;
 }
 

@@ -19,6 +19,7 @@ public:
     DialogPrompts(QWidget* parent, const CControllerManager& manager) : m_parent(parent), m_manager(manager) {}
 
     bool AskLogin(std::string& loginId, std::string& password) override;
+    bool AskNewLogin(int modules, std::string& loginId, std::string& password, const NewLoginCheck& check) override;
     bool EditModuleSettings(ModuleSettings& settings) override;
     bool EditDactylSettings(DactylSettingValues& values) override;
     bool AskFirmwareFile(DeviceRecord& first, std::string& path) override;

@@ -4,6 +4,7 @@ list(APPEND TARROWIND_UI_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/about_box.cpp
   ${CMAKE_CURRENT_LIST_DIR}/apply_plan_dlg.cpp
   ${CMAKE_CURRENT_LIST_DIR}/assign_addresses_dlg.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/change_login_dlg.cpp
   ${CMAKE_CURRENT_LIST_DIR}/controller_property_sheet.cpp
   ${CMAKE_CURRENT_LIST_DIR}/dactyl_setting_dlg.cpp
   ${CMAKE_CURRENT_LIST_DIR}/dialog_prompts.cpp

@@ -55,6 +55,8 @@ BatchWords BatchWordsOf(int command)
         return {"ORB_IDS_SET_LOGIN", "ORB_IDS_BATCH_SUMMARY_LOGIN"};
     case WindowCommand::kCommandSetting:
         return {"ORB_IDS_SETTING", "ORB_IDS_BATCH_SUMMARY_SETTING"};
+    case WindowCommand::kCommandChangeLogin:
+        return {"ORB_IDS_CHANGE_LOGIN", "ORB_IDS_BATCH_SUMMARY_SETTING"};
     case WindowCommand::kCommandAdvancedSetting:
         return {"ORB_IDS_ADVANCEDSETTING", "ORB_IDS_BATCH_SUMMARY_SETTING"};
     case WindowCommand::kCommandReboot:
@@ -314,6 +316,9 @@ void MainDialog::Search()
         return;
     }
     m_list->Clear();
+    // Read anew at each search: the management software may have brought new firmware meanwhile.
+    m_list->Model()->SetFirmwareFolder(m_manager.FirmwareFolder());
+    m_list->setColumnHidden(ControllerListModel::kColumnFirmware, m_manager.FirmwareFolder().empty());
     m_statusBar->ForgetSummary();
     m_manager.Init(this, m_list);
     m_manager.StartSearch();
@@ -360,6 +365,7 @@ void MainDialog::UpdateCommandUi()
         {kCommandFirmwareUpdate, s.firmwareUpdate != 0, why.firmwareUpdate},
         {kCommandFirmwareUpdateToLatest, s.firmwareUpdateToLatest != 0, why.firmwareUpdateToLatest},
         {kCommandCancelQueueItems, s.cancelQueueItems != 0, why.cancelQueueItems},
+        {kCommandChangeLogin, s.changeLogin != 0, why.changeLogin},
     };
     for (const auto& [id, value, reason] : explained) {
         m_actions->SetEnabled(id, value, CommandBlockKey(reason));
@@ -412,6 +418,9 @@ void MainDialog::RunCommand(int id)
         break;
     case kCommandSetting:
         m_commands->Setting(selected);
+        break;
+    case kCommandChangeLogin:
+        m_commands->ChangeLogin(selected);
         break;
     case kCommandAdvancedSetting:
         m_commands->AdvancedSetting(selected);

@@ -48,6 +48,7 @@ constexpr Command kCommands[] = {
     {kCommandAssignAddresses, "ORB_IDS_ASSIGN_ADDRESSES", nullptr, -1},
     {kCommandApplyPlan, "ORB_IDS_APPLY_PLAN", nullptr, -1},
     {kCommandTrustNewCertificate, "ORB_IDS_TRUST_NEW_CERTIFICATE", nullptr, -1},
+    {kCommandChangeLogin, "ORB_IDS_CHANGE_LOGIN", nullptr, -1},
     {kCommandAbout, "ORB_IDS_ABOUTBOX", nullptr, -1},
     {kCommandSaveSettings, "ORB_IDS_SAVE_SETTINGS", nullptr, -1},
     {kCommandRestoreSettings, "ORB_IDS_RESTORE_SETTINGS", nullptr, -1},
@@ -63,7 +64,7 @@ constexpr int kFilterRow[] = {kCommandSearchAddresses, kCommandAssignAddresses, 
 
 constexpr int kContextMenu[] = {
     kCommandSelectAll, kCommandCopy, kCommandExportList, 0,
-    kCommandSearch, kCommandStop, kCommandSearchAddresses, kCommandSetLogin, 0,
+    kCommandSearch, kCommandStop, kCommandSearchAddresses, kCommandSetLogin, kCommandChangeLogin, 0,
     kCommandSetting, kCommandAdvancedSetting, kCommandReboot, kCommandDefault, kCommandAssignAddresses,
     kCommandApplyPlan, kCommandSaveSettings, kCommandRestoreSettings, 0,
     kCommandFirmwareUpdate, kCommandFirmwareUpdateToLatest, 0,
@@ -104,6 +105,11 @@ WindowActions::WindowActions(QWidget& window, QSize imageSize) : QObject(&window
         m_toolTips.emplace(id, m_actions.at(id)->text());
     }
     m_actions.at(kCommandAbout)->setText(Q(Text("ORB_IDS_ABOUTBOX")) + QStringLiteral("..."));
+    // Greyed in the context menu, it says why there.
+    QAction* changeLogin = m_actions.at(kCommandChangeLogin);
+    changeLogin->setToolTip(changeLogin->text());
+    changeLogin->setText(changeLogin->text() + QStringLiteral("..."));
+    m_toolTips.emplace(kCommandChangeLogin, changeLogin->toolTip());
     m_actions.at(kCommandSelectAll)->setShortcuts(QKeySequence::SelectAll);
     m_actions.at(kCommandCopy)->setShortcuts(QKeySequence::Copy);
     m_actions.at(kCommandExportList)->setShortcuts(QKeySequence::Save);
@@ -145,7 +151,7 @@ std::vector<QAction*> WindowActions::FilterRowActions() const
 std::unique_ptr<QMenu> WindowActions::ContextMenu(QWidget* parent) const
 {
     auto menu = std::make_unique<QMenu>(parent);
-    menu->setToolTipsVisible(true);
+    menu->setToolTipsVisible(true);  // the reasons of greyed commands
     for (const int id : kContextMenu) {
         if (id == 0) {
             menu->addSeparator();

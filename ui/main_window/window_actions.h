@@ -42,6 +42,8 @@ enum WindowCommand : int {
     // A module's settings to a file and back, in the context menu.
     kCommandSaveSettings = 50040,
     kCommandRestoreSettings = 50041,
+    // A new login for the selected logged-in modules.
+    kCommandChangeLogin = 50026,
     kCommandAbout = 16,
 };
 

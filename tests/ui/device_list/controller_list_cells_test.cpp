@@ -133,7 +133,7 @@ void ControllerListCellsTest::cellTextsComeFromTheSnapshot()
     record.status = tarrowind::kStatusLoginSuccessfully;
     const std::vector<QString> expected = {"QT-DC410", "3.10", "Tür Süd", "00:0E:E3:01:02:03", "192.0.2.10",
                                            "255.255.255.0", "192.0.2.1", "pc0",
-                                           Q(tarrowind::Text("ORB_IDS_FIRMWARE_UPDATE_TO_LATEST")), "Logged in", ""};
+                                           Q(tarrowind::Text("ORB_IDS_FIRMWARE_UPDATE_TO_LATEST")), "Logged in", "", ""};
     for (int column = 0; column < ControllerListModel::kColumnCount; ++column) {
         QCOMPARE(ControllerListModel::CellText(record, column), expected[static_cast<std::size_t>(column)]);
     }

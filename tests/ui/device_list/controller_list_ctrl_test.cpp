@@ -1,5 +1,6 @@
 #include <QHeaderView>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <atomic>
@@ -7,7 +8,9 @@
 #include <thread>
 
 #include "localisation/string_table.h"
+#include "operations/firmware_folder.h"
 #include "operations/pending_payload.h"
+#include "ui/device_list/controller_list_commands.h"
 #include "ui/device_list/controller_list_ctrl.h"
 #include "ui/device_list/controller_list_model.h"
 #include "ui/main_window/ui_call_gate.h"
@@ -77,6 +80,7 @@ private slots:
     void mouseSignals();
     void filterHidesRowsAndKeepsTheSelectionOfRowsStillShown();
     void anUnconfirmedRowIsMarkedUntilTheModuleConfirmsIt();
+    void firmwareColumnShowsTheListsVerdictAndSortsFiltersAndExportsIt();
 };
 
 void ControllerListCtrlTest::comparesAddressesAsNumbersWithBadTextsLast()
@@ -485,6 +489,57 @@ void ControllerListCtrlTest::anUnconfirmedRowIsMarkedUntilTheModuleConfirmsIt()
     QCOMPARE(list.SnapshotAt(0)->name, std::string("Door"));
     QVERIFY(!model->index(0, 0).data(Qt::BackgroundRole).isValid());
     QVERIFY(!list.ReplaceModule(Module("QT-DC410", "192.0.2.12", "02:00:00:00:01:09")));
+}
+
+void ControllerListCtrlTest::firmwareColumnShowsTheListsVerdictAndSortsFiltersAndExportsIt()
+{
+    QTemporaryDir dir;
+    QFile listFile(dir.filePath(QString::fromUtf8(tarrowind::kFirmwareListFile)));
+    QVERIFY(listFile.open(QIODevice::WriteOnly));
+    listFile.write("[QT-DC500]\nVersion=3.21.0\nDate=7\nFile=a.bin\n");
+    listFile.close();
+    UiCallGate gate;
+    CControllerListCtrl list(gate, nullptr);
+    list.Model()->SetFirmwareFolder(dir.path().toStdString() + "/");
+    const auto loggedIn = [](const std::string& model, const std::string& version, const std::string& ip) {
+        DeviceRecord record = Module(model, ip, "02:00:00:00:00:0" + ip.substr(ip.size() - 1));
+        record.version = version;
+        record.status = tarrowind::kStatusLoginSuccessfully;
+        return record;
+    };
+    DeviceRecord notYet = loggedIn("QT-DC500", "V1.0.0-1", "10.0.0.1");
+    notYet.status = tarrowind::kStatusNone;
+    Add(list, {notYet, loggedIn("QT-DC500", "V3.21.0-7", "10.0.0.2"), loggedIn("QT-DC999", "V1.0.0-1", "10.0.0.3"),
+               loggedIn("QT-DC500", "V3.9.0-1", "10.0.0.4")});
+    const auto cells = [&list] {
+        std::vector<QString> texts;
+        for (int row = 0; row < list.RowCount(); ++row) {
+            texts.push_back(list.model()->index(row, ControllerListModel::kColumnFirmware).data().toString());
+        }
+        return texts;
+    };
+    const QString upToDate = QString::fromStdString(tarrowind::Text("ORB_IDS_FIRMWARE_UP_TO_DATE"));
+    const QString notListed = QString::fromStdString(tarrowind::Text("ORB_IDS_FIRMWARE_NOT_LISTED"));
+    QCOMPARE(cells(), (std::vector<QString>{"", upToDate, notListed, "V3.21.0-7 available"}));
+
+    // A row that logs in later says its standing from its report on.
+    list.RecordAt(0)->status = tarrowind::kStatusLoginSuccessfully;
+    list.Refresh(*list.RecordAt(0));
+    QCOMPARE(cells()[0], QString("V3.21.0-7 available"));
+
+    list.Sort(ControllerListModel::kColumnFirmware);
+    QCOMPARE(Ips(list), (std::vector<std::string>{"10.0.0.2", "10.0.0.1", "10.0.0.4", "10.0.0.3"}));
+    list.SetFilter(QStringLiteral("AVAILABLE"));
+    QCOMPARE(Ips(list), (std::vector<std::string>{"10.0.0.1", "10.0.0.4"}));
+
+    // Exported at the end of each line, after the columns plans read by name.
+    const QString path = dir.filePath(QStringLiteral("rows.csv"));
+    QVERIFY(tarrowind::ExportShownRows(list, path));
+    QFile exported(path);
+    QVERIFY(exported.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = exported.readAll().split('\n');
+    QVERIFY(lines[0].trimmed().endsWith(",Adapter index,Latest version,Update available"));
+    QVERIFY(lines[1].trimmed().endsWith(",V3.21.0-7,yes"));
 }
 
 QTEST_MAIN(ControllerListCtrlTest)

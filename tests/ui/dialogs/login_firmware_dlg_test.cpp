@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "localisation/string_table.h"
+#include "ui/dialogs/change_login_dlg.h"
 #include "ui/dialogs/firmware_update_dlg.h"
 #include "ui/dialogs/latest_update_dlg.h"
 #include "ui/dialogs/login_dlg.h"
@@ -101,6 +102,49 @@ private slots:
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
         QCOMPARE(dialog.loginId, std::string(" "));
         QCOMPARE(dialog.password, std::string());
+    }
+
+    void ChangeLoginStaysOpenUntilThePasswordsMatchAndTheRulesPass()
+    {
+        std::vector<std::string> checked;
+        CChangeLoginDlg dialog(2, [&checked](const std::string& id, const std::string& pw) {
+            checked.push_back(pw);
+            return CheckNewLogin(id, pw, {"current-1"});
+        });
+        dialog.loginId = "admin";
+        dialog.show();
+        auto* password = dialog.findChild<QLineEdit*>("password");
+        auto* confirmation = dialog.findChild<QLineEdit*>("confirmation");
+        password->setText("n3w-pass-1");
+        confirmation->setText("n3w-pass-2");
+        dialog.accept();
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(g_messages.back().text, Text("ORB_IDS_PASSWORD_NOT_MATCH"));
+        QVERIFY2(checked.empty(), "two different passwords are not checked");
+
+        for (const char* refused : {"short", "current-1", "admin", "pass&word"}) {
+            password->setText(refused);
+            confirmation->setText(refused);
+            dialog.accept();
+            QVERIFY(dialog.isVisible());
+            QCOMPARE(confirmation->text(), QString());  // typed again after a refusal
+        }
+        QCOMPARE(g_messages.back().text, Text("ORB_IDS_NEW_LOGIN_CHARACTERS"));
+        QVERIFY(g_messages.back().text.find("& and %.") != std::string::npos);
+        QCOMPARE(g_messages.size(), std::size_t{5});
+        QCOMPARE(g_messages[2].text, Text("ORB_IDS_NEW_PASSWORD_IS_CURRENT"));
+
+        // Editing the password asks for its confirmation again.
+        password->setText("n3w-pass-1");
+        confirmation->setText("n3w-pass-1");
+        QTest::keyClick(password, Qt::Key_X);
+        QCOMPARE(confirmation->text(), QString());
+        password->setText("n3w-pass-1");
+        confirmation->setText("n3w-pass-1");
+        dialog.accept();
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(dialog.loginId, std::string("admin"));
+        QCOMPARE(dialog.password, std::string("n3w-pass-1"));
     }
 
     void LoginOffersThePresetIdSelected()

@@ -143,6 +143,14 @@ private slots:
             }
         }
         QVERIFY(exportEnabled);
+        // The firmware column only where a firmware folder is known, as of each search.
+        for (const std::string folder : {"", "/nowhere/DCFirmware/", ""}) {
+            window.Manager().SetFirmwareFolder(folder);
+            QTRY_VERIFY(!window.Manager().IsSearching());
+            window.RunCommand(MainDialog::kCommandSearch);
+            QTRY_VERIFY(!window.IsSearching());
+            QCOMPARE(window.List().isColumnHidden(ControllerListModel::kColumnFirmware), folder.empty());
+        }
     }
 
     void enterLogsInAQueuedRowIsCancelledAndCloseWaitsForTheQueue()
@@ -213,6 +221,11 @@ private slots:
         auto* toolbar = window.findChild<QToolBar*>();
         const auto tip = [&](int id) { return toolbar->widgetForAction(window.Action(id))->toolTip(); };
         QCOMPARE(tip(MainDialog::kCommandReboot), text("ORB_IDS_REBOOT") + '\n' + text("ORB_IDS_WHY_NO_SELECTION"));
+        // A command of the context menu only says why there.
+        QAction* changeLogin = window.Action(MainDialog::kCommandChangeLogin);
+        QCOMPARE(changeLogin->toolTip(), text("ORB_IDS_CHANGE_LOGIN") + '\n' + text("ORB_IDS_WHY_NO_SELECTION"));
+        window.List().selectAll();
+        QCOMPARE(changeLogin->toolTip(), text("ORB_IDS_CHANGE_LOGIN") + '\n' + text("ORB_IDS_WHY_NO_NEW_LOGIN"));
 
         window.List().selectAll();
         QVERIFY(window.Action(MainDialog::kCommandReboot)->isEnabled());

@@ -34,13 +34,19 @@ TEST(DeviceOutput, JsonCarriesEveryKeyInOrder)
     }
     EXPECT_EQ(keys, (std::vector<std::string>{"kind", "model", "version", "name", "mac", "ip", "mask", "gateway",
                                               "adapter", "adapterIndex", "useHttps", "dhcp", "status",
-                                              "addressConfirmed", "replyFrom"}));
+                                              "addressConfirmed", "replyFrom", "latestVersion", "updateAvailable"}));
     EXPECT_EQ(j["kind"], "BinaryDactyl");
     EXPECT_EQ(j["name"], "Gate\t1\n");
     EXPECT_EQ(j["adapterIndex"], 4294967295u);
     EXPECT_EQ(j["dhcp"], 1);
     EXPECT_EQ(j["addressConfirmed"], true);
     EXPECT_EQ(j["replyFrom"], "");
+    EXPECT_EQ(j["latestVersion"], "");
+    EXPECT_TRUE(j["updateAvailable"].is_null()) << "unknown without a list";
+
+    DeviceRecord r = Sample();
+    r.firmwareStanding = FirmwareStanding::UpToDate;
+    EXPECT_EQ(nlohmann::json::parse(DeviceJson(r))["updateAvailable"], false);
 }
 
 TEST(DeviceOutput, AnUnconfirmedReplyAndControlsInNamesAreShownForWhatTheyAre)

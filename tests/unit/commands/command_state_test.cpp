@@ -124,6 +124,7 @@ TEST(CommandReasonsTest, ExactlyTheDisallowedCommandsSayWhy)
                 {c.advancedSetting, why.advancedSetting}, {c.reboot, why.reboot},
                 {c.restoreDefault, why.restoreDefault}, {c.firmwareUpdate, why.firmwareUpdate},
                 {c.firmwareUpdateToLatest, why.firmwareUpdateToLatest}, {c.cancelQueueItems, why.cancelQueueItems},
+                {c.changeLogin, why.changeLogin},
             };
             for (std::size_t k = 0; k < std::size(all); ++k) {
                 EXPECT_EQ(all[k].first == 0, all[k].second != CommandBlock::None) << "selection " << i << " command " << k;
@@ -161,6 +162,15 @@ TEST(CommandReasonsTest, ReasonsNameWhatTheUserCanChange)
     EXPECT_EQ(why.setLogin, CommandBlock::TakesNoLogin);
     ComputeCommandState({}, false, &why);
     EXPECT_EQ(why.cancelQueueItems, CommandBlock::NoSelection);
+    EXPECT_EQ(why.changeLogin, CommandBlock::NoSelection);
+
+    // A new login goes to the logged-in web modules of a selection; one among others is enough.
+    const DeviceRecord grabber = Module(ModuleKind::Web, "QT-TEXT GRABBER V7K");
+    EXPECT_EQ(ComputeCommandState({&reader, &fresh, &a}, false).changeLogin, 1);
+    for (const auto& selection : std::vector<std::vector<const DeviceRecord*>>{{&reader}, {&fresh, &longReply}, {&grabber}}) {
+        EXPECT_EQ(ComputeCommandState(selection, false, &why).changeLogin, 0);
+        EXPECT_EQ(why.changeLogin, CommandBlock::NoneTakesNewLogin);
+    }
 }
 
 }  // namespace

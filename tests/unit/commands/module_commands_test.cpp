@@ -60,6 +60,23 @@ struct ScriptedPrompts final : CommandPrompts {
     }
     std::optional<WaveOptions> waves;
     std::vector<std::size_t> wavesAskedFor;  // how many modules each update would go to
+    // Each attempt as a dialog's OK: the rules are asked, and the first login they pass is taken.
+    bool AskNewLogin(int modules, std::string& id, std::string& pw, const NewLoginCheck& check) override
+    {
+        asked.push_back("new login for " + std::to_string(modules));
+        for (const auto& [tryId, tryPassword] : newLogins) {
+            const NewLoginProblem problem = check(tryId, tryPassword);
+            refusedLogins.push_back(problem);
+            if (problem == NewLoginProblem::None) {
+                id = tryId;
+                pw = tryPassword;
+                return true;
+            }
+        }
+        return false;  // the user gave up
+    }
+    std::vector<std::pair<std::string, std::string>> newLogins;
+    std::vector<NewLoginProblem> refusedLogins;
     void OpenAddress(const std::string& url) override { opened.push_back(url); }
     void AddressInUse(const DeviceRecord&) override { asked.push_back("in use"); }
     void Skipped(const DeviceRecord& r, SkipReason reason) override { skipped.emplace_back(r.macText, reason); }
@@ -480,6 +497,41 @@ TEST_F(ModuleCommandsTest, ChangeSettingsQueuesEachOfferedModuleWithItsOwnChange
         EXPECT_EQ(left->pendingPayload, nullptr);
     }
     EXPECT_TRUE(manager->ReleaseAddress(busy.ip));
+}
+
+TEST_F(ModuleCommandsTest, ChangeLoginAsksUntilTheRulesPassAndQueuesOnlyTheLoginOfLoggedInWebModules)
+{
+    DeviceRecord& a = Row(WebModule("192.0.2.10", "02:00:00:00:01:01"));
+    DeviceRecord& reader = Row(DactylReader());
+    DeviceRecord& notLoggedIn = Row(WebModule("192.0.2.12", "02:00:00:00:01:03"), kStatusLoginFailed);
+    DeviceRecord& b = Row(WebModule("192.0.2.13", "02:00:00:00:01:04"));
+    b.password = "other-pass-9";
+
+    prompts.newLogins = {{"boss", "n3w-pass-1"}};
+    prompts.accept = false;
+    commands.ChangeLogin({&notLoggedIn, &reader});
+    EXPECT_TRUE(prompts.asked.empty()) << "nothing to ask for";
+
+    prompts.newLogins = {{"boss", "short"}, {"boss", "other-pass-9"}, {"boss", "n3w-pass-1"}};
+    commands.ChangeLogin(All());
+    EXPECT_EQ(prompts.asked.back(), "new login for 2");
+    EXPECT_EQ(prompts.refusedLogins, (std::vector<NewLoginProblem>{NewLoginProblem::TooShort,
+                                                                    NewLoginProblem::SameAsCurrent,
+                                                                    NewLoginProblem::None}));
+    for (DeviceRecord* queued : {&a, &b}) {
+        EXPECT_EQ(queued->status, kStatusQueueSetting);
+        const auto* change = PayloadAs<SettingsChange>(*queued);
+        ASSERT_NE(change, nullptr);
+        ASSERT_TRUE(change->login);
+        EXPECT_EQ(change->login->userName, "boss");
+        EXPECT_EQ(change->login->password, "n3w-pass-1");
+        EXPECT_FALSE(change->name || change->dhcp || change->ip || change->mask || change->gateway);
+    }
+    EXPECT_EQ(notLoggedIn.action, kActionNone);
+    EXPECT_EQ(reader.action, kActionNone);
+    EXPECT_NE(std::find(prompts.skipped.begin(), prompts.skipped.end(),
+                        std::pair{reader.macText, SkipReason::KindNotOffered}),
+              prompts.skipped.end());
 }
 
 TEST_F(ModuleCommandsTest, ChangeSettingsWithoutAWorkerPutsTheModuleBack)

@@ -22,6 +22,8 @@ ModuleRowTexts Row(std::string name, std::string mac = "02:00:00:00:01:01")
     t.progress = "0";
     t.kind = "Web";
     t.adapterIndex = "2";
+    t.latestVersion = "V3.21.0-7";
+    t.updateAvailable = "yes";
     return t;
 }
 
@@ -31,9 +33,10 @@ TEST(ModuleCsv, QuotesGuardsAndEndsLinesAsSpreadsheetsRead)
                                          Row("@sum"), Row("\tTab"), Row("'quoted"), Row("Gate")});
     const std::string expected =
         "\xEF\xBB\xBF"
-        "Model,Version,Name,MAC,IP,Mask,Gateway,Adapter,Action,Status,Progress,Kind,Adapter index\r\n"
+        "Model,Version,Name,MAC,IP,Mask,Gateway,Adapter,Action,Status,Progress,Kind,Adapter index,Latest version,"
+        "Update available\r\n"
         "QT-DC410,V1.2,\"Door, \"\"east\"\"\r\nwing\",02:00:00:00:01:01,192.0.2.10,255.255.255.0,192.0.2.254,pc0,"
-        "None,Login successfully,0,Web,2\r\n";
+        "None,Login successfully,0,Web,2,V3.21.0-7,yes\r\n";
     EXPECT_EQ(csv.substr(0, expected.size()), expected);
     for (const char* field : {",\"'=HYPERLINK(\"\"x\"\")\",", ",'-1+2,", ",'@sum,", ",\"'\tTab\",", ",''quoted,", ",Gate,"}) {
         EXPECT_NE(csv.find(field), std::string::npos) << field;
@@ -42,7 +45,8 @@ TEST(ModuleCsv, QuotesGuardsAndEndsLinesAsSpreadsheetsRead)
 
     const std::string tsv = TabSeparated({Row("a\tb\nc"), Row("+x")}, true);
     EXPECT_EQ(tsv.substr(0, tsv.find('\n')),
-              "Model\tVersion\tName\tMAC\tIP\tMask\tGateway\tAdapter\tAction\tStatus\tProgress\tKind\tAdapter index");
+              "Model\tVersion\tName\tMAC\tIP\tMask\tGateway\tAdapter\tAction\tStatus\tProgress\tKind\tAdapter index\t"
+              "Latest version\tUpdate available");
     EXPECT_NE(tsv.find("\tV1.2\ta b c\t02:00"), std::string::npos);
     EXPECT_NE(tsv.find("\t'+x\t"), std::string::npos);
     EXPECT_EQ(std::count(tsv.begin(), tsv.end(), '\n'), 3);

@@ -54,6 +54,7 @@ const std::map<std::string, std::string> kConversions{
     {"ORB_IDS_FIRMWARE_MODULE_COUNT", "d"},
     {"ORB_IDS_AT_MOST_CHARACTERS", "d"},
     {"ORB_IDS_BACKUP_SUMMARY", "ddd"},
+    {"ORB_IDS_CHANGE_LOGIN_NOTE", "d"},
 };
 
 // Texts the program shows an item after (a field caption or a message naming its subject); every other

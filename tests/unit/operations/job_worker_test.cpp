@@ -321,6 +321,52 @@ TEST_F(JobWorkerTest, AModuleLeavingItsAddressFreesNoOtherWorkersAddressZero)
     EXPECT_EQ(manager->GetJobCount(), 0);
 }
 
+TEST_F(JobWorkerTest, ALoginChangeLogsInWithTheNewLoginOrLeavesTheModuleOnItsOldOne)
+{
+    ModulesAnswer();
+    // Which logins the module takes after its restart.
+    struct Case {
+        bool takesNew, takesOld;
+        std::int32_t status;
+        FailureReason reason;
+        const char *user, *password;
+    };
+    const Case cases[] = {
+        {true, false, kStatusLoginSuccessfully, FailureReason::None, "boss", "n3w-pass-1"},
+        {false, true, kStatusSettingFailed, FailureReason::LoginKept, "admin", "secret"},
+        {false, false, kStatusLoginFailed, FailureReason::CredentialsRefused, "admin", ""},
+    };
+    for (const Case& c : cases) {
+        http.handler = [&c](const HttpRequest& q) {
+            if (q.path == "/Eng/Hidden.htm") {
+                return Answer(testing::SettingsPage());
+            }
+            const bool taken = (q.user == "boss" && c.takesNew) || (q.user == "admin" && c.takesOld);
+            return q.path != "/Eng/Other.htm" || taken ? Answer("<html>ok</html>") : Answer("401 Unauthorized", 401);
+        };
+        DeviceRecord r = WebModule();
+        r.action = kActionSetting;
+        r.status = kStatusQueueSetting;
+        SettingsChange change;
+        change.login = SettingsChange::Login{"boss", "n3w-pass-1"};
+        r.pendingPayload = MakePayload(change);
+        const std::size_t before = http.Requests().size();
+        Run(r);
+        EXPECT_EQ(r.status, c.status) << c.takesNew << c.takesOld;
+        EXPECT_EQ(r.failureReason, c.reason) << c.takesNew << c.takesOld;
+        EXPECT_EQ(r.userName, c.user);
+        EXPECT_EQ(r.password, c.password);
+        EXPECT_EQ(r.pendingPayload, nullptr) << "no earlier password is left behind";
+        // Only the login changes: every other value goes back as the module has it.
+        const auto sent = http.Requests();
+        ASSERT_GT(sent.size(), before + 1);
+        EXPECT_NE(sent[before + 1].body.find("MachName=Door&EnableDHCP=0&IpAddress=192.0.2.10&"), std::string::npos);
+        EXPECT_NE(sent[before + 1].body.find("&DevicePort=4001&LoginChange=1&LoginName=boss&AdminPasswd=n3w-pass-1&"),
+                  std::string::npos)
+            << sent[before + 1].body;
+    }
+}
+
 TEST_F(JobWorkerTest, SettingsThatCannotBeSentFail)
 {
     http.handler = [](const HttpRequest&) { return HttpResult{7, 0, {}}; };
