@@ -809,6 +809,8 @@ TEST_F(CliE2E, BackupOfOneModuleRestoresOntoItsReplacementValueByValue)
         EXPECT_EQ(f.state, RestoreFieldState::Unchanged) << f.field;
     }
     std::filesystem::remove_all(folder);
+}
+
 // A firmware folder of its own, removed at the end.
 struct FirmwareFolder {
     std::string path;
