@@ -1,7 +1,7 @@
 #include "tools/cli/backup_command.h"
 
+
 #include <filesystem>
-#include <fstream>
 
 #include <nlohmann/json.hpp>
 
@@ -9,6 +9,7 @@
 #include "commands/settings_restore.h"
 #include "commands/terminal_text.h"
 #include "platform/file_path.h"
+#include "tools/cli/input_file.h"
 
 namespace tarrowind {
 namespace {
@@ -37,20 +38,7 @@ const char* StateName(RestoreFieldState state)
 
 bool ReadBackupFile(const std::string& path, std::string& bytes, std::ostream& err)
 {
-    std::ifstream file(PathFromUtf8(path), std::ios::binary);
-    if (!file) {
-        err << "tarrowind-cli: cannot open the settings file " << path << '\n';
-        return false;
-    }
-    // One byte more than allowed tells a file that is too large without reading all of it.
-    bytes.assign(kMaxSettingsBackupBytes + 1, '\0');
-    file.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    bytes.resize(static_cast<std::size_t>(file.gcount()));
-    if (file.bad()) {
-        err << "tarrowind-cli: cannot read the settings file " << path << '\n';
-        return false;
-    }
-    return true;
+    return ReadInputFile(path, kMaxSettingsBackupBytes, "settings file", bytes, err);
 }
 
 }  // namespace

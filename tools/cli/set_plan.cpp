@@ -1,13 +1,13 @@
 #include "tools/cli/set_plan.h"
 
-#include <fstream>
+
 
 #include <nlohmann/json.hpp>
 
 #include "commands/terminal_text.h"
 #include "discovery/address_text.h"
-#include "platform/file_path.h"
 #include "tools/cli/action_outcome.h"
+#include "tools/cli/input_file.h"
 
 namespace tarrowind {
 namespace {
@@ -127,20 +127,7 @@ int PlanProblemExitCode(const PlanMatch& match)
 
 bool ReadPlanFile(const std::string& path, std::string& bytes, std::ostream& err)
 {
-    std::ifstream file(PathFromUtf8(path), std::ios::binary);
-    if (!file) {
-        err << "tarrowind-cli: cannot open the plan " << path << '\n';
-        return false;
-    }
-    // One byte more than allowed tells a file that is too large without reading all of it.
-    bytes.assign(kMaxPlanBytes + 1, '\0');
-    file.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    bytes.resize(static_cast<std::size_t>(file.gcount()));
-    if (file.bad()) {
-        err << "tarrowind-cli: cannot read the plan " << path << '\n';
-        return false;
-    }
-    return true;
+    return ReadInputFile(path, kMaxPlanBytes, "plan", bytes, err);
 }
 
 }  // namespace tarrowind
