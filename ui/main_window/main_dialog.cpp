@@ -57,6 +57,8 @@ BatchWords BatchWordsOf(int command)
         return {"ORB_IDS_SETTING", "ORB_IDS_BATCH_SUMMARY_SETTING"};
     case WindowCommand::kCommandChangeLogin:
         return {"ORB_IDS_CHANGE_LOGIN", "ORB_IDS_BATCH_SUMMARY_SETTING"};
+    case WindowCommand::kCommandRestoreSettings:
+        return {"ORB_IDS_RESTORE_SETTINGS", "ORB_IDS_BATCH_SUMMARY_SETTING"};
     case WindowCommand::kCommandAdvancedSetting:
         return {"ORB_IDS_ADVANCEDSETTING", "ORB_IDS_BATCH_SUMMARY_SETTING"};
     case WindowCommand::kCommandReboot:
@@ -477,7 +479,10 @@ void MainDialog::RunCommand(int id)
     }
     const int queued = m_manager.GetJobCount() - jobsBefore;
     if (batch.caption != nullptr && queued > 0) {
-        m_statusBar->StartBatch(Q(Text(batch.caption)), batch.summary, {live.begin(), live.end()}, queued);
+        // A menu caption's dots ask for more; the summary names the command alone.
+        QString caption = Q(Text(batch.caption));
+        caption.remove(QStringLiteral("...")).remove(QChar(0x2026));
+        m_statusBar->StartBatch(caption.trimmed(), batch.summary, {live.begin(), live.end()}, queued);
     }
     UpdateCommandUi();
 }

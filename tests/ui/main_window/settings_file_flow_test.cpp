@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "discovery/address_text.h"
+#include "localisation/string_table.h"
 #include "operations/pending_payload.h"
 #include "tests/unit/fakes/fake_http.h"
 #include "tests/unit/fakes/fake_network.h"
@@ -168,6 +169,9 @@ private slots:
             work();
         }
         QTRY_VERIFY(!window.HasPendingWork());
+        // The restore ends as a batch of its own, named without the menu's dots.
+        const QString restore = QString::fromStdString(Text("ORB_IDS_RESTORE_SETTINGS")).remove(QStringLiteral("..."));
+        QTRY_VERIFY2(window.StatusPaneText().startsWith(restore + QStringLiteral(": ")), qPrintable(window.StatusPaneText()));
     }
 
 };
