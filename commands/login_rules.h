@@ -6,10 +6,10 @@
 
 namespace tarrowind {
 
-// What a new login for modules must not be. The module's configuration form carries the login unescaped
-// and decodes percent escapes, and its login page reads an 8-bit code page: an "&" would cut the
-// password short, "%41" would become "A", and a letter outside printable ASCII may be replaced, each
-// leaving the module with a password nobody typed.
+// What a new login for modules must not be. The configuration form leaves "%" as it is and the module
+// decodes percent escapes, so "%41" would become "A"; a reader's login page takes the login ID in its
+// query unescaped, so an "&" would cut it short; and a letter outside printable ASCII may be replaced
+// by the 8-bit code page. Each would leave the module with a login nobody typed.
 enum class NewLoginProblem {
     None,
     NoLoginId,           // the login ID is empty
