@@ -219,14 +219,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                 }
                                 return true;
                             }();
-    const bool refused =
-        page.find("401 Unauthorized") != std::string_view::npos || page.find("404 Not Found") != std::string_view::npos;
+    const bool passwordRefused = page.find("401 Unauthorized") != std::string_view::npos;
+    const bool refused = passwordRefused || page.find("404 Not Found") != std::string_view::npos;
 
     if (result != tarrowind::kHttpSuccess) {
         // Nothing at all reaches the module from a read that failed or fell short.
         FuzzCheck(http.posted.empty());
         FuzzCheck(refused || !everyValue);
-        FuzzCheck(result == (refused ? tarrowind::kHttpRefused : tarrowind::kHttpPageIncomplete));
+        FuzzCheck(result == (passwordRefused ? tarrowind::kHttpCredentialsRefused
+                             : refused        ? tarrowind::kHttpRefused
+                                              : tarrowind::kHttpPageIncomplete));
         return 0;
     }
     FuzzCheck(!refused && everyValue);
