@@ -3,14 +3,11 @@
 #include <algorithm>
 
 namespace tarrowind {
-namespace {
 
-bool SafeText(std::string_view text)
+bool IsSafeLoginText(std::string_view text)
 {
     return std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c <= 0x7E && c != '&' && c != '%'; });
 }
-
-}  // namespace
 
 NewLoginProblem CheckNewLogin(std::string_view loginId, std::string_view password,
                               const std::vector<std::string_view>& currentPasswords)
@@ -18,7 +15,7 @@ NewLoginProblem CheckNewLogin(std::string_view loginId, std::string_view passwor
     if (loginId.empty()) {
         return NewLoginProblem::NoLoginId;
     }
-    if (!SafeText(loginId) || !SafeText(password)) {
+    if (!IsSafeLoginText(loginId) || !IsSafeLoginText(password)) {
         return NewLoginProblem::UnsafeCharacter;
     }
     // Printable ASCII only from here: bytes are characters.

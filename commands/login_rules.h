@@ -21,6 +21,9 @@ enum class NewLoginProblem {
 
 inline constexpr std::size_t kMinPasswordLength = 8;
 
+// Whether a login ID or password keeps to the characters a module takes as they were typed.
+bool IsSafeLoginText(std::string_view text);
+
 // The first rule the new login breaks; `currentPasswords` are those of the modules it is for.
 NewLoginProblem CheckNewLogin(std::string_view loginId, std::string_view password,
                               const std::vector<std::string_view>& currentPasswords);

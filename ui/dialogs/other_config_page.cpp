@@ -10,8 +10,10 @@
 #include <algorithm>
 #include <vector>
 
+#include "commands/login_rules.h"
 #include "discovery/device_record.h"
 #include "localisation/string_table.h"
+#include "platform/secret_wipe.h"
 #include "ui/dialogs/message_box.h"
 
 namespace tarrowind {
@@ -161,6 +163,21 @@ bool COtherConfigPage::Apply()
         return false;
     }
     ModuleSettings& s = *m_settings;
+    // A changed login must reach the module as typed (see the login rules); an unchanged one is the
+    // module's own and stays whatever it holds.
+    const std::string loginId = m_loginId->text().toStdString();
+    std::string password = m_password->text().toStdString();
+    const WipeOnExit wipePassword(password);
+    QLineEdit* unsafe = loginId != s.newLoginName && !IsSafeLoginText(loginId) ? m_loginId
+                        : password != s.newAdminPassword && !IsSafeLoginText(password) ? m_password
+                                                                                           : nullptr;
+    if (unsafe != nullptr) {
+        emit ActivationRequested();
+        unsafe->setFocus();
+        unsafe->selectAll();
+        ShowMessage("ORB_IDS_NEW_LOGIN_CHARACTERS", message_box::kOk | message_box::kIconExclamation);
+        return false;
+    }
     s.des1 = m_codes[0]->text().toStdString();
     s.des2 = m_codes[1]->text().toStdString();
     s.des3 = m_codes[2]->text().toStdString();

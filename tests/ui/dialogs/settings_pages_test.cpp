@@ -281,6 +281,15 @@ private slots:
         QCOMPARE(g_messages.back(), Text("ORB_IDS_PASSWORD_NOT_MATCH"));
         QCOMPARE(sheet.settings.newAdminPassword, std::string("secret"));
 
+        // A new password the module would decode ("%41" is "A") is refused; the old one stays.
+        Child<QLineEdit>(page, "password")->setText("ab%41cd99");
+        Child<QLineEdit>(page, "confirmation")->setText("ab%41cd99");
+        sheet.accept();
+        QVERIFY(sheet.isVisible());
+        QCOMPARE(g_messages.back(), Text("ORB_IDS_NEW_LOGIN_CHARACTERS"));
+        QCOMPARE(sheet.settings.newAdminPassword, std::string("secret"));
+
+        Child<QLineEdit>(page, "password")->setText("secret2");
         Child<QLineEdit>(page, "confirmation")->setText("secret2");
         Child<QLineEdit>(page, "loginId")->setText("root");
         sheet.accept();
