@@ -7,9 +7,7 @@
 #include "operations/firmware_folder.h"
 
 namespace tarrowind {
-namespace {
-
-std::string_view Trimmed(std::string_view text)
+std::string_view TrimmedField(std::string_view text)
 {
     const auto first = text.find_first_not_of(" \t");
     if (first == std::string_view::npos) {
@@ -18,11 +16,9 @@ std::string_view Trimmed(std::string_view text)
     return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
-}  // namespace
-
 std::optional<Ipv4Address> ParseDottedAddress(std::string_view text)
 {
-    return Ipv4Address::FromText(Trimmed(text), Ipv4Address::LeadingZeros::Decimal);
+    return Ipv4Address::FromText(TrimmedField(text), Ipv4Address::LeadingZeros::Decimal);
 }
 
 bool IsSubnetMask(std::uint32_t mask)
@@ -128,7 +124,7 @@ AddressPlan PlanAddresses(const std::vector<DeviceRecord*>& selected, const std:
 
     std::optional<Ipv4Address> givenMask;
     std::uint32_t maskValue = 0;
-    if (!Trimmed(mask).empty()) {
+    if (!TrimmedField(mask).empty()) {
         givenMask = ParseDottedAddress(mask);
         if (!givenMask || !IsSubnetMask(givenMask->HostOrder())) {
             return fail(AddressPlanError::MaskNotMask);
@@ -189,7 +185,7 @@ AddressPlan PlanAddresses(const std::vector<DeviceRecord*>& selected, const std:
     }
 
     std::optional<Ipv4Address> gatewayValue;
-    if (!Trimmed(gateway).empty()) {
+    if (!TrimmedField(gateway).empty()) {
         gatewayValue = ParseDottedAddress(gateway);
         if (!gatewayValue) {
             return fail(AddressPlanError::GatewayNotAddress);

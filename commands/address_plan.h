@@ -61,6 +61,8 @@ struct AddressPlan {
     std::vector<std::pair<DeviceRecord*, SettingsChange>> Changes() const;
 };
 
+// A field as typed, without its leading and trailing blanks and tabs.
+std::string_view TrimmedField(std::string_view text);
 // A dotted IPv4 address as the user types it: four decimal numbers of 0 to 255, white space around it
 // allowed, and a leading zero read as decimal ("010" is 10).
 std::optional<Ipv4Address> ParseDottedAddress(std::string_view text);

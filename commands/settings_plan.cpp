@@ -19,15 +19,6 @@ namespace {
 enum Column { kMac, kName, kIp, kMask, kGateway, kDhcp, kColumns };
 constexpr std::array<std::string_view, kColumns> kColumnNames = {"MAC", "Name", "IP", "Mask", "Gateway", "DHCP"};
 
-std::string_view Trimmed(std::string_view text)
-{
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
 // The separator the header line uses most, outside quotes; "," when it uses none.
 char DetectSeparator(std::string_view text)
 {
@@ -115,7 +106,7 @@ bool SplitRecords(std::string_view text, char separator, std::vector<Record>& ou
             }
         }
         const bool blank = std::all_of(record.fields.begin(), record.fields.end(),
-                                       [](const std::string& f) { return Trimmed(f).empty(); });
+                                       [](const std::string& f) { return TrimmedField(f).empty(); });
         if (!blank) {
             // The header is one record more than the rows.
             if (out.size() > kMaxPlanRows) {
@@ -192,7 +183,7 @@ SettingsPlan ReadSettingsPlan(std::string_view bytes)
     const std::vector<std::string>& header = records.front().fields;
     for (std::size_t i = 0; i < header.size(); ++i) {
         for (std::size_t c = 0; c < kColumns; ++c) {
-            if (!at[c] && EqualsIgnoringAsciiCase(Trimmed(header[i]), kColumnNames[c])) {
+            if (!at[c] && EqualsIgnoringAsciiCase(TrimmedField(header[i]), kColumnNames[c])) {
                 at[c] = i;
             }
         }
@@ -214,9 +205,9 @@ SettingsPlan ReadSettingsPlan(std::string_view bytes)
             }
             // Names keep their spaces: a module's name may end in them.
             std::string value = Unguarded(c == kName ? std::string_view(record.fields[*at[c]])
-                                                     : Trimmed(record.fields[*at[c]]));
+                                                     : TrimmedField(record.fields[*at[c]]));
             if (c != kName) {
-                value = std::string(Trimmed(value));
+                value = std::string(TrimmedField(value));
             }
             if (value.empty()) {
                 return std::nullopt;

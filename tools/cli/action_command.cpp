@@ -149,7 +149,7 @@ bool ReadSecret(const std::string& variable, bool fromStdin, std::istream& in, s
 // take short forms such as "10.1", giving a module an address nobody typed.
 std::optional<Ipv4Address> OptionAddress(const std::string& text)
 {
-    return Ipv4Address::FromText(text, Ipv4Address::LeadingZeros::Decimal);
+    return ParseDottedAddress(text);
 }
 
 // An optional address option into `into`; an absent one keeps `into`, one that is no address is false.
