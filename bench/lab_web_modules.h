@@ -60,6 +60,18 @@ public:
     std::vector<std::unique_ptr<DeviceRecord>> records;
 };
 
+// Queues a login as admin/admin for every record; the caller waits for the queue or samples it.
+inline void QueueLogins(CControllerManager& manager, std::vector<std::unique_ptr<DeviceRecord>>& records)
+{
+    for (auto& r : records) {
+        r->userName = "admin";
+        r->password = "admin";
+        r->action = kActionSetLogin;
+        r->status = kStatusQueueLogin;
+        manager.QueueJob(r.get());
+    }
+}
+
 // A value in KiB from a "Name:   123 kB" line of /proc/self/status, or -1.
 inline long ProcStatusKib(const std::string& name)
 {

@@ -71,13 +71,7 @@ int main(int argc, char** argv)
     std::printf("found %zu of %d web modules\n", keeper.records.size(), modules);
 
     const auto start = std::chrono::steady_clock::now();
-    for (auto& r : keeper.records) {
-        r->userName = "admin";
-        r->password = "admin";
-        r->action = kActionSetLogin;
-        r->status = kStatusQueueLogin;
-        manager.QueueJob(r.get());
-    }
+    bench::QueueLogins(manager, keeper.records);
     const double busy = RunAndSampleWorkers(manager);
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     int ok = 0;

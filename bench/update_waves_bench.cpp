@@ -64,13 +64,7 @@ int main(int argc, char** argv)
                 failingMac.c_str());
     std::printf("found %zu of %d web modules\n", keeper.records.size(), modules);
 
-    for (auto& r : keeper.records) {
-        r->userName = "admin";
-        r->password = "admin";
-        r->action = kActionSetLogin;
-        r->status = kStatusQueueLogin;
-        manager.QueueJob(r.get());
-    }
+    bench::QueueLogins(manager, keeper.records);
     manager.WaitUntilIdle();
     const std::string firmware = WriteFirmware(firmwareMib);
     if (firmware.empty()) {

@@ -85,4 +85,13 @@ std::string JsonTerminalSafe(std::string_view json)
     return Rewrite(json, true);
 }
 
+std::string TerminalColumn(std::string_view text)
+{
+    std::string out(text);
+    for (char& c : out) {
+        c = c == '\t' || c == '\n' || c == '\r' ? ' ' : c;
+    }
+    return TerminalSafe(out);
+}
+
 }  // namespace tarrowind

@@ -10,6 +10,9 @@ namespace tarrowind {
 // escapes (\x1b, \u202e), and bytes that are not UTF-8 as \xNN, so that a name can neither drive the
 // terminal (clipboard writes, erased lines) nor reorder what follows it. Printable UTF-8 stays as it is.
 std::string TerminalSafe(std::string_view text);
+// One column of a tab-separated line: tabs and line ends become blanks, so a module's or a file's text
+// never splits the line, and the rest is made terminal-safe.
+std::string TerminalColumn(std::string_view text);
 
 // A JSON text as a JSON library dumps it (controls below 0x20 already escaped inside strings), with
 // DEL, the C1 controls and the bidirectional controls escaped as \uXXXX as well: the same JSON value,

@@ -14,15 +14,6 @@
 namespace tarrowind {
 namespace {
 
-std::string Flat(const std::string& text)
-{
-    std::string out = text;
-    for (char& c : out) {
-        c = c == '\t' || c == '\n' || c == '\r' ? ' ' : c;
-    }
-    return TerminalSafe(out);
-}
-
 const char* StateName(RestoreFieldState state)
 {
     switch (state) {
@@ -148,14 +139,14 @@ bool SettingsFileCommand::Restore(ModuleSettings& settings, OutcomeTracker& trac
             m_out << JsonTerminalSafe(line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)) << '\n';
         }
     } else {
-        m_out << "Settings of " << Flat(m_backup.mac) << " (" << Flat(m_backup.model) << ' ' << Flat(m_backup.version)
-              << ", \"" << Flat(m_backup.name) << "\", saved " << Flat(m_backup.savedAt) << ")\n"
+        m_out << "Settings of " << TerminalColumn(m_backup.mac) << " (" << TerminalColumn(m_backup.model) << ' ' << TerminalColumn(m_backup.version)
+              << ", \"" << TerminalColumn(m_backup.name) << "\", saved " << TerminalColumn(m_backup.savedAt) << ")\n"
               << "FIELD\tNOW\tAFTER\tCHANGE\n";
         for (const RestoreField& f : fields) {
-            m_out << f.field << '\t' << shown(f, Flat(f.oldText)) << '\t' << shown(f, Flat(f.newText)) << '\t'
+            m_out << f.field << '\t' << shown(f, TerminalColumn(f.oldText)) << '\t' << shown(f, TerminalColumn(f.newText)) << '\t'
                   << StateName(f.state);
             if (f.state == RestoreFieldState::Kept) {
-                m_out << " (the file has " << Flat(f.fileText) << "; --with-network takes it)";
+                m_out << " (the file has " << TerminalColumn(f.fileText) << "; --with-network takes it)";
             }
             m_out << '\n';
         }

@@ -12,16 +12,6 @@
 namespace tarrowind {
 namespace {
 
-// One column of a line: module and plan texts neither split the line nor reach the terminal as controls.
-std::string Flat(const std::string& text)
-{
-    std::string out = text;
-    for (char& c : out) {
-        c = c == '\t' || c == '\n' || c == '\r' ? ' ' : c;
-    }
-    return TerminalSafe(out);
-}
-
 void Json(std::ostream& out, const nlohmann::ordered_json& line)
 {
     out << JsonTerminalSafe(line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)) << '\n';
@@ -67,8 +57,8 @@ void PrintAddressPlan(const AddressPlan& plan, bool json, std::ostream& out)
                        {"new", newIp},
                        {"note", AddressNoteText(row)}});
         } else {
-            out << Flat(row.record->name) << '\t' << Flat(row.record->macText) << '\t' << FormatIp(row.oldIp) << '\t'
-                << newIp << '\t' << Flat(AddressNoteText(row)) << '\n';
+            out << TerminalColumn(row.record->name) << '\t' << TerminalColumn(row.record->macText) << '\t' << FormatIp(row.oldIp) << '\t'
+                << newIp << '\t' << TerminalColumn(AddressNoteText(row)) << '\n';
         }
     }
     out.flush();
@@ -85,8 +75,8 @@ void PrintPlanMatch(const PlanMatch& match, bool json, std::ostream& out)
                 Json(out, {{"plan", true}, {"line", c.line}, {"mac", c.record->macText}, {"field", f.field},
                            {"old", f.oldText}, {"new", f.newText}});
             } else {
-                out << c.line << '\t' << Flat(c.record->macText) << '\t' << f.field << '\t' << Flat(f.oldText) << " -> "
-                    << Flat(f.newText) << '\n';
+                out << c.line << '\t' << TerminalColumn(c.record->macText) << '\t' << f.field << '\t' << TerminalColumn(f.oldText) << " -> "
+                    << TerminalColumn(f.newText) << '\n';
             }
         }
     }
@@ -94,7 +84,7 @@ void PrintPlanMatch(const PlanMatch& match, bool json, std::ostream& out)
         if (json) {
             Json(out, {{"problem", true}, {"line", p.line}, {"text", DescribePlanProblem(p)}});
         } else {
-            out << "problem: " << Flat(DescribePlanProblem(p)) << '\n';
+            out << "problem: " << TerminalColumn(DescribePlanProblem(p)) << '\n';
         }
     }
     if (!json && match.unchanged > 0) {
