@@ -589,6 +589,10 @@ private:
                 chosen.push_back(r.get());
             }
         }
+        // Every module in MAC order, not in the order their replies came: the same site gives the same
+        // run, and the first wave of a rollout is the same modules each time.
+        std::stable_sort(chosen.begin(), chosen.end(),
+                         [](const DeviceRecord* a, const DeviceRecord* b) { return a->mac < b->mac; });
         for (const std::string& mac : m_options.macs) {
             Pick(chosen, {mac, ""}, [&](const DeviceRecord& r) { return r.macText == UpperAscii(mac); });
         }
