@@ -6,27 +6,15 @@
 
 #include "localisation/string_table.h"
 #include "platform/ipv4_address.h"
+#include "tests/ui/dialogs/key_focus.h"
 #include "ui/dialogs/dactyl_setting_dlg.h"
 
 using tarrowind::CDactylSettingDlg;
 using tarrowind::Ipv4Address;
 
-namespace {
+using tarrowind::testing::PressEnterIn;
 
-// Return where the user put the keyboard focus (as Tab would); false when `widget` cannot take it.
-bool PressEnterIn(QWidget* widget)
-{
-    widget->window()->activateWindow();
-    if (!QTest::qWaitForWindowActive(widget->window())) {
-        return false;
-    }
-    widget->setFocus(Qt::TabFocusReason);
-    if (QApplication::focusWidget() != widget) {
-        return false;
-    }
-    QTest::keyClick(widget, Qt::Key_Return);
-    return true;
-}
+namespace {
 
 }  // namespace
 

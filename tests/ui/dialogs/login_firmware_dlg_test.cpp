@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "localisation/string_table.h"
+#include "tests/ui/dialogs/key_focus.h"
 #include "ui/dialogs/change_login_dlg.h"
 #include "ui/dialogs/firmware_update_dlg.h"
 #include "ui/dialogs/latest_update_dlg.h"
@@ -19,6 +20,9 @@
 #include "ui/main_window/window_state.h"
 
 using namespace tarrowind;
+
+using tarrowind::testing::PressEnterIn;
+using tarrowind::testing::Focus;
 
 namespace {
 
@@ -45,28 +49,6 @@ QString FakeChooser(QWidget*, const QString&, const QString& directory, const QS
     g_chooserDirectory = directory;
     g_chooserFilter = filter;
     return g_chooserAnswer;
-}
-
-// Gives `widget` the keyboard focus as Tab would; false when it cannot take it.
-bool Focus(QWidget* widget)
-{
-    QWidget* window = widget->window();
-    window->activateWindow();
-    if (!QTest::qWaitForWindowActive(window)) {
-        return false;
-    }
-    widget->setFocus(Qt::TabFocusReason);
-    return QApplication::focusWidget() == widget;
-}
-
-// Return, or the keypad's Enter, where the user put the focus.
-bool PressEnterIn(QWidget* widget, Qt::Key key = Qt::Key_Return)
-{
-    if (!Focus(widget)) {
-        return false;
-    }
-    QTest::keyClick(widget, key, key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
-    return true;
 }
 
 }  // namespace

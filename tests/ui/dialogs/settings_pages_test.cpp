@@ -12,12 +12,15 @@
 #include <vector>
 
 #include "localisation/string_table.h"
+#include "tests/ui/dialogs/key_focus.h"
 #include "tests/unit/fakes/reply_bytes.h"
 #include "ui/dialogs/controller_property_sheet.h"
 #include "ui/dialogs/network_config_page.h"
 #include "ui/dialogs/other_config_page.h"
 
 using namespace tarrowind;
+
+using tarrowind::testing::PressEnterIn;
 
 namespace {
 
@@ -46,21 +49,6 @@ T* Child(QWidget* parent, const char* name)
         qFatal("no child %s", name);
     }
     return child;
-}
-
-// Return where the user put the keyboard focus (as Tab would); false when `widget` cannot take it.
-bool PressEnterIn(QWidget* widget)
-{
-    widget->window()->activateWindow();
-    if (!QTest::qWaitForWindowActive(widget->window())) {
-        return false;
-    }
-    widget->setFocus(Qt::TabFocusReason);
-    if (QApplication::focusWidget() != widget) {
-        return false;
-    }
-    QTest::keyClick(widget, Qt::Key_Return);
-    return true;
 }
 
 }  // namespace

@@ -17,9 +17,7 @@
 #include "operations/controller_manager.h"
 #include "localisation/string_table.h"
 #include "operations/known_modules.h"
-#include "tests/unit/fakes/fake_http.h"
-#include "tests/unit/fakes/fake_network.h"
-#include "tests/unit/fakes/reply_bytes.h"
+#include "tests/ui/main_window/fake_window_site.h"
 #include "ui/device_list/controller_list_ctrl.h"
 #include "ui/device_list/controller_list_model.h"
 #include "ui/main_window/main_dialog.h"
@@ -62,57 +60,9 @@ struct LoginPrompts final : CommandPrompts {
     std::vector<int> apart;  // the modules on the address; negative: the first of its command
 };
 
-// A window over fake services: one adapter, two modules that answer the text probe, workers that run
-// only when the test runs them.
-struct FakeSite {
-    testing::FakeClock clock;
-    testing::FakeUdpSockets sockets{clock};
-    testing::FakeAdapterTable adapters;
-    testing::FakeNeighbourTable neighbours;
-    testing::FakeHttpClient http;
-    std::vector<std::function<void()>> workers;
+// The fake site, with the login prompts the tests answer.
+struct FakeSite : testing::FakeWindowSite {
     LoginPrompts prompts;
-    bool oneAddress = false;  // both modules answer from 192.0.2.10, as new ones on their factory address
-
-    FakeSite()
-    {
-        adapters.table = std::vector<SystemAdapter>{{2, "pc0", {{"192.0.2.1", "255.255.255.0"}}}};
-        sockets.responder = [this](const testing::FakeUdpSockets::Sent& s) {
-            std::vector<testing::FakeUdpSockets::Answer> answers;
-            if (s.port == CControllerManager::kBinaryProbePort) {
-                return answers;
-            }
-            for (const char* mac : {"02:00:00:00:01:01", "02:00:00:00:01:02"}) {
-                testing::TextReplyFields f;
-                f.mac = mac;
-                f.ip = mac[16] == '1' || oneAddress ? "192.0.2.10" : "192.0.2.11";
-                answers.push_back({5, testing::TextReply(252, f)});
-            }
-            return answers;
-        };
-    }
-    ManagerServices Services()
-    {
-        ManagerServices s;
-        s.adapters = &adapters;
-        s.neighbours = &neighbours;
-        s.sockets = &sockets;
-        s.clock = &clock;
-        s.http = &http;
-        s.startWorker = [this](std::function<void()> work) {
-            workers.push_back(std::move(work));
-            return true;
-        };
-        return s;
-    }
-    void RunWorkers()
-    {
-        for (std::size_t i = 0; i < workers.size(); ++i) {
-            auto work = std::move(workers[i]);
-            work();
-        }
-        workers.clear();
-    }
 };
 
 class MainDialogTest : public QObject {

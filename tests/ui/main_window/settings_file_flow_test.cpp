@@ -15,9 +15,7 @@
 #include "discovery/address_text.h"
 #include "localisation/string_table.h"
 #include "operations/pending_payload.h"
-#include "tests/unit/fakes/fake_http.h"
-#include "tests/unit/fakes/fake_network.h"
-#include "tests/unit/fakes/reply_bytes.h"
+#include "tests/ui/main_window/fake_window_site.h"
 #include "ui/device_list/controller_list_ctrl.h"
 #include "ui/dialogs/restore_settings_dlg.h"
 #include "ui/main_window/main_dialog.h"
@@ -26,29 +24,9 @@ namespace tarrowind {
 namespace {
 
 // Two modules of one model, each with a configuration page of its own; workers run when the test says.
-struct Site {
-    testing::FakeClock clock;
-    testing::FakeUdpSockets sockets{clock};
-    testing::FakeAdapterTable adapters;
-    testing::FakeNeighbourTable neighbours;
-    testing::FakeHttpClient http;
-    std::vector<std::function<void()>> workers;
-
+struct Site : testing::FakeWindowSite {
     Site()
     {
-        adapters.table = std::vector<SystemAdapter>{{2, "pc0", {{"192.0.2.1", "255.255.255.0"}}}};
-        sockets.responder = [](const testing::FakeUdpSockets::Sent& s) {
-            std::vector<testing::FakeUdpSockets::Answer> answers;
-            for (const char* mac : {"02:00:00:00:01:01", "02:00:00:00:01:02"}) {
-                testing::TextReplyFields f;
-                f.mac = mac;
-                f.ip = mac[16] == '1' ? "192.0.2.10" : "192.0.2.11";
-                if (s.port != CControllerManager::kBinaryProbePort) {
-                    answers.push_back({5, testing::TextReply(252, f)});
-                }
-            }
-            return answers;
-        };
         http.handler = [](const HttpRequest& q) {
             const std::string n = q.host == "192.0.2.10" ? "10" : "11";
             return HttpResult{0, 200,
@@ -59,20 +37,6 @@ struct Site {
                                   "'dd" + n + "'; var va_3Des1 = 'k" + n + "'; var va_3Des2 = 'k2'; var va_3Des3 = 'k3'; "
                                   "var va_DevicePort = '40" + n + "';"};
         };
-    }
-    ManagerServices Services()
-    {
-        ManagerServices s;
-        s.adapters = &adapters;
-        s.neighbours = &neighbours;
-        s.sockets = &sockets;
-        s.clock = &clock;
-        s.http = &http;
-        s.startWorker = [this](std::function<void()> work) {
-            workers.push_back(std::move(work));
-            return true;
-        };
-        return s;
     }
 };
 
